@@ -1,0 +1,106 @@
+// KT482_Print: lays out business forms on a character grid, records them
+// page by page into spool files, and previews and prints them.
+//
+// Every member reports its failures itself, in a message box titled
+// "KT482_Print : " and the member's name, and returns normally.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "kt482/member_table.h"
+#include "kt482/variant.h"
+
+namespace kt482 {
+
+class DrawSurface;
+struct ObjectFields;
+
+// The outcome of a late-bound call at the dispatch level. Failures inside a
+// member are reported by the member itself and are not seen here.
+enum class InvokeStatus {
+    Ok,
+    UnknownMember,   // no member of that name, identifier or kind
+    BadParamCount,   // too few or too many arguments
+    NotSupported,    // the member or its argument types cannot be called late-bound
+};
+
+struct InvokeResult {
+    InvokeStatus status = InvokeStatus::Ok;
+    Variant value;  // the result of a property get or of a member with a result
+};
+
+class KT482_Print {
+public:
+    KT482_Print();   // Class_Initialize
+    ~KT482_Print();  // Class_Terminate
+    KT482_Print(const KT482_Print&) = delete;
+    KT482_Print& operator=(const KT482_Print&) = delete;
+
+    // Object references: the printer of the running print job and the
+    // preview canvas. The component never reads them back.
+    std::shared_ptr<DrawSurface> P_PRINT() const;
+    void P_PRINT(std::shared_ptr<DrawSurface> surface);
+    std::shared_ptr<DrawSurface> P_PREVIEW() const;
+    void P_PREVIEW(std::shared_ptr<DrawSurface> surface);
+
+    // Properties. Setters ignore invalid values without a word.
+    std::string P_Temp_Dir() const;
+    void P_Temp_Dir(std::string folder);
+    float P_Bairitu() const;
+    void P_Bairitu(float factor);  // 0.2 to 5
+    int16_t P_CurrPage() const;
+    int16_t P_Min_Page() const;
+    int16_t P_Max_Page() const;
+    int16_t P_PRT_Copy() const;
+    void P_PRT_Copy(int16_t copies);  // 1 to 99
+    bool P_CheckEnd() const;
+    bool P_CheckData() const;
+    int16_t P_PaperSize() const;
+    int16_t P_Orientation() const;
+    float P_TopMargin() const;
+    void P_TopMargin(float millimetres);  // 0 or more
+    float P_LeftMargin() const;
+    void P_LeftMargin(float millimetres);  // 0 or more
+    float P_RowPitch() const;
+    float P_ColPitch() const;
+
+    // The editing session.
+    void E_StartEdit(int16_t P_CurrP = 0, int16_t P_StartP = 0, int16_t P_EndP = 0);
+    void E_ChangePage(int16_t P_NewP = 0);
+    void E_EndEdit();
+    void E_Clear();
+
+    // Layout commands: each appends one record to the current page.
+    void E_Pitch(float P_Row_Pitch, float P_Col_Pitch);
+    void E_Font(const std::string& P_Font_Name, float P_Font_Size, bool P_Font_Bold, float P_Row_Margin);
+    void E_DrawStyle(int16_t P_Line_Style, int16_t P_Line_Width);
+    void E_Line(float P_Start_Srow, float P_Start_Scol, float P_End_Srow, float P_End_Scol);
+    void E_Line_Hor(float P_SBase_Row, float P_SBase_Col, const std::string& P_CLine_Row, const std::string& P_CLine_Col);
+    void E_Line_Vrt(float P_SBase_Row, float P_SBase_Col, const std::string& P_CLine_Row, const std::string& P_CLine_Col);
+    void E_Keisen(float P_Start_Srow, float P_Start_Scol, float P_End_Srow, float P_End_Scol);
+    void E_String(float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_str);
+    void E_String_Kin(float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_str, float P_Out_Length);
+    void E_String_Center(float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_str, float P_Out_Length);
+    void E_String_Right(float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_str);
+    void E_String_Left(float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_str, float P_Out_Length);
+    void E_Numeric(float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_Num, const std::string& P_Data_Format);
+
+    // Late-bound calls: a member looked up by name (letter case ignored) or by
+    // dispatch identifier, its arguments converted by the automation rules.
+    // A text that is not a number given for a number is a type mismatch,
+    // reported like any failure of the member.
+    InvokeResult Invoke(std::string_view name, MemberKind kind, const std::vector<Variant>& args = {});
+    InvokeResult Invoke(int32_t dispid, MemberKind kind, const std::vector<Variant>& args = {});
+
+    // The result of the last failure message box (empty until one is shown).
+    const Variant& Answer() const;
+
+private:
+    std::unique_ptr<ObjectFields> self_;
+};
+
+}  // namespace kt482

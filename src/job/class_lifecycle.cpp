@@ -1,0 +1,50 @@
+#include "job/class_lifecycle.h"
+
+#include "job/error_trap.h"
+#include "job/job_state.h"
+#include "platform/services.h"
+
+namespace kt482 {
+namespace {
+
+void take_printer_settings(JobState& s, const PrinterSettings& p)
+{
+    s.DeviceName = p.device_name;
+    s.DriverName = p.driver_name;
+    s.Port = p.port;
+    s.PaperSize = p.paper_size;
+    s.Orientation = p.orientation;
+    s.PRT_Copy = p.copies;
+    s.Duplex = p.duplex;
+    s.PrinterOption = p.option;
+    s.PageHeight = static_cast<float>(p.page_height_twips / 20.0);
+    s.PageWidth = static_cast<float>(p.page_width_twips / 20.0);
+    s.FontName = p.font_name;
+    s.FontSize = p.font_size;
+    s.FontBold = p.font_bold;
+}
+
+}  // namespace
+
+void Class_Initialize(ObjectFields& self)
+{
+    run_trapped(self, "Class_Initialize", [&] {
+        JobState& s = job();
+        auto settings = printer_system().default_printer_settings();
+        if (settings)
+            take_printer_settings(s, *settings);
+        set_fixed_defaults(s);
+        if (!settings)
+            raise(settings.failure());
+    });
+}
+
+void Class_Terminate(ObjectFields& self)
+{
+    (void)self;
+    JobState& s = job();
+    enter("Class_Terminate");
+    s.PrinterObject.reset();
+}
+
+}  // namespace kt482

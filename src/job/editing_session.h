@@ -1,0 +1,20 @@
+// The editing session: starting a recording, changing and finishing pages,
+// clearing the spool, and the page test of the drawing commands.
+#pragma once
+
+#include <cstdint>
+
+#include "job/object_fields.h"
+
+namespace kt482 {
+
+void E_StartEdit(ObjectFields& self, int16_t P_CurrP, int16_t P_StartP, int16_t P_EndP);
+void E_ChangePage(ObjectFields& self, int16_t P_NewP);
+void E_EndEdit(ObjectFields& self);
+void E_Clear(ObjectFields& self);
+
+// True when the current page lies inside the editing window; it then also
+// marks the session and the page as holding data.
+bool CheckEditPage(ObjectFields& self);
+
+}  // namespace kt482

@@ -1,0 +1,91 @@
+// The job state: one record per thread, shared by every KT482_Print object
+// created on that thread.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/files.h"
+
+namespace kt482 {
+
+class DrawSurface;
+
+// The fixed 20-byte header of a spool record, as kept in memory.
+struct PageRecordHeader {
+    std::array<char, 2> Marker{};
+    int16_t TextLength = 0;
+    std::array<char, 4> RecordCode{};
+    std::array<int16_t, 6> FieldLength{};
+};
+
+struct JobState {
+    // Printer settings, from the default printer at creation.
+    std::string DeviceName;
+    std::string DriverName;
+    std::string Port;
+    int16_t PaperSize = 0;
+    int16_t Orientation = 0;
+    int16_t PRT_Copy = 0;
+    int16_t Duplex = 0;
+    int16_t PrinterOption = 0;
+    float PageHeight = 0;  // points
+    float PageWidth = 0;   // points
+
+    // The grid and the magnification.
+    float LeftMargin = 0;  // millimetres
+    float TopMargin = 0;   // millimetres
+    float ColPitch = 0;    // points
+    float RowPitch = 0;    // points
+    float RowMargin = 0;   // points
+    float Bairitu = 0;
+
+    // The font the renderer applied last.
+    std::string FontName;
+    float FontSize = 0;
+    bool FontBold = false;
+
+    // The editing session.
+    std::string Temp_Dir;
+    int16_t CurrPage = 0;
+    int16_t Min_Page = 0;
+    int16_t Max_Page = 0;
+    int16_t StartP = 0;
+    int16_t EndP = 0;
+    FileHandle FileNo = 0;
+    // True from the moment a page becomes current for recording until it is
+    // finished, so that a redundant finish never throws a kept page away.
+    bool PageOpen = false;
+    // True when the current page's file already held records when it was
+    // opened: a kept page revisited without new drawing stays kept.
+    bool PageHadRecords = false;
+
+    // Output.
+    int16_t OutputTarget = 0;
+    std::shared_ptr<DrawSurface> PrinterObject;
+    std::shared_ptr<DrawSurface> PreviewCanvas;
+    int16_t OutStartP = 0;
+    int16_t OutEndP = 0;
+    int16_t PageStarted = 0;
+    float ScrollX = 0;
+    float ScrollY = 0;
+    float MeasuredFontSize = 0;
+    float FontScale = 0;
+
+    std::string CurrentProc;
+    PageRecordHeader RecordHeader;
+    std::array<std::string, 6> RecordFields;
+};
+
+// The calling thread's job state.
+JobState& job();
+
+// The creation defaults that do not come from the printer.
+void set_fixed_defaults(JobState& state);
+
+// True when StartP <= CurrPage <= EndP.
+bool page_inside_window(const JobState& state);
+
+}  // namespace kt482

@@ -1,0 +1,153 @@
+#include "kt482/kt482_print.h"
+
+#include "job/class_lifecycle.h"
+#include "job/editing_session.h"
+#include "job/job_state.h"
+#include "job/layout_commands.h"
+#include "job/late_binding.h"
+#include "job/object_fields.h"
+
+namespace kt482 {
+
+KT482_Print::KT482_Print() : self_(std::make_unique<ObjectFields>())
+{
+    Class_Initialize(*self_);
+}
+
+KT482_Print::~KT482_Print()
+{
+    Class_Terminate(*self_);
+}
+
+std::shared_ptr<DrawSurface> KT482_Print::P_PRINT() const { return self_->P_PRINT; }
+void KT482_Print::P_PRINT(std::shared_ptr<DrawSurface> surface) { self_->P_PRINT = std::move(surface); }
+std::shared_ptr<DrawSurface> KT482_Print::P_PREVIEW() const { return self_->P_PREVIEW; }
+void KT482_Print::P_PREVIEW(std::shared_ptr<DrawSurface> surface) { self_->P_PREVIEW = std::move(surface); }
+
+std::string KT482_Print::P_Temp_Dir() const { return job().Temp_Dir; }
+void KT482_Print::P_Temp_Dir(std::string folder) { job().Temp_Dir = std::move(folder); }
+
+float KT482_Print::P_Bairitu() const { return job().Bairitu; }
+void KT482_Print::P_Bairitu(float factor)
+{
+    if (factor >= 0.2f && factor <= 5.0f)
+        job().Bairitu = factor;
+}
+
+int16_t KT482_Print::P_CurrPage() const { return job().CurrPage; }
+int16_t KT482_Print::P_Min_Page() const { return job().Min_Page; }
+int16_t KT482_Print::P_Max_Page() const { return job().Max_Page; }
+
+int16_t KT482_Print::P_PRT_Copy() const { return job().PRT_Copy; }
+void KT482_Print::P_PRT_Copy(int16_t copies)
+{
+    if (copies < 1 || copies > 99)
+        return;
+    // The copies go to the selected printer as soon as there is one; until
+    // then the value is only kept for the next page setup.
+    job().PRT_Copy = copies;
+}
+
+bool KT482_Print::P_CheckEnd() const { return job().CurrPage > job().EndP; }
+bool KT482_Print::P_CheckData() const { return self_->CheckData == 1; }
+int16_t KT482_Print::P_PaperSize() const { return job().PaperSize; }
+int16_t KT482_Print::P_Orientation() const { return job().Orientation; }
+
+float KT482_Print::P_TopMargin() const { return job().TopMargin; }
+void KT482_Print::P_TopMargin(float millimetres)
+{
+    if (millimetres >= 0)
+        job().TopMargin = millimetres;
+}
+
+float KT482_Print::P_LeftMargin() const { return job().LeftMargin; }
+void KT482_Print::P_LeftMargin(float millimetres)
+{
+    if (millimetres >= 0)
+        job().LeftMargin = millimetres;
+}
+
+float KT482_Print::P_RowPitch() const { return job().RowPitch; }
+float KT482_Print::P_ColPitch() const { return job().ColPitch; }
+
+void KT482_Print::E_StartEdit(int16_t P_CurrP, int16_t P_StartP, int16_t P_EndP)
+{
+    kt482::E_StartEdit(*self_, P_CurrP, P_StartP, P_EndP);
+}
+void KT482_Print::E_ChangePage(int16_t P_NewP) { kt482::E_ChangePage(*self_, P_NewP); }
+void KT482_Print::E_EndEdit() { kt482::E_EndEdit(*self_); }
+void KT482_Print::E_Clear() { kt482::E_Clear(*self_); }
+
+void KT482_Print::E_Pitch(float P_Row_Pitch, float P_Col_Pitch) { kt482::E_Pitch(*self_, P_Row_Pitch, P_Col_Pitch); }
+void KT482_Print::E_Font(const std::string& P_Font_Name, float P_Font_Size, bool P_Font_Bold, float P_Row_Margin)
+{
+    kt482::E_Font(*self_, P_Font_Name, P_Font_Size, P_Font_Bold, P_Row_Margin);
+}
+void KT482_Print::E_DrawStyle(int16_t P_Line_Style, int16_t P_Line_Width)
+{
+    kt482::E_DrawStyle(*self_, P_Line_Style, P_Line_Width);
+}
+void KT482_Print::E_Line(float P_Start_Srow, float P_Start_Scol, float P_End_Srow, float P_End_Scol)
+{
+    kt482::E_Line(*self_, P_Start_Srow, P_Start_Scol, P_End_Srow, P_End_Scol);
+}
+void KT482_Print::E_Line_Hor(float P_SBase_Row, float P_SBase_Col, const std::string& P_CLine_Row,
+                             const std::string& P_CLine_Col)
+{
+    kt482::E_Line_Hor(*self_, P_SBase_Row, P_SBase_Col, P_CLine_Row, P_CLine_Col);
+}
+void KT482_Print::E_Line_Vrt(float P_SBase_Row, float P_SBase_Col, const std::string& P_CLine_Row,
+                             const std::string& P_CLine_Col)
+{
+    kt482::E_Line_Vrt(*self_, P_SBase_Row, P_SBase_Col, P_CLine_Row, P_CLine_Col);
+}
+void KT482_Print::E_Keisen(float P_Start_Srow, float P_Start_Scol, float P_End_Srow, float P_End_Scol)
+{
+    kt482::E_Keisen(*self_, P_Start_Srow, P_Start_Scol, P_End_Srow, P_End_Scol);
+}
+void KT482_Print::E_String(float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_str)
+{
+    kt482::E_String(*self_, P_Data_Srow, P_Data_Scol, P_Data_str);
+}
+void KT482_Print::E_String_Kin(float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_str, float P_Out_Length)
+{
+    kt482::E_String_Kin(*self_, P_Data_Srow, P_Data_Scol, P_Data_str, P_Out_Length);
+}
+void KT482_Print::E_String_Center(float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_str,
+                                  float P_Out_Length)
+{
+    kt482::E_String_Center(*self_, P_Data_Srow, P_Data_Scol, P_Data_str, P_Out_Length);
+}
+void KT482_Print::E_String_Right(float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_str)
+{
+    kt482::E_String_Right(*self_, P_Data_Srow, P_Data_Scol, P_Data_str);
+}
+void KT482_Print::E_String_Left(float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_str, float P_Out_Length)
+{
+    kt482::E_String_Left(*self_, P_Data_Srow, P_Data_Scol, P_Data_str, P_Out_Length);
+}
+void KT482_Print::E_Numeric(float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_Num,
+                            const std::string& P_Data_Format)
+{
+    kt482::E_Numeric(*self_, P_Data_Srow, P_Data_Scol, P_Data_Num, P_Data_Format);
+}
+
+InvokeResult KT482_Print::Invoke(std::string_view name, MemberKind kind, const std::vector<Variant>& args)
+{
+    const MemberInfo* member = find_member(name, kind);
+    if (!member)
+        return {InvokeStatus::UnknownMember, {}};
+    return invoke_member(*this, *self_, *member, args);
+}
+
+InvokeResult KT482_Print::Invoke(int32_t dispid, MemberKind kind, const std::vector<Variant>& args)
+{
+    const MemberInfo* member = find_member(dispid, kind);
+    if (!member)
+        return {InvokeStatus::UnknownMember, {}};
+    return invoke_member(*this, *self_, *member, args);
+}
+
+const Variant& KT482_Print::Answer() const { return self_->Answer; }
+
+}  // namespace kt482

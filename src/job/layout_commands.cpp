@@ -1,0 +1,195 @@
+#include "job/layout_commands.h"
+
+#include <initializer_list>
+#include <string_view>
+
+#include "job/editing_session.h"
+#include "job/error_trap.h"
+#include "job/job_state.h"
+#include "job/number_text.h"
+#include "job/page_writer.h"
+#include "platform/services.h"
+
+namespace kt482 {
+namespace {
+
+constexpr int kGridDecimals = 3;  // "#0.000"
+constexpr int kValueDecimals = 4;  // "#0.0000"
+
+std::string grid(float value)
+{
+    return format_fixed(value, kGridDecimals);
+}
+
+void append(RecordCode code, std::initializer_list<std::string_view> fields)
+{
+    JobState& s = job();
+    check(append_record(files(), s.FileNo, s.RecordHeader, code, fields));
+}
+
+// Setting commands record on any page inside the window and do not count as
+// drawing.
+template <class Body>
+void setting_command(ObjectFields& self, std::string_view name, Body&& body)
+{
+    run_trapped(self, name, [&] {
+        if (!page_inside_window(job()))
+            return;
+        body();
+    });
+}
+
+template <class Body>
+void drawing_command(ObjectFields& self, std::string_view name, Body&& body)
+{
+    run_trapped(self, name, [&] {
+        if (!CheckEditPage(self))
+            return;
+        body();
+    });
+}
+
+// The string commands: a null value writes nothing, yet the page counts as
+// holding data.
+void string_command(ObjectFields& self, std::string_view name, RecordCode code, float row, float col,
+                    const Variant& value, const float* out_length)
+{
+    drawing_command(self, name, [&] {
+        if (value.is_null())
+            return;
+        std::string converted;
+        std::string scratch;
+        const std::string& raw = value.is_text() ? value.as_text() : (converted = must(value_to_text(value)));
+        const std::string_view text = valid_utf8_view(raw, scratch);
+        if (out_length)
+            append(code, {grid(row), grid(col), text, grid(*out_length)});
+        else
+            append(code, {grid(row), grid(col), text});
+    });
+}
+
+void line_command(ObjectFields& self, std::string_view name, RecordCode code, float r1, float c1, float r2,
+                  float c2)
+{
+    drawing_command(self, name, [&] { append(code, {grid(r1), grid(c1), grid(r2), grid(c2)}); });
+}
+
+void rule_command(ObjectFields& self, std::string_view name, RecordCode code, float row, float col,
+                  const std::string& rows, const std::string& cols)
+{
+    drawing_command(self, name, [&] {
+        std::string scratch_rows;
+        std::string scratch_cols;
+        append(code, {grid(row), grid(col), valid_utf8_view(rows, scratch_rows), valid_utf8_view(cols, scratch_cols)});
+    });
+}
+
+}  // namespace
+
+std::string numeric_value_text(const Variant& value)
+{
+    switch (value.type()) {
+    case Variant::Type::R4:
+        return format_fixed(value.as_r4(), kValueDecimals);
+    case Variant::Type::Bool:
+    case Variant::Type::I2:
+    case Variant::Type::I4:
+    case Variant::Type::R8:
+        return format_fixed(value.number(), kValueDecimals);
+    case Variant::Type::Text: {
+        auto number = parse_number_text(value.as_text());
+        return number ? format_fixed(*number, kValueDecimals) : value.as_text();
+    }
+    default:
+        return std::string();
+    }
+}
+
+void E_Pitch(ObjectFields& self, float P_Row_Pitch, float P_Col_Pitch)
+{
+    setting_command(self, "E_Pitch", [&] { append(RecordCode::Pitch, {grid(P_Row_Pitch), grid(P_Col_Pitch)}); });
+}
+
+void E_Font(ObjectFields& self, const std::string& P_Font_Name, float P_Font_Size, bool P_Font_Bold,
+            float P_Row_Margin)
+{
+    setting_command(self, "E_Font", [&] {
+        append(RecordCode::Font,
+               {to_valid_utf8(P_Font_Name), grid(P_Font_Size), P_Font_Bold ? "-1" : "0", grid(P_Row_Margin)});
+
+    });
+}
+
+void E_DrawStyle(ObjectFields& self, int16_t P_Line_Style, int16_t P_Line_Width)
+{
+    setting_command(self, "E_DrawStyle", [&] {
+        append(RecordCode::DrawStyle, {std::to_string(P_Line_Style), std::to_string(P_Line_Width)});
+    });
+}
+
+void E_Line(ObjectFields& self, float P_Start_Srow, float P_Start_Scol, float P_End_Srow, float P_End_Scol)
+{
+    line_command(self, "E_Line", RecordCode::Line, P_Start_Srow, P_Start_Scol, P_End_Srow, P_End_Scol);
+}
+
+void E_Line_Hor(ObjectFields& self, float P_SBase_Row, float P_SBase_Col, const std::string& P_CLine_Row,
+                const std::string& P_CLine_Col)
+{
+    rule_command(self, "E_Line_Hor", RecordCode::LineHor, P_SBase_Row, P_SBase_Col, P_CLine_Row, P_CLine_Col);
+}
+
+void E_Line_Vrt(ObjectFields& self, float P_SBase_Row, float P_SBase_Col, const std::string& P_CLine_Row,
+                const std::string& P_CLine_Col)
+{
+    rule_command(self, "E_Line_Vrt", RecordCode::LineVrt, P_SBase_Row, P_SBase_Col, P_CLine_Row, P_CLine_Col);
+}
+
+void E_Keisen(ObjectFields& self, float P_Start_Srow, float P_Start_Scol, float P_End_Srow, float P_End_Scol)
+{
+    line_command(self, "E_Keisen", RecordCode::Keisen, P_Start_Srow, P_Start_Scol, P_End_Srow, P_End_Scol);
+}
+
+void E_String(ObjectFields& self, float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_str)
+{
+    string_command(self, "E_String", RecordCode::String, P_Data_Srow, P_Data_Scol, P_Data_str, nullptr);
+}
+
+void E_String_Kin(ObjectFields& self, float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_str,
+                  float P_Out_Length)
+{
+    string_command(self, "E_String_Kin", RecordCode::StringKin, P_Data_Srow, P_Data_Scol, P_Data_str, &P_Out_Length);
+}
+
+void E_String_Center(ObjectFields& self, float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_str,
+                     float P_Out_Length)
+{
+    string_command(self, "E_String_Center", RecordCode::StringCenter, P_Data_Srow, P_Data_Scol, P_Data_str,
+                   &P_Out_Length);
+}
+
+void E_String_Right(ObjectFields& self, float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_str)
+{
+    string_command(self, "E_String_Right", RecordCode::StringRight, P_Data_Srow, P_Data_Scol, P_Data_str, nullptr);
+}
+
+void E_String_Left(ObjectFields& self, float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_str,
+                   float P_Out_Length)
+{
+    string_command(self, "E_String_Left", RecordCode::StringLeft, P_Data_Srow, P_Data_Scol, P_Data_str,
+                   &P_Out_Length);
+}
+
+void E_Numeric(ObjectFields& self, float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_Num,
+               const std::string& P_Data_Format)
+{
+    drawing_command(self, "E_Numeric", [&] {
+        if (P_Data_Num.is_null())
+            return;
+        const std::string value = to_valid_utf8(numeric_value_text(P_Data_Num));
+        std::string scratch;
+        append(RecordCode::Numeric,
+               {grid(P_Data_Srow), grid(P_Data_Scol), value, valid_utf8_view(P_Data_Format, scratch)});
+    });
+}
+
+}  // namespace kt482

@@ -1,0 +1,37 @@
+// The layout commands: each appends one record to the current page.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "job/object_fields.h"
+#include "kt482/variant.h"
+
+namespace kt482 {
+
+void E_Pitch(ObjectFields& self, float P_Row_Pitch, float P_Col_Pitch);
+void E_Font(ObjectFields& self, const std::string& P_Font_Name, float P_Font_Size, bool P_Font_Bold,
+            float P_Row_Margin);
+void E_DrawStyle(ObjectFields& self, int16_t P_Line_Style, int16_t P_Line_Width);
+void E_Line(ObjectFields& self, float P_Start_Srow, float P_Start_Scol, float P_End_Srow, float P_End_Scol);
+void E_Line_Hor(ObjectFields& self, float P_SBase_Row, float P_SBase_Col, const std::string& P_CLine_Row,
+                const std::string& P_CLine_Col);
+void E_Line_Vrt(ObjectFields& self, float P_SBase_Row, float P_SBase_Col, const std::string& P_CLine_Row,
+                const std::string& P_CLine_Col);
+void E_Keisen(ObjectFields& self, float P_Start_Srow, float P_Start_Scol, float P_End_Srow, float P_End_Scol);
+void E_String(ObjectFields& self, float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_str);
+void E_String_Kin(ObjectFields& self, float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_str,
+                  float P_Out_Length);
+void E_String_Center(ObjectFields& self, float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_str,
+                     float P_Out_Length);
+void E_String_Right(ObjectFields& self, float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_str);
+void E_String_Left(ObjectFields& self, float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_str,
+                   float P_Out_Length);
+void E_Numeric(ObjectFields& self, float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_Num,
+               const std::string& P_Data_Format);
+
+// The value field of a numeric record: a number with four decimals, a text
+// that is not a number unchanged.
+std::string numeric_value_text(const Variant& value);
+
+}  // namespace kt482

@@ -1,0 +1,42 @@
+// The printer subsystem: the installed printers and their settings.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/failure.h"
+
+namespace kt482 {
+
+// Everything the job state takes from a printer when an object is created.
+struct PrinterSettings {
+    std::string device_name;
+    std::string driver_name;
+    std::string port;
+    int16_t paper_size = 0;   // paper code (9 is A4, 256 user-defined)
+    int16_t orientation = 0;  // 1 portrait, 2 landscape
+    int16_t copies = 0;
+    int16_t duplex = 0;       // 1 simplex, 2 long edge, 3 short edge
+    int16_t option = 0;       // the further 16-bit setting, see the adapter
+    int32_t page_height_twips = 0;
+    int32_t page_width_twips = 0;
+    std::string font_name;
+    float font_size = 0;      // points
+    bool font_bold = false;
+};
+
+class PrinterSystem {
+public:
+    virtual ~PrinterSystem() = default;
+
+    // The settings of the system's default printer, read afresh. Returns within
+    // a few seconds even when the print server does not answer.
+    virtual Result<PrinterSettings> default_printer_settings() = 0;
+
+    // The device names of the installed printers in the platform's order.
+    // Returns within a few seconds even when the print server does not answer.
+    virtual Result<std::vector<std::string>> installed_printers() = 0;
+};
+
+}  // namespace kt482

@@ -1,0 +1,69 @@
+#include "platform/qt/qt_application.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QFont>
+#include <QString>
+
+#include <cstdlib>
+#include <mutex>
+
+namespace kt482 {
+namespace {
+
+bool env_set(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value && *value;
+}
+
+// Forms name their fonts by the classic Japanese family names, which no free
+// system has; the IPA fonts are metric-compatible stand-ins.
+void install_font_substitutions()
+{
+    struct Substitution {
+        const char* family;
+        const char* replacement;
+    };
+    static constexpr Substitution kSubstitutions[] = {
+        {"ＭＳ 明朝", "IPAMincho"},     {"MS Mincho", "IPAMincho"},
+        {"ＭＳ ゴシック", "IPAGothic"}, {"MS Gothic", "IPAGothic"},
+        {"ＭＳ Ｐ明朝", "IPAPMincho"},  {"MS PMincho", "IPAPMincho"},
+        {"ＭＳ Ｐゴシック", "IPAPGothic"}, {"MS PGothic", "IPAPGothic"},
+    };
+    for (const auto& s : kSubstitutions)
+        QFont::insertSubstitution(QString::fromUtf8(s.family), QString::fromUtf8(s.replacement));
+}
+
+// QApplication keeps references to argc and argv, so both live as long as the
+// process. The object itself is deliberately never destroyed: the host may
+// keep using Qt objects created through it until exit.
+void create_application()
+{
+    static int argc = 1;
+    static char name[] = "kt482";
+    static char* argv[] = {name, nullptr};
+    if (!display_available() && !env_set("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QApplication* application = new QApplication(argc, argv);
+    (void)application;
+}
+
+}  // namespace
+
+bool display_available()
+{
+    return env_set("DISPLAY") || env_set("WAYLAND_DISPLAY");
+}
+
+void ensure_qt_application()
+{
+    static std::mutex mutex;
+    std::lock_guard lock(mutex);
+    if (!QCoreApplication::instance())
+        create_application();
+    static std::once_flag fonts;
+    std::call_once(fonts, install_font_substitutions);
+}
+
+}  // namespace kt482

@@ -1,0 +1,67 @@
+#include "platform/qt/qt_message_box.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QString>
+
+#include <cstdio>
+#include <string>
+
+#include "platform/qt/qt_application.h"
+
+namespace kt482 {
+namespace {
+
+// Written and flushed at once so the line is not lost if the host ends
+// abruptly after a failure.
+int report_on_stderr(std::string_view text, std::string_view title)
+{
+    std::string line;
+    line.reserve(title.size() + text.size() + 3);
+    line.append(title).append(": ").append(text).append("\n");
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fflush(stderr);
+    return kMessageResultOk;
+}
+
+QString from_utf8(std::string_view s)
+{
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+// A box on the offscreen or minimal platform would wait for a click nobody can
+// make, so only a widget application on a real screen shows one.
+bool can_show_widgets()
+{
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return false;
+    const QString platform = QGuiApplication::platformName();
+    return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
+}
+
+class QtMessageBox final : public MessageBox {
+public:
+    // Only the exclamation-and-OK style is ever asked for, so the buttons
+    // value does not change the box.
+    int show(std::string_view text, int /*buttons*/, std::string_view title) override
+    {
+        if (!display_available())
+            return report_on_stderr(text, title);
+        ensure_qt_application();
+        if (!can_show_widgets())
+            return report_on_stderr(text, title);
+        QMessageBox box(QMessageBox::Warning, from_utf8(title), from_utf8(text), QMessageBox::Ok);
+        box.exec();
+        return kMessageResultOk;
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<MessageBox> make_qt_message_box()
+{
+    return std::make_unique<QtMessageBox>();
+}
+
+}  // namespace kt482

@@ -1,0 +1,135 @@
+#include "platform/qt/qt_printer_system.h"
+
+#include <QPageSize>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QString>
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/qt/cups_probe.h"
+#include "platform/qt/cups_queue.h"
+#include "platform/qt/pdf_printer.h"
+#include "platform/qt/qt_application.h"
+#include "platform/qt/qt_paper_codes.h"
+
+namespace kt482 {
+namespace {
+
+// Long enough for a busy local or LAN server, short enough that a host's
+// printer query never seems to hang.
+constexpr std::chrono::milliseconds kProbeTimeout{1000};
+
+constexpr const char* kFormFontName = "ＭＳ 明朝";
+constexpr float kFormFontSize = 10.5f;
+constexpr int16_t kPaperCodeA4 = 9;
+
+void apply_form_defaults(PrinterSettings& settings)
+{
+    settings.orientation = 1;
+    settings.font_name = kFormFontName;
+    settings.font_size = kFormFontSize;
+    settings.font_bold = false;
+}
+
+void apply_page_size(PrinterSettings& settings, const QPageSize& page)
+{
+    settings.paper_size = paperCodeForPageSize(page);
+    const QSize twips = portraitTwips(page);
+    settings.page_width_twips = twips.width();
+    settings.page_height_twips = twips.height();
+}
+
+Result<PrinterSettings> pdf_printer_settings()
+{
+    auto folder = pdf_output_folder();
+    if (!folder)
+        return folder.failure();
+    PrinterSettings settings;
+    settings.device_name = kPdfPrinterName;
+    settings.driver_name = kPdfPrinterName;
+    settings.port = std::move(*folder);
+    settings.copies = 1;
+    settings.duplex = 1;
+    settings.option = kPdfPrinterDpi;
+    apply_page_size(settings, *pageSizeForPaperCode(kPaperCodeA4));
+    apply_form_defaults(settings);
+    return settings;
+}
+
+int16_t duplex_code(QPrinter::DuplexMode mode)
+{
+    switch (mode) {
+    case QPrinter::DuplexLongSide:
+        return 2;
+    case QPrinter::DuplexShortSide:
+        return 3;
+    default:
+        return 1;
+    }
+}
+
+// Qt's printer at high resolution runs at the queue's default resolution.
+int16_t default_resolution(const QPrinterInfo& info)
+{
+    QPrinter printer(info, QPrinter::HighResolution);
+    return static_cast<int16_t>(std::clamp(printer.resolution(), 1, 32767));
+}
+
+Result<PrinterSettings> queue_settings(const QPrinterInfo& info)
+{
+    const QPageSize page = info.defaultPageSize();
+    if (!page.isValid())
+        return Failure(ErrorNumber::PrinterError, "The default printer reports no paper size");
+    PrinterSettings settings;
+    settings.device_name = info.printerName().toStdString();
+    const QString model = info.makeAndModel();
+    settings.driver_name = model.isEmpty() ? "CUPS" : model.toStdString();
+    const CupsQueueDefaults queue = cups_queue_defaults(settings.device_name);
+    settings.port = queue.device_uri.empty() ? "CUPS" : queue.device_uri;
+    settings.copies = static_cast<int16_t>(queue.copies);
+    settings.duplex = duplex_code(info.defaultDuplexMode());
+    settings.option = default_resolution(info);
+    apply_page_size(settings, page);
+    apply_form_defaults(settings);
+    return settings;
+}
+
+class QtPrinterSystem final : public PrinterSystem {
+public:
+    Result<PrinterSettings> default_printer_settings() override
+    {
+        if (!cups_server_answers(kProbeTimeout))
+            return pdf_printer_settings();
+        ensure_qt_application();
+        const QPrinterInfo info = QPrinterInfo::defaultPrinter();
+        if (info.isNull())
+            return pdf_printer_settings();
+        return queue_settings(info);
+    }
+
+    Result<std::vector<std::string>> installed_printers() override
+    {
+        std::vector<std::string> names;
+        if (cups_server_answers(kProbeTimeout)) {
+            ensure_qt_application();
+            for (const QString& name : QPrinterInfo::availablePrinterNames())
+                names.push_back(name.toStdString());
+        }
+        names.push_back(kPdfPrinterName);
+        return names;
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<PrinterSystem> make_qt_printer_system()
+{
+    return std::make_unique<QtPrinterSystem>();
+}
+
+}  // namespace kt482

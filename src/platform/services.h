@@ -1,0 +1,37 @@
+// The platform services of the calling thread. The library installs the real
+// adapters on first use; tests replace them for the thread with ScopedServices.
+#pragma once
+
+#include <memory>
+
+#include "platform/files.h"
+#include "platform/message_box.h"
+#include "platform/printer_system.h"
+
+namespace kt482 {
+
+MessageBox& message_box();
+PrinterSystem& printer_system();
+Files& files();
+
+// The real adapters, provided by the platform layer the library is linked with.
+std::unique_ptr<MessageBox> make_platform_message_box();
+std::unique_ptr<PrinterSystem> make_platform_printer_system();
+std::unique_ptr<Files> make_platform_files();
+
+// Replaces the thread's services for its lifetime; a null pointer keeps the
+// current one. Not owning: the replacements must outlive the scope.
+class ScopedServices {
+public:
+    ScopedServices(MessageBox* box, PrinterSystem* printers, Files* files);
+    ~ScopedServices();
+    ScopedServices(const ScopedServices&) = delete;
+    ScopedServices& operator=(const ScopedServices&) = delete;
+
+private:
+    MessageBox* saved_box_;
+    PrinterSystem* saved_printers_;
+    Files* saved_files_;
+};
+
+}  // namespace kt482

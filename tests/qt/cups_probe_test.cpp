@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "platform/qt/cups_probe.h"
+#include "support/fake_server.h"
+#include "support/scoped_env.h"
+
+namespace kt482 {
+namespace {
+
+using namespace std::chrono_literals;
+using test::FakeServer;
+using test::ScopedEnv;
+using test::ServerBehaviour;
+using Clock = std::chrono::steady_clock;
+
+TEST(CupsEndpoint, FollowsCupsServerEachTimeItIsRead)
+{
+    {
+        ScopedEnv server("CUPS_SERVER", "/tmp/somewhere/cups.sock");
+        const CupsEndpoint endpoint = cups_endpoint();
+        EXPECT_EQ(endpoint.socket_path, "/tmp/somewhere/cups.sock");
+        EXPECT_EQ(endpoint.host, "");
+    }
+    {
+        ScopedEnv server("CUPS_SERVER", "printhost.example:8631");
+        const CupsEndpoint endpoint = cups_endpoint();
+        EXPECT_EQ(endpoint.socket_path, "");
+        EXPECT_EQ(endpoint.host, "printhost.example");
+        EXPECT_EQ(endpoint.port, 8631);
+    }
+    {
+        ScopedEnv server("CUPS_SERVER", "127.0.0.1");
+        const CupsEndpoint endpoint = cups_endpoint();
+        EXPECT_EQ(endpoint.host, "127.0.0.1");
+        EXPECT_EQ(endpoint.port, 631);
+    }
+}
+
+struct ProbeCase {
+    const char* name;
+    bool loopback;
+    ServerBehaviour behaviour;
+    bool answers;
+};
+
+class CupsProbe : public testing::TestWithParam<ProbeCase> {};
+
+TEST_P(CupsProbe, AnswersOnlyWhenTheServerRepliesAndNeverOverstaysTheTimeout)
+{
+    const ProbeCase& c = GetParam();
+    auto server = c.loopback ? FakeServer::on_loopback(c.behaviour) : FakeServer::on_unix_socket(c.behaviour);
+    ScopedEnv cups_server("CUPS_SERVER", server->address());
+
+    const auto start = Clock::now();
+    EXPECT_EQ(cups_server_answers(500ms), c.answers);
+    const auto elapsed = Clock::now() - start;
+    EXPECT_LT(elapsed, 700ms);
+    if (c.behaviour == ServerBehaviour::NeverReply) {
+        EXPECT_GE(elapsed, 450ms);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Servers, CupsProbe,
+    testing::Values(ProbeCase{"UnixReply", false, ServerBehaviour::Reply, true},
+                    ProbeCase{"UnixHangUp", false, ServerBehaviour::HangUp, false},
+                    ProbeCase{"UnixNeverReply", false, ServerBehaviour::NeverReply, false},
+                    ProbeCase{"LoopbackReply", true, ServerBehaviour::Reply, true},
+                    ProbeCase{"LoopbackHangUp", true, ServerBehaviour::HangUp, false},
+                    ProbeCase{"LoopbackNeverReply", true, ServerBehaviour::NeverReply, false}),
+    [](const testing::TestParamInfo<ProbeCase>& info) { return std::string(info.param.name); });
+
+TEST(CupsProbeWithoutServer, RefusedConnectionsFailAtOnce)
+{
+    test::TempFolder folder;
+    for (const std::string& address : {folder.path() + "/nothing.sock", std::string("127.0.0.1:1")}) {
+        ScopedEnv cups_server("CUPS_SERVER", address);
+        const auto start = Clock::now();
+        EXPECT_FALSE(cups_server_answers(2s)) << address;
+        EXPECT_LT(Clock::now() - start, 200ms) << address;
+    }
+}
+
+// An address in a network that drops packets keeps connect() pending; the
+// probe must give up at its deadline.
+TEST(CupsProbeWithoutServer, PendingConnectGivesUpAtTheDeadline)
+{
+    ScopedEnv cups_server("CUPS_SERVER", "10.255.255.1:631");
+    const auto start = Clock::now();
+    EXPECT_FALSE(cups_server_answers(300ms));
+    EXPECT_LT(Clock::now() - start, 500ms);
+}
+
+}  // namespace
+}  // namespace kt482

@@ -1,0 +1,108 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/qt/qt_printer_system.h"
+#include "support/fake_server.h"
+#include "support/scoped_env.h"
+
+namespace kt482 {
+namespace {
+
+using namespace std::chrono_literals;
+using test::FakeServer;
+using test::ScopedEnv;
+using test::ServerBehaviour;
+using test::TempFolder;
+using Clock = std::chrono::steady_clock;
+
+const std::string kPdfPrinter = "KT482 PDF";
+
+void expect_pdf_printer(const PrinterSettings& s, const std::string& folder)
+{
+    EXPECT_EQ(s.device_name, kPdfPrinter);
+    EXPECT_EQ(s.driver_name, kPdfPrinter);
+    EXPECT_EQ(s.port, folder);
+    EXPECT_EQ(s.paper_size, 9);
+    EXPECT_EQ(s.orientation, 1);
+    EXPECT_EQ(s.copies, 1);
+    EXPECT_EQ(s.duplex, 1);
+    EXPECT_EQ(s.option, 600);
+    EXPECT_EQ(s.page_height_twips, 16838);
+    EXPECT_EQ(s.page_width_twips, 11906);
+    EXPECT_EQ(s.font_name, "ＭＳ 明朝");
+    EXPECT_FLOAT_EQ(s.font_size, 10.5f);
+    EXPECT_FALSE(s.font_bold);
+}
+
+TEST(QtPrinterSystemWithoutServer, PdfPrinterIsTheDefaultAndListedLast)
+{
+    TempFolder folder;
+    ScopedEnv cups_server("CUPS_SERVER", folder.path() + "/nothing.sock");
+    ScopedEnv output("KT482_PDF_DIR", folder.path());
+    auto printers = make_qt_printer_system();
+
+    const auto start = Clock::now();
+    auto settings = printers->default_printer_settings();
+    auto names = printers->installed_printers();
+    EXPECT_LT(Clock::now() - start, 2s);
+
+    ASSERT_TRUE(settings.ok()) << settings.failure().description;
+    expect_pdf_printer(*settings, folder.path());
+    ASSERT_TRUE(names.ok());
+    EXPECT_EQ(*names, std::vector<std::string>{kPdfPrinter});
+}
+
+TEST(QtPrinterSystemWithoutServer, PdfPortIsAnAbsoluteFolder)
+{
+    TempFolder folder;
+    ScopedEnv cups_server("CUPS_SERVER", folder.path() + "/nothing.sock");
+    auto printers = make_qt_printer_system();
+    const std::string here = std::filesystem::current_path().string();
+    {
+        ScopedEnv output("KT482_PDF_DIR", std::nullopt);
+        EXPECT_EQ(printers->default_printer_settings()->port, here);
+    }
+    {
+        ScopedEnv output("KT482_PDF_DIR", "out/pdf/");
+        EXPECT_EQ(printers->default_printer_settings()->port, here + "/out/pdf");
+    }
+}
+
+class QtPrinterSystemWithHungServer : public testing::TestWithParam<bool> {};
+
+// A server that takes the connection and then says nothing would hold libcups
+// for minutes; both queries must give up on it and fall back in time.
+TEST_P(QtPrinterSystemWithHungServer, FallsBackToPdfPrinterInTime)
+{
+    const bool loopback = GetParam();
+    auto server = loopback ? FakeServer::on_loopback(ServerBehaviour::NeverReply)
+                           : FakeServer::on_unix_socket(ServerBehaviour::NeverReply);
+    ScopedEnv cups_server("CUPS_SERVER", server->address());
+    auto printers = make_qt_printer_system();
+
+    auto start = Clock::now();
+    auto settings = printers->default_printer_settings();
+    EXPECT_LT(Clock::now() - start, 2500ms);
+    ASSERT_TRUE(settings.ok());
+    EXPECT_EQ(settings->device_name, kPdfPrinter);
+
+    start = Clock::now();
+    auto names = printers->installed_printers();
+    EXPECT_LT(Clock::now() - start, 2500ms);
+    ASSERT_TRUE(names.ok());
+    EXPECT_EQ(*names, std::vector<std::string>{kPdfPrinter});
+}
+
+INSTANTIATE_TEST_SUITE_P(Sockets, QtPrinterSystemWithHungServer, testing::Values(false, true),
+                         [](const testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "Loopback" : "UnixSocket");
+                         });
+
+}  // namespace
+}  // namespace kt482

@@ -1,0 +1,57 @@
+// Stand-ins for a print server: a listening socket that answers, one that
+// accepts and hangs up, and one that lets connections wait forever.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
+
+namespace kt482::test {
+
+enum class ServerBehaviour {
+    Reply,       // reads the request and writes a short HTTP reply
+    HangUp,      // accepts and closes without a word
+    NeverReply,  // never accepts: connections wait in the backlog
+};
+
+class FakeServer {
+public:
+    // Listens on a unix socket in a fresh temporary folder.
+    static std::unique_ptr<FakeServer> on_unix_socket(ServerBehaviour behaviour);
+    // Listens on 127.0.0.1 at a free port.
+    static std::unique_ptr<FakeServer> on_loopback(ServerBehaviour behaviour);
+
+    ~FakeServer();
+    FakeServer(const FakeServer&) = delete;
+    FakeServer& operator=(const FakeServer&) = delete;
+
+    // The value of CUPS_SERVER that reaches this server.
+    const std::string& address() const { return address_; }
+
+private:
+    FakeServer(int fd, ServerBehaviour behaviour, std::string address, std::string folder);
+    void serve();
+
+    int fd_;
+    ServerBehaviour behaviour_;
+    std::string address_;
+    std::string folder_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+// A fresh temporary folder, removed with everything in it at destruction.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+}  // namespace kt482::test

@@ -1,0 +1,42 @@
+#include "support/fakes.h"
+
+namespace kt482::test {
+
+int MessageSink::show(std::string_view text, int buttons, std::string_view title)
+{
+    messages.push_back({std::string(text), buttons, std::string(title)});
+    return kMessageResultOk;
+}
+
+FakePrinters::FakePrinters()
+{
+    settings.device_name = "Office Laser";
+    settings.driver_name = "Generic PCL";
+    settings.port = "ipp://office/queue";
+    settings.paper_size = 9;
+    settings.orientation = 1;
+    settings.copies = 1;
+    settings.duplex = 1;
+    settings.option = 600;
+    settings.page_height_twips = 16838;
+    settings.page_width_twips = 11906;
+    settings.font_name = "ＭＳ 明朝";
+    settings.font_size = 10.5f;
+    settings.font_bold = false;
+}
+
+Result<PrinterSettings> FakePrinters::default_printer_settings()
+{
+    if (fail)
+        return Failure(ErrorNumber::PrinterError, "No printers are installed");
+    return settings;
+}
+
+Result<std::vector<std::string>> FakePrinters::installed_printers()
+{
+    if (fail)
+        return Failure(ErrorNumber::PrinterError, "No printers are installed");
+    return names;
+}
+
+}  // namespace kt482::test

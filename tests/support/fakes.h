@@ -1,0 +1,39 @@
+// Test doubles of the platform services.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/message_box.h"
+#include "platform/printer_system.h"
+
+namespace kt482::test {
+
+// Records every message box instead of showing it.
+class MessageSink : public MessageBox {
+public:
+    struct Message {
+        std::string text;
+        int buttons;
+        std::string title;
+    };
+
+    int show(std::string_view text, int buttons, std::string_view title) override;
+
+    std::vector<Message> messages;
+};
+
+// An A4 office printer, or a printer system that fails on demand.
+class FakePrinters : public PrinterSystem {
+public:
+    FakePrinters();
+
+    Result<PrinterSettings> default_printer_settings() override;
+    Result<std::vector<std::string>> installed_printers() override;
+
+    PrinterSettings settings;
+    std::vector<std::string> names{"Office Laser", "KT482 PDF"};
+    bool fail = false;
+};
+
+}  // namespace kt482::test

@@ -1,0 +1,25 @@
+// The core tests run without Qt: the thread's default services are a
+// message sink, a fake A4 printer and the real POSIX files. Tests that look
+// at messages or printers install their own with ScopedServices.
+#include "platform/posix_files.h"
+#include "platform/services.h"
+#include "support/fakes.h"
+
+namespace kt482 {
+
+std::unique_ptr<MessageBox> make_platform_message_box()
+{
+    return std::make_unique<test::MessageSink>();
+}
+
+std::unique_ptr<PrinterSystem> make_platform_printer_system()
+{
+    return std::make_unique<test::FakePrinters>();
+}
+
+std::unique_ptr<Files> make_platform_files()
+{
+    return make_posix_files();
+}
+
+}  // namespace kt482
