@@ -67,8 +67,9 @@ std::unique_ptr<FakeServer> FakeServer::on_loopback(ServerBehaviour behaviour)
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const int backlog = behaviour == ServerBehaviour::FullBacklog ? 0 : 64;
     int fd = listen_or_throw(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0),
-                             reinterpret_cast<sockaddr*>(&address), sizeof(address), 64);
+                             reinterpret_cast<sockaddr*>(&address), sizeof(address), backlog);
     socklen_t length = sizeof(address);
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
     std::string host = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
@@ -78,8 +79,25 @@ std::unique_ptr<FakeServer> FakeServer::on_loopback(ServerBehaviour behaviour)
 FakeServer::FakeServer(int fd, ServerBehaviour behaviour, std::string address, std::string folder)
     : fd_(fd), behaviour_(behaviour), address_(std::move(address)), folder_(std::move(folder))
 {
-    if (behaviour_ != ServerBehaviour::NeverReply)
+    if (behaviour_ == ServerBehaviour::FullBacklog)
+        fill_backlog();
+    else if (behaviour_ != ServerBehaviour::NeverReply)
         thread_ = std::thread([this] { serve(); });
+}
+
+// With a backlog of 0 the kernel queues one connection and drops the SYNs of
+// the rest, so a few connections nobody accepts leave later ones pending.
+void FakeServer::fill_backlog()
+{
+    sockaddr_storage address{};
+    socklen_t length = sizeof(address);
+    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
+    for (int i = 0; i < 3; ++i) {
+        const int client = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        (void)::connect(client, reinterpret_cast<sockaddr*>(&address), length);
+        fillers_.push_back(client);
+    }
+    ::usleep(100 * 1000);
 }
 
 FakeServer::~FakeServer()
@@ -87,6 +105,8 @@ FakeServer::~FakeServer()
     stop_ = true;
     if (thread_.joinable())
         thread_.join();
+    for (int filler : fillers_)
+        ::close(filler);
     ::close(fd_);
     if (!folder_.empty()) {
         std::error_code ignored;

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace kt482::test {
 
@@ -13,6 +14,7 @@ enum class ServerBehaviour {
     Reply,       // reads the request and writes a short HTTP reply
     HangUp,      // accepts and closes without a word
     NeverReply,  // never accepts: connections wait in the backlog
+    FullBacklog, // never accepts and its backlog is full: connect() stays pending
 };
 
 class FakeServer {
@@ -32,6 +34,7 @@ public:
 private:
     FakeServer(int fd, ServerBehaviour behaviour, std::string address, std::string folder);
     void serve();
+    void fill_backlog();
 
     int fd_;
     ServerBehaviour behaviour_;
@@ -39,6 +42,7 @@ private:
     std::string folder_;
     std::atomic<bool> stop_{false};
     std::thread thread_;
+    std::vector<int> fillers_;
 };
 
 // A fresh temporary folder, removed with everything in it at destruction.
