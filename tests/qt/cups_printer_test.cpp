@@ -3,12 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/qt/cups_queue.h"
 #include "platform/qt/qt_printer_system.h"
+#include "support/fake_server.h"
 #include "support/scoped_env.h"
 
 namespace kt482 {
@@ -44,7 +49,7 @@ TEST_F(QtPrinterSystemWithCups, DefaultQueueSettings)
     EXPECT_EQ(settings->orientation, 1);
     EXPECT_EQ(settings->copies, 1);
     EXPECT_EQ(settings->duplex, 1);
-    EXPECT_GT(settings->option, 0);
+    EXPECT_EQ(settings->option, 300);  // the PPD's default resolution
     EXPECT_EQ(settings->font_name, "ＭＳ 明朝");
 }
 
@@ -66,6 +71,22 @@ TEST_F(QtPrinterSystemWithCups, SwitchingServersInOneProcess)
         EXPECT_EQ(*printers_->installed_printers(), std::vector<std::string>{"KT482 PDF"});
     }
     EXPECT_EQ(printers_->default_printer_settings()->device_name, "kt482-test");
+}
+
+// libcups reads HOME once per thread, so the query runs on a fresh thread to
+// see a home with the user's own options for the queue.
+TEST_F(QtPrinterSystemWithCups, UserOptionsSetTheDefaultCopies)
+{
+    test::TempFolder home;
+    std::filesystem::create_directory(home.path() + "/.cups");
+    std::ofstream(home.path() + "/.cups/lpoptions") << "Dest kt482-test copies=3\n";
+    ScopedEnv home_env("HOME", home.path());
+
+    CupsQueueDefaults queue;
+    std::thread([&queue] { queue = cups_queue_defaults("kt482-test"); }).join();
+    EXPECT_EQ(queue.copies, 3);
+    EXPECT_EQ(queue.device_uri, "cups-pdf:/");
+    EXPECT_EQ(queue.resolution_dpi, 300);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <ostream>
+#include <string>
 
 #include "platform/qt/cups_probe.h"
 #include "support/fake_server.h"
@@ -44,6 +46,11 @@ struct ProbeCase {
     ServerBehaviour behaviour;
     bool answers;
 };
+
+void PrintTo(const ProbeCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class CupsProbe : public testing::TestWithParam<ProbeCase> {};
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "platform/qt/qt_application.h"
 #include "platform/qt/qt_message_box.h"
 #include "support/scoped_env.h"
@@ -39,6 +41,22 @@ TEST(QtMessageBox, OffscreenPlatformFallsBackToStandardError)
     const int result = box->show("Printer error", kMessageExclamationOk, "KT482_Print : E_Print");
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "KT482_Print : E_Print: Printer error\n");
     EXPECT_EQ(result, kMessageResultOk);
+}
+
+// Qt aborts when no platform plugin starts; a display that cannot be reached
+// must not take the host down. Run in a fresh process, since this one already
+// has its application object.
+TEST(QtMessageBoxDeathTest, UnreachableDisplayFallsBackToStandardError)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    auto show_on_dead_display = [] {
+        ::unsetenv("QT_QPA_PLATFORM");
+        ::unsetenv("WAYLAND_DISPLAY");
+        ::setenv("DISPLAY", ":987", 1);
+        const int result = make_qt_message_box()->show("No paper", kMessageExclamationOk, "KT482_Print : E_Print");
+        std::exit(result == kMessageResultOk ? 0 : 1);
+    };
+    EXPECT_EXIT(show_on_dead_display(), testing::ExitedWithCode(0), "KT482_Print : E_Print: No paper\n");
 }
 
 }  // namespace

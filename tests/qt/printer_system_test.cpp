@@ -74,6 +74,23 @@ TEST(QtPrinterSystemWithoutServer, PdfPortIsAnAbsoluteFolder)
     }
 }
 
+TEST(QtPrinterSystemWithoutServer, VanishedCurrentFolderIsAPrinterError)
+{
+    const auto here = std::filesystem::current_path();
+    TempFolder server_folder;
+    ScopedEnv cups_server("CUPS_SERVER", server_folder.path() + "/nothing.sock");
+    ScopedEnv output("KT482_PDF_DIR", std::nullopt);
+    auto printers = make_qt_printer_system();
+    {
+        TempFolder gone;
+        std::filesystem::current_path(gone.path());
+    }
+    auto settings = printers->default_printer_settings();
+    std::filesystem::current_path(here);
+    ASSERT_FALSE(settings.ok());
+    EXPECT_TRUE(settings.failure().is(ErrorNumber::PrinterError));
+}
+
 class QtPrinterSystemWithHungServer : public testing::TestWithParam<bool> {};
 
 // A server that takes the connection and then says nothing would hold libcups

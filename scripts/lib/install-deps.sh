@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# The Debian 12 packages kt482 needs to build, test and print, and their
+# installation. Source it for the functions, or run it to install:
+#
+#   source scripts/lib/install-deps.sh; kt482_install_deps
+#   scripts/lib/install-deps.sh
+#
+# Only packages that dpkg does not report as installed are installed, with
+# one apt-get update first; as root, or through sudo otherwise.
+
+KT482_PACKAGES=(
+  build-essential cmake ninja-build g++
+  libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev libcups2-dev
+  fonts-ipafont cups printer-driver-cups-pdf poppler-utils
+  xvfb xauth
+)
+
+# Prints the packages of KT482_PACKAGES that are not installed, one a line.
+kt482_missing_packages() {
+  local package
+  for package in "${KT482_PACKAGES[@]}"; do
+    if ! dpkg -s "$package" 2>/dev/null | grep -qx 'Status: install ok installed'; then
+      echo "$package"
+    fi
+  done
+}
+
+kt482_install_deps() {
+  local missing
+  mapfile -t missing < <(kt482_missing_packages)
+  if ((${#missing[@]} == 0)); then
+    return 0
+  fi
+  echo "kt482: installing ${missing[*]}" >&2
+  local as_root=()
+  if ((EUID != 0)); then
+    if ! command -v sudo >/dev/null; then
+      echo "kt482: not root and no sudo; install as root: apt-get install -y ${missing[*]}" >&2
+      return 1
+    fi
+    as_root=(sudo)
+  fi
+  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update
+  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
+}
+
+if [[ ${BASH_SOURCE[0]} == "$0" ]]; then
+  set -euo pipefail
+  kt482_install_deps
+fi
