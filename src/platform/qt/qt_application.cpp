@@ -35,6 +35,21 @@ void install_font_substitutions()
         QFont::insertSubstitution(QString::fromUtf8(s.family), QString::fromUtf8(s.replacement));
 }
 
+// Qt aborts the process when no platform plugin starts, which is what a stale
+// DISPLAY or WAYLAND_DISPLAY would do to the host. Listing offscreen last lets
+// Qt fall back to it instead. A platform the host chose is left alone.
+void choose_platform()
+{
+    if (env_set("QT_QPA_PLATFORM"))
+        return;
+    if (!display_available())
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    else if (env_set("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "wayland;xcb;offscreen");
+    else
+        qputenv("QT_QPA_PLATFORM", "xcb;offscreen");
+}
+
 // QApplication keeps references to argc and argv, so both live as long as the
 // process. The object itself is deliberately never destroyed: the host may
 // keep using Qt objects created through it until exit.
@@ -43,8 +58,7 @@ void create_application()
     static int argc = 1;
     static char name[] = "kt482";
     static char* argv[] = {name, nullptr};
-    if (!display_available() && !env_set("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    choose_platform();
     static QApplication* application = new QApplication(argc, argv);
     (void)application;
 }

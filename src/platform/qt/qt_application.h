@@ -6,10 +6,11 @@ namespace kt482 {
 
 // Makes sure a QCoreApplication exists: a host's own application object is
 // used as it is; otherwise a QApplication is created once and kept for the
-// life of the process. Without a display (neither DISPLAY nor WAYLAND_DISPLAY
-// set) it runs on Qt's offscreen platform unless QT_QPA_PLATFORM says
-// otherwise. Also installs, once, the substitutions that map the classic
-// Japanese form fonts to the IPA fonts installed here.
+// life of the process. Unless QT_QPA_PLATFORM says otherwise, it runs on Qt's
+// offscreen platform without a display (neither DISPLAY nor WAYLAND_DISPLAY
+// set), and falls back to it when the display named cannot be reached. Also
+// installs, once, the substitutions that map the classic Japanese form fonts
+// to the IPA fonts installed here.
 void ensure_qt_application();
 
 // True when DISPLAY or WAYLAND_DISPLAY names a display (set and not empty).

@@ -73,11 +73,14 @@ int16_t duplex_code(QPrinter::DuplexMode mode)
     }
 }
 
-// Qt's printer at high resolution runs at the queue's default resolution.
-int16_t default_resolution(const QPrinterInfo& info)
+// The queue's own default resolution; failing that, the resolution Qt's
+// printer runs at for it in high resolution mode.
+int16_t default_resolution(const QPrinterInfo& info, const CupsQueueDefaults& queue)
 {
-    QPrinter printer(info, QPrinter::HighResolution);
-    return static_cast<int16_t>(std::clamp(printer.resolution(), 1, 32767));
+    int dpi = queue.resolution_dpi;
+    if (dpi <= 0)
+        dpi = QPrinter(info, QPrinter::HighResolution).resolution();
+    return static_cast<int16_t>(std::clamp(dpi, 1, 32767));
 }
 
 Result<PrinterSettings> queue_settings(const QPrinterInfo& info)
@@ -93,7 +96,7 @@ Result<PrinterSettings> queue_settings(const QPrinterInfo& info)
     settings.port = queue.device_uri.empty() ? "CUPS" : queue.device_uri;
     settings.copies = static_cast<int16_t>(queue.copies);
     settings.duplex = duplex_code(info.defaultDuplexMode());
-    settings.option = default_resolution(info);
+    settings.option = default_resolution(info, queue);
     apply_page_size(settings, page);
     apply_form_defaults(settings);
     return settings;

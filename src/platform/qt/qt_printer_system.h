@@ -20,8 +20,10 @@
 //   copies        the queue's default copies (lpoptions), else 1
 //   duplex        the queue's default: none or automatic 1, long edge 2,
 //                 short edge 3
-//   option        the queue's default resolution in dpi, as Qt's printer
-//                 reports it at high resolution, limited to 1..32767
+//   option        the queue's default resolution in dpi (its IPP
+//                 printer-resolution-default, from the driver's default);
+//                 when it has none, the resolution Qt's printer uses for it
+//                 in high resolution mode; limited to 1..32767
 //   page height and width
 //                 the default page size in portrait, in twips (1/20 point),
 //                 rounded to whole twips
