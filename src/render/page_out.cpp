@@ -1,0 +1,114 @@
+#include "render/page_out.h"
+
+#include <string_view>
+
+#include "job/error_trap.h"
+#include "job/job_state.h"
+#include "job/number_text.h"
+#include "job/page_file_names.h"
+#include "job/page_reader.h"
+#include "job/record_code.h"
+#include "platform/services.h"
+#include "render/line_handlers.h"
+#include "render/rule_lists.h"
+#include "render/text_handlers.h"
+
+namespace kt482 {
+namespace {
+
+// Field conversions, made before a handler starts.
+float number(const std::string& field)
+{
+    return number_field(field);
+}
+
+int16_t integer(const std::string& field)
+{
+    return must(to_i2(must(parse_number_text(field))));
+}
+
+bool boolean(const std::string& field)
+{
+    return must(variant_to_bool(Variant(field)));
+}
+
+void dispatch(const PageRecordHeader& header, const std::array<std::string, 6>& f)
+{
+    const auto code = record_code_of(std::string_view(header.RecordCode.data(), header.RecordCode.size()));
+    if (!code)
+        return;
+    switch (*code) {
+    case RecordCode::Pitch: {
+        const float row_pitch = number(f[1]);
+        ZZ100_Pitch(row_pitch, number(f[2]));
+        return;
+    }
+    case RecordCode::Font: {
+        const float size = number(f[2]);
+        const bool bold = boolean(f[3]);
+        ZZ100_Font(f[1], size, bold, number(f[4]));
+        return;
+    }
+    case RecordCode::DrawStyle: {
+        const int16_t style = integer(f[1]);
+        ZZ100_DrawStyle(style, integer(f[2]));
+        return;
+    }
+    default:
+        break;
+    }
+
+    // The drawing records all begin with a row and a column.
+    const float row = number(f[1]);
+    const float col = number(f[2]);
+    switch (*code) {
+    case RecordCode::Line: {
+        const float end_row = number(f[3]);
+        ZZ100_Line(row, col, end_row, number(f[4]));
+        return;
+    }
+    case RecordCode::LineHor: ZZ100_Line_Hor(row, col, f[3], f[4]); return;
+    case RecordCode::LineVrt: ZZ100_Line_Vrt(row, col, f[3], f[4]); return;
+    case RecordCode::Keisen: {
+        const float end_row = number(f[3]);
+        ZZ100_Keisen(row, col, end_row, number(f[4]));
+        return;
+    }
+    case RecordCode::String: ZZ100_String(row, col, f[3]); return;
+    case RecordCode::StringKin: ZZ100_String_Kin(row, col, f[3], number(f[4])); return;
+    case RecordCode::StringCenter: ZZ100_String_Center(row, col, f[3], number(f[4])); return;
+    case RecordCode::StringRight: ZZ100_String_Right(row, col, f[3]); return;
+    case RecordCode::StringLeft: ZZ100_String_Left(row, col, f[3], number(f[4])); return;
+    case RecordCode::Numeric: ZZ100_Numeric(row, col, f[3], f[4]); return;
+    default: return;
+    }
+}
+
+}  // namespace
+
+void ZZ100_Page_Out(ObjectFields& self, int16_t page)
+{
+    enter("ZZ100_Page_Out");
+    JobState& s = job();
+    if (page < s.Min_Page || page > s.Max_Page)
+        return;
+    s.CurrPage = page;
+    Files& f = files();
+    try {
+        s.FileNo = must(f.free_handle());
+        check(f.open(s.FileNo, PageFileName(s.Temp_Dir, page)));
+        PageReader reader(f, s.FileNo);
+        while (must(reader.next(s.RecordHeader, s.RecordFields)))
+            dispatch(s.RecordHeader, s.RecordFields);
+        check(f.close(s.FileNo));
+    } catch (const RaisedFailure& e) {
+        (void)f.close(s.FileNo);
+        if (!e.failure().is(ErrorNumber::FileNotFound))
+            report_failure(e.failure(), self);
+    } catch (const std::bad_alloc&) {
+        (void)f.close(s.FileNo);
+        report_failure(Failure(ErrorNumber::OutOfMemory), self);
+    }
+}
+
+}  // namespace kt482

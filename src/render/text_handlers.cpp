@@ -1,0 +1,203 @@
+#include "render/text_handlers.h"
+
+#include <cmath>
+#include <string>
+
+#include "job/error_trap.h"
+#include "job/number_text.h"
+#include "render/grid_coordinates.h"
+#include "render/half_width_cells.h"
+#include "render/number_picture.h"
+#include "render/render_target.h"
+
+namespace kt482 {
+namespace {
+
+constexpr std::string_view kPrinterResetFace = "ＭＳ 明朝";
+constexpr float kPrinterResetSize = 8;
+
+// Widths and free spaces are whole points in 16 bits, halves to even.
+int whole_points(double value)
+{
+    return must(to_i2(value));
+}
+
+struct TextPlace {
+    float x;
+    float y;
+};
+
+TextPlace text_place(float row, float col)
+{
+    const JobState& s = job();
+    return {ColToX(s, col), RowToTextY(s, row)};
+}
+
+void move_to(DrawSurface& target, float x, float y)
+{
+    on_target(target.CurrentX(x));
+    on_target(target.CurrentY(y));
+}
+
+// The space left in a box of out_length columns by a text w points wide.
+int free_space(float out_length, int w)
+{
+    const JobState& s = job();
+    return whole_points(static_cast<double>(out_length) * s.ColPitch * s.FontScale - w);
+}
+
+// A blank printed at the origin makes the printer take up the reset face.
+void reset_printer_font(DrawSurface& target, bool face_given, bool size_given)
+{
+    on_target(target.FontUnderline(false));
+    if (face_given)
+        on_target(target.FontName(kPrinterResetFace));
+    if (size_given)
+        on_target(target.FontSize(kPrinterResetSize));
+    move_to(target, 0, 0);
+    on_target(target.Print(" ", LineEnd::Without));
+    move_to(target, 0, 0);
+}
+
+}  // namespace
+
+void ZZ100_Pitch(float row_pitch, float col_pitch)
+{
+    enter("ZZ100_Pitch");
+    JobState& s = job();
+    s.RowPitch = row_pitch != 0 ? row_pitch : 15;
+    s.ColPitch = col_pitch != 0 ? col_pitch : 6;
+    s.MeasuredFontSize = 0;
+    s.FontScale = s.Bairitu;
+}
+
+void ZZ100_Font(std::string_view font_name, float font_size, bool bold, float row_margin)
+{
+    enter("ZZ100_Font");
+    JobState& s = job();
+    if (!font_name.empty())
+        s.FontName.assign(font_name);
+    if (font_size > 0)
+        s.FontSize = font_size;
+    s.FontBold = bold;
+    s.RowMargin = row_margin;
+
+    DrawSurface& target = current_target();
+    if (printer_is_target())
+        reset_printer_font(target, !font_name.empty(), font_size > 0);
+    on_target(target.FontName(s.FontName));
+    on_target(target.FontSize(static_cast<float>(static_cast<double>(s.Bairitu) * s.FontSize)));
+
+    // Only the first font after a pitch record measures the magnification
+    // the target really applies; later fonts keep the grid as it is.
+    if (s.MeasuredFontSize == 0) {
+        if (s.FontSize == 0)
+            raise(Failure(ErrorNumber::DivisionByZero));
+        const double used = target.FontSize();
+        s.FontScale = static_cast<float>(round_half_up(used * 1000 / s.FontSize) / 1000);
+        s.MeasuredFontSize = s.FontSize;
+    }
+    on_target(target.FontBold(s.FontBold));
+}
+
+void ZZ100_String(float row, float col, std::string_view data)
+{
+    enter("ZZ100_String");
+    if (!InOutputRange())
+        return;
+    const TextPlace at = text_place(row, col);
+    DrawSurface& target = current_target();
+    move_to(target, at.x, at.y);
+    on_target(target.Print(data, LineEnd::With));
+}
+
+void ZZ100_String_Kin(float row, float col, std::string_view data, float out_length)
+{
+    enter("ZZ100_String_Kin");
+    if (!InOutputRange() || data.empty())
+        return;
+    const TextPlace at = text_place(row, col);
+    DrawSurface& target = current_target();
+    const int n = static_cast<int>(count_code_points(data));
+    const int w = whole_points(target.TextWidth(data));
+    const int free = free_space(out_length, w);
+    move_to(target, at.x, at.y);
+
+    // Special case: a single character is centred, overhanging when too wide.
+    if (n == 1) {
+        move_to(target, at.x + static_cast<float>(free) / 2, at.y);
+        on_target(target.Print(data, LineEnd::With));
+        return;
+    }
+    if (free <= 0)
+        return;
+    const int gap = free / (n - 1);
+    const int rem = free - gap * (n - 1);
+    move_to(target, at.x, at.y);
+    int i = 1;
+    while (!data.empty()) {
+        const std::size_t size = std::max<std::size_t>(1, utf8_sequence_length(data));
+        on_target(target.Print(data.substr(0, size), LineEnd::Without));
+        data.remove_prefix(size);
+        on_target(target.CurrentX(target.CurrentX() + static_cast<float>(gap + (i <= rem ? 1 : 0))));
+        ++i;
+    }
+}
+
+void ZZ100_String_Center(float row, float col, std::string_view data, float out_length)
+{
+    enter("ZZ100_String_Center");
+    if (!InOutputRange() || data.empty())
+        return;
+    const TextPlace at = text_place(row, col);
+    DrawSurface& target = current_target();
+    const int w = whole_points(target.TextWidth(data));
+    const int free = free_space(out_length, w);
+    move_to(target, at.x + static_cast<float>(std::floor(free / 2.0)), at.y);
+    on_target(target.Print(data, LineEnd::Without));
+}
+
+void ZZ100_String_Right(float row, float col, std::string_view data)
+{
+    enter("ZZ100_String_Right");
+    if (!InOutputRange() || data.empty())
+        return;
+    const TextPlace at = text_place(row, col);
+    DrawSurface& target = current_target();
+    const int w = whole_points(target.TextWidth(data));
+    move_to(target, at.x - static_cast<float>(w), at.y);
+    on_target(target.Print(data, LineEnd::Without));
+}
+
+void ZZ100_String_Left(float row, float col, std::string_view data, float out_length)
+{
+    enter("ZZ100_String_Left");
+    if (!InOutputRange())
+        return;
+    const int cells = must(to_i2(out_length));
+    ZZ100_String(row, col, FitToCells(data, cells));
+}
+
+void ZZ100_Numeric(float row, float col, std::string_view value, std::string_view format)
+{
+    enter("ZZ100_Numeric");
+    if (!InOutputRange())
+        return;
+    const std::string formatted = format_number_text(value, format);
+    ZZ100_String(row, col, right_aligned_field(formatted, count_code_points(format)));
+}
+
+std::string right_aligned_field(std::string_view text, std::size_t k)
+{
+    std::size_t n = count_code_points(text);
+    if (n <= k)
+        return std::string(k - n, ' ') + std::string(text);
+    // Drop the leading characters that do not fit.
+    while (n > k && !text.empty()) {
+        text.remove_prefix(std::max<std::size_t>(1, utf8_sequence_length(text)));
+        --n;
+    }
+    return std::string(text);
+}
+
+}  // namespace kt482

@@ -1,0 +1,380 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <memory>
+#include <random>
+
+#include "job/page_record.h"
+#include "job/page_writer.h"
+#include "kt482/kt482.h"
+#include "render/page_out.h"
+#include "support/recording_surface.h"
+#include "support/spool_fixture.h"
+
+namespace kt482::test {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+enum class Target { Printer, Preview };
+
+class RenderTest : public SpoolTest {
+protected:
+    RenderTest()
+    {
+        job.P_Temp_Dir(dir);
+        // The measured magnification outlives objects on a thread; each test
+        // starts from a fresh thread's values.
+        kt482::job().FontScale = 0;
+        kt482::job().MeasuredFontSize = 0;
+        job.E_StartEdit();
+    }
+
+    void render(int16_t page, Target target = Target::Printer)
+    {
+        JobState& s = kt482::job();
+        s.OutputTarget = target == Target::Printer ? 1 : 2;
+        s.PrinterObject = target == Target::Printer ? surface : nullptr;
+        s.PreviewCanvas = target == Target::Preview ? surface : nullptr;
+        ZZ100_Page_Out(fields, page);
+    }
+
+    // Ends the recording and renders page 1 on a fresh log.
+    Lines render_page(Target target = Target::Printer)
+    {
+        job.E_EndEdit();
+        render(1, target);
+        return surface->log;
+    }
+
+    KT482_Print job;
+    ObjectFields fields;
+    std::shared_ptr<RecordingSurface> surface = std::make_shared<RecordingSurface>();
+};
+
+TEST_F(RenderTest, OneStringFromTheHostToThePrinter)
+{
+    job.E_Pitch(15, 6);
+    job.E_Font("IPAexMincho", 10.5f, false, 0);
+    job.E_String(2, 3, "ABC");
+    EXPECT_EQ(render_page(), (Lines{
+                                 "FontUnderline 0", "FontName ＭＳ 明朝", "FontSize 8", "CurrentX 0", "CurrentY 0",
+                                 "Print \" \"", "CurrentX 0", "CurrentY 0", "FontName IPAexMincho", "FontSize 10.5",
+                                 "FontBold 0", "CurrentX 40", "CurrentY 48", "Print \"ABC\" nl",
+                             }));
+    EXPECT_EQ(kt482::job().PageStarted, 1);
+    EXPECT_EQ(kt482::job().FontScale, 1.0f);
+    EXPECT_EQ(job.P_CurrPage(), 1);
+    EXPECT_EQ(kt482::job().CurrentProc, "ZZ100_String");
+    EXPECT_TRUE(sink.messages.empty());
+}
+
+TEST_F(RenderTest, FontResetSkipsFaceAndSizeWhenTheRecordKeepsThem)
+{
+    job.E_Pitch(15, 6);
+    job.E_Font("", 0, true, 2);
+    job.E_String(1, 1, Variant::null());  // keeps a page of settings
+    EXPECT_EQ(render_page(), (Lines{"FontUnderline 0", "CurrentX 0", "CurrentY 0", "Print \" \"", "CurrentX 0",
+                                    "CurrentY 0", "FontName ＭＳ 明朝", "FontSize 10.5", "FontBold 1"}));
+    EXPECT_EQ(kt482::job().RowMargin, 2.0f);
+}
+
+TEST_F(RenderTest, PreviewGetsNoPrinterResets)
+{
+    job.E_Pitch(15, 6);
+    job.E_Font("G", 12, false, 0);
+    job.E_DrawStyle(2, 3);
+    job.E_String(1, 1, Variant::null());
+    EXPECT_EQ(render_page(Target::Preview),
+              (Lines{"FontName G", "FontSize 12", "FontBold 0", "DrawMode 1", "DrawWidth 3", "DrawStyle 2"}));
+}
+
+TEST_F(RenderTest, PenResetOnThePrinter)
+{
+    job.E_DrawStyle(2, 1);
+    job.E_Line(1, 1, 1, 2);
+    const Lines log = render_page();
+    EXPECT_EQ(log, (Lines{"DrawMode 16", "DrawWidth 100", "DrawStyle 5", "DrawMode 1", "DrawWidth 1", "DrawStyle 2",
+                          "Line 28 28 28 28"}));  // the grid is not measured yet: everything at the margin
+}
+
+TEST_F(RenderTest, FontScaleIsMeasuredOnceAfterAPitch)
+{
+    job.P_Bairitu(1.5f);
+    surface->size_used = [](float asked) { return asked == 15.0f ? 15.5f : asked; };
+    job.E_Pitch(15, 6);
+    job.E_Font("A", 10, false, 0);
+    job.E_Font("A", 12, false, 0);
+    job.E_String(1, 1, Variant::null());
+    render_page(Target::Preview);
+    EXPECT_EQ(kt482::job().FontScale, 1.55f);
+    EXPECT_EQ(kt482::job().MeasuredFontSize, 10.0f);
+    EXPECT_EQ(surface->only("FontSize"), (Lines{"FontSize 15", "FontSize 18"}));
+}
+
+TEST_F(RenderTest, SpreadTextSharesTheFreeSpace)
+{
+    job.E_Pitch(15, 6);
+    job.E_String_Kin(1, 1, "ABC", 10);     // box 60, text 18: gaps of 21
+    job.E_String_Kin(2, 1, "ABC", 8.167f); // box 49: gaps of 16 and 15
+    job.E_String_Kin(3, 1, "W", 2);        // one character: centred
+    job.E_String_Kin(4, 1, "ABCDEFGHIJK", 10);  // too wide: nothing
+    job.E_String_Kin(5, 1, "", 10);
+    render_page(Target::Preview);
+    const Lines x = surface->only("CurrentX");
+    EXPECT_EQ(x, (Lines{"CurrentX 28", "CurrentX 28", "CurrentX 55", "CurrentX 82", "CurrentX 109",  //
+                        "CurrentX 28", "CurrentX 28", "CurrentX 50", "CurrentX 71", "CurrentX 92",   //
+                        "CurrentX 28", "CurrentX 31",                                                //
+                        "CurrentX 28"}));
+    EXPECT_EQ(surface->only("Print").size(), 7u);
+}
+
+TEST_F(RenderTest, CentredRightAlignedClippedAndNumericTexts)
+{
+    job.E_Pitch(15, 6);
+    job.E_String_Center(1, 1, "ABCDE", 7.5f);  // w 30 in a box of 45: x + 7
+    job.E_String_Center(2, 1, "ABCDE", 2.5f);  // free -15: x - 8
+    job.E_String_Right(3, 11, "ABC");           // ends at column 11
+    job.E_String_Left(4, 1, "ABCDE", 3);
+    job.E_String_Left(5, 1, "請求書", 5);
+    job.E_String_Left(6, 1, "ABC", 2.5f);      // 2.5 cells round to 2
+    job.E_Numeric(7, 1, 12.5, "#0.000");
+    job.E_Numeric(8, 1, 3, "#0.000");
+    job.E_Numeric(9, 1, 1234.5, "#0.000");
+    job.E_Numeric(10, 1, 1234, "#,##0");
+    job.E_Numeric(11, 1, 1, "");
+    render_page(Target::Preview);
+    EXPECT_EQ(surface->only("Print"),
+              (Lines{"Print \"ABCDE\"", "Print \"ABCDE\"", "Print \"ABC\"", "Print \"ABC\" nl", "Print \"請求\" nl",
+                     "Print \"AB\" nl", "Print \"12.500\" nl", "Print \" 3.000\" nl", "Print \"34.500\" nl",
+                     "Print \"1,234\" nl", "Print \"\" nl"}));
+    const Lines x = surface->only("CurrentX");
+    EXPECT_EQ(x[0], "CurrentX 35");
+    EXPECT_EQ(x[1], "CurrentX 20");
+    EXPECT_EQ(x[2], "CurrentX 70");  // ColToX(11) = 88, minus 18
+}
+
+TEST_F(RenderTest, RuledBoxAndRuleSets)
+{
+    job.E_Pitch(15, 6);
+    job.E_Keisen(2, 3, 4, 8);
+    job.E_Keisen(4, 8, 2, 3);
+    job.E_Line_Hor(5, 2, "0;2;4", "1-10");
+    job.E_Line_Hor(5, 2, "1;", "1-10");
+    job.E_Line_Hor(5, 2, "", "1-10");
+    job.E_Line_Hor(5, 2, "0.5", "5");
+    job.E_Line_Vrt(1, 1, "0-3", "0;10");
+    render_page(Target::Preview);
+    EXPECT_EQ(surface->only("Line"), (Lines{
+                                         "Line 40 43 40 73", "Line 40 43 70 43", "Line 40 73 70 73", "Line 70 43 70 73",
+                                         "Line 70 73 70 43", "Line 70 73 40 73", "Line 70 43 40 43", "Line 40 73 40 43",
+                                         "Line 40 88 94 88", "Line 40 118 94 118", "Line 40 148 94 148",
+                                         "Line 40 103 94 103",
+                                         "Line 22 96 22 96",  // no "-": column 0 at both ends
+                                         "Line 28 28 28 73", "Line 88 28 88 73",
+                                     }));
+}
+
+TEST_F(RenderTest, EmptyItemOfARuleListEndsThePage)
+{
+    job.E_Pitch(15, 6);
+    job.E_Line_Hor(5, 2, "1;;2", "1-10");
+    job.E_String(1, 1, "never");
+    render_page(Target::Preview);
+    EXPECT_EQ(surface->only("Line"), (Lines{"Line 40 103 94 103"}));
+    EXPECT_TRUE(surface->only("Print").empty());
+    EXPECT_EQ(message_titles(), (Lines{"KT482_Print : ZZ100_Line"}));
+    EXPECT_EQ(sink.messages[0].text, "Type mismatch");
+}
+
+TEST_F(RenderTest, RangeStartingWithAMinusFailsInTheRuleSet)
+{
+    job.E_Pitch(15, 6);
+    job.E_Line_Vrt(1, 1, "-3", "0");
+    render_page(Target::Preview);
+    EXPECT_TRUE(surface->only("Line").empty());
+    EXPECT_EQ(message_titles(), (Lines{"KT482_Print : ZZ100_Line_Vrt"}));
+}
+
+TEST_F(RenderTest, LongRuleListsDrawEveryRule)
+{
+    std::string list;
+    for (int i = 0; i < 20000; ++i)
+        list += std::to_string(i % 50) + ";";
+    job.E_Pitch(15, 6);
+    job.E_Line_Hor(1, 1, list.substr(0, 30000), "0-10");
+    render_page(Target::Preview);
+    EXPECT_GT(surface->only("Line").size(), 9000u);
+    EXPECT_TRUE(sink.messages.empty());
+}
+
+TEST_F(RenderTest, ScrollAndMagnificationMoveTheGridNotTheMargins)
+{
+    job.P_Bairitu(1.25f);
+    job.E_Pitch(15, 6);
+    job.E_Line(1, 3, 1, 4);
+    job.E_EndEdit();
+    kt482::job().ScrollX = 28.5f;
+    kt482::job().ScrollY = 100;
+    render(1, Target::Preview);
+    kt482::job().ScrollX = 0;
+    kt482::job().ScrollY = 0;
+    EXPECT_EQ(surface->only("Line"), (Lines{"Line 15 -72 22 -72"}));
+}
+
+class RenderFailureTest : public RenderTest {
+protected:
+    void append_raw(const char* code, std::initializer_list<std::string_view> fields)
+    {
+        JobState& s = kt482::job();
+        PageRecordHeader header;
+        auto code_of = record_code_of(code);
+        ASSERT_TRUE(code_of);
+        ASSERT_TRUE(append_record(files(), s.FileNo, header, *code_of, fields).ok());
+        job.E_String(1, 1, Variant::null());  // keeps the page without a record
+    }
+};
+
+TEST_F(RenderFailureTest, ConversionFailuresCarryThePreviousHandlersName)
+{
+    job.E_String(1, 1, "kept");  // marks the page as holding data
+    append_raw("PT  ", {"abc", "6"});
+    render_page(Target::Preview);
+    EXPECT_EQ(surface->only("Print"), (Lines{"Print \"kept\" nl"}));
+    EXPECT_EQ(message_titles(), (Lines{"KT482_Print : ZZ100_String"}));
+
+    sink.messages.clear();
+    surface->log.clear();
+    job.E_StartEdit();
+    append_raw("PT  ", {"abc", "6"});
+    job.E_String(1, 1, "never");
+    render_page(Target::Preview);
+    EXPECT_TRUE(surface->log.empty());
+    EXPECT_EQ(message_titles(), (Lines{"KT482_Print : ZZ100_Page_Out"}));
+}
+
+TEST_F(RenderFailureTest, IntegerFieldsRoundHalvesToEvenAndOverflow)
+{
+    append_raw("DR  ", {"2.5", "3.5"});
+    append_raw("DR  ", {"1", "40000"});
+    render_page(Target::Preview);
+    EXPECT_EQ(surface->log, (Lines{"DrawMode 1", "DrawWidth 4", "DrawStyle 2"}));
+    EXPECT_EQ(message_titles(), (Lines{"KT482_Print : ZZ100_DrawStyle"}));
+    EXPECT_EQ(sink.messages[0].text, "Overflow");
+}
+
+TEST_F(RenderTest, TargetFailuresAreReportedByTheirHandler)
+{
+    job.E_Pitch(15, 6);
+    job.E_Font("A", 10, false, 0);
+    job.E_String(1, 1, "x");
+    surface->failing_operation = "Print";
+    render_page(Target::Preview);
+    EXPECT_EQ(message_titles(), (Lines{"KT482_Print : ZZ100_String"}));
+    EXPECT_EQ(sink.messages[0].text, "Invalid property value");
+    EXPECT_EQ(sink.messages[0].buttons, 48);
+}
+
+TEST_F(RenderTest, UnknownAndLowerCaseCodesAreSkipped)
+{
+    job.E_String(1, 1, "one");
+    PageRecordHeader header;
+    ASSERT_TRUE(append_record(files(), kt482::job().FileNo, header, RecordCode::String, {"1", "1", "odd"}).ok());
+    job.E_String(2, 1, "two");
+    job.E_EndEdit();
+    // Turn the middle record's code into lower case and into nonsense.
+    std::string bytes = file_bytes(page_path(1));
+    const std::size_t second = 20 + 13 + 4;
+    bytes.replace(second, 4, "st  ");
+    std::ofstream(page_path(1), std::ios::binary) << bytes;
+    render(1, Target::Preview);
+    EXPECT_EQ(surface->only("Print"), (Lines{"Print \"one\" nl", "Print \"two\" nl"}));
+    EXPECT_TRUE(sink.messages.empty());
+}
+
+TEST_F(RenderTest, PagesOutsideTheBoundsOrTheOutputRange)
+{
+    job.E_String(1, 1, "one");
+    job.E_ChangePage();
+    job.E_Pitch(20, 6);
+    job.E_String(1, 1, "two");
+    job.E_ChangePage();
+    job.E_Font("", 10, false, 0);
+    job.E_String(2, 1, "three");
+    job.E_EndEdit();
+
+    render(4, Target::Preview);  // beyond Max_Page
+    EXPECT_TRUE(surface->log.empty());
+    EXPECT_EQ(job.P_CurrPage(), 3);
+
+    JobState& s = kt482::job();
+    s.OutStartP = 3;
+    s.OutEndP = 3;
+    s.PageStarted = 0;
+    render(2, Target::Preview);  // outside the output range: only its pitch applies
+    EXPECT_TRUE(surface->only("Print").empty());
+    EXPECT_EQ(s.PageStarted, 0);
+    EXPECT_EQ(s.RowPitch, 20.0f);
+    render(3, Target::Preview);
+    s.OutStartP = 0;
+    s.OutEndP = 9999;
+    EXPECT_EQ(s.PageStarted, 1);
+    // Row 2 with the row pitch of page 2: 28 + 20 + (20 - 10).
+    EXPECT_EQ(surface->only("CurrentY"), (Lines{"CurrentY 58"}));
+}
+
+TEST_F(RenderTest, MissingPageFileDrawsNothingSilently)
+{
+    job.E_String(1, 1, "one");
+    job.E_ChangePage();
+    job.E_ChangePage();
+    job.E_String(1, 1, "three");
+    job.E_EndEdit();
+    ASSERT_FALSE(page_exists(2));
+    render(2, Target::Preview);
+    EXPECT_TRUE(surface->log.empty());
+    EXPECT_TRUE(sink.messages.empty());
+    EXPECT_TRUE(page_exists(2));
+}
+
+TEST_F(RenderTest, WithoutATargetOnlyTheFirstTouchFails)
+{
+    job.E_Pitch(15, 6);
+    job.E_Font("A", 10, false, 0);
+    job.E_String(1, 1, Variant::null());
+    job.E_EndEdit();
+    kt482::job().OutputTarget = 0;
+    kt482::job().PreviewCanvas = nullptr;
+    ZZ100_Page_Out(fields, 1);
+    EXPECT_EQ(message_titles(), (Lines{"KT482_Print : ZZ100_Font"}));
+    EXPECT_EQ(sink.messages[0].text, "Object variable or With block variable not set");
+    EXPECT_EQ(kt482::job().RowPitch, 15.0f);
+}
+
+TEST_F(RenderTest, RandomSpoolBytesEndInAReportNeverACrash)
+{
+    job.E_Pitch(15, 6);
+    job.E_Font("A", 10, true, 1);
+    job.E_Line_Hor(5, 2, "0;2;4", "1-10");
+    job.E_String_Kin(2, 1, "請求書", 10);
+    job.E_Numeric(3, 1, 1234.5, "#,##0.00;(#,##0.00)");
+    job.E_EndEdit();
+    const std::string valid = file_bytes(page_path(1));
+    std::mt19937 random(77);
+    for (int round = 0; round < 300; ++round) {
+        std::string bytes = valid;
+        for (int e = 0; e < 4; ++e) {
+            const std::size_t at = random() % bytes.size();
+            if (random() % 4 == 0)
+                bytes.resize(at + 1);
+            else
+                bytes[at] = static_cast<char>(random());
+        }
+        std::ofstream(page_path(1), std::ios::binary | std::ios::trunc) << bytes;
+        render(1, random() % 2 ? Target::Printer : Target::Preview);
+    }
+    EXPECT_FALSE(surface->log.empty());
+}
+
+}  // namespace
+}  // namespace kt482::test
