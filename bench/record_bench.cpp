@@ -8,27 +8,24 @@
 // (kept at or below 3).
 
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
-#include <sys/resource.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "bench_support.h"
 #include "job/number_text.h"
 #include "job/page_file_names.h"
 #include "job/page_record.h"
 #include "kt482/kt482.h"
 
 namespace {
+
+using namespace kt482::bench;
 
 constexpr int kRecordsPerPage = 1000;
 // Pages are cleared away after this many, under a paused clock, so disk use
@@ -47,51 +44,6 @@ float row_of(int i)
 float col_of(int i)
 {
     return static_cast<float>(1 + (i / 50) % 20 * 4);
-}
-
-const std::string& bench_folder()
-{
-    static const std::string folder = [] {
-        char name[] = "/tmp/kt482-bench-XXXXXX";
-        if (!mkdtemp(name)) {
-            std::perror("mkdtemp");
-            std::exit(1);
-        }
-        return std::string(name);
-    }();
-    return folder;
-}
-
-std::string sub_folder(const char* name)
-{
-    const std::string folder = bench_folder() + "/" + name;
-    std::filesystem::create_directories(folder);
-    return folder;
-}
-
-long peak_rss_kb()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
-
-long current_rss_kb()
-{
-    long pages_total = 0;
-    long pages_resident = 0;
-    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%ld %ld", &pages_total, &pages_resident) != 2)
-            pages_resident = 0;
-        std::fclose(f);
-    }
-    return pages_resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
-
-void remove_pages(const std::string& folder)
-{
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        std::filesystem::remove(entry.path());
 }
 
 // The bytes the library writes for one page of string records at the
@@ -167,7 +119,7 @@ void BM_RecordStrings(benchmark::State& state)
 
     state.SetItemsProcessed(state.iterations());
     report_memory(state, rss_before);
-    remove_pages(folder);
+    remove_files(folder);
 }
 
 void BM_FwriteBaseline(benchmark::State& state)
@@ -196,7 +148,7 @@ void BM_FwriteBaseline(benchmark::State& state)
         std::fclose(file);
         if (page == kPagesPerRound) {
             state.PauseTiming();
-            remove_pages(folder);
+            remove_files(folder);
             page = 0;
             state.ResumeTiming();
         }
@@ -207,7 +159,7 @@ void BM_FwriteBaseline(benchmark::State& state)
     state.SetItemsProcessed(state.iterations());
     state.SetBytesProcessed(bytes);
     report_memory(state, rss_before);
-    remove_pages(folder);
+    remove_files(folder);
 }
 
 BENCHMARK(BM_RecordStrings)->UseRealTime();
@@ -215,77 +167,22 @@ BENCHMARK(BM_FwriteBaseline)->UseRealTime();
 // A million records in one run: rss_growth_kB should stay near zero.
 BENCHMARK(BM_RecordStrings)->UseRealTime()->Iterations(kMillion);
 
-// The usual display reporter, followed by the library's rate as a share of
-// the fwrite floor: on standard output after a console table, on standard
-// error when the output is a machine format.
-class RatioReporter : public benchmark::BenchmarkReporter {
-public:
-    RatioReporter(benchmark::BenchmarkReporter& display, bool console) : display_(display), console_(console) {}
-
-    bool ReportContext(const Context& context) override { return display_.ReportContext(context); }
-
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        display_.ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.error_occurred || run.run_type != Run::RT_Iteration)
-                continue;
-            const auto rate = run.counters.find("items_per_second");
-            if (rate == run.counters.end())
-                continue;
-            const std::string name = run.benchmark_name();
-            if (name == "BM_RecordStrings/real_time")
-                library_rate_ = rate->second;
-            else if (name == "BM_FwriteBaseline/real_time")
-                fwrite_rate_ = rate->second;
-        }
-    }
-
-    void Finalize() override
-    {
-        display_.Finalize();
-        if (library_rate_ <= 0 || fwrite_rate_ <= 0)
-            return;
-        char line[160];
-        std::snprintf(line, sizeof line,
-                      "library %.0f records/s, fwrite %.0f records/s: a record costs %.2f times its fwrite\n",
-                      library_rate_, fwrite_rate_, fwrite_rate_ / library_rate_);
-        (console_ ? display_.GetOutputStream() : display_.GetErrorStream()) << line << std::flush;
-    }
-
-private:
-    benchmark::BenchmarkReporter& display_;
-    bool console_;
-    double library_rate_ = 0;
-    double fwrite_rate_ = 0;
-};
-
-bool console_format(int argc, char** argv)
+// The library's rate as a share of the fwrite floor.
+std::string summary(const Rates& rates)
 {
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        if (arg.starts_with("--benchmark_format=") && arg != "--benchmark_format=console")
-            return false;
-    }
-    return true;
+    const double library = rate_of(rates, "BM_RecordStrings/real_time");
+    const double fwrite = rate_of(rates, "BM_FwriteBaseline/real_time");
+    if (library <= 0 || fwrite <= 0)
+        return {};
+    char line[160];
+    std::snprintf(line, sizeof line, "library %.0f records/s, fwrite %.0f records/s: a record costs %.2f times its fwrite",
+                  library, fwrite, fwrite / library);
+    return line;
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    // A failure must never wait for a click on a message box: without a
-    // display the library reports on standard error instead.
-    unsetenv("DISPLAY");
-    unsetenv("WAYLAND_DISPLAY");
-
-    const bool console = console_format(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    RatioReporter reporter(*benchmark::CreateDefaultDisplayReporter(), console);
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    std::filesystem::remove_all(bench_folder());
-    return 0;
+    return run_benchmarks(argc, argv, summary);
 }
