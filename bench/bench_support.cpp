@@ -59,6 +59,29 @@ long current_rss_kb()
     return pages_resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
+long image_peak_rss_kb()
+{
+    long peak = 0;
+    if (FILE* f = std::fopen("/proc/self/status", "r")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, f)) {
+            if (std::sscanf(line, "VmHWM: %ld kB", &peak) == 1)
+                break;
+        }
+        std::fclose(f);
+    }
+    return peak;
+}
+
+bool reset_peak_rss()
+{
+    FILE* f = std::fopen("/proc/self/clear_refs", "w");
+    if (!f)
+        return false;
+    const bool written = std::fputs("5", f) >= 0;
+    return std::fclose(f) == 0 && written;
+}
+
 double rate_of(const Rates& rates, const std::string& name)
 {
     auto found = rates.find(name + "_median");

@@ -21,6 +21,12 @@ void remove_files(const std::string& folder);
 // The peak and the current resident size of the process.
 long peak_rss_kb();
 long current_rss_kb();
+// The peak resident size of the running program image alone (VmHWM): unlike
+// peak_rss_kb() it does not inherit the peak of the process that started it,
+// and reset_peak_rss() brings it down to the current size. 0 when unknown.
+long image_peak_rss_kb();
+// False when the kernel does not let the process reset its peak.
+bool reset_peak_rss();
 
 // items_per_second of each benchmark run, by the run's full name
 // (for example "BM_RecordStrings/real_time"; "BM_RecordStrings/real_time_median"

@@ -1,7 +1,9 @@
 // Records the sample invoice and lists what went into the spool: each page
-// file with its size and its records, one line each.
+// file with its size and its records, one line each. With --print it then
+// prints the invoice on the default printer through the host's members and
+// says where the output went.
 //
-//   kt482_invoice_demo [FOLDER]    FOLDER defaults to a new folder under /tmp
+//   kt482_invoice_demo [--print] [FOLDER]    FOLDER defaults to a new folder under /tmp
 
 #include <stdlib.h>
 
@@ -13,10 +15,12 @@
 #include <string_view>
 #include <system_error>
 
+#include "job/job_state.h"
 #include "job/page_file_names.h"
 #include "job/page_reader.h"
 #include "job/record_code.h"
 #include "kt482/kt482.h"
+#include "platform/printer.h"
 #include "platform/services.h"
 #include "sample_invoice.h"
 
@@ -109,16 +113,16 @@ PageSummary list_page(const std::string& path)
     return summary;
 }
 
-std::string spool_folder(int argc, char** argv)
+std::string spool_folder(const char* given)
 {
-    if (argc > 1) {
+    if (given) {
         std::error_code ec;
-        std::filesystem::create_directories(argv[1], ec);
+        std::filesystem::create_directories(given, ec);
         if (ec) {
-            std::fprintf(stderr, "cannot create %s: %s\n", argv[1], ec.message().c_str());
+            std::fprintf(stderr, "cannot create %s: %s\n", given, ec.message().c_str());
             return {};
         }
-        return argv[1];
+        return given;
     }
     char folder[] = "/tmp/kt482-invoice-XXXXXX";
     if (!mkdtemp(folder)) {
@@ -128,15 +132,42 @@ std::string spool_folder(int argc, char** argv)
     return folder;
 }
 
+// Prints every recorded page on the default printer, A4 portrait, as a host
+// program would; a failing member reports itself on standard error.
+bool print_invoice(kt482::KT482_Print& job)
+{
+    job.W_Device("");
+    job.W_StartDoc(9, 1);
+    job.W_Print();
+    job.W_EndDoc();
+    const auto& printer = kt482::job().PrinterObject;
+    const std::string output = printer ? printer->LastOutput() : std::string();
+    if (output.empty()) {
+        std::fprintf(stderr, "the invoice was not printed\n");
+        return false;
+    }
+    std::printf("\nprinted on %s: %s\n", printer->DeviceName().c_str(), output.c_str());
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc > 2) {
-        std::fprintf(stderr, "usage: %s [FOLDER]\n", argv[0]);
-        return 2;
+    bool print = false;
+    const char* given = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--print" && !print) {
+            print = true;
+        } else if (!arg.starts_with("-") && !given) {
+            given = argv[i];
+        } else {
+            std::fprintf(stderr, "usage: %s [--print] [FOLDER]\n", argv[0]);
+            return 2;
+        }
     }
-    const std::string folder = spool_folder(argc, argv);
+    const std::string folder = spool_folder(given);
     if (folder.empty())
         return 1;
 
@@ -169,7 +200,11 @@ int main(int argc, char** argv)
 
     std::printf("\npages %d to %d (%d), records %ld, bytes %ju, P_CheckData %s\n", first, last,
                 last >= first ? last - first + 1 : 0, records, bytes, job.P_CheckData() ? "True" : "False");
-    if (!ok)
+    if (!ok) {
         std::fprintf(stderr, "expected pages 1 to %d, all readable\n", kSampleInvoicePages);
-    return ok ? 0 : 1;
+        return 1;
+    }
+    if (print && !print_invoice(job))
+        return 1;
+    return 0;
 }

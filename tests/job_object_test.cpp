@@ -116,3 +116,27 @@ TEST_F(JobObjectTest, EachThreadHasItsOwnJobState)
 
 }  // namespace
 }  // namespace kt482::test
+
+namespace kt482::test {
+namespace {
+
+// A host's static object is destroyed after the thread's job state at exit;
+// its destruction must leave the state alone (the sanitizer run catches a
+// use after free here).
+TEST(JobObjectLifetime, ObjectDestroyedAfterTheThreadsJobState)
+{
+    float margin = 0;
+    std::thread([&] {
+        // Constructed before the thread's job state, so destroyed after it.
+        thread_local std::unique_ptr<KT482_Print> late;
+        MessageSink sink;
+        FakePrinters printers;
+        ScopedServices quiet(&sink, &printers, nullptr);
+        late = std::make_unique<KT482_Print>();
+        margin = late->P_TopMargin();
+    }).join();
+    EXPECT_EQ(margin, 10.0f);
+}
+
+}  // namespace
+}  // namespace kt482::test

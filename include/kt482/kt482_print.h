@@ -40,8 +40,9 @@ public:
     KT482_Print(const KT482_Print&) = delete;
     KT482_Print& operator=(const KT482_Print&) = delete;
 
-    // Object references: the printer of the running print job and the
-    // preview canvas. The component never reads them back.
+    // Object references: the printer of the running print job (set by
+    // W_StartDoc, cleared by W_EndDoc) and the preview canvas. The component
+    // never reads them back.
     std::shared_ptr<DrawSurface> P_PRINT() const;
     void P_PRINT(std::shared_ptr<DrawSurface> surface);
     std::shared_ptr<DrawSurface> P_PREVIEW() const;
@@ -88,6 +89,15 @@ public:
     void E_String_Right(float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_str);
     void E_String_Left(float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_str, float P_Out_Length);
     void E_Numeric(float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_Num, const std::string& P_Data_Format);
+
+    // Printing: select a printer by name (the stored one when blank), start a
+    // document with a paper code and orientation (for code 256 a height and
+    // width in inches), print a page range (0 for the first or last recorded
+    // page), and send the document.
+    void W_Device(const std::string& P_PrinterName = "");
+    void W_StartDoc(int16_t P_Size, int16_t P_Orient, float P_Height = 0, float P_Width = 0);
+    void W_Print(int16_t P_StartP = 0, int16_t P_EndP = 0);
+    void W_EndDoc();
 
     // Late-bound calls: a member looked up by name (letter case ignored) or by
     // dispatch identifier, its arguments converted by the automation rules.

@@ -14,6 +14,7 @@ KT482_PACKAGES=(
   qt6-base-dev libcups2-dev
   fonts-ipafont cups printer-driver-cups-pdf poppler-utils
   xvfb xauth
+  python3-reportlab  # bench/peer: the printing benchmark's PDF peer
 )
 
 # Prints the packages of KT482_PACKAGES that are not installed, one a line.

@@ -42,6 +42,8 @@ void Class_Initialize(ObjectFields& self)
 void Class_Terminate(ObjectFields& self)
 {
     (void)self;
+    if (!job_state_alive())
+        return;
     JobState& s = job();
     enter("Class_Terminate");
     s.PrinterObject.reset();

@@ -2,10 +2,29 @@
 
 namespace kt482 {
 
+namespace {
+
+// Set when the thread's job state is destroyed. A plain bool outlives every
+// object with a destructor, so an object destroyed after the job state (a
+// host's static KT482_Print at exit) can tell and leave it alone.
+thread_local bool job_state_destroyed = false;
+
+struct JobStateHolder {
+    JobState state;
+    ~JobStateHolder() { job_state_destroyed = true; }
+};
+
+}  // namespace
+
 JobState& job()
 {
-    thread_local JobState state;
-    return state;
+    thread_local JobStateHolder holder;
+    return holder.state;
+}
+
+bool job_state_alive()
+{
+    return !job_state_destroyed;
 }
 
 void set_fixed_defaults(JobState& s)

@@ -12,6 +12,7 @@
 namespace kt482 {
 
 class DrawSurface;
+class Printer;
 
 // The fixed 20-byte header of a spool record, as kept in memory.
 struct PageRecordHeader {
@@ -64,7 +65,7 @@ struct JobState {
 
     // Output.
     int16_t OutputTarget = 0;
-    std::shared_ptr<DrawSurface> PrinterObject;
+    std::shared_ptr<Printer> PrinterObject;
     std::shared_ptr<DrawSurface> PreviewCanvas;
     int16_t OutStartP = 0;
     int16_t OutEndP = 0;
@@ -81,6 +82,10 @@ struct JobState {
 
 // The calling thread's job state.
 JobState& job();
+
+// False once the thread's job state has been destroyed at thread or process
+// exit.
+bool job_state_alive();
 
 // The creation defaults that do not come from the printer.
 void set_fixed_defaults(JobState& state);

@@ -6,6 +6,9 @@
 #include "job/layout_commands.h"
 #include "job/late_binding.h"
 #include "job/object_fields.h"
+#include "platform/printer.h"
+#include "print/page_setup.h"
+#include "print/print_run.h"
 
 namespace kt482 {
 
@@ -43,9 +46,15 @@ void KT482_Print::P_PRT_Copy(int16_t copies)
 {
     if (copies < 1 || copies > 99)
         return;
-    // The copies go to the selected printer as soon as there is one; until
-    // then the value is only kept for the next page setup.
-    job().PRT_Copy = copies;
+    JobState& s = job();
+    s.PRT_Copy = copies;
+    if (!s.PrinterObject)
+        return;
+    // A printer that refuses the number falls back to one copy; any other
+    // failure keeps the number for the next page setup.
+    Status status = s.PrinterObject->Copies(copies);
+    if (!status && status.failure().is(ErrorNumber::InvalidPropertyValue))
+        s.PRT_Copy = 1;
 }
 
 bool KT482_Print::P_CheckEnd() const { return job().CurrPage > job().EndP; }
@@ -131,6 +140,14 @@ void KT482_Print::E_Numeric(float P_Data_Srow, float P_Data_Scol, const Variant&
 {
     kt482::E_Numeric(*self_, P_Data_Srow, P_Data_Scol, P_Data_Num, P_Data_Format);
 }
+
+void KT482_Print::W_Device(const std::string& P_PrinterName) { kt482::W_Device(*self_, P_PrinterName); }
+void KT482_Print::W_StartDoc(int16_t P_Size, int16_t P_Orient, float P_Height, float P_Width)
+{
+    kt482::W_StartDoc(*self_, P_Size, P_Orient, P_Height, P_Width);
+}
+void KT482_Print::W_Print(int16_t P_StartP, int16_t P_EndP) { kt482::W_Print(*self_, P_StartP, P_EndP); }
+void KT482_Print::W_EndDoc() { kt482::W_EndDoc(*self_); }
 
 InvokeResult KT482_Print::Invoke(std::string_view name, MemberKind kind, const std::vector<Variant>& args)
 {

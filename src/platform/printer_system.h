@@ -2,10 +2,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/failure.h"
+#include "platform/printer.h"
 
 namespace kt482 {
 
@@ -35,8 +37,13 @@ public:
     virtual Result<PrinterSettings> default_printer_settings() = 0;
 
     // The device names of the installed printers in the platform's order.
-    // Returns within a few seconds even when the print server does not answer.
+    // Returns within a few seconds; a print server that accepts but does not
+    // answer is a failure (PrinterError), one that is absent is no failure.
     virtual Result<std::vector<std::string>> installed_printers() = 0;
+
+    // Makes the installed printer of that device name (exactly as listed) the
+    // current one, with its own settings.
+    virtual Result<std::shared_ptr<Printer>> open_printer(const std::string& device_name) = 0;
 };
 
 }  // namespace kt482

@@ -1,6 +1,7 @@
 #include "render/render_target.h"
 
 #include "job/error_trap.h"
+#include "platform/printer.h"
 
 namespace kt482 {
 
@@ -12,7 +13,7 @@ bool printer_is_target()
 DrawSurface& current_target()
 {
     JobState& s = job();
-    DrawSurface* target = printer_is_target() ? s.PrinterObject.get() : s.PreviewCanvas.get();
+    DrawSurface* target = printer_is_target() ? static_cast<DrawSurface*>(s.PrinterObject.get()) : s.PreviewCanvas.get();
     if (!target)
         raise(Failure(ErrorNumber::ObjectNotSet));
     return *target;

@@ -44,6 +44,28 @@ TEST(JobObjectOnThePlatform, SilentServerMakesThePdfPrinterTheDefaultWithinSecon
     EXPECT_EQ(kt482::job().PageWidth, 595.3f);
 }
 
+// Selecting a printer lists the installed ones, which a silent server cannot
+// tell: that is reported within the probe's time, and no printer is selected.
+TEST(JobObjectOnThePlatform, SelectingAPrinterWithASilentServerFailsInTime)
+{
+    auto server = FakeServer::on_unix_socket(ServerBehaviour::NeverReply);
+    ScopedEnv cups_server("CUPS_SERVER", server->address());
+    ScopedEnv display("DISPLAY", std::nullopt);
+    ScopedEnv wayland("WAYLAND_DISPLAY", std::nullopt);
+    KT482_Print job;
+
+    testing::internal::CaptureStderr();
+    const auto start = Clock::now();
+    job.W_Device("KT482 PDF");
+    const auto took = Clock::now() - start;
+    const std::string errors = testing::internal::GetCapturedStderr();
+
+    EXPECT_LT(took, 2500ms);
+    EXPECT_EQ(errors.rfind("KT482_Print : ", 0), 0u) << errors;
+    EXPECT_NE(errors.find("The print server does not answer"), std::string::npos) << errors;
+    EXPECT_FALSE(kt482::job().PrinterObject);
+}
+
 TEST(JobObjectOnThePlatform, DefaultQueueOfThePrivateServer)
 {
     const char* socket = std::getenv("KT482_TEST_CUPS_SERVER");

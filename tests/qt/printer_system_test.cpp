@@ -58,6 +58,33 @@ TEST(QtPrinterSystemWithoutServer, PdfPrinterIsTheDefaultAndListedLast)
     EXPECT_EQ(*names, std::vector<std::string>{kPdfPrinter});
 }
 
+// A server that hangs up at once is no server at all: nothing to wait for
+// and nothing to report.
+TEST(QtPrinterSystemWithoutServer, ServerThatHangsUpLeavesThePdfPrinter)
+{
+    auto server = FakeServer::on_unix_socket(ServerBehaviour::HangUp);
+    ScopedEnv cups_server("CUPS_SERVER", server->address());
+    auto names = make_qt_printer_system()->installed_printers();
+    ASSERT_TRUE(names.ok()) << names.failure().description;
+    EXPECT_EQ(*names, std::vector<std::string>{kPdfPrinter});
+}
+
+TEST(QtPrinterSystemWithoutServer, OnlyThePdfPrinterOpens)
+{
+    TempFolder folder;
+    ScopedEnv cups_server("CUPS_SERVER", folder.path() + "/nothing.sock");
+    auto printers = make_qt_printer_system();
+    auto pdf = printers->open_printer(kPdfPrinter);
+    ASSERT_TRUE(pdf.ok());
+    EXPECT_EQ((*pdf)->DeviceName(), kPdfPrinter);
+    EXPECT_EQ((*pdf)->LastOutput(), "");
+    for (const std::string name : {"kt482 pdf", "KT482 PDF ", "office"}) {
+        auto other = printers->open_printer(name);
+        ASSERT_FALSE(other.ok()) << name;
+        EXPECT_TRUE(other.failure().is(ErrorNumber::PrinterError)) << name;
+    }
+}
+
 TEST(QtPrinterSystemWithoutServer, PdfPortIsAnAbsoluteFolder)
 {
     TempFolder folder;
@@ -94,8 +121,10 @@ TEST(QtPrinterSystemWithoutServer, VanishedCurrentFolderIsAPrinterError)
 class QtPrinterSystemWithHungServer : public testing::TestWithParam<bool> {};
 
 // A server that takes the connection and then says nothing would hold libcups
-// for minutes; both queries must give up on it and fall back in time.
-TEST_P(QtPrinterSystemWithHungServer, FallsBackToPdfPrinterInTime)
+// for minutes. The defaults fall back to the PDF printer without a word; the
+// printer list and opening a queue fail in time instead, since the queues the
+// host asks for may well be there.
+TEST_P(QtPrinterSystemWithHungServer, DefaultsFallBackAndQueriesFailInTime)
 {
     const bool loopback = GetParam();
     auto server = loopback ? FakeServer::on_loopback(ServerBehaviour::NeverReply)
@@ -112,8 +141,22 @@ TEST_P(QtPrinterSystemWithHungServer, FallsBackToPdfPrinterInTime)
     start = Clock::now();
     auto names = printers->installed_printers();
     EXPECT_LT(Clock::now() - start, 2500ms);
-    ASSERT_TRUE(names.ok());
-    EXPECT_EQ(*names, std::vector<std::string>{kPdfPrinter});
+    ASSERT_FALSE(names.ok());
+    EXPECT_TRUE(names.failure().is(ErrorNumber::PrinterError));
+    EXPECT_EQ(names.failure().description, "The print server does not answer");
+
+    start = Clock::now();
+    auto queue = printers->open_printer("office");
+    EXPECT_LT(Clock::now() - start, 2500ms);
+    ASSERT_FALSE(queue.ok());
+    EXPECT_TRUE(queue.failure().is(ErrorNumber::PrinterError));
+
+    // The PDF printer never asks the server.
+    start = Clock::now();
+    auto pdf = printers->open_printer(kPdfPrinter);
+    EXPECT_LT(Clock::now() - start, 100ms);
+    ASSERT_TRUE(pdf.ok());
+    EXPECT_EQ((*pdf)->DeviceName(), kPdfPrinter);
 }
 
 INSTANTIATE_TEST_SUITE_P(Sockets, QtPrinterSystemWithHungServer, testing::Values(false, true),

@@ -39,4 +39,13 @@ Result<std::vector<std::string>> FakePrinters::installed_printers()
     return names;
 }
 
+Result<std::shared_ptr<Printer>> FakePrinters::open_printer(const std::string& device_name)
+{
+    if (fail)
+        return Failure(ErrorNumber::PrinterError, "No printers are installed");
+    opened = std::make_shared<RecordingSurface>();
+    opened->device_name = device_name;
+    return std::shared_ptr<Printer>(opened);
+}
+
 }  // namespace kt482::test

@@ -1,11 +1,13 @@
 // Test doubles of the platform services.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/message_box.h"
 #include "platform/printer_system.h"
+#include "support/recording_surface.h"
 
 namespace kt482::test {
 
@@ -30,10 +32,13 @@ public:
 
     Result<PrinterSettings> default_printer_settings() override;
     Result<std::vector<std::string>> installed_printers() override;
+    // A recording printer; the last one opened stays in `opened`.
+    Result<std::shared_ptr<Printer>> open_printer(const std::string& device_name) override;
 
     PrinterSettings settings;
     std::vector<std::string> names{"Office Laser", "KT482 PDF"};
     bool fail = false;
+    std::shared_ptr<RecordingSurface> opened;
 };
 
 }  // namespace kt482::test

@@ -1,5 +1,6 @@
 #include "support/recording_surface.h"
 
+#include <algorithm>
 #include <sstream>
 
 #include "job/number_text.h"
@@ -95,6 +96,72 @@ Status RecordingSurface::DrawStyle(int16_t style)
 Status RecordingSurface::Line(float x1, float y1, float x2, float y2)
 {
     return record("Line", text_of(x1) + " " + text_of(y1) + " " + text_of(x2) + " " + text_of(y2));
+}
+
+Status RecordingSurface::ScaleModePoints()
+{
+    return record("ScaleMode", "points");
+}
+
+Status RecordingSurface::FillTransparent()
+{
+    return record("FillStyle", "transparent");
+}
+
+Status RecordingSurface::PaperSize(int16_t code)
+{
+    Status status = record("PaperSize", std::to_string(code));
+    if (!status)
+        return status;
+    if (std::find(papers.begin(), papers.end(), code) == papers.end())
+        return Failure(ErrorNumber::InvalidPropertyValue);
+    paper_size_ = code;
+    return status;
+}
+
+Status RecordingSurface::PageHeight(int32_t twips)
+{
+    return record("PageHeight", std::to_string(twips));
+}
+
+Status RecordingSurface::PageWidth(int32_t twips)
+{
+    return record("PageWidth", std::to_string(twips));
+}
+
+Status RecordingSurface::Orientation(int16_t orientation)
+{
+    return record("Orientation", std::to_string(orientation));
+}
+
+Status RecordingSurface::Copies(int16_t copies)
+{
+    if (copies < 1 || copies > 99)
+        return Failure(ErrorNumber::InvalidPropertyValue);
+    return record("Copies", std::to_string(copies));
+}
+
+Status RecordingSurface::Duplex(int16_t duplex)
+{
+    return record("Duplex", std::to_string(duplex));
+}
+
+Status RecordingSurface::PrintQuality(int16_t dpi)
+{
+    return record("PrintQuality", std::to_string(dpi));
+}
+
+Status RecordingSurface::NewPage()
+{
+    return record("NewPage", "");
+}
+
+Status RecordingSurface::EndDoc()
+{
+    Status status = record("EndDoc", "");
+    if (status)
+        last_output_ = "document " + std::to_string(++documents_);
+    return status;
 }
 
 std::vector<std::string> RecordingSurface::only(std::string_view prefix) const

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string_view>
 #include <system_error>
 #include <thread>
@@ -35,7 +36,8 @@ struct Address {
 
 class Socket {
 public:
-    explicit Socket(int fd = -1) : fd_(fd) {}
+    Socket() = default;
+    explicit Socket(int fd) : fd_(fd) {}
     ~Socket()
     {
         if (fd_ >= 0)
@@ -47,7 +49,7 @@ public:
     explicit operator bool() const { return fd_ >= 0; }
 
 private:
-    int fd_;
+    int fd_ = -1;
 };
 
 int milliseconds_left(Clock::time_point deadline)
@@ -91,8 +93,10 @@ std::vector<Address> lookup_addresses(const std::string& host, int port, int fla
 }
 
 // A name lookup may wait on DNS for longer than the deadline allows, so it
-// runs on a detached thread; a late result is simply dropped.
-std::vector<Address> lookup_with_deadline(const std::string& host, int port, Clock::time_point deadline)
+// runs on a detached thread; a late result is simply dropped. Nothing when
+// the deadline passed first, an empty list when the name is unknown.
+std::optional<std::vector<Address>> lookup_with_deadline(const std::string& host, int port,
+                                                         Clock::time_point deadline)
 {
     struct Lookup {
         std::mutex mutex;
@@ -110,15 +114,15 @@ std::vector<Address> lookup_with_deadline(const std::string& host, int port, Clo
             lookup->finished.notify_all();
         }).detach();
     } catch (const std::system_error&) {
-        return {};
+        return std::vector<Address>{};
     }
     std::unique_lock lock(lookup->mutex);
     if (!lookup->finished.wait_until(lock, deadline, [&] { return lookup->done; }))
-        return {};
+        return std::nullopt;
     return std::move(lookup->addresses);
 }
 
-std::vector<Address> host_addresses(const std::string& host, int port, Clock::time_point deadline)
+std::optional<std::vector<Address>> host_addresses(const std::string& host, int port, Clock::time_point deadline)
 {
     auto numeric = lookup_addresses(host, port, AI_NUMERICHOST);
     if (!numeric.empty())
@@ -126,77 +130,105 @@ std::vector<Address> host_addresses(const std::string& host, int port, Clock::ti
     return lookup_with_deadline(host, port, deadline);
 }
 
-std::vector<Address> socket_address(const std::string& path)
+std::optional<std::vector<Address>> socket_address(const std::string& path)
 {
     sockaddr_un un{};
     if (path.empty() || path.size() >= sizeof(un.sun_path))
-        return {};
+        return std::vector<Address>{};
     un.sun_family = AF_UNIX;
     std::memcpy(un.sun_path, path.data(), path.size());
     Address address;
     std::memcpy(&address.storage, &un, sizeof(un));
     address.length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + path.size() + 1);
-    return {address};
+    return std::vector<Address>{address};
 }
 
-Socket connect_with_deadline(const Address& address, Clock::time_point deadline)
+// A connection, or why there is none: Absent when the address refuses it or
+// cannot be reached at all, Silent when it neither accepts nor refuses in time.
+struct Connection {
+    Socket socket;
+    CupsServerState failure = CupsServerState::Absent;
+};
+
+Connection connect_with_deadline(const Address& address, Clock::time_point deadline)
 {
     Socket socket(::socket(address.family(), SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     if (!socket)
-        return Socket();
+        return {};
     if (::connect(socket.fd(), address.get(), address.length) == 0)
-        return socket;
+        return {std::move(socket)};
     // A unix socket with a full backlog fails with EAGAIN at once; that server
-    // is not taking connections, so it counts as silent.
+    // is there but not taking connections, so it counts as silent.
+    if (errno == EAGAIN)
+        return {Socket(), CupsServerState::Silent};
     if (errno != EINPROGRESS && errno != EINTR)
-        return Socket();
+        return {};
     if (!wait_for(socket.fd(), POLLOUT, deadline))
-        return Socket();
+        return {Socket(), CupsServerState::Silent};
     int error = 0;
     socklen_t length = sizeof(error);
     if (::getsockopt(socket.fd(), SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0)
-        return Socket();
-    return socket;
+        return {};
+    return {std::move(socket)};
 }
 
-bool send_all(int fd, std::string_view bytes, Clock::time_point deadline)
+// How a send or a wait for the reply ended.
+enum class Exchange { Done, TimedOut, Failed };
+
+Exchange send_all(int fd, std::string_view bytes, Clock::time_point deadline)
 {
     while (!bytes.empty()) {
         if (!wait_for(fd, POLLOUT, deadline))
-            return false;
+            return Exchange::TimedOut;
         const ssize_t sent = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
         if (sent < 0 && errno != EINTR && errno != EAGAIN)
-            return false;
+            return Exchange::Failed;
         if (sent > 0)
             bytes.remove_prefix(static_cast<std::size_t>(sent));
     }
-    return true;
+    return Exchange::Done;
 }
 
 // Any first byte of a reply will do: a server that says anything at all also
-// answers libcups. A connection closed without a word does not count.
-bool first_byte_arrives(int fd, Clock::time_point deadline)
+// answers libcups. A connection closed without a word fails; libcups would
+// fail on it just as quickly.
+Exchange first_byte_arrives(int fd, Clock::time_point deadline)
 {
     for (;;) {
         if (!wait_for(fd, POLLIN, deadline))
-            return false;
+            return Exchange::TimedOut;
         char byte;
         const ssize_t received = ::recv(fd, &byte, 1, 0);
         if (received > 0)
-            return true;
+            return Exchange::Done;
         if (received == 0 || (errno != EINTR && errno != EAGAIN))
-            return false;
+            return Exchange::Failed;
     }
 }
 
-bool address_answers(const Address& address, Clock::time_point deadline)
+CupsServerState state_of(Exchange exchange)
+{
+    switch (exchange) {
+    case Exchange::Done:
+        return CupsServerState::Answers;
+    case Exchange::TimedOut:
+        return CupsServerState::Silent;
+    default:
+        return CupsServerState::Absent;
+    }
+}
+
+CupsServerState address_state(const Address& address, Clock::time_point deadline)
 {
     static constexpr std::string_view kRequest =
         "OPTIONS * HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n";
-    Socket socket = connect_with_deadline(address, deadline);
-    if (!socket)
-        return false;
-    return send_all(socket.fd(), kRequest, deadline) && first_byte_arrives(socket.fd(), deadline);
+    Connection connection = connect_with_deadline(address, deadline);
+    if (!connection.socket)
+        return connection.failure;
+    const Exchange sent = send_all(connection.socket.fd(), kRequest, deadline);
+    if (sent != Exchange::Done)
+        return state_of(sent);
+    return state_of(first_byte_arrives(connection.socket.fd(), deadline));
 }
 
 // libcups keeps an IPv6 literal in brackets ("[::1]"); getaddrinfo wants it bare.
@@ -224,24 +256,39 @@ CupsEndpoint cups_endpoint()
     return endpoint;
 }
 
-bool cups_endpoint_answers(const CupsEndpoint& endpoint, std::chrono::milliseconds timeout)
+CupsServerState cups_endpoint_state(const CupsEndpoint& endpoint, std::chrono::milliseconds timeout)
 {
     const auto deadline = Clock::now() + timeout;
     const auto addresses = endpoint.socket_path.empty()
                                ? host_addresses(endpoint.host, endpoint.port, deadline)
                                : socket_address(endpoint.socket_path);
-    for (const auto& address : addresses) {
+    if (!addresses)
+        return CupsServerState::Silent;
+    bool silent = false;
+    for (const auto& address : *addresses) {
         if (Clock::now() >= deadline)
-            return false;
-        if (address_answers(address, deadline))
-            return true;
+            return CupsServerState::Silent;
+        const CupsServerState state = address_state(address, deadline);
+        if (state == CupsServerState::Answers)
+            return state;
+        silent = silent || state == CupsServerState::Silent;
     }
-    return false;
+    return silent ? CupsServerState::Silent : CupsServerState::Absent;
+}
+
+CupsServerState cups_server_state(std::chrono::milliseconds timeout)
+{
+    return cups_endpoint_state(cups_endpoint(), timeout);
+}
+
+bool cups_endpoint_answers(const CupsEndpoint& endpoint, std::chrono::milliseconds timeout)
+{
+    return cups_endpoint_state(endpoint, timeout) == CupsServerState::Answers;
 }
 
 bool cups_server_answers(std::chrono::milliseconds timeout)
 {
-    return cups_endpoint_answers(cups_endpoint(), timeout);
+    return cups_server_state(timeout) == CupsServerState::Answers;
 }
 
 }  // namespace kt482

@@ -9,6 +9,10 @@
 
 namespace kt482 {
 
+// The timeout of the probe before every query: long enough for a busy local
+// or LAN server, short enough that a host's printer query never seems to hang.
+inline constexpr std::chrono::milliseconds kCupsProbeTimeout{1000};
+
 // Where libcups sends its requests: a unix socket, or a host and port.
 struct CupsEndpoint {
     std::string socket_path;  // set for a unix socket, host empty then
@@ -22,11 +26,22 @@ struct CupsEndpoint {
 // changed environment and the queries that follow reach the server probed.
 CupsEndpoint cups_endpoint();
 
-// True if the endpoint replies to a small HTTP request within the timeout.
-// Name lookup, connecting, sending and waiting together never take longer.
-bool cups_endpoint_answers(const CupsEndpoint& endpoint, std::chrono::milliseconds timeout);
+enum class CupsServerState {
+    Answers,  // replied to the request within the timeout
+    Absent,   // nothing there, or it refused or dropped the connection at once
+    Silent,   // there, but neither accepted nor replied in time (libcups would hang)
+};
 
-// cups_endpoint_answers(cups_endpoint(), timeout).
+// How the endpoint takes a small HTTP request. Name lookup, connecting,
+// sending and waiting together never take longer than the timeout; a name
+// lookup still running at the deadline counts as silent.
+CupsServerState cups_endpoint_state(const CupsEndpoint& endpoint, std::chrono::milliseconds timeout);
+
+// cups_endpoint_state(cups_endpoint(), timeout).
+CupsServerState cups_server_state(std::chrono::milliseconds timeout);
+
+// True if the endpoint (or the server of cups_endpoint()) answers.
+bool cups_endpoint_answers(const CupsEndpoint& endpoint, std::chrono::milliseconds timeout);
 bool cups_server_answers(std::chrono::milliseconds timeout);
 
 }  // namespace kt482

@@ -73,6 +73,14 @@ public:
     int nominalDpi() const { return nominalDpi_; }
 
     float currentY() const { return currentY_; }
+    // The state the interface sets but does not read back, so that a caller
+    // can take a snapshot of it and set it again later.
+    QString fontFamily() const { return font_.family(); }
+    bool fontBold() const { return font_.bold(); }
+    bool fontUnderline() const { return font_.underline(); }
+    int16_t drawMode() const { return drawMode_; }
+    int16_t drawWidth() const { return drawWidth_; }
+    LineStyle drawStyle() const { return drawStyle_; }
 
     Status FontName(std::string_view face) override;
     Status FontSize(float points) override;

@@ -6,7 +6,6 @@
 #include <QString>
 
 #include <algorithm>
-#include <chrono>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,13 +15,10 @@
 #include "platform/qt/pdf_printer.h"
 #include "platform/qt/qt_application.h"
 #include "platform/qt/qt_paper_codes.h"
+#include "platform/qt/qt_printer.h"
 
 namespace kt482 {
 namespace {
-
-// Long enough for a busy local or LAN server, short enough that a host's
-// printer query never seems to hang.
-constexpr std::chrono::milliseconds kProbeTimeout{1000};
 
 constexpr const char* kFormFontName = "ＭＳ 明朝";
 constexpr float kFormFontSize = 10.5f;
@@ -106,7 +102,7 @@ class QtPrinterSystem final : public PrinterSystem {
 public:
     Result<PrinterSettings> default_printer_settings() override
     {
-        if (!cups_server_answers(kProbeTimeout))
+        if (!cups_server_answers(kCupsProbeTimeout))
             return pdf_printer_settings();
         ensure_qt_application();
         const QPrinterInfo info = QPrinterInfo::defaultPrinter();
@@ -118,14 +114,43 @@ public:
     Result<std::vector<std::string>> installed_printers() override
     {
         std::vector<std::string> names;
-        if (cups_server_answers(kProbeTimeout)) {
+        switch (cups_server_state(kCupsProbeTimeout)) {
+        case CupsServerState::Silent:
+            return silentServer();
+        case CupsServerState::Answers:
             ensure_qt_application();
             for (const QString& name : QPrinterInfo::availablePrinterNames())
                 names.push_back(name.toStdString());
+            break;
+        case CupsServerState::Absent:
+            break;
         }
         names.push_back(kPdfPrinterName);
         return names;
     }
+
+    Result<std::shared_ptr<Printer>> open_printer(const std::string& device_name) override
+    {
+        if (device_name == kPdfPrinterName)
+            return std::shared_ptr<Printer>(QtPrinter::forPdf());
+        switch (cups_server_state(kCupsProbeTimeout)) {
+        case CupsServerState::Silent:
+            return silentServer();
+        case CupsServerState::Absent:
+            return notInstalled();
+        case CupsServerState::Answers:
+            break;
+        }
+        ensure_qt_application();
+        const QPrinterInfo info = QPrinterInfo::printerInfo(QString::fromStdString(device_name));
+        if (info.isNull())
+            return notInstalled();
+        return std::shared_ptr<Printer>(QtPrinter::forQueue(info));
+    }
+
+private:
+    static Failure silentServer() { return Failure(ErrorNumber::PrinterError, "The print server does not answer"); }
+    static Failure notInstalled() { return Failure(ErrorNumber::PrinterError, "No printer of that name is installed"); }
 };
 
 }  // namespace

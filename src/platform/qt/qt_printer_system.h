@@ -6,8 +6,16 @@
 //   one second, to the server libcups would use). When it is silent, Qt's
 //   printer support is not touched at all: libcups would wait about two
 //   minutes per request. A silent server, or one without a default queue,
-//   makes the PDF printer "KT482 PDF" the default. The printer list is the
-//   server's queues in Qt's order (none when it is silent), then "KT482 PDF".
+//   makes the PDF printer "KT482 PDF" the default.
+//
+// The printer list and opening a printer
+//   The list is the server's queues in Qt's order, then "KT482 PDF"; only
+//   "KT482 PDF" when there is no server (nothing listening, or a connection
+//   refused or dropped at once). A server that is there but silent makes
+//   the list, and opening any queue, fail with PrinterError: its queues may
+//   well exist, so the host is told rather than given a shorter list.
+//   Opening "KT482 PDF" never asks the server. See qt_printer.h for the
+//   printers themselves.
 //
 // The settings of a print queue
 //   device name   the queue name

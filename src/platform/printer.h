@@ -1,0 +1,48 @@
+// A selected printer: a drawing surface in points with the page setup and
+// document operations of a printer. The first drawing of a document starts
+// it; EndDoc sends everything drawn since as one job.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "kt482/draw_surface.h"
+
+namespace kt482 {
+
+class Printer : public DrawSurface {
+public:
+    // The device name under which the printer is installed.
+    virtual std::string DeviceName() const = 0;
+
+    // Page setup, before the document starts. A refused value leaves the
+    // printer's own setting and fails with InvalidPropertyValue (380).
+    // Coordinates are in points; nothing else is offered.
+    virtual Status ScaleModePoints() = 0;
+    virtual Status FillTransparent() = 0;
+    // A paper code; a code the printer has no paper for leaves its own
+    // paper, which PaperSize() then reports.
+    virtual Status PaperSize(int16_t code) = 0;
+    virtual int16_t PaperSize() const = 0;
+    // A user-defined page, in whole twips; used when PaperSize() is 256.
+    virtual Status PageHeight(int32_t twips) = 0;
+    virtual Status PageWidth(int32_t twips) = 0;
+    // 1 portrait, 2 landscape.
+    virtual Status Orientation(int16_t orientation) = 0;
+    // 1 to 99.
+    virtual Status Copies(int16_t copies) = 0;
+    // 1 simplex, 2 long edge, 3 short edge.
+    virtual Status Duplex(int16_t duplex) = 0;
+    // The further setting: the resolution in dots per inch.
+    virtual Status PrintQuality(int16_t dpi) = 0;
+
+    // Later output goes on a fresh sheet.
+    virtual Status NewPage() = 0;
+    // Sends the document as one job; the next drawing starts a new one.
+    virtual Status EndDoc() = 0;
+    // Where the last document went ("/tmp/x/KT482-0001.pdf", "job 12 on
+    // office"), empty before the first.
+    virtual std::string LastOutput() const = 0;
+};
+
+}  // namespace kt482

@@ -1,0 +1,69 @@
+#include "print/paper_table.h"
+
+#include <array>
+
+namespace kt482 {
+namespace {
+
+using enum PaperUnit;
+
+// Code 7 is 7.5 inches wide and code 22 is 4.5 inches wide, as the forms of
+// our hosts were laid out for.
+constexpr std::array kPapers{
+    PaperEntry{1, "Letter", Inch, 8.5, 11},
+    PaperEntry{2, "Letter small", Inch, 8.5, 11},
+    PaperEntry{3, "Tabloid", Inch, 11, 17},
+    PaperEntry{4, "Ledger", Inch, 17, 11},
+    PaperEntry{5, "Legal", Inch, 8.5, 14},
+    PaperEntry{6, "Statement", Inch, 5.5, 8.5},
+    PaperEntry{7, "Executive", Inch, 7.5, 10.5},
+    PaperEntry{8, "A3", Millimetre, 297, 420},
+    PaperEntry{9, "A4", Millimetre, 210, 297},
+    PaperEntry{10, "A4 small", Millimetre, 210, 297},
+    PaperEntry{11, "A5", Millimetre, 148, 210},
+    PaperEntry{12, "B4", Millimetre, 250, 354},
+    PaperEntry{13, "B5", Millimetre, 182, 257},
+    PaperEntry{14, "Folio", Inch, 8.5, 13},
+    PaperEntry{15, "Quarto", Millimetre, 215, 275},
+    PaperEntry{16, "10 x 14", Inch, 10, 14},
+    PaperEntry{17, "11 x 17", Inch, 11, 17},
+    PaperEntry{18, "Note", Inch, 8.5, 11},
+    PaperEntry{19, "Envelope #9", Inch, 3.875, 8.875},
+    PaperEntry{20, "Envelope #10", Inch, 4.125, 9.5},
+    PaperEntry{21, "Envelope #11", Inch, 4.5, 10.375},
+    PaperEntry{22, "Envelope #12", Inch, 4.5, 11},
+    PaperEntry{23, "Envelope #14", Inch, 5, 11.5},
+    PaperEntry{27, "Envelope DL", Millimetre, 110, 220},
+    PaperEntry{28, "Envelope C5", Millimetre, 162, 229},
+    PaperEntry{29, "Envelope C3", Millimetre, 324, 458},
+    PaperEntry{30, "Envelope C4", Millimetre, 229, 324},
+    PaperEntry{31, "Envelope C6", Millimetre, 114, 162},
+    PaperEntry{32, "Envelope C65", Millimetre, 114, 229},
+    PaperEntry{33, "Envelope B4", Millimetre, 250, 353},
+    PaperEntry{34, "Envelope B5", Millimetre, 176, 250},
+    PaperEntry{35, "Envelope B6", Millimetre, 176, 125},
+    PaperEntry{36, "Envelope Italy", Millimetre, 110, 230},
+    PaperEntry{37, "Envelope Monarch", Inch, 3.875, 7.5},
+    PaperEntry{38, "Envelope 6 3/4", Inch, 3.625, 6.5},
+    PaperEntry{39, "US standard fanfold", Inch, 14.875, 11},
+    PaperEntry{40, "German standard fanfold", Inch, 8.5, 12},
+    PaperEntry{41, "German legal fanfold", Inch, 8.5, 13},
+};
+
+}  // namespace
+
+std::span<const PaperEntry> paper_table()
+{
+    return kPapers;
+}
+
+std::optional<PaperEntry> paper_entry(int16_t code)
+{
+    for (const PaperEntry& entry : kPapers) {
+        if (entry.code == code)
+            return entry;
+    }
+    return std::nullopt;
+}
+
+}  // namespace kt482

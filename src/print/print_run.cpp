@@ -1,0 +1,129 @@
+#include "print/print_run.h"
+
+#include "job/error_trap.h"
+#include "job/job_state.h"
+#include "platform/services.h"
+#include "render/page_out.h"
+
+namespace kt482 {
+namespace {
+
+std::string_view without_trailing_blanks(std::string_view text)
+{
+    while (!text.empty() && text.back() == ' ')
+        text.remove_suffix(1);
+    return text;
+}
+
+char ascii_upper(char c)
+{
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool same_name(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (ascii_upper(a[i]) != ascii_upper(b[i]))
+            return false;
+    }
+    return true;
+}
+
+Printer& selected_printer()
+{
+    Printer* printer = job().PrinterObject.get();
+    if (!printer)
+        raise(Failure(ErrorNumber::ObjectNotSet));
+    return *printer;
+}
+
+void break_page()
+{
+    check(selected_printer().NewPage());
+    job().PageStarted = 0;
+}
+
+}  // namespace
+
+void ZZ100_Device(std::string_view name)
+{
+    enter("ZZ100_Device");
+    JobState& s = job();
+    s.PrinterObject = nullptr;
+    if (!without_trailing_blanks(name).empty())
+        s.DeviceName.assign(name);
+    for (const std::string& installed : must(printer_system().installed_printers())) {
+        if (same_name(without_trailing_blanks(installed), s.DeviceName)) {
+            s.PrinterObject = must(printer_system().open_printer(installed));
+            break;
+        }
+    }
+    s.OutputTarget = 1;
+}
+
+void W_Device(ObjectFields& self, const std::string& P_PrinterName)
+{
+    run_trapped(self, "W_Device", [&] {
+        ZZ100_EndDoc();
+        ZZ100_Device(P_PrinterName);
+    });
+}
+
+void W_Print(ObjectFields& self, int16_t P_StartP, int16_t P_EndP)
+{
+    run_trapped(self, "W_Print", [&] {
+        JobState& s = job();
+        if (P_StartP > P_EndP)
+            return;
+        const int16_t start = P_StartP == 0 || P_StartP < s.Min_Page ? s.Min_Page : P_StartP;
+        s.OutStartP = start;
+        const int16_t end = P_EndP == 0 || P_EndP > s.Max_Page ? s.Max_Page : P_EndP;
+        s.OutEndP = end;
+        // Nothing recorded: the range is 10000 to 0.
+        if (start > end || start < 1)
+            return;
+        s.ScrollX = 0;
+        s.ScrollY = 0;
+        ZZ100_Print(self, start, end);
+    });
+}
+
+void ZZ100_Print(ObjectFields& self, int16_t start, int16_t end)
+{
+    run_trapped(self, "ZZ100_Print", [&] {
+        JobState& s = job();
+        if (start > end)
+            return;
+        // A page of an earlier run in the same document is still open.
+        if (s.OutputTarget == 1 && s.PageStarted == 1)
+            break_page();
+        for (int page = start; page <= end; ++page) {
+            ZZ100_Page_Out(self, static_cast<int16_t>(page));
+            s.PageStarted = 1;
+            if (s.OutputTarget == 1 && page < s.OutEndP)
+                break_page();
+        }
+    });
+}
+
+void ZZ100_EndDoc()
+{
+    enter("ZZ100_EndDoc");
+    JobState& s = job();
+    if (s.OutputTarget != 1 || s.PageStarted != 1)
+        return;
+    check(selected_printer().EndDoc());
+    s.PageStarted = 0;
+}
+
+void W_EndDoc(ObjectFields& self)
+{
+    run_trapped(self, "W_EndDoc", [&] {
+        ZZ100_EndDoc();
+        self.P_PRINT = nullptr;
+    });
+}
+
+}  // namespace kt482

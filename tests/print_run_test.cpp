@@ -1,0 +1,251 @@
+#include <gtest/gtest.h>
+
+#include "job/job_state.h"
+#include "print/paper_table.h"
+#include "kt482/kt482.h"
+#include "support/spool_fixture.h"
+
+namespace kt482::test {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+class PrintRunTest : public SpoolTest {
+protected:
+    PrintRunTest() { job.P_Temp_Dir(dir); }
+
+    // Pages 1 to n, each with its number as text.
+    void record_pages(int n)
+    {
+        job.E_StartEdit();
+        for (int page = 1; page <= n; ++page) {
+            if (page > 1)
+                job.E_ChangePage();
+            job.E_String(1, 1, "page " + std::to_string(page));
+        }
+        job.E_EndEdit();
+    }
+
+    RecordingSurface& printer() { return *printers.opened; }
+
+    // The printed texts and page breaks, in order.
+    Lines sheets() const
+    {
+        Lines out;
+        for (const auto& line : printers.opened->log) {
+            if (line.rfind("Print \"page", 0) == 0 || line == "NewPage" || line == "EndDoc")
+                out.push_back(line);
+        }
+        return out;
+    }
+
+    KT482_Print job;
+};
+
+TEST_F(PrintRunTest, HostSequencePrintsARangeWithPageBreaks)
+{
+    record_pages(5);
+    job.W_Device("Office Laser");
+    ASSERT_TRUE(printers.opened);
+    job.W_StartDoc(9, 1);
+    EXPECT_EQ(job.P_PRINT(), printers.opened);
+    EXPECT_EQ(printer().log, (Lines{"ScaleMode points", "FillStyle transparent", "FontUnderline 0", "PaperSize 9",
+                                    "Orientation 1", "Copies 1", "Duplex 1", "PrintQuality 600"}));
+    job.W_Print(3, 7);
+    job.W_EndDoc();
+    EXPECT_EQ(sheets(), (Lines{"Print \"page 3\" nl", "NewPage", "Print \"page 4\" nl", "NewPage",
+                               "Print \"page 5\" nl", "EndDoc"}));
+    EXPECT_EQ(job.P_PRINT(), nullptr);
+    EXPECT_EQ(kt482::job().OutStartP, 3);
+    EXPECT_EQ(kt482::job().OutEndP, 5);
+    EXPECT_EQ(printer().LastOutput(), "document 1");
+    EXPECT_TRUE(sink.messages.empty());
+}
+
+TEST_F(PrintRunTest, RangesOfTheHost)
+{
+    record_pages(5);
+    job.W_Device();
+    job.W_Print(7, 3);  // backwards: nothing
+    job.W_Print(5, 0);  // tested before 0 is replaced: nothing
+    EXPECT_TRUE(sheets().empty());
+    job.W_Print(0, 2);
+    job.W_Print();
+    job.W_EndDoc();
+    job.W_EndDoc();  // nothing open any more
+    EXPECT_EQ(sheets(), (Lines{"Print \"page 1\" nl", "NewPage", "Print \"page 2\" nl",
+                               // the second run breaks the page the first left open
+                               "NewPage", "Print \"page 1\" nl", "NewPage", "Print \"page 2\" nl", "NewPage",
+                               "Print \"page 3\" nl", "NewPage", "Print \"page 4\" nl", "NewPage",
+                               "Print \"page 5\" nl", "EndDoc"}));
+}
+
+TEST_F(PrintRunTest, TwoRunsMakeOneDocument)
+{
+    record_pages(5);
+    job.W_Device();
+    job.W_StartDoc(0, 0);
+    job.W_Print(1, 2);
+    job.W_Print(4, 4);
+    job.W_EndDoc();
+    EXPECT_EQ(sheets(), (Lines{"Print \"page 1\" nl", "NewPage", "Print \"page 2\" nl", "NewPage",
+                               "Print \"page 4\" nl", "EndDoc"}));
+}
+
+TEST_F(PrintRunTest, NothingRecordedPrintsNothing)
+{
+    job.W_Device();
+    job.W_Print();
+    job.W_EndDoc();
+    EXPECT_TRUE(sheets().empty());
+    EXPECT_TRUE(sink.messages.empty());
+}
+
+TEST_F(PrintRunTest, SelectionByNameIgnoresCaseAndTheInstalledTrailingBlanks)
+{
+    printers.names = {"Office Laser  ", "Label", "KT482 PDF"};
+    job.W_Device("office LASER");
+    ASSERT_TRUE(printers.opened);
+    EXPECT_EQ(printer().DeviceName(), "Office Laser  ");
+    EXPECT_EQ(kt482::job().DeviceName, "office LASER");
+
+    job.W_Device("Label ");  // blanks of its own match nothing
+    EXPECT_EQ(kt482::job().PrinterObject, nullptr);
+    EXPECT_EQ(kt482::job().OutputTarget, 1);
+
+    job.W_Device("   ");  // blank: the stored name again
+    EXPECT_EQ(kt482::job().PrinterObject, nullptr);
+    EXPECT_EQ(kt482::job().DeviceName, "Label ");
+    job.W_Device("kt482 pdf");
+    EXPECT_EQ(printer().DeviceName(), "KT482 PDF");
+    EXPECT_TRUE(sink.messages.empty());
+}
+
+TEST_F(PrintRunTest, DefaultNameIsSelectedByAnEmptyName)
+{
+    job.W_Device();
+    ASSERT_TRUE(printers.opened);
+    EXPECT_EQ(printer().DeviceName(), "Office Laser");
+}
+
+TEST_F(PrintRunTest, UserDefinedSizeGoesToThePrinterInTwips)
+{
+    job.W_Device();
+    job.W_StartDoc(256, 1, 11, 8.5f);
+    EXPECT_EQ(job.P_PaperSize(), 256);
+    EXPECT_EQ(kt482::job().PageHeight, 792.0f);
+    EXPECT_EQ(kt482::job().PageWidth, 612.0f);
+    EXPECT_EQ(printer().only("Page"), (Lines{"PageHeight 15840", "PageWidth 12240"}));
+
+    // A printer without user-defined sizes keeps its own paper: no sizes sent.
+    job.W_Device();
+    printer().papers = {9};
+    job.W_StartDoc(256, 2, 5, 5);
+    EXPECT_EQ(printer().PaperSize(), 9);
+    EXPECT_TRUE(printer().only("Page").empty());
+    EXPECT_EQ(printer().only("Orientation"), (Lines{"Orientation 2"}));
+
+    // Code 0 keeps 256, and omitted sizes become 0.
+    job.W_StartDoc(0, 0);
+    EXPECT_EQ(job.P_PaperSize(), 256);
+    EXPECT_EQ(job.P_Orientation(), 2);
+    EXPECT_EQ(kt482::job().PageHeight, 0.0f);
+    EXPECT_TRUE(sink.messages.empty());
+}
+
+TEST_F(PrintRunTest, StartDocWithoutASelectedPrinterDoesNothing)
+{
+    job.W_StartDoc(8, 2);
+    EXPECT_EQ(job.P_PaperSize(), 9);
+    kt482::job().OutputTarget = 2;  // the preview was set up last
+    job.W_StartDoc(8, 2);
+    EXPECT_EQ(job.P_PaperSize(), 9);
+    EXPECT_EQ(job.P_Orientation(), 1);
+    EXPECT_EQ(job.P_PRINT(), nullptr);
+    EXPECT_TRUE(sink.messages.empty());
+}
+
+TEST_F(PrintRunTest, OverflowOfAUserSizeCarriesTheNameRecordedLast)
+{
+    job.W_Device();
+    job.W_StartDoc(256, 1, 1e38f, 1);
+    ASSERT_EQ(sink.messages.size(), 1u);
+    EXPECT_EQ(sink.messages[0].title, "KT482_Print : ZZ100_EndDoc");
+    EXPECT_EQ(sink.messages[0].text, "Overflow");
+    EXPECT_EQ(job.P_PRINT(), nullptr);
+}
+
+TEST_F(PrintRunTest, RefusedStepsOfThePageSetupAreSkipped)
+{
+    job.W_Device();
+    printer().failing_operation = "Orientation";
+    job.W_StartDoc(11, 2);
+    EXPECT_EQ(printer().log, (Lines{"ScaleMode points", "FillStyle transparent", "FontUnderline 0", "PaperSize 11",
+                                    "Copies 1", "Duplex 1", "PrintQuality 600"}));
+    EXPECT_TRUE(sink.messages.empty());
+}
+
+TEST_F(PrintRunTest, CopiesGoToTheSelectedPrinter)
+{
+    job.P_PRT_Copy(5);  // no printer yet: kept
+    EXPECT_EQ(job.P_PRT_Copy(), 5);
+    job.W_Device();
+    job.P_PRT_Copy(3);
+    EXPECT_EQ(printer().only("Copies"), (Lines{"Copies 3"}));
+    printer().failing_operation = "Copies";
+    job.P_PRT_Copy(4);
+    EXPECT_EQ(job.P_PRT_Copy(), 1);
+    EXPECT_TRUE(sink.messages.empty());
+}
+
+TEST_F(PrintRunTest, MissingPrinterFailsWhereItIsUsed)
+{
+    record_pages(2);
+    job.W_Device("nobody");
+    job.W_StartDoc(9, 1);  // the page setup says nothing
+    EXPECT_TRUE(sink.messages.empty());
+    job.W_Print();
+    ASSERT_FALSE(sink.messages.empty());
+    EXPECT_EQ(sink.messages[0].text, "Object variable or With block variable not set");
+    EXPECT_EQ(sink.messages[0].title, "KT482_Print : ZZ100_String");
+}
+
+TEST_F(PrintRunTest, FailingPrinterListIsReportedBySelection)
+{
+    printers.fail = true;
+    job.W_Device("Office Laser");
+    ASSERT_EQ(sink.messages.size(), 1u);
+    EXPECT_EQ(sink.messages[0].title, "KT482_Print : ZZ100_Device");
+    EXPECT_EQ(kt482::job().PrinterObject, nullptr);
+}
+
+TEST_F(PrintRunTest, LateBoundPrinting)
+{
+    record_pages(1);
+    job.Invoke("w_device", MemberKind::Method, {"Office Laser"});
+    job.Invoke("W_StartDoc", MemberKind::Method, {9, 1});
+    job.Invoke("W_Print", MemberKind::Method);
+    job.Invoke("W_EndDoc", MemberKind::Method);
+    EXPECT_EQ(sheets(), (Lines{"Print \"page 1\" nl", "EndDoc"}));
+}
+
+}  // namespace
+}  // namespace kt482::test
+
+namespace kt482 {
+namespace {
+
+TEST(PaperTable, DimensionsOfTheCodes)
+{
+    EXPECT_EQ(paper_entry(9)->width, 210);
+    EXPECT_EQ(paper_entry(9)->unit, PaperUnit::Millimetre);
+    EXPECT_EQ(paper_entry(7)->width, 7.5);
+    EXPECT_EQ(paper_entry(22)->width, 4.5);
+    EXPECT_EQ(paper_entry(35)->height, 125);
+    for (int16_t none : {0, 24, 25, 26, 42, 256, -1})
+        EXPECT_FALSE(paper_entry(none)) << none;
+    EXPECT_EQ(paper_table().size(), 38u);
+}
+
+}  // namespace
+}  // namespace kt482

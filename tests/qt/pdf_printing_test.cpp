@@ -1,0 +1,163 @@
+// A recorded job printed on the built-in PDF printer through the host's
+// members, and the file read back as a PDF reader sees it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "job/job_state.h"
+#include "kt482/kt482.h"
+#include "platform/printer.h"
+#include "support/fake_server.h"
+#include "support/poppler.h"
+#include "support/scoped_env.h"
+
+namespace kt482 {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ScopedEnv;
+using test::TempFolder;
+
+// A4 in points is 595.28 x 841.89; Qt writes page boxes in whole points, so a
+// page is within half a point of its paper.
+constexpr double kPageTolerance = 0.5;
+
+std::set<std::string> pdf_files(const std::string& folder)
+{
+    std::set<std::string> files;
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (entry.path().extension() == ".pdf")
+            files.insert(entry.path().string());
+    return files;
+}
+
+class PdfPrintingThroughTheLibrary : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (const std::string tool = test::missing_poppler_tool(); !tool.empty())
+            GTEST_SKIP() << tool << " is not installed (poppler-utils): the PDF cannot be read back";
+        // No print server: the PDF printer must not need one.
+        server_.emplace("CUPS_SERVER", spool_.path() + "/no-server.sock");
+        output_.emplace("KT482_PDF_DIR", out_.path());
+
+        job_.emplace();
+        job_->P_Temp_Dir(spool_.path());
+        job_->E_StartEdit();
+        job_->E_Pitch(15, 6);
+        job_->E_Font("ＭＳ 明朝", 10.5f, false, 0);
+        job_->E_String(2, 3, "ABC");
+        job_->E_String(4, 3, "請求書");
+        job_->E_String(6, 3, "PAGE-1");
+        job_->E_ChangePage();
+        job_->E_String(6, 3, "PAGE-2");
+        job_->E_ChangePage();
+        job_->E_String(6, 3, "PAGE-3");
+        job_->E_EndEdit();
+        ASSERT_EQ(job_->P_Max_Page(), 3);
+    }
+
+    // Prints the whole job on "KT482 PDF" and returns where it went; any
+    // failure a member reports fails the test.
+    std::string print(int16_t paper, int16_t orientation, float height = 0, float width = 0)
+    {
+        testing::internal::CaptureStderr();
+        job_->W_Device("KT482 PDF");
+        job_->W_StartDoc(paper, orientation, height, width);
+        job_->W_Print();
+        job_->W_EndDoc();
+        const std::string errors = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(errors.find("KT482_Print : "), std::string::npos) << errors;
+        const auto& printer = kt482::job().PrinterObject;
+        return printer ? printer->LastOutput() : std::string();
+    }
+
+    TempFolder spool_;
+    TempFolder out_;
+    std::optional<ScopedEnv> server_;
+    std::optional<ScopedEnv> output_;
+    std::optional<KT482_Print> job_;
+};
+
+
+TEST_F(PdfPrintingThroughTheLibrary, PagesTextAndFontsAsRecorded)
+{
+    const std::string path = print(9, 1);
+    ASSERT_FALSE(path.empty());
+    EXPECT_EQ(fs::path(path).parent_path(), fs::path(out_.path()));
+    EXPECT_EQ(pdf_files(out_.path()), std::set<std::string>{path});
+
+    const auto sizes = test::pdf_page_sizes(path);
+    ASSERT_EQ(sizes.size(), 3u);
+    for (const auto& size : sizes) {
+        EXPECT_NEAR(size.width, 595.28, kPageTolerance);
+        EXPECT_NEAR(size.height, 841.89, kPageTolerance);
+    }
+
+    const auto texts = test::pdf_page_texts(path);
+    ASSERT_EQ(texts.size(), 3u);
+    EXPECT_NE(texts[0].find("請求書"), std::string::npos) << texts[0];
+    for (int page = 1; page <= 3; ++page)
+        EXPECT_NE(texts[page - 1].find("PAGE-" + std::to_string(page)), std::string::npos) << texts[page - 1];
+
+    // Row 2, column 3 with pitches 15 and 6 and no margins: the text's box
+    // starts at (40, 48), the top of the font's ascent as Qt measures it.
+    // The reader places a word's top by the ascent in the embedded font's
+    // descriptor, which agrees with Qt's to a thousandth of a point.
+    const auto words = test::pdf_words(path);
+    const auto abc = std::find_if(words.begin(), words.end(), [](const auto& w) { return w.text == "ABC"; });
+    ASSERT_NE(abc, words.end());
+    EXPECT_EQ(abc->page, 1);
+    EXPECT_NEAR(abc->x_min, 40.0, 0.01);
+    EXPECT_NEAR(abc->y_min, 48.0, 0.01);
+    EXPECT_NEAR(abc->x_max - abc->x_min, 15.75, 0.01);
+
+    const auto fonts = test::pdf_fonts(path);
+    const auto mincho = std::find_if(fonts.begin(), fonts.end(), [](const auto& f) {
+        return f.name.find("IPAMincho") != std::string::npos || f.name.find("IPAexMincho") != std::string::npos;
+    });
+    ASSERT_NE(mincho, fonts.end());
+    EXPECT_TRUE(mincho->embedded);
+    // Qt embeds only the glyphs used but does not tag the font's name as a
+    // subset, so the reader's subset column says no; the file's size tells:
+    // the whole IPA Mincho is several megabytes.
+    EXPECT_LT(fs::file_size(path), 100'000u);
+}
+
+TEST_F(PdfPrintingThroughTheLibrary, EachDocumentIsANewFileWithItsOwnPaper)
+{
+    const std::string portrait = print(9, 1);
+    const std::string landscape = print(9, 2);
+    const std::string user_defined = print(256, 1, 11, 8.5f);
+    EXPECT_EQ(pdf_files(out_.path()), (std::set<std::string>{portrait, landscape, user_defined}));
+
+    ASSERT_EQ(test::pdf_page_sizes(portrait).size(), 3u);
+    const auto wide = test::pdf_page_sizes(landscape);
+    ASSERT_EQ(wide.size(), 3u);
+    EXPECT_NEAR(wide[0].width, 841.89, kPageTolerance);
+    EXPECT_NEAR(wide[0].height, 595.28, kPageTolerance);
+    const auto letter = test::pdf_page_sizes(user_defined);
+    ASSERT_EQ(letter.size(), 3u);
+    EXPECT_DOUBLE_EQ(letter[2].width, 612);
+    EXPECT_DOUBLE_EQ(letter[2].height, 792);
+}
+
+TEST_F(PdfPrintingThroughTheLibrary, CopiesComeCollated)
+{
+    job_->P_PRT_Copy(2);
+    const std::string path = print(9, 1);
+    const auto texts = test::pdf_page_texts(path);
+    ASSERT_EQ(texts.size(), 6u);
+    for (int page = 0; page < 6; ++page) {
+        const std::string marker = "PAGE-" + std::to_string(page % 3 + 1);
+        EXPECT_NE(texts[page].find(marker), std::string::npos) << "page " << page + 1 << ": " << texts[page];
+    }
+}
+
+}  // namespace
+}  // namespace kt482

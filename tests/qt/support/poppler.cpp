@@ -1,0 +1,155 @@
+#include "support/poppler.h"
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+
+namespace kt482::test {
+namespace {
+
+std::string quoted(const std::string& path)
+{
+    std::string out = "'";
+    for (char c : path)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+std::vector<std::string> split_words(const std::string& line)
+{
+    std::istringstream in(line);
+    std::vector<std::string> words;
+    for (std::string w; in >> w;)
+        words.push_back(w);
+    return words;
+}
+
+// pdftotext -bbox writes XML entities for the few characters HTML reserves.
+std::string unescaped(std::string text)
+{
+    static const std::pair<const char*, const char*> kEntities[] = {
+        {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&apos;", "'"}, {"&amp;", "&"}};
+    for (const auto& [entity, plain] : kEntities) {
+        for (std::size_t at; (at = text.find(entity)) != std::string::npos;)
+            text.replace(at, std::string(entity).size(), plain);
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string missing_poppler_tool()
+{
+    for (const char* tool : {"pdfinfo", "pdftotext", "pdffonts"}) {
+        if (!command_output(std::string("command -v ") + tool))
+            return tool;
+    }
+    return {};
+}
+
+std::optional<std::string> command_output(const std::string& command)
+{
+    FILE* pipe = ::popen((command + " 2>/dev/null").c_str(), "r");
+    if (!pipe)
+        return std::nullopt;
+    std::string output;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        output.append(buffer, n);
+    const int status = ::pclose(pipe);
+    if (status == -1 || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return std::nullopt;
+    return output;
+}
+
+std::vector<PdfPageSize> pdf_page_sizes(const std::string& path)
+{
+    std::vector<PdfPageSize> sizes;
+    const auto out = command_output("pdfinfo -f 1 -l 100000 " + quoted(path));
+    if (!out)
+        return sizes;
+    // Lines read "Page    1 size: 595 x 842 pts (A4)".
+    std::istringstream in(*out);
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream words(line);
+        std::string page, number, size, by, unit;
+        double width = 0, height = 0;
+        if (words >> page >> number >> size >> width >> by >> height >> unit && page == "Page" && size == "size:" &&
+            by == "x" && unit == "pts")
+            sizes.push_back({width, height});
+    }
+    return sizes;
+}
+
+std::vector<std::string> pdf_page_texts(const std::string& path)
+{
+    std::vector<std::string> pages;
+    const auto out = command_output("pdftotext -enc UTF-8 " + quoted(path) + " -");
+    if (!out)
+        return pages;
+    // Every page ends with a form feed.
+    std::size_t from = 0;
+    for (std::size_t ff; (ff = out->find('\f', from)) != std::string::npos; from = ff + 1)
+        pages.push_back(out->substr(from, ff - from));
+    return pages;
+}
+
+std::vector<PdfWord> pdf_words(const std::string& path)
+{
+    std::vector<PdfWord> words;
+    const auto out = command_output("pdftotext -enc UTF-8 -bbox " + quoted(path) + " -");
+    if (!out)
+        return words;
+    int page = 0;
+    std::istringstream in(*out);
+    for (std::string line; std::getline(in, line);) {
+        if (line.find("<page ") != std::string::npos)
+            ++page;
+        // <word xMin="40.000000" yMin="48.000293" xMax="55.75" yMax="58.5">ABC</word>
+        const std::size_t open = line.find("<word ");
+        const std::size_t text = line.find('>', open);
+        const std::size_t close = line.find("</word>", text);
+        if (open == std::string::npos || text == std::string::npos || close == std::string::npos)
+            continue;
+        auto attribute = [&](const char* name) {
+            const std::size_t at = line.find(std::string(name) + "=\"", open);
+            return at < text ? std::stod(line.substr(at + std::strlen(name) + 2)) : 0.0;
+        };
+        words.push_back({page, unescaped(line.substr(text + 1, close - text - 1)), attribute("xMin"),
+                         attribute("yMin"), attribute("xMax"), attribute("yMax")});
+    }
+    return words;
+}
+
+// The table's last five columns are always single words: emb, sub, uni, the
+// object number and its generation; the name is the first word.
+std::vector<PdfFont> pdf_fonts(const std::string& path)
+{
+    std::vector<PdfFont> fonts;
+    const auto out = command_output("pdffonts " + quoted(path));
+    if (!out)
+        return fonts;
+    std::istringstream in(*out);
+    std::string line;
+    std::getline(in, line);  // the heading
+    std::getline(in, line);  // the rule under it
+    while (std::getline(in, line)) {
+        const auto words = split_words(line);
+        if (words.size() < 7)
+            continue;
+        const std::size_t n = words.size();
+        PdfFont font;
+        font.name = words[0];
+        for (std::size_t i = 1; i + 6 < n; ++i)
+            font.type += (font.type.empty() ? "" : " ") + words[i];
+        font.embedded = words[n - 5] == "yes";
+        font.subset = words[n - 4] == "yes";
+        fonts.push_back(font);
+    }
+    return fonts;
+}
+
+}  // namespace kt482::test

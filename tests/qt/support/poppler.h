@@ -1,0 +1,46 @@
+// Reading back a PDF with the poppler command line tools (pdfinfo,
+// pdftotext, pdffonts), as a reader sees the file.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kt482::test {
+
+// Empty when all three tools are on PATH, else which one is missing.
+std::string missing_poppler_tool();
+
+// Standard output of a shell command; nothing when it cannot run or exits
+// with a failure.
+std::optional<std::string> command_output(const std::string& command);
+
+struct PdfPageSize {
+    double width = 0;  // points
+    double height = 0;
+};
+
+// Every page's size, in order.
+std::vector<PdfPageSize> pdf_page_sizes(const std::string& path);
+
+// The text of every page, in order.
+std::vector<std::string> pdf_page_texts(const std::string& path);
+
+struct PdfWord {
+    int page = 0;  // from 1
+    std::string text;
+    double x_min = 0, y_min = 0, x_max = 0, y_max = 0;  // points from the top left
+};
+
+std::vector<PdfWord> pdf_words(const std::string& path);
+
+struct PdfFont {
+    std::string name;  // a subset's name has a six-letter tag: "ABCDEF+IPAMincho"
+    std::string type;
+    bool embedded = false;
+    bool subset = false;
+};
+
+std::vector<PdfFont> pdf_fonts(const std::string& path);
+
+}  // namespace kt482::test
