@@ -12,6 +12,8 @@ namespace {
 // give about 52 rows of 90 columns on A4.
 constexpr float kRowPitch = 15;
 constexpr float kColPitch = 6;
+// Wide enough for every amount of the invoice, with its grouping.
+const std::string kAmountPicture = "###,###,##0";
 constexpr float kPageCols = 90;
 
 const std::string kMincho = "ＭＳ 明朝";
@@ -147,6 +149,14 @@ void record_page_frame(kt482::KT482_Print& job, int page)
     job.E_String_Center(49, 0, page_number(page), kPageCols);
 }
 
+// A numeric field starts at its column and is as wide as its picture, one
+// column a character: to end at a column, it starts that many before it.
+void numeric_ending_at(kt482::KT482_Print& job, float row, float end_col, const kt482::Variant& value,
+                       const std::string& picture)
+{
+    job.E_Numeric(row, end_col - static_cast<float>(picture.size()), value, picture);
+}
+
 // Page 1: the customer and the issuer, each in a ruled box, and the amount due.
 void record_parties(kt482::KT482_Print& job, int64_t total)
 {
@@ -158,19 +168,19 @@ void record_parties(kt482::KT482_Print& job, int64_t total)
     job.E_String(9, 4, "〒530-0001 大阪府大阪市北区梅田1-2-3 梅田ビル8F");
     job.E_String(10, 4, "経理部 御担当者様");
 
-    job.E_Keisen(7, 60, 13, 88);
+    job.E_Keisen(7, 55, 13, 88);
     job.E_Font(kGothic, 11, true, 0);
-    job.E_String(8, 62, "株式会社 サンプル工業");
+    job.E_String(8, 57, "株式会社 サンプル工業");
     job.E_Font(kMincho, 9, false, 0);
-    job.E_String(9.5f, 62, "〒100-0005 東京都千代田区丸の内1-2-3");
-    job.E_String(10.5f, 62, "TEL 03-1234-5678  FAX 03-1234-5679");
-    job.E_String(11.5f, 62, "登録番号 T1234567890123");
+    job.E_String(9.5f, 57, "〒100-0005 東京都千代田区丸の内1-2-3");
+    job.E_String(10.5f, 57, "TEL 03-1234-5678  FAX 03-1234-5679");
+    job.E_String(11.5f, 57, "登録番号 T1234567890123");
 
     job.E_Font(kGothic, 12, true, 0);
     job.E_String_Kin(12, 2, "ご請求金額", 14);
     job.E_String(12, 20, "￥");
-    job.E_Numeric(12, 40, total, "#,##0");
-    job.E_String(12, 41, "-（税込）");
+    numeric_ending_at(job, 12, 34, total, kAmountPicture);
+    job.E_String(12, 34, "-（税込）");
     job.E_DrawStyle(kSolid, kThick);
     job.E_Line(13.2f, 2, 13.2f, 48);
 
@@ -213,9 +223,9 @@ void record_item(kt482::KT482_Print& job, float row, int number, const Item& ite
 {
     job.E_String_Right(row, kTableCol + kColName - 0.5f, std::to_string(number));
     job.E_String_Left(row, kTableCol + kColName + 1, item.name, kColQty - kColName - 2);
-    job.E_Numeric(row, kTableCol + kColPrice - 1, item.quantity, "#,##0");
-    job.E_Numeric(row, kTableCol + kColAmount - 1, item.unit_price, "#,##0.00");
-    job.E_Numeric(row, kTableCol + kColEnd - 1, item.amount, "#,##0");
+    numeric_ending_at(job, row, kTableCol + kColPrice - 1, item.quantity, "#,##0");
+    numeric_ending_at(job, row, kTableCol + kColAmount - 1, item.unit_price, "##,##0.00");
+    numeric_ending_at(job, row, kTableCol + kColEnd - 1, item.amount, kAmountPicture);
 }
 
 // Last page: remarks, and the totals closed by a double rule.
@@ -240,12 +250,12 @@ void record_totals(kt482::KT482_Print& job, int64_t subtotal, int64_t tax, int64
     const float value = kTotalsCol + kTotalsWidth - 1;
     job.E_Font(kMincho, 10, false, 0);
     job.E_String_Kin(kTotalsRow, label, "小計", label_width);
-    job.E_Numeric(kTotalsRow, value, subtotal, "#,##0");
+    numeric_ending_at(job, kTotalsRow, value, subtotal, kAmountPicture);
     job.E_String_Kin(kTotalsRow + 1, label, "消費税10%", label_width);
-    job.E_Numeric(kTotalsRow + 1, value, tax, "#,##0");
+    numeric_ending_at(job, kTotalsRow + 1, value, tax, kAmountPicture);
     job.E_Font(kGothic, 10, true, 0);
     job.E_String_Kin(kTotalsRow + 2, label, "合計", label_width);
-    job.E_Numeric(kTotalsRow + 2, value, total, "#,##0");
+    numeric_ending_at(job, kTotalsRow + 2, value, total, kAmountPicture);
 }
 
 }  // namespace
