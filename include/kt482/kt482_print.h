@@ -99,6 +99,18 @@ public:
     void W_Print(int16_t P_StartP = 0, int16_t P_EndP = 0);
     void W_EndDoc();
 
+    // Preview: prepare the window for a paper code and orientation (0 and 0
+    // are A4 landscape; for code 256 a height and width in inches), then show
+    // a page range modally until the user closes the window.
+    void V_Size_Set(int16_t P_Size, int16_t P_Orient, float P_Height = 0, float P_Width = 0);
+    void V_Preview(int16_t P_StartP = 0, int16_t P_EndP = 0);
+
+    // The printer-setup dialog, modal to the host's window (a native window
+    // id, or 0): 1 when the user confirmed it, 0 otherwise. The chosen
+    // printer is selected and set up either way.
+    int16_t W_PrtDialog(uintptr_t P_Form = 0, const std::string& P_PrinterName = "", int16_t P_Size = 0,
+                        int16_t P_Orient = 0, float P_Height = 0, float P_Width = 0);
+
     // Late-bound calls: a member looked up by name (letter case ignored) or by
     // dispatch identifier, its arguments converted by the automation rules.
     // A text that is not a number given for a number is a type mismatch,

@@ -3,6 +3,7 @@
 #include "job/error_trap.h"
 #include "job/job_state.h"
 #include "platform/services.h"
+#include "preview/preview_state.h"
 
 namespace kt482 {
 namespace {
@@ -41,12 +42,13 @@ void Class_Initialize(ObjectFields& self)
 
 void Class_Terminate(ObjectFields& self)
 {
-    (void)self;
     if (!job_state_alive())
         return;
     JobState& s = job();
     enter("Class_Terminate");
     s.PrinterObject.reset();
+    // A preview window made by this object would report to it: it goes too.
+    forget_preview_owner(self);
 }
 
 }  // namespace kt482

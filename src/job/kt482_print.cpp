@@ -8,6 +8,9 @@
 #include "job/object_fields.h"
 #include "platform/printer.h"
 #include "print/page_setup.h"
+#include "preview/preview_display.h"
+#include "preview/preview_sizing.h"
+#include "print/print_dialog_flow.h"
 #include "print/print_run.h"
 
 namespace kt482 {
@@ -148,6 +151,17 @@ void KT482_Print::W_StartDoc(int16_t P_Size, int16_t P_Orient, float P_Height, f
 }
 void KT482_Print::W_Print(int16_t P_StartP, int16_t P_EndP) { kt482::W_Print(*self_, P_StartP, P_EndP); }
 void KT482_Print::W_EndDoc() { kt482::W_EndDoc(*self_); }
+
+void KT482_Print::V_Size_Set(int16_t P_Size, int16_t P_Orient, float P_Height, float P_Width)
+{
+    kt482::V_Size_Set(*self_, P_Size, P_Orient, P_Height, P_Width);
+}
+void KT482_Print::V_Preview(int16_t P_StartP, int16_t P_EndP) { kt482::V_Preview(*self_, P_StartP, P_EndP); }
+int16_t KT482_Print::W_PrtDialog(uintptr_t P_Form, const std::string& P_PrinterName, int16_t P_Size,
+                                 int16_t P_Orient, float P_Height, float P_Width)
+{
+    return kt482::W_PrtDialog(*self_, P_Form, P_PrinterName, P_Size, P_Orient, P_Height, P_Width);
+}
 
 InvokeResult KT482_Print::Invoke(std::string_view name, MemberKind kind, const std::vector<Variant>& args)
 {

@@ -74,6 +74,8 @@ bool call(KT482_Print& o, const MemberInfo& m, const Arguments& a, Variant& resu
     case 0x60030011: o.E_StartEdit(a.i2(0), a.i2(1), a.i2(2)); return true;
     case 0x60030012: o.E_ChangePage(a.i2(0)); return true;
     case 0x60030013: o.E_EndEdit(); return true;
+    case 0x60030014: o.V_Size_Set(a.i2(0), a.i2(1), a.r4(2), a.r4(3)); return true;
+    case 0x60030015: o.V_Preview(a.i2(0), a.i2(1)); return true;
     case 0x60030017: o.W_Device(a.text(0)); return true;
     case 0x60030018: o.W_StartDoc(a.i2(0), a.i2(1), a.r4(2), a.r4(3)); return true;
     case 0x60030019: o.W_Print(a.i2(0), a.i2(1)); return true;

@@ -41,6 +41,10 @@ public:
     // answer is a failure (PrinterError), one that is absent is no failure.
     virtual Result<std::vector<std::string>> installed_printers() = 0;
 
+    // The settings of the installed printer of that device name (exactly as
+    // listed), read afresh.
+    virtual Result<PrinterSettings> printer_settings(const std::string& device_name) = 0;
+
     // Makes the installed printer of that device name (exactly as listed) the
     // current one, with its own settings.
     virtual Result<std::shared_ptr<Printer>> open_printer(const std::string& device_name) = 0;

@@ -7,10 +7,26 @@ struct ThreadServices {
     std::unique_ptr<MessageBox> own_box;
     std::unique_ptr<PrinterSystem> own_printers;
     std::unique_ptr<Files> own_files;
+    std::unique_ptr<WindowToolkit> own_toolkit;
+    std::unique_ptr<PrintDialog> own_dialog;
     MessageBox* box = nullptr;
     PrinterSystem* printers = nullptr;
     Files* files = nullptr;
+    WindowToolkit* toolkit = nullptr;
+    PrintDialog* dialog = nullptr;
 };
+
+// The service in slot, made by make on first use.
+template <class Service, class Make>
+Service& provide(Service*& slot, std::unique_ptr<Service>& own, Make make)
+{
+    if (!slot) {
+        if (!own)
+            own = make();
+        slot = own.get();
+    }
+    return *slot;
+}
 
 ThreadServices& thread_services()
 {
@@ -23,42 +39,46 @@ ThreadServices& thread_services()
 MessageBox& message_box()
 {
     auto& s = thread_services();
-    if (!s.box) {
-        if (!s.own_box)
-            s.own_box = make_platform_message_box();
-        s.box = s.own_box.get();
-    }
-    return *s.box;
+    return provide(s.box, s.own_box, make_platform_message_box);
 }
 
 PrinterSystem& printer_system()
 {
     auto& s = thread_services();
-    if (!s.printers) {
-        if (!s.own_printers)
-            s.own_printers = make_platform_printer_system();
-        s.printers = s.own_printers.get();
-    }
-    return *s.printers;
+    return provide(s.printers, s.own_printers, make_platform_printer_system);
 }
 
 Files& files()
 {
     auto& s = thread_services();
-    if (!s.files) {
-        if (!s.own_files)
-            s.own_files = make_platform_files();
-        s.files = s.own_files.get();
-    }
-    return *s.files;
+    return provide(s.files, s.own_files, make_platform_files);
 }
 
-ScopedServices::ScopedServices(MessageBox* box, PrinterSystem* printers, Files* files)
+WindowToolkit& window_toolkit()
+{
+    auto& s = thread_services();
+    return provide(s.toolkit, s.own_toolkit, make_platform_window_toolkit);
+}
+
+PrintDialog& print_dialog()
+{
+    auto& s = thread_services();
+    return provide(s.dialog, s.own_dialog, make_platform_print_dialog);
+}
+
+ScopedServices::ScopedServices(MessageBox* box, PrinterSystem* printers, Files* files, WindowToolkit* toolkit,
+                               PrintDialog* dialog)
 {
     auto& s = thread_services();
     saved_box_ = s.box;
     saved_printers_ = s.printers;
     saved_files_ = s.files;
+    saved_toolkit_ = s.toolkit;
+    saved_dialog_ = s.dialog;
+    if (toolkit)
+        s.toolkit = toolkit;
+    if (dialog)
+        s.dialog = dialog;
     if (box)
         s.box = box;
     if (printers)
@@ -73,6 +93,8 @@ ScopedServices::~ScopedServices()
     s.box = saved_box_;
     s.printers = saved_printers_;
     s.files = saved_files_;
+    s.toolkit = saved_toolkit_;
+    s.dialog = saved_dialog_;
 }
 
 }  // namespace kt482

@@ -52,6 +52,10 @@ void ZZ100_Device(std::string_view name)
     enter("ZZ100_Device");
     JobState& s = job();
     s.PrinterObject = nullptr;
+    // A newly selected printer has no page open. The preview's drawing marks
+    // its pages as started too, and its print button selects without ending
+    // a document: without this its print run would begin with a blank sheet.
+    s.PageStarted = 0;
     if (!without_trailing_blanks(name).empty())
         s.DeviceName.assign(name);
     for (const std::string& installed : must(printer_system().installed_printers())) {

@@ -39,6 +39,18 @@ Result<std::vector<std::string>> FakePrinters::installed_printers()
     return names;
 }
 
+Result<PrinterSettings> FakePrinters::printer_settings(const std::string& device_name)
+{
+    if (fail)
+        return Failure(ErrorNumber::PrinterError, "No printers are installed");
+    PrinterSettings named = settings;
+    named.device_name = device_name;
+    named.driver_name = "driver of " + device_name;
+    named.port = "port of " + device_name;
+    named.option = static_cast<int16_t>(300 + device_name.size());
+    return named;
+}
+
 Result<std::shared_ptr<Printer>> FakePrinters::open_printer(const std::string& device_name)
 {
     if (fail)

@@ -32,6 +32,8 @@ public:
 
     Result<PrinterSettings> default_printer_settings() override;
     Result<std::vector<std::string>> installed_printers() override;
+    // The settings above under the given name.
+    Result<PrinterSettings> printer_settings(const std::string& device_name) override;
     // A recording printer; the last one opened stays in `opened`.
     Result<std::shared_ptr<Printer>> open_printer(const std::string& device_name) override;
 

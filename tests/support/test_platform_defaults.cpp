@@ -3,6 +3,7 @@
 // at messages or printers install their own with ScopedServices.
 #include "platform/posix_files.h"
 #include "platform/services.h"
+#include "support/fake_preview.h"
 #include "support/fakes.h"
 
 namespace kt482 {
@@ -20,6 +21,16 @@ std::unique_ptr<PrinterSystem> make_platform_printer_system()
 std::unique_ptr<Files> make_platform_files()
 {
     return make_posix_files();
+}
+
+std::unique_ptr<WindowToolkit> make_platform_window_toolkit()
+{
+    return std::make_unique<test::FakeToolkit>();
+}
+
+std::unique_ptr<PrintDialog> make_platform_print_dialog()
+{
+    return std::make_unique<test::FakePrintDialog>();
 }
 
 }  // namespace kt482

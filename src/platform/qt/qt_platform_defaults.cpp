@@ -1,7 +1,10 @@
 // The real adapters behind platform/services.h: the Qt message box, the Qt
-// printers and the POSIX files.
+// printers, the POSIX files, the preview window and the printer settings
+// dialog.
 #include "platform/posix_files.h"
 #include "platform/qt/qt_message_box.h"
+#include "platform/qt/qt_preview_window.h"
+#include "platform/qt/qt_print_dialog.h"
 #include "platform/qt/qt_printer_system.h"
 #include "platform/services.h"
 
@@ -20,6 +23,16 @@ std::unique_ptr<PrinterSystem> make_platform_printer_system()
 std::unique_ptr<Files> make_platform_files()
 {
     return make_posix_files();
+}
+
+std::unique_ptr<WindowToolkit> make_platform_window_toolkit()
+{
+    return make_qt_window_toolkit();
+}
+
+std::unique_ptr<PrintDialog> make_platform_print_dialog()
+{
+    return make_qt_print_dialog();
 }
 
 }  // namespace kt482

@@ -129,6 +129,25 @@ public:
         return names;
     }
 
+    Result<PrinterSettings> printer_settings(const std::string& device_name) override
+    {
+        if (device_name == kPdfPrinterName)
+            return pdf_printer_settings();
+        switch (cups_server_state(kCupsProbeTimeout)) {
+        case CupsServerState::Silent:
+            return silentServer();
+        case CupsServerState::Absent:
+            return notInstalled();
+        case CupsServerState::Answers:
+            break;
+        }
+        ensure_qt_application();
+        const QPrinterInfo info = QPrinterInfo::printerInfo(QString::fromStdString(device_name));
+        if (info.isNull())
+            return notInstalled();
+        return queue_settings(info);
+    }
+
     Result<std::shared_ptr<Printer>> open_printer(const std::string& device_name) override
     {
         if (device_name == kPdfPrinterName)

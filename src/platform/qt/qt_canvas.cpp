@@ -1,0 +1,224 @@
+#include "platform/qt/qt_canvas.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+#include <QRegion>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace kt482 {
+namespace {
+
+// The canvas's logical resolution: 96 device-independent pixels per inch,
+// 96/72 per point. The painter multiplies by the image's device pixel ratio.
+constexpr double kLogicalDpi = 96.0;
+constexpr double kPixelsPerPoint = kLogicalDpi / 72.0;
+constexpr int kDotsPerMeter = 3780;  // 96 dpi
+
+// Fill styles run from 0 (solid) to 7 (diagonal cross).
+constexpr int16_t kLastFillStyle = 7;
+
+}  // namespace
+
+QtCanvas::QtCanvas(float width, float height, qreal devicePixelRatio, const QColor& background,
+                   const QColor& foreground)
+    : devicePixelRatio_(devicePixelRatio > 0 ? devicePixelRatio : 1.0),
+      background_(background),
+      width_(std::isfinite(width) ? width : 0),
+      height_(std::isfinite(height) ? height : 0)
+{
+    surface_.setPenColor(foreground);
+    (void)cover();
+}
+
+QtCanvas::~QtCanvas()
+{
+    surface_.end();
+}
+
+const QImage& QtCanvas::image()
+{
+    surface_.end();
+    return image_;
+}
+
+void QtCanvas::setView(QtCanvasWidget* view)
+{
+    view_ = view;
+}
+
+int QtCanvas::pixels(float points) const
+{
+    if (!(points > 0))
+        return 0;
+    // A hair below the next whole pixel still counts as that pixel, so that
+    // an extent which is a whole number of pixels does not gain one from
+    // rounding noise.
+    return static_cast<int>(std::ceil(points * kPixelsPerPoint * devicePixelRatio_ - 1e-6));
+}
+
+Status QtCanvas::cover()
+{
+    const int width = std::max(pixels(width_), image_.width());
+    const int height = std::max(pixels(height_), image_.height());
+    if (!image_.isNull() && width == image_.width() && height == image_.height())
+        return {};
+    surface_.end();
+    QImage grown(std::max(width, 1), std::max(height, 1), QImage::Format_RGB32);
+    if (grown.isNull())
+        return Failure(ErrorNumber::OutOfMemory);
+    grown.fill(background_);
+    // The old image in the top left corner, row by row; both are RGB32.
+    const qsizetype rowBytes = static_cast<qsizetype>(image_.width()) * 4;
+    for (int y = 0; y < image_.height(); ++y)
+        std::memcpy(grown.scanLine(y), image_.constScanLine(y), static_cast<size_t>(rowBytes));
+    grown.setDevicePixelRatio(devicePixelRatio_);
+    grown.setDotsPerMeterX(kDotsPerMeter);
+    grown.setDotsPerMeterY(kDotsPerMeter);
+    image_ = std::move(grown);
+    repaintView();
+    return {};
+}
+
+Status QtCanvas::painting()
+{
+    if (surface_.isActive())
+        return {};
+    if (!surface_.begin(&image_))
+        return Failure(ErrorNumber::InvalidCall, "The preview canvas cannot be drawn on");
+    // The widget ends the painter to show the image, so the first drawing
+    // since then is the one that makes the shown image stale.
+    repaintView();
+    return {};
+}
+
+void QtCanvas::repaintView()
+{
+    if (view_)
+        view_->update();
+}
+
+void QtCanvas::extentChanged()
+{
+    if (view_ && view_->onExtentChanged)
+        view_->onExtentChanged();
+}
+
+// The image keeps its size: it still covers every extent set since, which is
+// all a later, larger extent needs to find.
+Status QtCanvas::Cls()
+{
+    surface_.end();
+    image_.fill(background_);
+    repaintView();
+    return {};
+}
+
+Status QtCanvas::ScaleWidth(float points)
+{
+    if (!std::isfinite(points))
+        return Failure(ErrorNumber::InvalidPropertyValue);
+    const float kept = width_;
+    width_ = points;
+    if (Status covered = cover(); !covered) {
+        width_ = kept;
+        return covered;
+    }
+    if (width_ != kept)
+        extentChanged();
+    return {};
+}
+
+Status QtCanvas::ScaleHeight(float points)
+{
+    if (!std::isfinite(points))
+        return Failure(ErrorNumber::InvalidPropertyValue);
+    const float kept = height_;
+    height_ = points;
+    if (Status covered = cover(); !covered) {
+        height_ = kept;
+        return covered;
+    }
+    if (height_ != kept)
+        extentChanged();
+    return {};
+}
+
+Status QtCanvas::ScaleMode(int16_t mode)
+{
+    if (mode != kScaleModePoints)
+        return Failure(ErrorNumber::InvalidPropertyValue);
+    scaleMode_ = mode;
+    return {};
+}
+
+// Nothing the canvas draws is filled, so any style reads back as set and
+// drawing stays as with transparent.
+Status QtCanvas::FillStyle(int16_t style)
+{
+    if (style < 0 || style > kLastFillStyle)
+        return Failure(ErrorNumber::InvalidPropertyValue);
+    fillStyle_ = style;
+    return {};
+}
+
+Status QtCanvas::Print(std::string_view text, LineEnd end)
+{
+    if (Status active = painting(); !active)
+        return active;
+    return surface_.Print(text, end);
+}
+
+Status QtCanvas::Line(float x1, float y1, float x2, float y2)
+{
+    if (Status active = painting(); !active)
+        return active;
+    return surface_.Line(x1, y1, x2, y2);
+}
+
+// The colour wins over the draw mode for this one line; width and style stay.
+Status QtCanvas::ColoredLine(float x1, float y1, float x2, float y2, uint32_t rgb)
+{
+    if (Status active = painting(); !active)
+        return active;
+    const int16_t mode = surface_.drawMode();
+    const QColor pen = surface_.penColor();
+    (void)surface_.DrawMode(kDrawModePen);
+    surface_.setPenColor(QColor::fromRgb(rgb & 0xFFFFFFu));
+    const Status drawn = surface_.Line(x1, y1, x2, y2);
+    surface_.setPenColor(pen);
+    (void)surface_.DrawMode(mode);
+    return drawn;
+}
+
+QtCanvasWidget::QtCanvasWidget(std::shared_ptr<QtCanvas> canvas, QWidget* parent)
+    : QWidget(parent), canvas_(std::move(canvas))
+{
+    // Every pixel is painted from the image or the background.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    canvas_->setView(this);
+}
+
+QtCanvasWidget::~QtCanvasWidget()
+{
+    // The guarded pointer would clear itself, but only once QObject's
+    // destructor runs, after this class is gone.
+    canvas_->setView(nullptr);
+}
+
+void QtCanvasWidget::paintEvent(QPaintEvent* event)
+{
+    const QImage& image = canvas_->image();
+    QPainter painter(this);
+    // The background first, under the image's last partial pixel too when
+    // the device pixel ratio is fractional.
+    const QSizeF size = image.deviceIndependentSize();
+    const QRect covered(0, 0, static_cast<int>(size.width()), static_cast<int>(size.height()));
+    for (const QRect& r : event->region().subtracted(QRegion(covered)))
+        painter.fillRect(r, canvas_->background());
+    painter.drawImage(QPointF(0, 0), image);
+}
+
+}  // namespace kt482

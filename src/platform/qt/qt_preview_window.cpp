@@ -1,0 +1,660 @@
+#include "platform/qt/qt_preview_window.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QCursor>
+#include <QDialog>
+#include <QFont>
+#include <QGuiApplication>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPalette>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QScrollBar>
+#include <QString>
+#include <QTimer>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "platform/qt/qt_application.h"
+#include "platform/qt/qt_canvas.h"
+
+namespace kt482 {
+namespace {
+
+constexpr double kPixelsPerPoint = 96.0 / 72.0;
+// 20 twips per point over 96/72 pixels per point.
+constexpr int kTwipsPerPixel = 15;
+
+// The client area the window opens with: 397.2 × 246 points.
+constexpr int kInitialWidthTwips = 7944;
+constexpr int kInitialHeightTwips = 4920;
+
+// 9 points at 96/72 pixels per point.
+constexpr int kControlFontPixels = 12;
+
+// How often Form_Resize runs in a row when it keeps changing the size: the
+// minimum width, then the minimum height, then the layout take three; more
+// means a handler that would never settle.
+constexpr int kMaxResizeRounds = 8;
+
+struct ControlLayout {
+    PreviewControl control;
+    const char* text;
+    ControlRect rect;
+    int tabIndex;  // -1: takes no focus
+};
+
+// In creation order.
+constexpr ControlLayout kControls[] = {
+    {PreviewControl::CUR_PAGE, "ZZZ9", {45, 226, 25, 14}, 13},
+    {PreviewControl::VSCROL, "", {378, 24, 13, 201.6f}, 11},
+    {PreviewControl::Settings, "プリンタ設定", {75, 0, 65.4f, 24.75f}, 1},
+    {PreviewControl::HSCROL, "", {145, 226, 232.2f, 15}, 10},
+    {PreviewControl::DATA, "", {5.4f, 25, 370.8f, 200}, 9},
+    {PreviewControl::BOTOM, "＞|", {125, 226, 20, 15}, 8},
+    {PreviewControl::NEXT, "＞", {105, 226, 20, 15}, 7},
+    {PreviewControl::PREV, "＜", {25, 226, 20, 15}, 6},
+    {PreviewControl::TOP, "|＜", {5, 226, 20, 15}, 5},
+    {PreviewControl::ZOOM, "100", {144, 5.4f, 38.4f, 13.8f}, 2},
+    {PreviewControl::Close, "終 了", {201, 0, 63.6f, 24.75f}, 3},
+    {PreviewControl::Print, "印\u3000刷", {6, 0, 65.4f, 24.75f}, 0},
+    {PreviewControl::LAST_PAGE, "/ ZZZ9", {70, 226, 34.8f, 13.8f}, -1},
+    {PreviewControl::Label3, "％", {183, 7.8f, 10.8f, 13.2f}, -1},
+};
+
+const char* const kZoomChoices[] = {"50", "75", "80", "100", "150", "200"};
+
+int pixels(double points)
+{
+    return static_cast<int>(std::lround(points * kPixelsPerPoint));
+}
+
+QSize pixelSize(int widthTwips, int heightTwips)
+{
+    auto px = [](int twips) { return std::max(1, static_cast<int>(std::lround(twips / double(kTwipsPerPixel)))); };
+    return {px(widthTwips), px(heightTwips)};
+}
+
+QString fromUtf8(const std::string& s)
+{
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+// The codes a KeyPress handler gets for a key: 13 for Enter, otherwise one
+// per character the key types; none for keys that type nothing (arrows,
+// function keys).
+std::vector<int> keyCodes(const QKeyEvent& event)
+{
+    if (event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter)
+        return {kKeyEnter};
+    std::vector<int> codes;
+    for (char32_t c : event.text().toUcs4())
+        codes.push_back(static_cast<int>(c));
+    return codes;
+}
+
+std::vector<int> committedCodes(const QInputMethodEvent& event)
+{
+    std::vector<int> codes;
+    for (char32_t c : event.commitString().toUcs4())
+        codes.push_back(static_cast<int>(c));
+    return codes;
+}
+
+std::function<void(QDialog&)>& previewDriver()
+{
+    static std::function<void(QDialog&)> driver;
+    return driver;
+}
+
+// A window on the offscreen or minimal platform, or without any display,
+// would wait for a user who cannot see it.
+Status visibleToUser()
+{
+    if (!display_available())
+        return Failure(ErrorNumber::InvalidCall,
+                       "The preview needs a display: neither DISPLAY nor WAYLAND_DISPLAY is set");
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
+        return Failure(ErrorNumber::InvalidCall, "The preview needs a display: Qt runs on its " +
+                                                     platform.toStdString() + " platform, where nobody sees a window");
+    return {};
+}
+
+}  // namespace
+
+// Enter and Escape belong to the controls: QDialog would click a default
+// button on Enter and close the window on Escape.
+class QtPreviewWindow::Dialog final : public QDialog {
+public:
+    explicit Dialog(QtPreviewWindow& owner)
+        : QDialog(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint
+                               | Qt::WindowCloseButtonHint),
+          owner_(owner)
+    {
+    }
+
+    QtPreviewWindow& owner() const { return owner_; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QDialog::resizeEvent(event);
+        owner_.dialogResized(event->size());
+    }
+
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Escape:
+            event->accept();
+            return;
+        default:
+            QDialog::keyPressEvent(event);
+        }
+    }
+
+private:
+    QtPreviewWindow& owner_;
+};
+
+// The page box: every key reaches the box after the KeyPress handler has
+// seen it, as do characters from an input method.
+class QtPreviewWindow::PageBox final : public QLineEdit {
+public:
+    PageBox(QtPreviewWindow& owner, QWidget* parent) : QLineEdit(parent), owner_(owner) {}
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        for (int code : keyCodes(*event))
+            owner_.events_.CUR_PAGE_KeyPress(code);
+        QLineEdit::keyPressEvent(event);
+    }
+
+    void inputMethodEvent(QInputMethodEvent* event) override
+    {
+        for (int code : committedCodes(*event))
+            owner_.events_.CUR_PAGE_KeyPress(code);
+        QLineEdit::inputMethodEvent(event);
+    }
+
+private:
+    QtPreviewWindow& owner_;
+};
+
+// The zoom box. The combo box, not its line edit, has the focus and gets the
+// keys, which it passes on to the line edit.
+class QtPreviewWindow::ZoomBox final : public QComboBox {
+public:
+    ZoomBox(QtPreviewWindow& owner, QWidget* parent) : QComboBox(parent), owner_(owner) {}
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        for (int code : keyCodes(*event))
+            owner_.events_.ZOOM_KeyPress(code);
+        QComboBox::keyPressEvent(event);
+    }
+
+    void inputMethodEvent(QInputMethodEvent* event) override
+    {
+        for (int code : committedCodes(*event))
+            owner_.events_.ZOOM_KeyPress(code);
+        QComboBox::inputMethodEvent(event);
+    }
+
+private:
+    QtPreviewWindow& owner_;
+};
+
+QtPreviewWindow::QtPreviewWindow(PreviewWindowEvents& events) : events_(events)
+{
+    ensure_qt_application();
+    dialog_ = std::make_unique<Dialog>(*this);
+    dialog_->setWindowTitle(QStringLiteral("Preview"));
+    dialog_->setModal(true);
+    QFont font(QString::fromUtf8("ＭＳ ゴシック"));
+    font.setPixelSize(kControlFontPixels);
+    dialog_->setFont(font);
+
+    outerWidth_ = kInitialWidthTwips;
+    outerHeight_ = kInitialHeightTwips;
+    dialog_->resize(pixelSize(outerWidth_, outerHeight_));
+
+    createControls();
+
+    focusConnection_ = QObject::connect(qApp, &QApplication::focusChanged, dialog_.get(),
+                                        [this](QWidget*, QWidget* now) { focusChanged(now); });
+}
+
+QtPreviewWindow::~QtPreviewWindow()
+{
+    // Destroying the controls moves Qt's focus, which must not reach the
+    // handlers any more.
+    QObject::disconnect(focusConnection_);
+    set_busy(false);
+    dialog_.reset();
+}
+
+void QtPreviewWindow::createControls()
+{
+    QWidget* parent = dialog_.get();
+    const QPalette palette = dialog_->palette();
+    for (const ControlLayout& layout : kControls) {
+        const QString text = QString::fromUtf8(layout.text);
+        QWidget* widget = nullptr;
+        switch (layout.control) {
+        case PreviewControl::CUR_PAGE: {
+            auto* box = new PageBox(*this, parent);
+            box->setMaxLength(4);
+            box->setText(text);
+            widget = box;
+            break;
+        }
+        case PreviewControl::VSCROL:
+        case PreviewControl::HSCROL: {
+            const bool vertical = layout.control == PreviewControl::VSCROL;
+            auto* bar = new QScrollBar(vertical ? Qt::Vertical : Qt::Horizontal, parent);
+            // Change follows the thumb when it is let go, not while dragged.
+            bar->setTracking(false);
+            bar->setFocusPolicy(Qt::StrongFocus);
+            QObject::connect(bar, &QScrollBar::valueChanged, parent, [this, vertical] {
+                if (vertical)
+                    events_.VSCROL_Change();
+                else
+                    events_.HSCROL_Change();
+            });
+            widget = bar;
+            break;
+        }
+        case PreviewControl::DATA: {
+            canvas_ = std::make_shared<QtCanvas>(layout.rect.width, layout.rect.height, dialog_->devicePixelRatioF(),
+                                                 palette.color(QPalette::Window),
+                                                 palette.color(QPalette::WindowText));
+            canvasWidget_ = new QtCanvasWidget(canvas_, parent);
+            canvasWidget_->setFocusPolicy(Qt::StrongFocus);
+            canvasWidget_->onExtentChanged = [this] { place(PreviewControl::DATA); };
+            widget = canvasWidget_;
+            break;
+        }
+        case PreviewControl::ZOOM: {
+            auto* combo = new ZoomBox(*this, parent);
+            combo->setEditable(true);
+            // Neither complete what is typed nor add it to the list on Enter.
+            combo->setCompleter(nullptr);
+            combo->setInsertPolicy(QComboBox::NoInsert);
+            for (const char* choice : kZoomChoices)
+                combo->addItem(QString::fromUtf8(choice));
+            combo->setCurrentIndex(combo->findText(text));
+            combo->setEditText(text);
+            QObject::connect(combo, &QComboBox::activated, parent, [this] { events_.ZOOM_Click(); });
+            widget = combo;
+            break;
+        }
+        case PreviewControl::LAST_PAGE:
+        case PreviewControl::Label3: {
+            auto* label = new QLabel(text, parent);
+            label->setTextFormat(Qt::PlainText);
+            widget = label;
+            break;
+        }
+        default: {
+            auto* button = new QPushButton(text, parent);
+            button->setAutoDefault(false);
+            const PreviewControl control = layout.control;
+            QObject::connect(button, &QPushButton::clicked, parent, [this, control] {
+                switch (control) {
+                case PreviewControl::TOP: events_.TOP_Click(); break;
+                case PreviewControl::PREV: events_.PREV_Click(); break;
+                case PreviewControl::NEXT: events_.NEXT_Click(); break;
+                case PreviewControl::BOTOM: events_.BOTOM_Click(); break;
+                case PreviewControl::Print: events_.Print_Click(); break;
+                case PreviewControl::Close: events_.Close_Click(); break;
+                case PreviewControl::Settings: events_.Settings_Click(); break;
+                default: break;
+                }
+            });
+            widget = button;
+            break;
+        }
+        }
+        widgets_[index(layout.control)] = widget;
+        rects_[index(layout.control)] = layout.rect;
+        place(layout.control);
+    }
+    // The page stays behind every control it may grow under.
+    canvasWidget_->lower();
+
+    std::vector<const ControlLayout*> tabbed;
+    for (const ControlLayout& layout : kControls)
+        if (layout.tabIndex >= 0)
+            tabbed.push_back(&layout);
+    std::sort(tabbed.begin(), tabbed.end(),
+              [](const ControlLayout* a, const ControlLayout* b) { return a->tabIndex < b->tabIndex; });
+    for (size_t i = 1; i < tabbed.size(); ++i)
+        QWidget::setTabOrder(widget(tabbed[i - 1]->control), widget(tabbed[i]->control));
+    // The first control in the tab order has the focus when the window opens.
+    focused_ = tabbed.front()->control;
+    widget(focused_)->setFocus(Qt::OtherFocusReason);
+}
+
+void QtPreviewWindow::load()
+{
+    loading_ = true;
+    events_.Attach(*this);
+    events_.Form_Load();
+    loading_ = false;
+    resizePending_ = false;
+    resized();
+}
+
+ControlRect QtPreviewWindow::geometry(PreviewControl control) const
+{
+    ControlRect rect = rects_[index(control)];
+    if (control == PreviewControl::DATA) {
+        rect.width = canvas_->ScaleWidth();
+        rect.height = canvas_->ScaleHeight();
+    }
+    return rect;
+}
+
+// Edges rather than sizes are rounded, so that controls whose edges meet in
+// points meet in pixels.
+void QtPreviewWindow::place(PreviewControl control)
+{
+    const ControlRect r = geometry(control);
+    const int left = pixels(r.left);
+    const int top = pixels(r.top);
+    const int right = pixels(double(r.left) + std::max(r.width, 0.0f));
+    const int bottom = pixels(double(r.top) + std::max(r.height, 0.0f));
+    widget(control)->setGeometry(left, top, right - left, bottom - top);
+}
+
+void QtPreviewWindow::set_left(PreviewControl control, float points)
+{
+    rects_[index(control)].left = points;
+    place(control);
+}
+
+void QtPreviewWindow::set_top(PreviewControl control, float points)
+{
+    rects_[index(control)].top = points;
+    place(control);
+}
+
+// The canvas's extent is the canvas control's size; the canvas re-places
+// its widget when it changes.
+void QtPreviewWindow::set_width(PreviewControl control, float points)
+{
+    if (control == PreviewControl::DATA)
+        (void)canvas_->ScaleWidth(points);
+    else
+        rects_[index(control)].width = points;
+    place(control);
+}
+
+void QtPreviewWindow::set_height(PreviewControl control, float points)
+{
+    if (control == PreviewControl::DATA)
+        (void)canvas_->ScaleHeight(points);
+    else
+        rects_[index(control)].height = points;
+    place(control);
+}
+
+void QtPreviewWindow::set_outer_width(int twips)
+{
+    setOuterSize(twips, outerHeight_);
+}
+
+void QtPreviewWindow::set_outer_height(int twips)
+{
+    setOuterSize(outerWidth_, twips);
+}
+
+void QtPreviewWindow::setOuterSize(int widthTwips, int heightTwips)
+{
+    if (widthTwips == outerWidth_ && heightTwips == outerHeight_)
+        return;
+    outerWidth_ = widthTwips;
+    outerHeight_ = heightTwips;
+    const QSize wanted = pixelSize(widthTwips, heightTwips);
+    applyingSize_ = true;
+    dialog_->resize(wanted);
+    applyingSize_ = false;
+    // Qt keeps a window within its limits; what it made of the size is the
+    // size.
+    const QSize got = dialog_->size();
+    if (got.width() != wanted.width())
+        outerWidth_ = got.width() * kTwipsPerPixel;
+    if (got.height() != wanted.height())
+        outerHeight_ = got.height() * kTwipsPerPixel;
+    resized();
+}
+
+// A size the dialog got from elsewhere: the user, the window manager, or
+// the resize Qt delivers on showing a window resized while hidden (which
+// has nothing new to tell).
+void QtPreviewWindow::dialogResized(const QSize& size)
+{
+    if (applyingSize_)
+        return;
+    const QSize known = pixelSize(outerWidth_, outerHeight_);
+    if (size == known)
+        return;
+    if (size.width() != known.width())
+        outerWidth_ = size.width() * kTwipsPerPixel;
+    if (size.height() != known.height())
+        outerHeight_ = size.height() * kTwipsPerPixel;
+    resized();
+}
+
+void QtPreviewWindow::resized()
+{
+    if (loading_ || inResize_) {
+        resizePending_ = true;
+        return;
+    }
+    struct Running {
+        bool& flag;
+        explicit Running(bool& f) : flag(f) { flag = true; }
+        ~Running() { flag = false; }
+    } running(inResize_);
+    for (int round = 0; round < kMaxResizeRounds; ++round) {
+        resizePending_ = false;
+        events_.Form_Resize();
+        if (!resizePending_)
+            break;
+    }
+    resizePending_ = false;
+}
+
+std::string QtPreviewWindow::text(PreviewControl control) const
+{
+    QString text;
+    QWidget* w = widget(control);
+    if (auto* edit = qobject_cast<QLineEdit*>(w))
+        text = edit->text();
+    else if (auto* combo = qobject_cast<QComboBox*>(w))
+        text = combo->currentText();
+    else if (auto* label = qobject_cast<QLabel*>(w))
+        text = label->text();
+    else if (auto* button = qobject_cast<QPushButton*>(w))
+        text = button->text();
+    return text.toStdString();
+}
+
+void QtPreviewWindow::set_text(PreviewControl control, const std::string& text)
+{
+    const QString s = fromUtf8(text);
+    QWidget* w = widget(control);
+    if (auto* edit = qobject_cast<QLineEdit*>(w))
+        edit->setText(s);
+    else if (auto* combo = qobject_cast<QComboBox*>(w))
+        combo->setEditText(s);
+    else if (auto* label = qobject_cast<QLabel*>(w))
+        label->setText(s);
+    else if (auto* button = qobject_cast<QPushButton*>(w))
+        button->setText(s);
+}
+
+void QtPreviewWindow::select_text(PreviewControl control, int start, int length)
+{
+    QWidget* w = widget(control);
+    QLineEdit* edit = qobject_cast<QLineEdit*>(w);
+    if (auto* combo = qobject_cast<QComboBox*>(w))
+        edit = combo->lineEdit();
+    if (edit)
+        edit->setSelection(start, length);
+}
+
+void QtPreviewWindow::set_focus(PreviewControl control)
+{
+    QWidget* w = widget(control);
+    if (w->focusPolicy() == Qt::NoFocus)
+        return;
+    if (focused_ != control)
+        moveFocus(control);
+    // A lost-focus handler may have sent the focus elsewhere; that wins.
+    if (focused_ == control)
+        w->setFocus(Qt::OtherFocusReason);
+}
+
+void QtPreviewWindow::moveFocus(PreviewControl target)
+{
+    const PreviewControl left = focused_;
+    focused_ = target;
+    if (left == PreviewControl::CUR_PAGE)
+        events_.CUR_PAGE_LostFocus();
+    else if (left == PreviewControl::ZOOM)
+        events_.ZOOM_LostFocus();
+    if (focused_ == target && target == PreviewControl::CUR_PAGE)
+        events_.CUR_PAGE_GotFocus();
+}
+
+// Qt reports focus moves of the whole application, after the widgets have
+// had their focus events. Moves to another window (a message box, the zoom
+// list) or away from the application leave the window's focus where it was.
+void QtPreviewWindow::focusChanged(QWidget* now)
+{
+    if (!now || now->window() != dialog_.get())
+        return;
+    PreviewControl control;
+    if (!controlOf(now, control) || control == focused_)
+        return;
+    moveFocus(control);
+}
+
+bool QtPreviewWindow::controlOf(const QWidget* w, PreviewControl& control) const
+{
+    for (; w && w != dialog_.get(); w = w->parentWidget())
+        for (int i = 0; i < kPreviewControlCount; ++i)
+            if (widgets_[i] == w) {
+                control = static_cast<PreviewControl>(i);
+                return true;
+            }
+    return false;
+}
+
+void QtPreviewWindow::set_scroll_range(PreviewControl bar, int minimum, int maximum, int small_change,
+                                       int large_change)
+{
+    if (auto* b = qobject_cast<QScrollBar*>(widget(bar))) {
+        b->setRange(minimum, maximum);
+        b->setSingleStep(small_change);
+        b->setPageStep(large_change);
+    }
+}
+
+int QtPreviewWindow::scroll_value(PreviewControl bar) const
+{
+    auto* b = qobject_cast<QScrollBar*>(widget(bar));
+    return b ? b->value() : 0;
+}
+
+std::shared_ptr<Canvas> QtPreviewWindow::canvas()
+{
+    return canvas_;
+}
+
+// Busy or not, once: a second busy call does not need a second normal one.
+void QtPreviewWindow::set_busy(bool busy)
+{
+    if (busy == busy_)
+        return;
+    busy_ = busy;
+    if (busy)
+        QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+Status QtPreviewWindow::show_modal()
+{
+    if (dialog_->isVisible())
+        return Failure(ErrorNumber::InvalidCall, "The preview window is already shown");
+    // A copy: the driver may remove itself while it runs.
+    const std::function<void(QDialog&)> driver = previewDriver();
+    if (!driver) {
+        if (Status visible = visibleToUser(); !visible)
+            return visible;
+    } else {
+        QTimer::singleShot(0, dialog_.get(), [driver, dialog = dialog_.get()] { driver(*dialog); });
+    }
+    dialog_->exec();
+    return {};
+}
+
+void QtPreviewWindow::close()
+{
+    dialog_->done(QDialog::Rejected);
+}
+
+QDialog* QtPreviewWindow::dialog() const
+{
+    return dialog_.get();
+}
+
+QtPreviewWindow* QtPreviewWindow::of(QDialog* dialog)
+{
+    auto* ours = dynamic_cast<Dialog*>(dialog);
+    return ours ? &ours->owner() : nullptr;
+}
+
+Result<std::unique_ptr<PreviewWindow>> QtWindowToolkit::create_preview_window(PreviewWindowEvents& events)
+{
+    ensure_qt_application();
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return Failure(ErrorNumber::InvalidCall,
+                       "The preview needs a Qt widget application; the host runs Qt without widgets");
+    auto window = std::make_unique<QtPreviewWindow>(events);
+    window->load();
+    return std::unique_ptr<PreviewWindow>(std::move(window));
+}
+
+std::unique_ptr<WindowToolkit> make_qt_window_toolkit()
+{
+    return std::make_unique<QtWindowToolkit>();
+}
+
+QWidget* qtPreviewDialog(PreviewWindow* window)
+{
+    auto* qt = dynamic_cast<QtPreviewWindow*>(window);
+    return qt ? qt->dialog() : nullptr;
+}
+
+void set_preview_driver(std::function<void(QDialog&)> driver)
+{
+    previewDriver() = std::move(driver);
+}
+
+}  // namespace kt482

@@ -1,0 +1,51 @@
+// The handlers of the preview window: paging, the page box, zoom,
+// scrolling, resizing, printing and the printer settings.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/window_toolkit.h"
+
+namespace kt482 {
+
+inline constexpr std::string_view kPreviewTitlePrefix = "KT482_Print : ZZ010_PREV : ";
+inline constexpr const char* kNotANumberMessage = "数値を入力して下さい。";
+inline constexpr const char* kNoSuchPageMessage = "該当する頁のプレビュ・データは有りません。";
+inline constexpr const char* kZoomTooLargeMessage = "拡大率には、５００％以下の値を指定して下さい。";
+inline constexpr const char* kZoomTooSmallMessage = "縮小率には、２０％以上の値を指定して下さい。";
+inline constexpr const char* kPageBoxTitle = "印刷プレビュー";
+inline constexpr const char* kZoomTitle = "KT482_Print : ZZ010_PREV";
+// The print-setup dialog without page numbers, selection or print to file.
+inline constexpr uint32_t kPrintSetupFlags = 0x8004C;
+
+class PreviewHandlers final : public PreviewWindowEvents {
+public:
+    void Attach(PreviewWindow& window) override { window_ = &window; }
+    void Form_Load() override;
+    void Form_Resize() override;
+    void TOP_Click() override;
+    void PREV_Click() override;
+    void NEXT_Click() override;
+    void BOTOM_Click() override;
+    void Print_Click() override;
+    void Close_Click() override;
+    void Settings_Click() override;
+    void CUR_PAGE_GotFocus() override;
+    void CUR_PAGE_KeyPress(int key) override;
+    void CUR_PAGE_LostFocus() override;
+    void HSCROL_Change() override;
+    void VSCROL_Change() override;
+    void ZOOM_Click() override;
+    void ZOOM_KeyPress(int key) override;
+    void ZOOM_LostFocus() override;
+
+private:
+    PreviewWindow& window();
+
+    PreviewWindow* window_ = nullptr;
+    // The text of the page box when it last got the focus.
+    std::string SavedPageText;
+};
+
+}  // namespace kt482

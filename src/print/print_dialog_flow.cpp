@@ -1,0 +1,120 @@
+#include "print/print_dialog_flow.h"
+
+#include <cmath>
+
+#include "job/error_trap.h"
+#include "job/job_state.h"
+#include "platform/services.h"
+#include "print/page_setup.h"
+#include "print/paper_table.h"
+#include "print/print_run.h"
+
+namespace kt482 {
+namespace {
+
+inline constexpr uint32_t kPrintSetupFlags = 0x8004C;
+
+std::string upper_case(std::string text)
+{
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    }
+    return text;
+}
+
+std::string_view without_trailing_blanks(std::string_view text)
+{
+    while (!text.empty() && text.back() == ' ')
+        text.remove_suffix(1);
+    return text;
+}
+
+PrintDialogRequest request_from_job(PreviewWindow* owner, uintptr_t owner_window, uint32_t flags)
+{
+    const JobState& s = job();
+    PrintDialogRequest r;
+    r.owner = owner;
+    r.owner_window = owner_window;
+    r.flags = flags;
+    r.device_name = s.DeviceName;
+    r.driver_name = s.DriverName;
+    r.port = s.Port;
+    r.paper_size = s.PaperSize;
+    r.orientation = s.Orientation;
+    r.duplex = s.Duplex;
+    if (s.PaperSize == kPaperUserDefined) {
+        r.page_height = s.PageHeight;
+        r.page_width = s.PageWidth;
+    }
+    return r;
+}
+
+// Another printer than the current one brings its driver, port and further
+// setting; with several of the same name the last one listed wins.
+void take_driver_of_chosen_printer(const std::string& current)
+{
+    JobState& s = job();
+    if (current == s.DeviceName)
+        return;
+    auto installed = printer_system().installed_printers();
+    if (!installed)
+        return;
+    for (const std::string& name : *installed) {
+        if (upper_case(name) != s.DeviceName)
+            continue;
+        auto settings = printer_system().printer_settings(name);
+        if (!settings)
+            continue;
+        s.Port = settings->port;
+        s.PrinterOption = settings->option;
+        s.DriverName = settings->driver_name;
+    }
+}
+
+}  // namespace
+
+int16_t ZZ110_ShowPrint(PreviewWindow* owner, uintptr_t owner_window, uint32_t flags)
+{
+    enter("ZZ110_ShowPrint");
+    const PrintDialogResult chosen = must(print_dialog().run(request_from_job(owner, owner_window, flags)));
+    if (!chosen.confirmed)
+        return 0;
+
+    // What the dialog returns is taken field by field; none of it fails.
+    JobState& s = job();
+    const std::string current = s.PrinterObject ? s.PrinterObject->DeviceName() : s.DeviceName;
+    if (!chosen.device_name.empty())
+        s.DeviceName = upper_case(chosen.device_name);
+    take_driver_of_chosen_printer(current);
+    s.PaperSize = chosen.paper_size;
+    s.Orientation = chosen.orientation;
+    s.PRT_Copy = chosen.copies;
+    s.Duplex = chosen.duplex;
+    if (s.PaperSize == kPaperUserDefined && std::isfinite(chosen.page_height) && std::isfinite(chosen.page_width)) {
+        s.PageHeight = chosen.page_height;
+        s.PageWidth = chosen.page_width;
+    }
+    return 1;
+}
+
+int16_t W_PrtDialog(ObjectFields& self, uintptr_t P_Form, const std::string& P_PrinterName, int16_t P_Size,
+                    int16_t P_Orient, float P_Height, float P_Width)
+{
+    int16_t result = 0;
+    run_trapped(self, "W_PrtDialog", [&] {
+        ZZ100_EndDoc();
+        self.P_PRINT = nullptr;
+        JobState& s = job();
+        if (!without_trailing_blanks(P_PrinterName).empty())
+            s.DeviceName = P_PrinterName;
+        apply_paper_arguments(P_Size, P_Orient, P_Height, P_Width);
+        result = ZZ110_ShowPrint(nullptr, P_Form, kPrintSetupFlags);
+        ZZ100_Device(s.DeviceName);
+        ZZ100_PRT_Layout();
+        self.P_PRINT = s.PrinterObject;
+    });
+    return result;
+}
+
+}  // namespace kt482

@@ -1,0 +1,586 @@
+// The preview window on Qt, offscreen, with an events object that records
+// what the window calls and reacts as the preview's own handlers do: Enter
+// moves the focus on, and the close button closes.
+#include <gtest/gtest.h>
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QFontInfo>
+#include <QImage>
+#include <QInputMethodEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "platform/qt/qt_application.h"
+#include "platform/qt/qt_canvas.h"
+#include "platform/qt/qt_preview_window.h"
+#include "support/scoped_env.h"
+
+namespace kt482 {
+namespace {
+
+using test::ScopedEnv;
+using C = PreviewControl;
+
+class Recorder final : public PreviewWindowEvents {
+public:
+    std::vector<std::string> calls;
+    PreviewWindow* window = nullptr;
+    std::function<void()> onResize;  // what Form_Resize does besides recording
+    bool keepPageFocus = false;      // the page box refuses to be left
+    int depth = 0;
+    int maxDepth = 0;
+
+    void Attach(PreviewWindow& w) override
+    {
+        window = &w;
+        record("Attach");
+    }
+    void Form_Load() override { record("Form_Load"); }
+    void Form_Resize() override
+    {
+        record("Form_Resize");
+        maxDepth = std::max(maxDepth, ++depth);
+        if (onResize)
+            onResize();
+        --depth;
+    }
+    void TOP_Click() override { record("TOP_Click"); }
+    void PREV_Click() override { record("PREV_Click"); }
+    void NEXT_Click() override { record("NEXT_Click"); }
+    void BOTOM_Click() override { record("BOTOM_Click"); }
+    void Print_Click() override { record("Print_Click"); }
+    void Close_Click() override
+    {
+        record("Close_Click");
+        window->close();
+    }
+    void Settings_Click() override { record("Settings_Click"); }
+    void CUR_PAGE_GotFocus() override { record("CUR_PAGE_GotFocus"); }
+    void CUR_PAGE_KeyPress(int key) override { keyPress("CUR_PAGE", key); }
+    void CUR_PAGE_LostFocus() override
+    {
+        record("CUR_PAGE_LostFocus");
+        if (keepPageFocus)
+            window->set_focus(C::CUR_PAGE);
+    }
+    void HSCROL_Change() override { record("HSCROL_Change " + std::to_string(window->scroll_value(C::HSCROL))); }
+    void VSCROL_Change() override { record("VSCROL_Change " + std::to_string(window->scroll_value(C::VSCROL))); }
+    void ZOOM_Click() override { record("ZOOM_Click " + window->text(C::ZOOM)); }
+    void ZOOM_KeyPress(int key) override { keyPress("ZOOM", key); }
+    void ZOOM_LostFocus() override { record("ZOOM_LostFocus " + window->text(C::ZOOM)); }
+
+private:
+    void record(std::string call) { calls.push_back(std::move(call)); }
+    // Enter moves on, as in the preview.
+    void keyPress(const char* box, int key)
+    {
+        record(std::string(box) + "_KeyPress " + std::to_string(key));
+        if (key == kKeyEnter)
+            window->set_focus(C::Print);
+    }
+};
+
+using Calls = std::vector<std::string>;
+
+class QtPreviewWindowTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ensure_qt_application();
+        auto made = make_qt_window_toolkit()->create_preview_window(events);
+        ASSERT_TRUE(made);
+        window = std::move(*made);
+        qt = dynamic_cast<QtPreviewWindow*>(window.get());
+        ASSERT_NE(qt, nullptr);
+        ASSERT_EQ(events.window, window.get());
+    }
+
+    // Shows the window (not modally) and waits until it has the focus, so
+    // that Qt delivers focus moves as it would to a user's window.
+    void show()
+    {
+        qt->dialog()->show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(qt->dialog()));
+        events.calls.clear();
+    }
+
+    template <class W = QWidget>
+    W* widget(C control)
+    {
+        return qobject_cast<W*>(qt->widget(control));
+    }
+
+    Recorder events;
+    std::unique_ptr<PreviewWindow> window;
+    QtPreviewWindow* qt = nullptr;
+};
+
+struct Expected {
+    C control;
+    const char* text;
+    ControlRect rect;
+};
+
+const Expected kInitial[] = {
+    {C::CUR_PAGE, "ZZZ9", {45, 226, 25, 14}},         {C::VSCROL, "", {378, 24, 13, 201.6f}},
+    {C::Settings, "プリンタ設定", {75, 0, 65.4f, 24.75f}}, {C::HSCROL, "", {145, 226, 232.2f, 15}},
+    {C::DATA, "", {5.4f, 25, 370.8f, 200}},            {C::BOTOM, "＞|", {125, 226, 20, 15}},
+    {C::NEXT, "＞", {105, 226, 20, 15}},               {C::PREV, "＜", {25, 226, 20, 15}},
+    {C::TOP, "|＜", {5, 226, 20, 15}},                 {C::ZOOM, "100", {144, 5.4f, 38.4f, 13.8f}},
+    {C::Close, "終 了", {201, 0, 63.6f, 24.75f}},       {C::Print, "印　刷", {6, 0, 65.4f, 24.75f}},
+    {C::LAST_PAGE, "/ ZZZ9", {70, 226, 34.8f, 13.8f}}, {C::Label3, "％", {183, 7.8f, 10.8f, 13.2f}},
+};
+
+TEST_F(QtPreviewWindowTest, CreationLoadsOnceAndResizesWithTheControlsInPlace)
+{
+    EXPECT_EQ(events.calls, (Calls{"Attach", "Form_Load", "Form_Resize"}));
+    EXPECT_EQ(qt->dialog()->windowTitle(), "Preview");
+    EXPECT_TRUE(qt->dialog()->isModal());
+    EXPECT_EQ(qt->dialog()->parentWidget(), nullptr);
+    EXPECT_EQ(window->outer_width(), 7944);
+    EXPECT_EQ(window->outer_height(), 4920);
+    EXPECT_EQ(qt->dialog()->size(), QSize(530, 328));
+
+    for (const Expected& e : kInitial) {
+        SCOPED_TRACE(e.text);
+        EXPECT_EQ(window->text(e.control), e.text);
+        const ControlRect r = window->geometry(e.control);
+        EXPECT_EQ(r.left, e.rect.left);
+        EXPECT_EQ(r.top, e.rect.top);
+        EXPECT_EQ(r.width, e.rect.width);
+        EXPECT_EQ(r.height, e.rect.height);
+    }
+    // Edges round to pixels at 96/72 per point: 6 → 8, 6 + 65.4 → 95.
+    EXPECT_EQ(qt->widget(C::Print)->geometry(), QRect(8, 0, 87, 33));
+    EXPECT_EQ(qt->widget(C::DATA)->geometry(), QRect(7, 33, 495, 267));
+
+    EXPECT_EQ(widget<QLineEdit>(C::CUR_PAGE)->maxLength(), 4);
+    auto* zoom = widget<QComboBox>(C::ZOOM);
+    ASSERT_NE(zoom, nullptr);
+    EXPECT_TRUE(zoom->isEditable());
+    QStringList choices;
+    for (int i = 0; i < zoom->count(); ++i)
+        choices << zoom->itemText(i);
+    EXPECT_EQ(choices, QStringList({"50", "75", "80", "100", "150", "200"}));
+    EXPECT_EQ(widget<QScrollBar>(C::VSCROL)->orientation(), Qt::Vertical);
+
+    const QFontInfo font(qt->widget(C::Settings)->font());
+    EXPECT_EQ(font.family(), "IPAGothic");
+    EXPECT_EQ(font.pixelSize(), 12);
+    EXPECT_EQ(qt->focused(), C::Print);
+}
+
+TEST_F(QtPreviewWindowTest, TabGoesThroughTheControlsInTheirTabOrder)
+{
+    const C expected[] = {C::Print, C::Settings, C::ZOOM,   C::Close,  C::TOP,    C::PREV,
+                          C::NEXT,  C::BOTOM,    C::DATA,   C::HSCROL, C::VSCROL, C::CUR_PAGE};
+    std::vector<C> order;
+    QWidget* w = qt->widget(C::Print);
+    for (int step = 0; step < 40 && order.size() < std::size(expected); ++step, w = w->nextInFocusChain())
+        for (C c : expected)
+            if (qt->widget(c) == w)
+                order.push_back(c);
+    EXPECT_EQ(order, std::vector<C>(std::begin(expected), std::end(expected)));
+}
+
+TEST_F(QtPreviewWindowTest, EachButtonCallsItsHandler)
+{
+    show();
+    const std::pair<C, const char*> buttons[] = {
+        {C::TOP, "TOP_Click"},     {C::PREV, "PREV_Click"},   {C::NEXT, "NEXT_Click"},        {C::BOTOM, "BOTOM_Click"},
+        {C::Print, "Print_Click"}, {C::Close, "Close_Click"}, {C::Settings, "Settings_Click"},
+    };
+    for (const auto& [control, handler] : buttons) {
+        events.calls.clear();
+        QTest::mouseClick(qt->widget(control), Qt::LeftButton);
+        EXPECT_EQ(events.calls, Calls{handler});
+    }
+}
+
+TEST_F(QtPreviewWindowTest, PageBoxKeysReachTheHandlerAndTheBoxAndEnterMovesOn)
+{
+    show();
+    window->set_focus(C::CUR_PAGE);
+    EXPECT_EQ(events.calls, Calls{"CUR_PAGE_GotFocus"});
+    EXPECT_EQ(QApplication::focusWidget(), qt->widget(C::CUR_PAGE));
+
+    auto* box = widget<QLineEdit>(C::CUR_PAGE);
+    window->select_text(C::CUR_PAGE, 0, 4);
+    QTest::keyClick(box, Qt::Key_3);
+    EXPECT_EQ(window->text(C::CUR_PAGE), "3");
+    // Full-width digits come from an input method.
+    QInputMethodEvent typed;
+    typed.setCommitString(QString::fromUtf8("２"));
+    QApplication::sendEvent(box, &typed);
+    EXPECT_EQ(window->text(C::CUR_PAGE), "3２");
+
+    QTest::keyClick(box, Qt::Key_Return);
+    EXPECT_EQ(events.calls, (Calls{"CUR_PAGE_GotFocus", "CUR_PAGE_KeyPress 51", "CUR_PAGE_KeyPress 65298",
+                                   "CUR_PAGE_KeyPress 13", "CUR_PAGE_LostFocus"}));
+    EXPECT_EQ(qt->focused(), C::Print);
+    EXPECT_EQ(QApplication::focusWidget(), qt->widget(C::Print));
+    EXPECT_TRUE(qt->dialog()->isVisible()) << "Enter must not close the window";
+}
+
+TEST_F(QtPreviewWindowTest, FocusMovesRunTheirHandlersEvenInAHiddenWindow)
+{
+    ASSERT_FALSE(qt->dialog()->isVisible());
+    events.calls.clear();
+    window->set_focus(C::CUR_PAGE);
+    window->set_focus(C::CUR_PAGE);
+    window->set_focus(C::ZOOM);
+    window->set_focus(C::LAST_PAGE);  // a label takes no focus
+    window->set_focus(C::Close);
+    EXPECT_EQ(events.calls, (Calls{"CUR_PAGE_GotFocus", "CUR_PAGE_LostFocus", "ZOOM_LostFocus 100"}));
+    EXPECT_EQ(qt->focused(), C::Close);
+}
+
+// The user clicking a button leaves the page box before the click arrives.
+TEST_F(QtPreviewWindowTest, ClickingAwayFromThePageBoxLosesItsFocusFirst)
+{
+    show();
+    QTest::mouseClick(qt->widget(C::CUR_PAGE), Qt::LeftButton);
+    QTest::mouseClick(qt->widget(C::NEXT), Qt::LeftButton);
+    EXPECT_EQ(events.calls, (Calls{"CUR_PAGE_GotFocus", "CUR_PAGE_LostFocus", "NEXT_Click"}));
+}
+
+// A lost-focus handler that sends the focus back wins over the move that
+// caused it.
+TEST_F(QtPreviewWindowTest, LostFocusHandlerCanKeepTheFocus)
+{
+    show();
+    events.keepPageFocus = true;
+    window->set_focus(C::CUR_PAGE);
+    window->set_focus(C::Print);
+    EXPECT_EQ(qt->focused(), C::CUR_PAGE);
+    EXPECT_EQ(QApplication::focusWidget(), qt->widget(C::CUR_PAGE));
+    EXPECT_EQ(events.calls, (Calls{"CUR_PAGE_GotFocus", "CUR_PAGE_LostFocus", "CUR_PAGE_GotFocus"}));
+}
+
+TEST_F(QtPreviewWindowTest, ZoomBoxEnterAndLeavingCallTheirHandlers)
+{
+    show();
+    window->set_focus(C::ZOOM);
+    auto* zoom = widget<QComboBox>(C::ZOOM);
+    EXPECT_EQ(QApplication::focusWidget(), zoom);
+    zoom->lineEdit()->selectAll();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_1);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_2);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_5);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(events.calls, (Calls{"ZOOM_KeyPress 49", "ZOOM_KeyPress 50", "ZOOM_KeyPress 53", "ZOOM_KeyPress 13",
+                                   "ZOOM_LostFocus 125"}));
+    // Typed text is neither completed from the list nor added to it.
+    EXPECT_EQ(zoom->count(), 6);
+    EXPECT_TRUE(qt->dialog()->isVisible());
+}
+
+TEST_F(QtPreviewWindowTest, ChoosingFromTheZoomListClicks)
+{
+    show();
+    auto* zoom = widget<QComboBox>(C::ZOOM);
+    zoom->showPopup();
+    QAbstractItemView* list = zoom->view();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(list->window()));
+    const QRect item = list->visualRect(list->model()->index(4, 0));
+    // The list ignores a release too soon after it opened (the end of the
+    // click that opened it).
+    QTest::qWait(QApplication::doubleClickInterval() + 50);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, item.center());
+    EXPECT_EQ(window->text(C::ZOOM), "150");
+    EXPECT_EQ(events.calls, Calls{"ZOOM_Click 150"});
+
+    // Text set by the program is no choice.
+    events.calls.clear();
+    window->set_text(C::ZOOM, "80");
+    EXPECT_EQ(window->text(C::ZOOM), "80");
+    EXPECT_TRUE(events.calls.empty());
+}
+
+TEST_F(QtPreviewWindowTest, ScrollBarsReportTheirValueChanges)
+{
+    window->set_scroll_range(C::HSCROL, 0, 100, 10, 50);
+    window->set_scroll_range(C::VSCROL, 0, 100, 10, 50);
+    show();
+    QTest::keyClick(qt->widget(C::HSCROL), Qt::Key_PageDown);
+    widget<QScrollBar>(C::HSCROL)->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    widget<QScrollBar>(C::VSCROL)->setValue(100);
+    EXPECT_EQ(events.calls, (Calls{"HSCROL_Change 50", "HSCROL_Change 60", "VSCROL_Change 100"}));
+    EXPECT_EQ(window->scroll_value(C::HSCROL), 60);
+}
+
+TEST_F(QtPreviewWindowTest, ResizingRunsFormResizeAndTheOuterSizeReadsBackInTwips)
+{
+    show();
+    qt->dialog()->resize(700, 400);
+    QTest::qWait(20);
+    EXPECT_EQ(events.calls, Calls{"Form_Resize"});
+    EXPECT_EQ(window->outer_width(), 700 * 15);
+    EXPECT_EQ(window->outer_height(), 400 * 15);
+
+    events.calls.clear();
+    window->set_outer_width(9001);
+    window->set_outer_height(5003);
+    EXPECT_EQ(events.calls, (Calls{"Form_Resize", "Form_Resize"}));
+    EXPECT_EQ(window->outer_width(), 9001);
+    EXPECT_EQ(window->outer_height(), 5003);
+    EXPECT_EQ(qt->dialog()->size(), QSize(600, 334));
+
+    events.calls.clear();
+    window->set_outer_width(9001);
+    QTest::qWait(20);
+    EXPECT_TRUE(events.calls.empty()) << "no change, no resize";
+}
+
+// A resize handler that enforces a minimum sees the size it set in a resize
+// of its own, after it returned.
+TEST_F(QtPreviewWindowTest, SizeSetInFormResizeResizesAgainAfterIt)
+{
+    events.onResize = [&] {
+        if (window->outer_width() < 5500)
+            window->set_outer_width(5500);
+        else if (window->outer_height() < 2000)
+            window->set_outer_height(2000);
+    };
+    events.calls.clear();
+    window->set_outer_width(3000);
+    EXPECT_EQ(events.calls, (Calls{"Form_Resize", "Form_Resize"}));
+    EXPECT_EQ(events.maxDepth, 1);
+    EXPECT_EQ(window->outer_width(), 5500);
+
+    events.calls.clear();
+    window->set_outer_height(100);
+    EXPECT_EQ(events.calls, (Calls{"Form_Resize", "Form_Resize"}));
+    EXPECT_EQ(window->outer_height(), 2000);
+    EXPECT_EQ(qt->dialog()->size(), QSize(367, 133));
+}
+
+TEST_F(QtPreviewWindowTest, ResizeHandlerThatNeverSettlesIsStopped)
+{
+    events.onResize = [&] { window->set_outer_width(window->outer_width() + 15); };
+    events.calls.clear();
+    window->set_outer_width(9000);
+    EXPECT_GT(events.calls.size(), 2u);
+    EXPECT_LT(events.calls.size(), 20u);
+    EXPECT_EQ(events.maxDepth, 1);
+}
+
+TEST_F(QtPreviewWindowTest, PositionsReadBackAsSetAndWidgetsGetWholePixels)
+{
+    window->set_left(C::HSCROL, 150.3f);
+    window->set_top(C::HSCROL, 230.1f);
+    window->set_width(C::HSCROL, 100.2f);
+    window->set_height(C::HSCROL, 14.9f);
+    const ControlRect r = window->geometry(C::HSCROL);
+    EXPECT_EQ(r.left, 150.3f);
+    EXPECT_EQ(r.top, 230.1f);
+    EXPECT_EQ(r.width, 100.2f);
+    EXPECT_EQ(r.height, 14.9f);
+    // 150.3 → 200.4, 250.5 → 334; 230.1 → 306.8, 245 → 326.7.
+    EXPECT_EQ(qt->widget(C::HSCROL)->geometry(), QRect(200, 307, 134, 20));
+
+    // The canvas control's size is the canvas's extent, both ways.
+    window->set_width(C::DATA, 300.5f);
+    EXPECT_EQ(window->canvas()->ScaleWidth(), 300.5f);
+    ASSERT_TRUE(window->canvas()->ScaleHeight(150));
+    EXPECT_EQ(window->geometry(C::DATA).height, 150.0f);
+    EXPECT_EQ(qt->widget(C::DATA)->geometry(), QRect(7, 33, 401, 200));
+}
+
+TEST_F(QtPreviewWindowTest, BusyPointerIsBalanced)
+{
+    ASSERT_EQ(QApplication::overrideCursor(), nullptr);
+    window->set_busy(true);
+    window->set_busy(true);
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    window->set_busy(false);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    window->set_busy(false);
+
+    window->set_busy(true);
+    window.reset();
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "a window going away while busy restores the pointer";
+}
+
+// --- the canvas
+
+// Bounding box and count of the pixels of one colour.
+struct Found {
+    int left = 1 << 30, top = 1 << 30, right = -1, bottom = -1, count = 0;
+};
+
+Found find(const QImage& image, QRgb colour)
+{
+    Found f;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if ((image.pixel(x, y) & 0xFFFFFF) == (colour & 0xFFFFFF))
+                f = {std::min(f.left, x), std::min(f.top, y), std::max(f.right, x), std::max(f.bottom, y), f.count + 1};
+    return f;
+}
+
+bool allOf(const QImage& image, QRgb colour)
+{
+    return find(image, colour).count == image.width() * image.height();
+}
+
+constexpr QRgb kBlue = 0x0000FF;
+
+TEST_F(QtPreviewWindowTest, CanvasKeepsTheLinesDrawnAndShowsThem)
+{
+    auto* canvas = dynamic_cast<QtCanvas*>(window->canvas().get());
+    ASSERT_NE(canvas, nullptr);
+    EXPECT_EQ(canvas->ScaleWidth(), 370.8f);
+    EXPECT_EQ(canvas->image().format(), QImage::Format_RGB32);
+    EXPECT_EQ(canvas->image().size(), QSize(495, 267));
+    const QRgb background = canvas->background().rgb();
+    EXPECT_TRUE(allOf(canvas->image(), background));
+
+    ASSERT_TRUE(canvas->DrawMode(kDrawModeBlack));
+    // 10..60 points across at 20 points down: pixels 13..80 on row 26 or 27.
+    ASSERT_TRUE(canvas->ColoredLine(10, 20, 60, 20, kBlue));
+    const Found line = find(canvas->image(), kBlue);
+    EXPECT_EQ(line.top, line.bottom);
+    EXPECT_GE(line.top, 26);
+    EXPECT_LE(line.top, 27);
+    EXPECT_NEAR(line.left, 13, 1);
+    EXPECT_NEAR(line.right, 80, 1);
+    EXPECT_EQ(line.count, line.right - line.left + 1);
+    // The colour was for that line only: the draw mode still rules.
+    EXPECT_EQ(canvas->DrawMode(), kDrawModeBlack);
+    ASSERT_TRUE(canvas->Line(10, 40, 60, 40));
+    EXPECT_GT(find(canvas->image(), 0x000000).count, 60);
+
+    // The widget shows the image from its top left corner.
+    const QImage shown = qt->widget(C::DATA)->grab().toImage();
+    const Found onScreen = find(shown, kBlue);
+    EXPECT_EQ(onScreen.top, line.top);
+    EXPECT_EQ(onScreen.left, line.left);
+
+    ASSERT_TRUE(canvas->Cls());
+    EXPECT_TRUE(allOf(canvas->image(), background));
+}
+
+TEST_F(QtPreviewWindowTest, CanvasGrowsForALargerExtentAndKeepsWhatItHas)
+{
+    auto* canvas = dynamic_cast<QtCanvas*>(window->canvas().get());
+    ASSERT_TRUE(canvas->ColoredLine(10, 20, 60, 20, kBlue));
+    ASSERT_TRUE(canvas->ScaleWidth(600));
+    ASSERT_TRUE(canvas->ScaleHeight(800));
+    EXPECT_EQ(canvas->image().size(), QSize(800, 1067));
+    EXPECT_EQ(find(canvas->image(), kBlue).count, find(canvas->image().copy(0, 0, 495, 267), kBlue).count);
+    ASSERT_TRUE(canvas->ColoredLine(500, 700, 550, 700, kBlue));
+    EXPECT_NEAR(find(canvas->image(), kBlue).bottom, 933, 1);
+
+    // Back to the control's size: what lies beyond is kept for a later,
+    // larger extent.
+    ASSERT_TRUE(canvas->ScaleWidth(370.8f));
+    ASSERT_TRUE(canvas->ScaleHeight(200));
+    EXPECT_EQ(canvas->image().size(), QSize(800, 1067));
+    EXPECT_NEAR(find(canvas->image(), kBlue).bottom, 933, 1);
+}
+
+TEST_F(QtPreviewWindowTest, CanvasOutlivesItsWindow)
+{
+    std::shared_ptr<Canvas> canvas = window->canvas();
+    window.reset();
+    ASSERT_TRUE(canvas->ScaleWidth(400));
+    ASSERT_TRUE(canvas->ColoredLine(390, 10, 390, 100, kBlue));
+    const Found line = find(dynamic_cast<QtCanvas&>(*canvas).image(), kBlue);
+    EXPECT_NEAR(line.left, 520, 1);
+    EXPECT_GT(line.count, 100);
+}
+
+TEST(QtPreviewCanvas, PropertiesReadBackAndRefuseWhatTheyCannotTake)
+{
+    ensure_qt_application();
+    QtCanvas canvas(100, 50, 1.0, Qt::white, Qt::black);
+    EXPECT_EQ(canvas.ScaleMode(1).failure().number, 380);
+    EXPECT_EQ(canvas.ScaleMode(), 2);
+    EXPECT_EQ(canvas.FillStyle(), 1);
+    EXPECT_TRUE(canvas.FillStyle(0));
+    EXPECT_EQ(canvas.FillStyle(), 0);
+    ASSERT_TRUE(canvas.DrawWidth(3) && canvas.DrawStyle(2) && canvas.DrawMode(kDrawModeWhite));
+    EXPECT_EQ(canvas.DrawWidth(), 3);
+    EXPECT_EQ(canvas.DrawStyle(), 2);
+    EXPECT_EQ(canvas.DrawMode(), kDrawModeWhite);
+}
+
+// On a screen of twice the density the image has twice the pixels, and a
+// line sits where its points say.
+TEST(QtPreviewCanvas, HighDensityScreenDoublesThePixels)
+{
+    ensure_qt_application();
+    QtCanvas canvas(100, 50, 2.0, Qt::white, Qt::black);
+    EXPECT_EQ(canvas.image().size(), QSize(267, 134));
+    EXPECT_EQ(canvas.image().devicePixelRatio(), 2.0);
+    ASSERT_TRUE(canvas.ColoredLine(0, 30, 90, 30, kBlue));
+    const Found line = find(canvas.image(), kBlue);
+    EXPECT_NEAR(line.top, 80, 1);
+    EXPECT_NEAR(line.right, 240, 1);
+    ASSERT_TRUE(canvas.Print("X", LineEnd::Without));
+    EXPECT_NEAR(canvas.CurrentX(), canvas.TextWidth("X"), 1e-3);
+}
+
+// --- showing modally
+
+class QtPreviewModal : public QtPreviewWindowTest {
+protected:
+    void TearDown() override { set_preview_driver({}); }
+};
+
+TEST_F(QtPreviewModal, WithoutADisplayFailsAtOnce)
+{
+    ScopedEnv display("DISPLAY", std::nullopt);
+    ScopedEnv wayland("WAYLAND_DISPLAY", std::nullopt);
+    const auto start = std::chrono::steady_clock::now();
+    const Status shown = window->show_modal();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    ASSERT_FALSE(shown);
+    EXPECT_EQ(shown.failure().number, 5);
+    EXPECT_NE(shown.failure().description.find("display"), std::string::npos);
+    EXPECT_FALSE(qt->dialog()->isVisible());
+
+    // A display named does not help a window Qt draws offscreen.
+    ScopedEnv named("DISPLAY", ":99");
+    EXPECT_EQ(window->show_modal().failure().number, 5);
+}
+
+TEST_F(QtPreviewModal, DriverWorksTheWindowUntilTheCloseButtonClosesIt)
+{
+    bool wasShown = false;
+    set_preview_driver([&](QDialog& dialog) {
+        wasShown = dialog.isVisible() && QApplication::activeModalWidget() == &dialog;
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+        EXPECT_TRUE(dialog.isVisible()) << "Escape must not close the window";
+        QTest::mouseClick(qt->widget(C::NEXT), Qt::LeftButton);
+        QTest::mouseClick(qt->widget(C::Close), Qt::LeftButton);
+    });
+    events.calls.clear();
+    ASSERT_TRUE(window->show_modal());
+    EXPECT_TRUE(wasShown);
+    EXPECT_EQ(events.calls, (Calls{"NEXT_Click", "Close_Click"}));
+    EXPECT_FALSE(qt->dialog()->isVisible());
+}
+
+TEST_F(QtPreviewModal, WindowsOwnCloseBoxJustCloses)
+{
+    set_preview_driver([](QDialog& dialog) { dialog.close(); });
+    events.calls.clear();
+    ASSERT_TRUE(window->show_modal());
+    EXPECT_TRUE(events.calls.empty());
+}
+
+}  // namespace
+}  // namespace kt482
