@@ -6,6 +6,25 @@
 #include "render/rule_lists.h"
 
 namespace kt482 {
+namespace {
+
+struct Corners {
+    float x1, y1, x2, y2;
+};
+
+// The target points of two grid positions, computed y1, x1, y2, x2.
+Corners corners(float start_row, float start_col, float end_row, float end_col)
+{
+    const JobState& s = job();
+    Corners c{};
+    c.y1 = RowToY(s, start_row);
+    c.x1 = ColToX(s, start_col);
+    c.y2 = RowToY(s, end_row);
+    c.x2 = ColToX(s, end_col);
+    return c;
+}
+
+}  // namespace
 
 void ZZ100_DrawStyle(int16_t line_style, int16_t line_width)
 {
@@ -28,12 +47,8 @@ void ZZ100_Line(float start_row, float start_col, float end_row, float end_col)
     enter("ZZ100_Line");
     if (!InOutputRange())
         return;
-    const JobState& s = job();
-    const float y1 = RowToY(s, start_row);
-    const float x1 = ColToX(s, start_col);
-    const float y2 = RowToY(s, end_row);
-    const float x2 = ColToX(s, end_col);
-    on_target(current_target().Line(x1, y1, x2, y2));
+    const Corners c = corners(start_row, start_col, end_row, end_col);
+    on_target(current_target().Line(c.x1, c.y1, c.x2, c.y2));
 }
 
 void ZZ100_Line_Hor(float base_row, float base_col, std::string_view row_list, std::string_view col_range)
@@ -59,16 +74,12 @@ void ZZ100_Keisen(float start_row, float start_col, float end_row, float end_col
     enter("ZZ100_Keisen");
     if (!InOutputRange())
         return;
-    const JobState& s = job();
-    const float y1 = RowToY(s, start_row);
-    const float x1 = ColToX(s, start_col);
-    const float y2 = RowToY(s, end_row);
-    const float x2 = ColToX(s, end_col);
+    const Corners c = corners(start_row, start_col, end_row, end_col);
     DrawSurface& target = current_target();
-    on_target(target.Line(x1, y1, x1, y2));  // left
-    on_target(target.Line(x1, y1, x2, y1));  // top
-    on_target(target.Line(x1, y2, x2, y2));  // bottom
-    on_target(target.Line(x2, y1, x2, y2));  // right
+    on_target(target.Line(c.x1, c.y1, c.x1, c.y2));  // left
+    on_target(target.Line(c.x1, c.y1, c.x2, c.y1));  // top
+    on_target(target.Line(c.x1, c.y2, c.x2, c.y2));  // bottom
+    on_target(target.Line(c.x2, c.y1, c.x2, c.y2));  // right
 }
 
 }  // namespace kt482

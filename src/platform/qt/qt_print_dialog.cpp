@@ -1,5 +1,7 @@
 #include "platform/qt/qt_print_dialog.h"
 
+#include "platform/qt/qt_duplex_codes.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
@@ -79,30 +81,6 @@ QString trimmed_right(const std::string& name)
         --end;
     text.truncate(end);
     return text;
-}
-
-QPrinter::DuplexMode duplex_mode(int16_t code)
-{
-    switch (code) {
-    case 2:
-        return QPrinter::DuplexLongSide;
-    case 3:
-        return QPrinter::DuplexShortSide;
-    default:
-        return QPrinter::DuplexNone;
-    }
-}
-
-int16_t duplex_code(QPrinter::DuplexMode mode)
-{
-    switch (mode) {
-    case QPrinter::DuplexLongSide:
-        return 2;
-    case QPrinter::DuplexShortSide:
-        return 3;
-    default:
-        return 1;
-    }
 }
 
 // The page of the request: a known code, or the user-defined size in points.
@@ -252,7 +230,7 @@ public:
         result.copies = static_cast<int16_t>(std::clamp(printer.copyCount(), 1, 32767));
         // Qt hands the PDF printer's settings to a queue of its own choosing,
         // which may take no duplex: the dialog's choice is what counts.
-        result.duplex = pdfChosen ? chosenDuplex(dialog) : duplex_code(printer.duplex());
+        result.duplex = pdfChosen ? chosenDuplex(dialog) : duplexCodeForMode(printer.duplex());
         return result;
     }
 
@@ -286,7 +264,7 @@ private:
             printer.setPageSize(*page);
         printer.setPageOrientation(request.orientation == 2 ? QPageLayout::Landscape : QPageLayout::Portrait);
         if (request.duplex >= 1 && request.duplex <= 3)
-            printer.setDuplex(duplex_mode(request.duplex));
+            printer.setDuplex(duplexModeForCode(request.duplex));
     }
 
     // Qt's dialog knows no device behind the PDF printer: it says nothing

@@ -1,5 +1,7 @@
 #include "platform/qt/qt_printer.h"
 
+#include "platform/qt/qt_duplex_codes.h"
+
 #include <cups/cups.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -52,30 +54,6 @@ Failure invalidValue()
 QSizeF portrait(const QSizeF& size)
 {
     return QSizeF(std::min(size.width(), size.height()), std::max(size.width(), size.height()));
-}
-
-QPrinter::DuplexMode duplexMode(int16_t code)
-{
-    switch (code) {
-    case 2:
-        return QPrinter::DuplexLongSide;
-    case 3:
-        return QPrinter::DuplexShortSide;
-    default:
-        return QPrinter::DuplexNone;
-    }
-}
-
-int16_t duplexCode(QPrinter::DuplexMode mode)
-{
-    switch (mode) {
-    case QPrinter::DuplexLongSide:
-        return 2;
-    case QPrinter::DuplexShortSide:
-        return 3;
-    default:
-        return 1;
-    }
 }
 
 // Why a PDF file could not be created in its folder, as a file operation
@@ -139,7 +117,7 @@ std::shared_ptr<QtPrinter> QtPrinter::forQueue(const QPrinterInfo& info)
     }
     const QPageSize page = info.defaultPageSize();
     printer->pageSize_ = page.isValid() ? page : printer->printer_->pageLayout().pageSize();
-    printer->duplex_ = duplexCode(info.defaultDuplexMode());
+    printer->duplex_ = duplexCodeForMode(info.defaultDuplexMode());
     printer->dpi_ = printer->printer_->resolution();
     const QSize twips = portraitTwips(printer->pageSize_);
     printer->userHeightTwips_ = twips.height();
@@ -429,7 +407,7 @@ Status QtPrinter::startQueueDocument()
     printer.setResolution(dpi_);
     printer.setCopyCount(copies_);
     printer.setCollateCopies(true);
-    printer.setDuplex(duplexMode(duplex_));
+    printer.setDuplex(duplexModeForCode(duplex_));
     printer.setDocName(QString::fromLatin1(kDocumentName));
     surface_.setNominalDpi(pixelDpi());
     if (!surface_.begin(&printer))

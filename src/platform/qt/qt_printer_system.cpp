@@ -1,5 +1,7 @@
 #include "platform/qt/qt_printer_system.h"
 
+#include "platform/qt/qt_duplex_codes.h"
+
 #include <QPageSize>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -57,18 +59,6 @@ Result<PrinterSettings> pdf_printer_settings()
     return settings;
 }
 
-int16_t duplex_code(QPrinter::DuplexMode mode)
-{
-    switch (mode) {
-    case QPrinter::DuplexLongSide:
-        return 2;
-    case QPrinter::DuplexShortSide:
-        return 3;
-    default:
-        return 1;
-    }
-}
-
 // The queue's own default resolution; failing that, the resolution Qt's
 // printer runs at for it in high resolution mode.
 int16_t default_resolution(const QPrinterInfo& info, const CupsQueueDefaults& queue)
@@ -91,7 +81,7 @@ Result<PrinterSettings> queue_settings(const QPrinterInfo& info)
     const CupsQueueDefaults queue = cups_queue_defaults(settings.device_name);
     settings.port = queue.device_uri.empty() ? "CUPS" : queue.device_uri;
     settings.copies = static_cast<int16_t>(queue.copies);
-    settings.duplex = duplex_code(info.defaultDuplexMode());
+    settings.duplex = duplexCodeForMode(info.defaultDuplexMode());
     settings.option = default_resolution(info, queue);
     apply_page_size(settings, page);
     apply_form_defaults(settings);
@@ -133,25 +123,26 @@ public:
     {
         if (device_name == kPdfPrinterName)
             return pdf_printer_settings();
-        switch (cups_server_state(kCupsProbeTimeout)) {
-        case CupsServerState::Silent:
-            return silentServer();
-        case CupsServerState::Absent:
-            return notInstalled();
-        case CupsServerState::Answers:
-            break;
-        }
-        ensure_qt_application();
-        const QPrinterInfo info = QPrinterInfo::printerInfo(QString::fromStdString(device_name));
-        if (info.isNull())
-            return notInstalled();
-        return queue_settings(info);
+        auto info = queueInfo(device_name);
+        if (!info)
+            return info.failure();
+        return queue_settings(*info);
     }
 
     Result<std::shared_ptr<Printer>> open_printer(const std::string& device_name) override
     {
         if (device_name == kPdfPrinterName)
             return std::shared_ptr<Printer>(QtPrinter::forPdf());
+        auto info = queueInfo(device_name);
+        if (!info)
+            return info.failure();
+        return std::shared_ptr<Printer>(QtPrinter::forQueue(*info));
+    }
+
+private:
+    // The queue of that name; Qt is asked only when the server answers.
+    static Result<QPrinterInfo> queueInfo(const std::string& device_name)
+    {
         switch (cups_server_state(kCupsProbeTimeout)) {
         case CupsServerState::Silent:
             return silentServer();
@@ -161,13 +152,12 @@ public:
             break;
         }
         ensure_qt_application();
-        const QPrinterInfo info = QPrinterInfo::printerInfo(QString::fromStdString(device_name));
+        QPrinterInfo info = QPrinterInfo::printerInfo(QString::fromStdString(device_name));
         if (info.isNull())
             return notInstalled();
-        return std::shared_ptr<Printer>(QtPrinter::forQueue(info));
+        return info;
     }
 
-private:
     static Failure silentServer() { return Failure(ErrorNumber::PrinterError, "The print server does not answer"); }
     static Failure notInstalled() { return Failure(ErrorNumber::PrinterError, "No printer of that name is installed"); }
 };
