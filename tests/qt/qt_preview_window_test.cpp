@@ -36,6 +36,7 @@ public:
     std::vector<std::string> calls;
     PreviewWindow* window = nullptr;
     std::function<void()> onResize;  // what Form_Resize does besides recording
+    std::function<void()> onPageBoxFocus;  // what CUR_PAGE_GotFocus does besides recording
     bool keepPageFocus = false;      // the page box refuses to be left
     int depth = 0;
     int maxDepth = 0;
@@ -65,7 +66,12 @@ public:
         window->close();
     }
     void Settings_Click() override { record("Settings_Click"); }
-    void CUR_PAGE_GotFocus() override { record("CUR_PAGE_GotFocus"); }
+    void CUR_PAGE_GotFocus() override
+    {
+        record("CUR_PAGE_GotFocus");
+        if (onPageBoxFocus)
+            onPageBoxFocus();
+    }
     void CUR_PAGE_KeyPress(int key) override { keyPress("CUR_PAGE", key); }
     void CUR_PAGE_LostFocus() override
     {
@@ -243,6 +249,19 @@ TEST_F(QtPreviewWindowTest, FocusMovesRunTheirHandlersEvenInAHiddenWindow)
     window->set_focus(C::Close);
     EXPECT_EQ(events.calls, (Calls{"CUR_PAGE_GotFocus", "CUR_PAGE_LostFocus", "ZOOM_LostFocus 100"}));
     EXPECT_EQ(qt->focused(), C::Close);
+}
+
+// The page box selects its text when it gets the focus; a click into it must
+// keep that selection, so that typing replaces the full box.
+TEST_F(QtPreviewWindowTest, ClickingIntoThePageBoxKeepsItsTextSelected)
+{
+    show();
+    window->set_text(C::CUR_PAGE, "   1");
+    events.onPageBoxFocus = [&] { window->select_text(C::CUR_PAGE, 0, 4); };
+    auto* box = widget<QLineEdit>(C::CUR_PAGE);
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(box->width() - 2, box->height() / 2));
+    QTest::keyClick(box, Qt::Key_2);
+    EXPECT_EQ(window->text(C::CUR_PAGE), "2");
 }
 
 // The user clicking a button leaves the page box before the click arrives.

@@ -7,7 +7,9 @@
 #include <QFont>
 #include <QGuiApplication>
 #include <QInputMethodEvent>
+#include <QFocusEvent>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
@@ -187,8 +189,32 @@ protected:
         QLineEdit::inputMethodEvent(event);
     }
 
+    // The click that brings the focus would place the cursor and drop the
+    // selection the got-focus handler made; the box is full, so typing
+    // would then change nothing. Keep that selection for the first click.
+    void focusInEvent(QFocusEvent* event) override
+    {
+        QLineEdit::focusInEvent(event);
+        keepSelectionOnNextPress_ = event->reason() == Qt::MouseFocusReason;
+    }
+
+    void mousePressEvent(QMouseEvent* event) override
+    {
+        if (!keepSelectionOnNextPress_) {
+            QLineEdit::mousePressEvent(event);
+            return;
+        }
+        keepSelectionOnNextPress_ = false;
+        const int start = selectionStart();
+        const int length = selectedText().size();
+        QLineEdit::mousePressEvent(event);
+        if (start >= 0)
+            setSelection(start, length);
+    }
+
 private:
     QtPreviewWindow& owner_;
+    bool keepSelectionOnNextPress_ = false;
 };
 
 // The zoom box. The combo box, not its line edit, has the focus and gets the

@@ -21,9 +21,11 @@
 #include <QRadioButton>
 #include <QString>
 #include <QTimer>
+#include <QWindow>
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <utility>
@@ -194,6 +196,15 @@ public:
         applyRequest(printer, request);
 
         SetupDialog dialog(&printer, request.owner ? qtPreviewDialog(request.owner) : nullptr);
+        // A host window given by its native id owns the dialog as its
+        // transient parent, so the dialog stays above it.
+        std::unique_ptr<QWindow> hostWindow;
+        if (!request.owner && request.owner_window != 0) {
+            hostWindow.reset(QWindow::fromWinId(static_cast<WId>(request.owner_window)));
+            dialog.winId();
+            if (hostWindow && dialog.windowHandle())
+                dialog.windowHandle()->setTransientParent(hostWindow.get());
+        }
         QComboBox* printers = dialog.findChild<QComboBox*>(QLatin1String(kPrinterCombo));
         if (!printers)
             return Failure(ErrorNumber::PrinterError, "The print dialog has no printer list");
