@@ -1,6 +1,6 @@
 // Half-width cells: the width measure of Japanese business forms, which clip
 // their texts to a number of cells. A character takes as many cells as it has
-// bytes in code page 932, the Japanese Windows code page: 1 for ASCII and the
+// bytes in code page 932, the common Japanese code page: 1 for ASCII and the
 // half-width katakana, 2 for the full-width characters. A character that the
 // code page cannot encode takes 2 cells if its East Asian Width is Wide or
 // Fullwidth, else 1. Control characters take 1 cell.
