@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "job/name_text.h"
+
 namespace kt482 {
 namespace {
 
@@ -94,22 +96,6 @@ constexpr std::array kMembers{
     MemberInfo{"E_Clear", 0x60030028, Method, kNone, None},
 };
 
-char lower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool same_name(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 std::span<const MemberInfo> member_table()
@@ -120,7 +106,7 @@ std::span<const MemberInfo> member_table()
 const MemberInfo* find_member(std::string_view name, MemberKind kind)
 {
     for (const MemberInfo& m : kMembers) {
-        if (m.kind == kind && same_name(m.name, name))
+        if (m.kind == kind && equal_ignoring_case(m.name, name))
             return &m;
     }
     return nullptr;
@@ -138,7 +124,7 @@ const MemberInfo* find_member(int32_t dispid, MemberKind kind)
 std::optional<int32_t> dispid_of(std::string_view name)
 {
     for (const MemberInfo& m : kMembers) {
-        if (same_name(m.name, name))
+        if (equal_ignoring_case(m.name, name))
             return m.dispid;
     }
     return std::nullopt;

@@ -1,5 +1,7 @@
 #include "job/number_text.h"
 
+#include "job/name_text.h"
+
 #include <charconv>
 #include <cfloat>
 #include <cmath>
@@ -326,21 +328,9 @@ Result<bool> variant_to_bool(const Variant& value)
             text.remove_prefix(1);
         while (!text.empty() && is_blank(text.back()))
             text.remove_suffix(1);
-        auto equals = [&](std::string_view word) {
-            if (text.size() != word.size())
-                return false;
-            for (std::size_t i = 0; i < word.size(); ++i) {
-                char c = text[i];
-                if (c >= 'A' && c <= 'Z')
-                    c = static_cast<char>(c - 'A' + 'a');
-                if (c != word[i])
-                    return false;
-            }
+        if (equal_ignoring_case(text, "true"))
             return true;
-        };
-        if (equals("true"))
-            return true;
-        if (equals("false"))
+        if (equal_ignoring_case(text, "false"))
             return false;
         auto number = parse_number_text(text);
         if (!number)

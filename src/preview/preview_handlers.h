@@ -16,8 +16,6 @@ inline constexpr const char* kZoomTooLargeMessage = "拡大率には、５００
 inline constexpr const char* kZoomTooSmallMessage = "縮小率には、２０％以上の値を指定して下さい。";
 inline constexpr const char* kPageBoxTitle = "印刷プレビュー";
 inline constexpr const char* kZoomTitle = "KT482_Print : ZZ010_PREV";
-// The print-setup dialog without page numbers, selection or print to file.
-inline constexpr uint32_t kPrintSetupFlags = 0x8004C;
 
 class PreviewHandlers final : public PreviewWindowEvents {
 public:

@@ -4,6 +4,7 @@
 
 #include "job/error_trap.h"
 #include "job/job_state.h"
+#include "job/name_text.h"
 #include "platform/services.h"
 #include "print/page_setup.h"
 #include "print/paper_table.h"
@@ -11,24 +12,6 @@
 
 namespace kt482 {
 namespace {
-
-inline constexpr uint32_t kPrintSetupFlags = 0x8004C;
-
-std::string upper_case(std::string text)
-{
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    }
-    return text;
-}
-
-std::string_view without_trailing_blanks(std::string_view text)
-{
-    while (!text.empty() && text.back() == ' ')
-        text.remove_suffix(1);
-    return text;
-}
 
 PrintDialogRequest request_from_job(PreviewWindow* owner, uintptr_t owner_window, uint32_t flags)
 {
@@ -61,7 +44,7 @@ void take_driver_of_chosen_printer(const std::string& current)
     if (!installed)
         return;
     for (const std::string& name : *installed) {
-        if (upper_case(name) != s.DeviceName)
+        if (ascii_upper_case(name) != s.DeviceName)
             continue;
         auto settings = printer_system().printer_settings(name);
         if (!settings)
@@ -85,7 +68,7 @@ int16_t ZZ110_ShowPrint(PreviewWindow* owner, uintptr_t owner_window, uint32_t f
     JobState& s = job();
     const std::string current = s.PrinterObject ? s.PrinterObject->DeviceName() : s.DeviceName;
     if (!chosen.device_name.empty())
-        s.DeviceName = upper_case(chosen.device_name);
+        s.DeviceName = ascii_upper_case(chosen.device_name);
     take_driver_of_chosen_printer(current);
     s.PaperSize = chosen.paper_size;
     s.Orientation = chosen.orientation;

@@ -10,6 +10,9 @@ namespace kt482 {
 
 class PreviewWindow;
 
+// The print-setup dialog without page numbers, selection or print to file.
+inline constexpr uint32_t kPrintSetupFlags = 0x8004C;
+
 // Opens the dialog on the job's printer and paper and carries a confirmed
 // choice into the job state; 1 confirmed, 0 cancelled.
 int16_t ZZ110_ShowPrint(PreviewWindow* owner, uintptr_t owner_window, uint32_t flags);

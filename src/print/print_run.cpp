@@ -2,34 +2,12 @@
 
 #include "job/error_trap.h"
 #include "job/job_state.h"
+#include "job/name_text.h"
 #include "platform/services.h"
 #include "render/page_out.h"
 
 namespace kt482 {
 namespace {
-
-std::string_view without_trailing_blanks(std::string_view text)
-{
-    while (!text.empty() && text.back() == ' ')
-        text.remove_suffix(1);
-    return text;
-}
-
-char ascii_upper(char c)
-{
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool same_name(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (ascii_upper(a[i]) != ascii_upper(b[i]))
-            return false;
-    }
-    return true;
-}
 
 Printer& selected_printer()
 {
@@ -59,7 +37,7 @@ void ZZ100_Device(std::string_view name)
     if (!without_trailing_blanks(name).empty())
         s.DeviceName.assign(name);
     for (const std::string& installed : must(printer_system().installed_printers())) {
-        if (same_name(without_trailing_blanks(installed), s.DeviceName)) {
+        if (equal_ignoring_case(without_trailing_blanks(installed), s.DeviceName)) {
             s.PrinterObject = must(printer_system().open_printer(installed));
             break;
         }
