@@ -14,7 +14,7 @@ void raise(Failure failure)
 
 void enter(std::string_view proc)
 {
-    job().CurrentProc.assign(proc);
+    job().CurrentProc = proc;
 }
 
 void report_failure(const Failure& failure, ObjectFields& self)

@@ -42,7 +42,8 @@ T must(Result<T> result)
     return std::move(result.value());
 }
 
-// Stores the procedure's name in CurrentProc.
+// Stores the procedure's name in CurrentProc. The name must outlive the
+// thread's job state: a literal or a member-table name.
 void enter(std::string_view proc);
 
 // Shows the standard message for a failure; the box's result goes to Answer.

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/files.h"
 
@@ -75,7 +76,9 @@ struct JobState {
     float MeasuredFontSize = 0;
     float FontScale = 0;
 
-    std::string CurrentProc;
+    // Names are literals or members of the member table, so a view suffices
+    // and recording a name costs nothing on the replay of every record.
+    std::string_view CurrentProc;
     PageRecordHeader RecordHeader;
     std::array<std::string, 6> RecordFields;
 };

@@ -41,26 +41,32 @@ Status PageReader::read_text(int16_t length)
 {
     text_.clear();
     char_offsets_.clear();
+    if (length == 0)
+        return {};
+    // A character takes at most four bytes: one fill covers the whole text,
+    // or everything up to the end of the file.
+    auto ready = fill(static_cast<std::size_t>(length) * kMaxCharBytes);
+    if (!ready)
+        return ready.failure();
+    const std::string_view rest(buffer_.data() + buffer_pos_, buffer_.size() - buffer_pos_);
+    std::size_t used = 0;
     for (int16_t i = 0; i < length; ++i) {
-        auto ready = fill(1);
-        if (!ready)
-            return ready.failure();
-        if (!*ready)
+        if (used >= rest.size())
             return Failure(ErrorNumber::InputPastEndOfFile);
-        // A character may need up to four bytes; near the end fewer may remain.
-        (void)fill(kMaxCharBytes);
-        const std::size_t available = buffer_.size() - buffer_pos_;
-        const std::string_view rest(buffer_.data() + buffer_pos_, std::min(available, kMaxCharBytes));
-        const std::size_t size = utf8_sequence_length(rest);
+        const std::string_view next = rest.substr(used, kMaxCharBytes);
+        const std::size_t size = utf8_sequence_length(next);
         if (size == 0) {
-            const bool cut_short = available < kMaxCharBytes;
+            // Fewer than four bytes left means the file ended inside it.
+            const bool cut_short = next.size() < kMaxCharBytes;
             return Failure(cut_short ? ErrorNumber::InputPastEndOfFile : ErrorNumber::InvalidCall,
-                           cut_short ? "Input past end of file" : "Invalid procedure call or argument: the page text is not UTF-8");
+                           cut_short ? "Input past end of file"
+                                     : "Invalid procedure call or argument: the page text is not UTF-8");
         }
-        char_offsets_.push_back(static_cast<uint32_t>(text_.size()));
-        text_.append(rest.substr(0, size));
-        buffer_pos_ += size;
+        char_offsets_.push_back(static_cast<uint32_t>(used));
+        used += size;
     }
+    text_.assign(rest.substr(0, used));
+    buffer_pos_ += used;
     return {};
 }
 
