@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "job/job_state.h"
 #include "print/paper_table.h"
 #include "kt482/kt482.h"
+#include "support/fake_preview.h"
 #include "support/spool_fixture.h"
 
 namespace kt482::test {
@@ -228,6 +231,127 @@ TEST_F(PrintRunTest, LateBoundPrinting)
     job.Invoke("W_EndDoc", MemberKind::Method);
     EXPECT_EQ(sheets(), (Lines{"Print \"page 1\" nl", "EndDoc"}));
 }
+
+std::size_t open_descriptors()
+{
+    const auto fds = std::filesystem::directory_iterator("/proc/self/fd");
+    return static_cast<std::size_t>(std::distance(fds, std::filesystem::directory_iterator()));
+}
+
+// A host printing one small job after another on one thread. The editing
+// window of one page leaves the page that E_ChangePage opens beyond it open
+// and empty until the next E_StartEdit.
+TEST_F(PrintRunTest, ThousandsOfJobsOnOneThreadKeepTheDescriptorsFlat)
+{
+    std::size_t after_warm_up = 0;
+    for (int n = 1; n <= 2000; ++n) {
+        job.E_StartEdit(0, 0, 1);
+        job.E_String(1, 1, "page 1");
+        job.E_ChangePage();
+        job.E_EndEdit();
+        job.W_Device("Office Laser");
+        job.W_StartDoc(9, 1);
+        job.W_Print();
+        job.W_EndDoc();
+        if (n == 10)
+            after_warm_up = open_descriptors();
+        if (!sink.messages.empty())
+            FAIL() << "job " << n << ": " << sink.messages.front().title << ": " << sink.messages.front().text;
+    }
+    EXPECT_EQ(open_descriptors(), after_warm_up);
+    EXPECT_EQ(sheets(), (Lines{"Print \"page 1\" nl", "EndDoc"}));
+}
+
+// Output in the middle of a recording, by the host's print run or by the
+// preview, leaves the recording where it was.
+enum class Output { Print, Preview };
+
+class OutputDuringRecordingTest : public PrintRunTest, public ::testing::WithParamInterface<Output> {
+protected:
+    void output(int16_t page)
+    {
+        if (GetParam() == Output::Print) {
+            job.W_Device("Office Laser");
+            job.W_StartDoc(9, 1);
+            job.W_Print(page, page);
+            job.W_EndDoc();
+            return;
+        }
+        job.V_Size_Set(9, 1);
+        job.V_Preview(page, page);
+    }
+
+    // The texts the last output drew.
+    Lines drawn() const
+    {
+        const auto& log = GetParam() == Output::Print ? printers.opened->log : toolkit.last->canvas_->log();
+        Lines out;
+        for (const auto& line : log)
+            if (line.rfind("Print \"", 0) == 0 && line != "Print \" \"")
+                out.push_back(line);
+        return out;
+    }
+
+    Lines recorded_texts(int page)
+    {
+        Lines out;
+        for (const auto& record : read_page(page))
+            out.push_back(record.fields.at(2));
+        return out;
+    }
+
+    FakeToolkit toolkit;
+    FakePrintDialog dialog;
+    ScopedServices preview_services{nullptr, nullptr, nullptr, &toolkit, &dialog};
+};
+
+TEST_P(OutputDuringRecordingTest, TheOpenPageAndItsHandleStay)
+{
+    job.E_StartEdit();
+    job.E_String(1, 1, "a");
+    job.E_ChangePage();
+    job.E_String(2, 1, "b");
+    const FileHandle recording = kt482::job().FileNo;
+
+    output(1);
+    EXPECT_EQ(drawn(), Lines{"Print \"a\" nl"});
+    const JobState& s = kt482::job();
+    EXPECT_EQ(job.P_CurrPage(), 2);
+    EXPECT_EQ(s.FileNo, recording);
+    EXPECT_TRUE(s.PageOpen);
+    EXPECT_EQ(s.StartP, 1);
+    EXPECT_EQ(s.EndP, 9999);
+
+    job.E_String(3, 2, "c");
+    job.E_EndEdit();
+    EXPECT_TRUE(sink.messages.empty()) << sink.messages.front().title << ": " << sink.messages.front().text;
+    EXPECT_EQ(job.P_Min_Page(), 1);
+    EXPECT_EQ(job.P_Max_Page(), 2);
+    EXPECT_EQ(recorded_texts(2), (Lines{"b", "c"}));
+    output(2);
+    EXPECT_EQ(drawn(), (Lines{"Print \"b\" nl", "Print \"c\" nl"}));
+}
+
+// A kept page that is being recorded again shows the records appended so
+// far, and takes more afterwards.
+TEST_P(OutputDuringRecordingTest, ARevisitedPageShowsItsNewRecords)
+{
+    job.E_StartEdit();
+    job.E_String(1, 1, "a");
+    job.E_EndEdit();
+    job.E_ChangePage(1);
+    job.E_String(2, 1, "a2");
+
+    output(1);
+    EXPECT_EQ(drawn(), (Lines{"Print \"a\" nl", "Print \"a2\" nl"}));
+    job.E_String(3, 1, "a3");
+    job.E_EndEdit();
+    EXPECT_TRUE(sink.messages.empty());
+    EXPECT_EQ(recorded_texts(1), (Lines{"a", "a2", "a3"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Outputs, OutputDuringRecordingTest, ::testing::Values(Output::Print, Output::Preview),
+                         [](const auto& info) { return info.param == Output::Print ? "Print" : "Preview"; });
 
 }  // namespace
 }  // namespace kt482::test

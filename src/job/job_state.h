@@ -70,6 +70,9 @@ struct JobState {
     std::shared_ptr<DrawSurface> PreviewCanvas;
     int16_t OutStartP = 0;
     int16_t OutEndP = 0;
+    // The page the renderer is drawing. It is kept apart from CurrPage so
+    // that output in the middle of a recording leaves the recording as it was.
+    int16_t OutPage = 0;
     int16_t PageStarted = 0;
     float ScrollX = 0;
     float ScrollY = 0;

@@ -92,21 +92,25 @@ void ZZ100_Page_Out(ObjectFields& self, int16_t page)
     JobState& s = job();
     if (page < s.Min_Page || page > s.Max_Page)
         return;
-    s.CurrPage = page;
+    s.OutPage = page;
+    // The page is read through a handle of its own: the recording's page and
+    // handle (CurrPage, FileNo) stay as they are, whether or not a recording
+    // is open, so output in the middle of one loses nothing and leaks nothing.
     Files& f = files();
+    FileHandle handle = 0;
     try {
-        s.FileNo = must(f.free_handle());
-        check(f.open(s.FileNo, PageFileName(s.Temp_Dir, page)));
-        PageReader reader(f, s.FileNo);
+        handle = must(f.free_handle());
+        check(f.open(handle, PageFileName(s.Temp_Dir, page)));
+        PageReader reader(f, handle);
         while (must(reader.next(s.RecordHeader, s.RecordFields)))
             dispatch(s.RecordHeader, s.RecordFields);
-        check(f.close(s.FileNo));
+        check(f.close(handle));
     } catch (const RaisedFailure& e) {
-        (void)f.close(s.FileNo);
+        (void)f.close(handle);
         if (!e.failure().is(ErrorNumber::FileNotFound))
             report_failure(e.failure(), self);
     } catch (const std::bad_alloc&) {
-        (void)f.close(s.FileNo);
+        (void)f.close(handle);
         report_failure(Failure(ErrorNumber::OutOfMemory), self);
     }
 }

@@ -22,7 +22,7 @@ DrawSurface& current_target()
 bool InOutputRange()
 {
     JobState& s = job();
-    if (s.CurrPage < s.OutStartP || s.CurrPage > s.OutEndP)
+    if (s.OutPage < s.OutStartP || s.OutPage > s.OutEndP)
         return false;
     s.PageStarted = 1;
     return true;

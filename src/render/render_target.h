@@ -12,7 +12,7 @@ DrawSurface& current_target();
 
 bool printer_is_target();
 
-// True when CurrPage lies within OutStartP..OutEndP; it then marks the
+// True when the page being drawn (OutPage) lies within OutStartP..OutEndP; it then marks the
 // printer page as started.
 bool InOutputRange();
 
