@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -192,23 +194,47 @@ TEST_F(EditingSessionTest, MissingFolderIsReportedAndCommandsFailToWrite)
     EXPECT_TRUE(job.P_CheckData());  // set before the write failed
 }
 
-TEST_F(EditingSessionTest, SymlinkInPlaceOfAPageFileIsRefused)
+// A file planted under the next page's name in a folder others can write to
+// is refused, and neither it nor the file it leads to takes any record.
+enum class Plant { Symlink, HardLink, OtherOwner };
+
+class PlantedPageFileTest : public EditingSessionTest, public ::testing::WithParamInterface<Plant> {};
+
+TEST_P(PlantedPageFileTest, IsRefusedAndLeftUntouched)
 {
     const std::string outside = dir + "/outside.txt";
     std::ofstream(outside) << "precious";
     job.E_StartEdit();
     job.E_String(1, 1, "a");
-    std::filesystem::create_symlink(outside, page_path(2));
+    switch (GetParam()) {
+    case Plant::Symlink: std::filesystem::create_symlink(outside, page_path(2)); break;
+    case Plant::HardLink: std::filesystem::create_hard_link(outside, page_path(2)); break;
+    case Plant::OtherOwner:
+        if (::geteuid() != 0)
+            GTEST_SKIP() << "only root can plant a file of another user";
+        std::ofstream(page_path(2)) << "precious";
+        ASSERT_EQ(::chown(page_path(2).c_str(), 65534, 65534), 0);
+        break;
+    }
     job.E_ChangePage();
     ASSERT_EQ(sink.messages.size(), 1u);
     EXPECT_EQ(sink.messages[0].title, "KT482_Print : E_ChangePage");
     EXPECT_EQ(sink.messages[0].text, "Path/File access error");
     job.E_String(1, 1, "b");
-    std::ifstream in(outside);
-    std::string content;
-    in >> content;
-    EXPECT_EQ(content, "precious");
+    EXPECT_EQ(file_bytes(outside), "precious");
+    EXPECT_EQ(file_bytes(page_path(2)), "precious");
 }
+
+INSTANTIATE_TEST_SUITE_P(Plants, PlantedPageFileTest,
+                         ::testing::Values(Plant::Symlink, Plant::HardLink, Plant::OtherOwner),
+                         [](const auto& info) {
+                             switch (info.param) {
+                             case Plant::Symlink: return "Symlink";
+                             case Plant::HardLink: return "HardLink";
+                             case Plant::OtherOwner: return "OtherOwner";
+                             }
+                             return "";
+                         });
 
 TEST_F(EditingSessionTest, PageFilesAreOwnerOnly)
 {

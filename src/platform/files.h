@@ -23,9 +23,11 @@ public:
     // The lowest handle number not in use; TooManyFiles when all 255 are taken.
     virtual Result<FileHandle> free_handle() = 0;
 
-    // Opens path on handle: binary, read and write, created with owner-only
-    // permissions when missing, never truncated. Symlinks are not followed and
-    // only regular files are accepted (PathFileAccessError otherwise). A missing
+    // Opens path on handle: binary, read and write, created exclusively with
+    // owner-only permissions when missing, never truncated. Symlinks are not
+    // followed, and an existing file is accepted only when it is a regular
+    // file of the calling user with a single link (PathFileAccessError
+    // otherwise, and nothing is opened). A missing
     // folder is PathNotFound, a refused one PermissionDenied. An invalid handle
     // number is BadFileNameOrNumber; a handle already open is FileAlreadyOpen.
     virtual Status open(FileHandle handle, const std::string& path) = 0;

@@ -159,6 +159,41 @@ bool wildcard_match(std::string_view pattern, std::string_view name)
     return p == pattern.size();
 }
 
+// Opens a page file for reading and writing: a new one is created
+// exclusively, so that nothing planted under its name in a shared folder is
+// taken over between a check and the open. O_NONBLOCK keeps a FIFO or device
+// node from blocking the open; such files are refused by the caller, and
+// regular files ignore the flag. Returns -1 with errno set on failure.
+int open_page_file(const std::string& path)
+{
+    constexpr int kCommon = O_RDWR | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK;
+    // A file that vanishes between the two opens is simply created next time.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        int fd = -1;
+        do {
+            fd = ::open(path.c_str(), kCommon | O_CREAT | O_EXCL, 0600);
+        } while (fd < 0 && errno == EINTR);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+        do {
+            fd = ::open(path.c_str(), kCommon);
+        } while (fd < 0 && errno == EINTR);
+        if (fd >= 0 || errno != ENOENT)
+            return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+// An existing page file is used only when it is a regular file of this user
+// with no other name: a file another user planted, or a hard link to someone
+// else's file, would hand its records to whoever else can open it.
+bool own_private_file(int fd)
+{
+    struct stat st {};
+    return ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() && st.st_nlink == 1;
+}
+
 // Closes a directory stream on every way out of the function.
 class DirCloser {
 public:
@@ -247,17 +282,10 @@ Status PosixFiles::open(FileHandle handle, const std::string& path)
         }
     }
 
-    // O_NONBLOCK keeps a FIFO or device node from blocking the open; such
-    // files are refused right after, and regular files ignore the flag.
-    int fd = -1;
-    do {
-        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600);
-    } while (fd < 0 && errno == EINTR);
+    int fd = open_page_file(path);
     if (fd < 0)
         return open_failure(errno);
-
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (!own_private_file(fd)) {
         ::close(fd);
         return ErrorNumber::PathFileAccessError;
     }
