@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <thread>
 
 #include "job/job_state.h"
@@ -72,6 +73,14 @@ TEST_F(JobObjectTest, PropertySettersIgnoreInvalidValues)
     job.P_LeftMargin(12.5f);
     job.P_LeftMargin(-1);
     EXPECT_EQ(job.P_LeftMargin(), 12.5f);
+    for (float bad : {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()}) {
+        job.P_TopMargin(bad);
+        job.P_LeftMargin(bad);
+        job.P_Bairitu(bad);
+    }
+    EXPECT_EQ(job.P_TopMargin(), 0.0f);
+    EXPECT_EQ(job.P_LeftMargin(), 12.5f);
+    EXPECT_EQ(job.P_Bairitu(), 5.0f);
 
     job.P_Temp_Dir("/some/dir/");
     EXPECT_EQ(job.P_Temp_Dir(), "/some/dir/");

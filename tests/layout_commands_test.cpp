@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <limits>
+
 #include "kt482/kt482.h"
 #include "support/spool_fixture.h"
 
@@ -132,6 +135,64 @@ TEST_F(LayoutCommandsTest, FailureTitlesNameTheCommand)
                              "E_Numeric"})
         expected.push_back(std::string("KT482_Print : ") + name);
     EXPECT_EQ(message_titles(), expected);
+}
+
+// Every number a layout command records, given as NaN or an infinity, is
+// refused: the command reports it, appends nothing and leaves the page's
+// flags alone, and the page records on.
+TEST_F(LayoutCommandsTest, NonFiniteNumbersAreRefusedAndThePageStaysIntact)
+{
+    using Call = std::function<void(KT482_Print&, float)>;
+    const std::vector<std::pair<std::string, Call>> calls = {
+        {"E_Pitch", [](KT482_Print& j, float x) { j.E_Pitch(x, 6); }},
+        {"E_Pitch", [](KT482_Print& j, float x) { j.E_Pitch(15, x); }},
+        {"E_Font", [](KT482_Print& j, float x) { j.E_Font("f", x, false, 0); }},
+        {"E_Font", [](KT482_Print& j, float x) { j.E_Font("f", 10, false, x); }},
+        {"E_Line", [](KT482_Print& j, float x) { j.E_Line(x, 1, 1, 1); }},
+        {"E_Line", [](KT482_Print& j, float x) { j.E_Line(1, 1, 1, x); }},
+        {"E_Line_Hor", [](KT482_Print& j, float x) { j.E_Line_Hor(x, 1, "0", "0-1"); }},
+        {"E_Line_Vrt", [](KT482_Print& j, float x) { j.E_Line_Vrt(1, x, "0-1", "0"); }},
+        {"E_Keisen", [](KT482_Print& j, float x) { j.E_Keisen(1, x, 1, 1); }},
+        {"E_Keisen", [](KT482_Print& j, float x) { j.E_Keisen(1, 1, x, 1); }},
+        {"E_String", [](KT482_Print& j, float x) { j.E_String(x, 1, "x"); }},
+        {"E_String", [](KT482_Print& j, float x) { j.E_String(1, x, "x"); }},
+        {"E_String", [](KT482_Print& j, float x) { j.E_String(1, 1, x); }},
+        {"E_String", [](KT482_Print& j, float x) { j.E_String(1, 1, static_cast<double>(x)); }},
+        {"E_String_Kin", [](KT482_Print& j, float x) { j.E_String_Kin(1, 1, "x", x); }},
+        {"E_String_Kin", [](KT482_Print& j, float x) { j.E_String_Kin(1, 1, static_cast<double>(x), 2); }},
+        {"E_String_Center", [](KT482_Print& j, float x) { j.E_String_Center(x, 1, "x", 2); }},
+        {"E_String_Center", [](KT482_Print& j, float x) { j.E_String_Center(1, 1, "x", x); }},
+        {"E_String_Right", [](KT482_Print& j, float x) { j.E_String_Right(1, x, "x"); }},
+        {"E_String_Right", [](KT482_Print& j, float x) { j.E_String_Right(1, 1, x); }},
+        {"E_String_Left", [](KT482_Print& j, float x) { j.E_String_Left(1, 1, "x", x); }},
+        {"E_String_Left", [](KT482_Print& j, float x) { j.E_String_Left(x, 1, "x", 2); }},
+        {"E_Numeric", [](KT482_Print& j, float x) { j.E_Numeric(x, 1, 1, "#0"); }},
+        {"E_Numeric", [](KT482_Print& j, float x) { j.E_Numeric(1, x, 1, "#0"); }},
+        {"E_Numeric", [](KT482_Print& j, float x) { j.E_Numeric(1, 1, x, "#0"); }},
+        {"E_Numeric", [](KT482_Print& j, float x) { j.E_Numeric(1, 1, static_cast<double>(x), "#0"); }},
+        {"E_String", [](KT482_Print& j, float x) { j.Invoke("E_String", MemberKind::Method, {1, x, "x"}); }},
+    };
+    constexpr float kInfinity = std::numeric_limits<float>::infinity();
+    for (float bad : {std::numeric_limits<float>::quiet_NaN(), kInfinity, -kInfinity}) {
+        for (std::size_t i = 0; i < calls.size(); ++i) {
+            sink.messages.clear();
+            calls[i].second(job, bad);
+            ASSERT_EQ(sink.messages.size(), 1u) << "case " << i << " with " << bad;
+            EXPECT_EQ(sink.messages[0].title, "KT482_Print : " + calls[i].first) << i;
+            EXPECT_EQ(sink.messages[0].text, "Invalid procedure call or argument") << i;
+        }
+    }
+    EXPECT_FALSE(job.P_CheckData());
+    EXPECT_EQ(file_bytes(page_path(1)), "");
+
+    sink.messages.clear();
+    job.E_StartEdit();
+    job.E_String(1, 1, 1e30);
+    job.E_String(1, 1, "after");
+    EXPECT_TRUE(sink.messages.empty());
+    const std::vector<ReadRecord> records = finish();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[1].fields[2], "after");
 }
 
 }  // namespace

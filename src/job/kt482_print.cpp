@@ -1,5 +1,7 @@
 #include "kt482/kt482_print.h"
 
+#include <cmath>
+
 #include "job/class_lifecycle.h"
 #include "job/editing_session.h"
 #include "job/job_state.h"
@@ -68,14 +70,14 @@ int16_t KT482_Print::P_Orientation() const { return job().Orientation; }
 float KT482_Print::P_TopMargin() const { return job().TopMargin; }
 void KT482_Print::P_TopMargin(float millimetres)
 {
-    if (millimetres >= 0)
+    if (std::isfinite(millimetres) && millimetres >= 0)
         job().TopMargin = millimetres;
 }
 
 float KT482_Print::P_LeftMargin() const { return job().LeftMargin; }
 void KT482_Print::P_LeftMargin(float millimetres)
 {
-    if (millimetres >= 0)
+    if (std::isfinite(millimetres) && millimetres >= 0)
         job().LeftMargin = millimetres;
 }
 

@@ -1,5 +1,6 @@
 #include "job/layout_commands.h"
 
+#include <cmath>
 #include <initializer_list>
 #include <string_view>
 
@@ -27,22 +28,55 @@ void append(RecordCode code, std::initializer_list<std::string_view> fields)
     check(append_record(files(), s.FileNo, s.RecordHeader, code, fields));
 }
 
+// A number that is not finite would be written as "NaN" or "Infinity", which
+// the page reader refuses: the record and every later one of its page would
+// be lost. Such a number is refused when it is recorded instead.
+bool finite(std::initializer_list<float> numbers)
+{
+    for (float number : numbers) {
+        if (!std::isfinite(number))
+            return false;
+    }
+    return true;
+}
+
+bool finite(std::initializer_list<float> numbers, const Variant& value)
+{
+    switch (value.type()) {
+    case Variant::Type::R4:
+    case Variant::Type::R8:
+        return finite(numbers) && std::isfinite(value.number());
+    default:
+        return finite(numbers);
+    }
+}
+
+void refuse_unless(bool arguments_finite)
+{
+    if (!arguments_finite)
+        raise(Failure(ErrorNumber::InvalidCall));
+}
+
 // Setting commands record on any page inside the window and do not count as
-// drawing.
+// drawing. A refused argument leaves the page and its flags as they were.
 template <class Body>
-void setting_command(ObjectFields& self, std::string_view name, Body&& body)
+void setting_command(ObjectFields& self, std::string_view name, bool arguments_finite, Body&& body)
 {
     run_trapped(self, name, [&] {
         if (!page_inside_window(job()))
             return;
+        refuse_unless(arguments_finite);
         body();
     });
 }
 
 template <class Body>
-void drawing_command(ObjectFields& self, std::string_view name, Body&& body)
+void drawing_command(ObjectFields& self, std::string_view name, bool arguments_finite, Body&& body)
 {
     run_trapped(self, name, [&] {
+        if (!page_inside_window(job()))
+            return;
+        refuse_unless(arguments_finite);
         if (!CheckEditPage(self))
             return;
         body();
@@ -54,7 +88,9 @@ void drawing_command(ObjectFields& self, std::string_view name, Body&& body)
 void string_command(ObjectFields& self, std::string_view name, RecordCode code, float row, float col,
                     const Variant& value, const float* out_length)
 {
-    drawing_command(self, name, [&] {
+    const bool arguments_finite =
+        out_length ? finite({row, col, *out_length}, value) : finite({row, col}, value);
+    drawing_command(self, name, arguments_finite, [&] {
         if (value.is_null())
             return;
         std::string converted;
@@ -71,13 +107,14 @@ void string_command(ObjectFields& self, std::string_view name, RecordCode code, 
 void line_command(ObjectFields& self, std::string_view name, RecordCode code, float r1, float c1, float r2,
                   float c2)
 {
-    drawing_command(self, name, [&] { append(code, {grid(r1), grid(c1), grid(r2), grid(c2)}); });
+    drawing_command(self, name, finite({r1, c1, r2, c2}),
+                    [&] { append(code, {grid(r1), grid(c1), grid(r2), grid(c2)}); });
 }
 
 void rule_command(ObjectFields& self, std::string_view name, RecordCode code, float row, float col,
                   const std::string& rows, const std::string& cols)
 {
-    drawing_command(self, name, [&] {
+    drawing_command(self, name, finite({row, col}), [&] {
         std::string scratch_rows;
         std::string scratch_cols;
         append(code, {grid(row), grid(col), valid_utf8_view(rows, scratch_rows), valid_utf8_view(cols, scratch_cols)});
@@ -107,13 +144,13 @@ std::string numeric_value_text(const Variant& value)
 
 void E_Pitch(ObjectFields& self, float P_Row_Pitch, float P_Col_Pitch)
 {
-    setting_command(self, "E_Pitch", [&] { append(RecordCode::Pitch, {grid(P_Row_Pitch), grid(P_Col_Pitch)}); });
+    setting_command(self, "E_Pitch", finite({P_Row_Pitch, P_Col_Pitch}), [&] { append(RecordCode::Pitch, {grid(P_Row_Pitch), grid(P_Col_Pitch)}); });
 }
 
 void E_Font(ObjectFields& self, const std::string& P_Font_Name, float P_Font_Size, bool P_Font_Bold,
             float P_Row_Margin)
 {
-    setting_command(self, "E_Font", [&] {
+    setting_command(self, "E_Font", finite({P_Font_Size, P_Row_Margin}), [&] {
         append(RecordCode::Font,
                {to_valid_utf8(P_Font_Name), grid(P_Font_Size), P_Font_Bold ? "-1" : "0", grid(P_Row_Margin)});
 
@@ -122,7 +159,7 @@ void E_Font(ObjectFields& self, const std::string& P_Font_Name, float P_Font_Siz
 
 void E_DrawStyle(ObjectFields& self, int16_t P_Line_Style, int16_t P_Line_Width)
 {
-    setting_command(self, "E_DrawStyle", [&] {
+    setting_command(self, "E_DrawStyle", true, [&] {
         append(RecordCode::DrawStyle, {std::to_string(P_Line_Style), std::to_string(P_Line_Width)});
     });
 }
@@ -182,7 +219,7 @@ void E_String_Left(ObjectFields& self, float P_Data_Srow, float P_Data_Scol, con
 void E_Numeric(ObjectFields& self, float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_Num,
                const std::string& P_Data_Format)
 {
-    drawing_command(self, "E_Numeric", [&] {
+    drawing_command(self, "E_Numeric", finite({P_Data_Srow, P_Data_Scol}, P_Data_Num), [&] {
         if (P_Data_Num.is_null())
             return;
         const std::string value = to_valid_utf8(numeric_value_text(P_Data_Num));
