@@ -222,6 +222,45 @@ TEST_F(RenderTest, ScrollAndMagnificationMoveTheGridNotTheMargins)
     EXPECT_EQ(surface->only("Line"), (Lines{"Line 15 -72 22 -72"}));
 }
 
+// Huge but finite numbers put an item beyond any drawable range: that item is
+// skipped on the target, and everything else on the page is drawn.
+TEST_F(RenderTest, ItemsBeyondTheDrawableRangeAreSkippedAndTheRestDrawn)
+{
+    job.E_Pitch(15, 6);
+    job.E_Font("f", 10, false, 0);
+    job.E_String(1, 1, "before");
+    job.E_String(1, 1e16f, "far right");
+    job.E_String_Right(-1e16f, 5, "far up");
+    job.E_String_Kin(2, 1e16f, "spread", 4);
+    job.E_String_Center(2, -1e16f, "centred", 4);
+    job.E_Line(1, 1, 1, 1e16f);
+    job.E_Keisen(1e16f, 1, 2, 2);
+    job.E_Line_Hor(1, 1, "0;1e16", "1-2");
+    job.E_Line(1, 1, 2, 2);
+    job.E_Font("f", 1e30f, false, 0);
+    job.E_String(3, 1, "huge font");
+    job.E_Font("f", 12, false, 0);
+    job.E_String(4, 1, "after");
+    render_page(Target::Preview);
+    EXPECT_EQ(surface->only("Print"), (Lines{"Print \"before\" nl", "Print \"after\" nl"}));
+    // Of the box only its bottom side lies in range.
+    EXPECT_EQ(surface->only("Line"), (Lines{"Line 28 43 34 43", "Line 34 28 40 28", "Line 28 28 34 43"}));
+    EXPECT_EQ(surface->only("FontSize"), (Lines{"FontSize 10", "FontSize 12"}));
+    EXPECT_TRUE(sink.messages.empty()) << sink.messages.front().text;
+}
+
+TEST_F(RenderTest, MarginsBeyondTheDrawableRangeDrawNothing)
+{
+    job.E_String(1, 1, "text");
+    job.E_Keisen(1, 1, 2, 2);
+    job.P_TopMargin(1e17f);
+    job.P_LeftMargin(1e17f);
+    render_page(Target::Printer);
+    EXPECT_TRUE(surface->only("Print \"text").empty());
+    EXPECT_TRUE(surface->only("Line").empty());
+    EXPECT_TRUE(sink.messages.empty()) << sink.messages.front().text;
+}
+
 class RenderFailureTest : public RenderTest {
 protected:
     void append_raw(const char* code, std::initializer_list<std::string_view> fields)

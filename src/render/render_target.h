@@ -6,8 +6,18 @@
 
 namespace kt482 {
 
-// The printer when OutputTarget is 1, else the preview canvas. A missing
-// target is a failure (ObjectNotSet).
+// Points beyond which a coordinate leaves every surface's drawable range: far
+// larger than any paper (a 200-inch page is 14,400 points), yet small enough
+// for every surface to represent exactly.
+inline constexpr float kMaxDrawablePoints = 1e6f;
+// The largest font size a surface is given, in points.
+inline constexpr float kMaxFontPoints = 1e4f;
+
+// The printer when OutputTarget is 1, else the preview canvas, seen through a
+// guard: an item whose position or font size is not finite or lies beyond
+// the limits above is skipped instead of passed on (a line with such an end,
+// a text placed there or drawn in such a size), and everything else goes
+// through unchanged. A missing target is a failure (ObjectNotSet).
 DrawSurface& current_target();
 
 bool printer_is_target();
