@@ -159,5 +159,42 @@ TEST_F(PdfPrintingThroughTheLibrary, CopiesComeCollated)
     }
 }
 
+// Huge but finite positions and margins leave the PDF valid: the items out of
+// range are left out, and the rest of the page is drawn.
+TEST_F(PdfPrintingThroughTheLibrary, HugeNumbersLeaveTheFileValidAndTheRestDrawn)
+{
+    if (!test::command_output("command -v qpdf"))
+        GTEST_SKIP() << "qpdf is not installed: the file's structure cannot be checked";
+    const auto valid = [](const std::string& path) {
+        return test::command_output("qpdf --check '" + path + "'").has_value();
+    };
+
+    // A new session keeps Min_Page..Max_Page: pages 2 and 3 print empty.
+    job_->E_StartEdit();
+    job_->E_Pitch(15, 6);
+    job_->E_Font("ＭＳ 明朝", 10.5f, false, 0);
+    job_->E_String(2, 3, "BEFORE-HUGE");
+    job_->E_String(3, 1e16f, "FAR-AWAY");
+    job_->E_Line(1, 1, 1, 1e16f);
+    job_->E_Keisen(1, 1, 1e16f, 1e16f);
+    job_->E_String(4, 3, "AFTER-HUGE");
+    job_->E_EndEdit();
+    const std::string far_column = print(9, 1);
+    ASSERT_FALSE(far_column.empty());
+    EXPECT_TRUE(valid(far_column));
+    const auto texts = test::pdf_page_texts(far_column);
+    ASSERT_EQ(texts.size(), 3u);
+    EXPECT_NE(texts[0].find("BEFORE-HUGE"), std::string::npos) << texts[0];
+    EXPECT_NE(texts[0].find("AFTER-HUGE"), std::string::npos) << texts[0];
+    EXPECT_EQ(texts[0].find("FAR-AWAY"), std::string::npos) << texts[0];
+
+    job_->P_TopMargin(1e17f);
+    job_->P_LeftMargin(1e17f);
+    const std::string far_margins = print(9, 1);
+    ASSERT_FALSE(far_margins.empty());
+    EXPECT_TRUE(valid(far_margins));
+    EXPECT_EQ(test::pdf_page_sizes(far_margins).size(), 3u);
+}
+
 }  // namespace
 }  // namespace kt482
