@@ -88,8 +88,7 @@ void drawing_command(ObjectFields& self, std::string_view name, bool arguments_f
 void string_command(ObjectFields& self, std::string_view name, RecordCode code, float row, float col,
                     const Variant& value, const float* out_length)
 {
-    const bool arguments_finite =
-        out_length ? finite({row, col, *out_length}, value) : finite({row, col}, value);
+    const bool arguments_finite = out_length ? finite({row, col, *out_length}, value) : finite({row, col}, value);
     drawing_command(self, name, arguments_finite, [&] {
         if (value.is_null())
             return;
@@ -144,7 +143,8 @@ std::string numeric_value_text(const Variant& value)
 
 void E_Pitch(ObjectFields& self, float P_Row_Pitch, float P_Col_Pitch)
 {
-    setting_command(self, "E_Pitch", finite({P_Row_Pitch, P_Col_Pitch}), [&] { append(RecordCode::Pitch, {grid(P_Row_Pitch), grid(P_Col_Pitch)}); });
+    setting_command(self, "E_Pitch", finite({P_Row_Pitch, P_Col_Pitch}),
+                    [&] { append(RecordCode::Pitch, {grid(P_Row_Pitch), grid(P_Col_Pitch)}); });
 }
 
 void E_Font(ObjectFields& self, const std::string& P_Font_Name, float P_Font_Size, bool P_Font_Bold,
@@ -159,7 +159,7 @@ void E_Font(ObjectFields& self, const std::string& P_Font_Name, float P_Font_Siz
 
 void E_DrawStyle(ObjectFields& self, int16_t P_Line_Style, int16_t P_Line_Width)
 {
-    setting_command(self, "E_DrawStyle", true, [&] {
+    setting_command(self, "E_DrawStyle", finite({}), [&] {
         append(RecordCode::DrawStyle, {std::to_string(P_Line_Style), std::to_string(P_Line_Width)});
     });
 }
