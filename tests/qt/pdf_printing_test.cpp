@@ -196,5 +196,32 @@ TEST_F(PdfPrintingThroughTheLibrary, HugeNumbersLeaveTheFileValidAndTheRestDrawn
     EXPECT_EQ(test::pdf_page_sizes(far_margins).size(), 3u);
 }
 
+// One job after another on one thread, each leaving the page beyond its
+// editing window open: past the 255 file handles every print would fail if
+// a job left one behind.
+TEST_F(PdfPrintingThroughTheLibrary, JobAfterJobKeepsTheDescriptorsFlat)
+{
+    const auto open_descriptors = [] {
+        const auto fds = fs::directory_iterator("/proc/self/fd");
+        return std::distance(fds, fs::directory_iterator());
+    };
+    std::ptrdiff_t after_warm_up = 0;
+    std::string last;
+    for (int n = 1; n <= 300; ++n) {
+        job_->E_StartEdit(0, 0, 1);
+        job_->E_String(1, 1, "JOB-" + std::to_string(n));
+        job_->E_ChangePage();
+        job_->E_EndEdit();
+        last = print(9, 1);
+        ASSERT_FALSE(last.empty()) << "job " << n;
+        if (n == 10)
+            after_warm_up = open_descriptors();
+    }
+    EXPECT_EQ(open_descriptors(), after_warm_up);
+    const auto texts = test::pdf_page_texts(last);
+    ASSERT_FALSE(texts.empty());
+    EXPECT_NE(texts[0].find("JOB-300"), std::string::npos) << texts[0];
+}
+
 }  // namespace
 }  // namespace kt482
