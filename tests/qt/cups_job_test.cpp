@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "platform/qt/cups_job.h"
+#include "platform/qt/qt_printer_system.h"
 #include "print/paper_table.h"
 #include "support/fake_server.h"
 #include "support/scoped_env.h"
@@ -337,6 +339,52 @@ INSTANTIATE_TEST_SUITE_P(
                     QueueRow{"LedgerShortEdge", 4, 0, 0, 1, 1, 3, 300},
                     QueueRow{"UserSizeLandscape", 256, 123 * 72 / 25.4, 234 * 72 / 25.4, 2, 3, 1, 1200}),
     [](const testing::TestParamInfo<QueueRow>& info) { return std::string(info.param.name); });
+
+int queue_job_count()
+{
+    cupsSetServer(nullptr);
+    cups_job_t* jobs = nullptr;
+    const int count = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, kQueue, 0, CUPS_WHICHJOBS_ALL);
+    if (count > 0)
+        cupsFreeJobs(count, jobs);
+    return count;
+}
+
+// The queue's printer sends its document with the page setup made on it; the
+// private file it was drawn into is gone afterwards, and a document without
+// a drawing sends nothing.
+TEST_F(CupsPrintingJobAttributes, PrinterSendsItsPageSetup)
+{
+    TempFolder tmp;
+    ScopedEnv tmpdir("TMPDIR", tmp.path());
+    auto printer = make_qt_printer_system()->open_printer(kQueue);
+    ASSERT_TRUE(printer.ok()) << printer.failure().description;
+    Printer& queue = **printer;
+    ASSERT_TRUE(queue.PaperSize(9).ok());
+    ASSERT_TRUE(queue.Orientation(2).ok());
+    ASSERT_TRUE(queue.Copies(2).ok());
+    ASSERT_TRUE(queue.Duplex(3).ok());
+    ASSERT_TRUE(queue.PrintQuality(600).ok());
+
+    const int before = queue_job_count();
+    ASSERT_TRUE(queue.EndDoc().ok());
+    EXPECT_EQ(queue_job_count(), before);
+
+    ASSERT_TRUE(queue.Print("form", LineEnd::Without).ok());
+    ASSERT_TRUE(queue.EndDoc().ok());
+    EXPECT_EQ(queue_job_count(), before + 1);
+    const auto job = job_attributes(job_id_of(queue.LastOutput()));
+    ASSERT_TRUE(job) << queue.LastOutput();
+    EXPECT_EQ(job->media, "iso_a4_210x297mm");
+    EXPECT_EQ(job->orientation, 4);
+    EXPECT_EQ(job->copies, 2);
+    EXPECT_EQ(job->sides, "two-sided-short-edge");
+    EXPECT_EQ(job->dpi, 600);
+    for (const auto& entry : std::filesystem::directory_iterator(tmp.path())) {
+        if (entry.path().filename().string().rfind("kt482-job-", 0) == 0)
+            ADD_FAILURE() << "left behind: " << entry.path();
+    }
+}
 
 }  // namespace
 }  // namespace kt482
