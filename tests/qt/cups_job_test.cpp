@@ -205,6 +205,34 @@ TEST(CupsJobSend, FakeServerThatKeepsAnsweringTakesTheJob)
     EXPECT_EQ(*sent, "job 7 on fake");
 }
 
+std::size_t open_descriptors()
+{
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++count;
+    return count;
+}
+
+// A host that prints all day sends thousands of jobs from one process: sent
+// jobs and failed ones alike leave no connection or file open.
+TEST(CupsJobSend, JobsLeaveNoDescriptorOpen)
+{
+    PdfFile pdf;
+    const std::size_t before = open_descriptors();
+    {
+        auto server = FakeServer::ipp_then_stall(1000);
+        ScopedEnv env("CUPS_SERVER", server->address());
+        for (int job = 0; job < 40; ++job)
+            ASSERT_TRUE(send_pdf_to_queue(test::kFakeQueue, pdf.path(), CupsJobOptions{}).ok()) << job;
+    }
+    {
+        auto server = FakeServer::ipp_then_stall(2);
+        ScopedEnv env("CUPS_SERVER", server->address());
+        ASSERT_FALSE(send_pdf_to_queue(test::kFakeQueue, pdf.path(), CupsJobOptions{}).ok());
+    }
+    EXPECT_EQ(open_descriptors(), before);
+}
+
 TEST(CupsJobSend, ServerThatNeverAnswersIsReportedWithinSeconds)
 {
     auto server = FakeServer::on_unix_socket(ServerBehaviour::NeverReply);
