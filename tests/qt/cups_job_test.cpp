@@ -414,5 +414,29 @@ TEST_F(CupsPrintingJobAttributes, PrinterSendsItsPageSetup)
     }
 }
 
+// A server that goes quiet in the middle of the job holds EndDoc for a few
+// seconds at most; the printer then sends its next document as usual.
+TEST_F(CupsPrintingJobAttributes, PrinterWhoseServerStallsMidJobFailsInTime)
+{
+    auto printer = make_qt_printer_system()->open_printer(kQueue);
+    ASSERT_TRUE(printer.ok()) << printer.failure().description;
+    Printer& queue = **printer;
+    ASSERT_TRUE(queue.Print("stalled", LineEnd::Without).ok());
+    {
+        auto stalling = FakeServer::ipp_then_stall(2);
+        ScopedEnv elsewhere("CUPS_SERVER", stalling->address());
+        const auto start = Clock::now();
+        const Status ended = queue.EndDoc();
+        EXPECT_LT(Clock::now() - start, 5s);
+        ASSERT_FALSE(ended.ok());
+        EXPECT_EQ(ended.failure().description, "The print server does not answer");
+        EXPECT_GT(stalling->ipp_requests(), 2) << "the server never stalled";
+    }
+    EXPECT_EQ(queue.LastOutput(), "");
+    ASSERT_TRUE(queue.Print("sent", LineEnd::Without).ok());
+    ASSERT_TRUE(queue.EndDoc().ok());
+    EXPECT_GT(job_id_of(queue.LastOutput()), 0) << queue.LastOutput();
+}
+
 }  // namespace
 }  // namespace kt482
