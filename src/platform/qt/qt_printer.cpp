@@ -2,7 +2,6 @@
 
 #include "platform/qt/qt_duplex_codes.h"
 
-#include <cups/cups.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -17,12 +16,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cmath>
 #include <filesystem>
 #include <optional>
 #include <utility>
 
-#include "platform/qt/cups_probe.h"
+#include "platform/qt/cups_job.h"
 #include "platform/qt/pdf_printer.h"
 #include "platform/qt/qt_application.h"
 #include "platform/qt/qt_paper_codes.h"
@@ -76,27 +76,17 @@ Failure pdfFileFailure(int error)
     }
 }
 
-// The newest job of this user on the queue: the one just submitted, as Qt
-// does not pass on the id the server gave it. A quick job may already be
-// done, so the finished ones are asked for only when no active one is found.
-int newestJobId(const std::string& queue)
+// A private file for a queue's document until it is sent: in $TMPDIR (else
+// /tmp), readable by its owner only, under a name nobody else can take.
+int createQueueFile(std::string& path)
 {
-    for (const int which : {CUPS_WHICHJOBS_ACTIVE, CUPS_WHICHJOBS_ALL}) {
-        cups_job_t* jobs = nullptr;
-        const int count = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, queue.c_str(), 1, which);
-        int newest = 0;
-        for (int i = 0; i < count; ++i)
-            newest = std::max(newest, jobs[i].id);
-        if (count > 0)
-            cupsFreeJobs(count, jobs);
-        if (newest > 0)
-            return newest;
-    }
-    return 0;
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/kt482-job-XXXXXX.pdf";
+    const int fd = ::mkostemps(pattern.data(), 4, O_CLOEXEC);
+    if (fd >= 0)
+        path = pattern;
+    return fd;
 }
-
-// Where libcups is sent to fail at once: a unix socket that cannot exist.
-constexpr const char* kNoPrintServer = "/nonexistent/kt482-no-print-server";
 
 }  // namespace
 
@@ -395,7 +385,8 @@ Status QtPrinter::startDocument()
 
 // The drawing area is the printable area: the margins are the least the
 // driver allows for the paper and orientation, as on any printer whose
-// origin is where its print head can first reach.
+// origin is where its print head can first reach. The document is drawn into
+// a private PDF file with those margins, which EndDoc sends to the queue.
 Status QtPrinter::startQueueDocument()
 {
     QPrinter& printer = *printer_;
@@ -403,16 +394,11 @@ Status QtPrinter::startQueueDocument()
         return Failure(ErrorNumber::PrinterError, "The printer cannot take this paper size");
     printer.setPageOrientation(orientation_);
     const QPageLayout layout = printer.pageLayout();
-    printer.setPageMargins(layout.minimumMargins(), layout.units());
-    printer.setResolution(dpi_);
-    printer.setCopyCount(copies_);
-    printer.setCollateCopies(true);
-    printer.setDuplex(duplexModeForCode(duplex_));
-    printer.setDocName(QString::fromLatin1(kDocumentName));
-    surface_.setNominalDpi(pixelDpi());
-    if (!surface_.begin(&printer))
-        return Failure(ErrorNumber::PrinterError, "The printer cannot start a document");
-    return {};
+    const int fd = createQueueFile(pdfPath_);
+    if (fd < 0)
+        return Failure(ErrorNumber::PrinterError, "Cannot create the document for the printer");
+    return beginPdfFile(fd, QPageLayout(documentPageSize(), orientation_, layout.minimumMargins(), layout.units(),
+                                        layout.minimumMargins()));
 }
 
 // The file is created anew, never over an existing one: the name carries the
@@ -438,7 +424,15 @@ Status QtPrinter::startPdfDocument()
             return pdfFileFailure(errno);
     }
     pdfPath_ = path;
-    file_ = std::make_unique<QFile>(QString::fromStdString(path));
+    return beginPdfFile(fd, QPageLayout(documentPageSize(), orientation_, QMarginsF(0, 0, 0, 0)));
+}
+
+// Starts drawing into the open file fd (taken over) with the layout; on a
+// failure the file is removed.
+Status QtPrinter::beginPdfFile(int fd, const QPageLayout& layout)
+{
+    namespace fs = std::filesystem;
+    file_ = std::make_unique<QFile>(QString::fromStdString(pdfPath_));
     if (!file_->open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
         discardPdfDocument();
@@ -446,9 +440,9 @@ Status QtPrinter::startPdfDocument()
     }
     writer_ = std::make_unique<QPdfWriter>(file_.get());
     writer_->setCreator(QString::fromLatin1(kDocumentName));
-    writer_->setTitle(QString::fromStdString(fs::path(path).filename().string()));
+    writer_->setTitle(QString::fromStdString(fs::path(pdfPath_).filename().string()));
     writer_->setResolution(dpi_);
-    if (!writer_->setPageLayout(QPageLayout(documentPageSize(), orientation_, QMarginsF(0, 0, 0, 0)))) {
+    if (!writer_->setPageLayout(layout)) {
         discardPdfDocument();
         return Failure(ErrorNumber::PrinterError, "The PDF printer cannot take this paper size");
     }
@@ -488,7 +482,8 @@ Status QtPrinter::EndDoc()
     return ended;
 }
 
-Status QtPrinter::endPdfDocument()
+// Ends the painter and closes the file; false when anything was not written.
+bool QtPrinter::finishPdfFile()
 {
     const bool painted = surface_.painter()->end();
     surface_.end();
@@ -497,7 +492,12 @@ Status QtPrinter::endPdfDocument()
     file_->close();
     written = written && file_->error() == QFileDevice::NoError;
     file_.reset();
-    if (!written) {
+    return written;
+}
+
+Status QtPrinter::endPdfDocument()
+{
+    if (!finishPdfFile()) {
         discardPdfDocument();
         return Failure(ErrorNumber::PrinterError, "The PDF file could not be written");
     }
@@ -506,29 +506,25 @@ Status QtPrinter::endPdfDocument()
     return {};
 }
 
-// Ending the painter makes Qt submit the job, and libcups would wait minutes
-// for a server that has gone silent since the printer was opened. Such a
-// server is found out first, and libcups is pointed at a server that cannot
-// exist while Qt ends the document, so that the job is dropped at once.
+// The document goes to the queue as one job, the page setup with it; the
+// driver makes the copies. Sending is bounded in time whatever the server
+// does, and the file is removed either way.
 Status QtPrinter::endQueueDocument()
 {
-    if (cups_server_state(kCupsProbeTimeout) != CupsServerState::Answers) {
-        cupsSetServer(kNoPrintServer);
-        surface_.painter()->end();
-        surface_.end();
-        cupsSetServer(nullptr);
-        return Failure(ErrorNumber::PrinterError, "The print server does not answer");
-    }
-    const bool sent = surface_.painter()->end();
-    surface_.end();
-    if (!sent)
+    if (!finishPdfFile()) {
+        discardPdfDocument();
         return Failure(ErrorNumber::PrinterError, "The document could not be sent to the printer");
-    // Qt submits with libcups on this thread and keeps its status.
-    if (cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE)
-        return Failure(ErrorNumber::PrinterError,
-                       std::string("The print server refused the job: ") + cupsLastErrorString());
-    const int job = newestJobId(deviceName_);
-    lastOutput_ = job > 0 ? "job " + std::to_string(job) + " on " + deviceName_ : "queue " + deviceName_;
+    }
+    const QSizeF points = documentPageSize().size(QPageSize::Point);
+    const CupsJobOptions options = cups_job_options(
+        PaperSize(), points.width(), points.height(), orientation_ == QPageLayout::Landscape ? 2 : 1,
+        static_cast<int16_t>(copies_), duplex_, static_cast<int16_t>(dpiSet_ ? dpi_ : 0), kDocumentName);
+    const auto sent = send_pdf_to_queue(deviceName_, pdfPath_, options);
+    ::unlink(pdfPath_.c_str());
+    pdfPath_.clear();
+    if (!sent)
+        return sent.failure();
+    lastOutput_ = *sent;
     return {};
 }
 

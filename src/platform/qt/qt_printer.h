@@ -1,5 +1,6 @@
-// The printers of the Qt platform: a print queue through QPrinter, and the
-// built-in PDF printer "KT482 PDF" through QPdfWriter. Both draw with a
+// The printers of the Qt platform: a print queue, whose documents are drawn
+// with QPdfWriter and sent as PDF jobs through libcups, and the built-in PDF
+// printer "KT482 PDF", also through QPdfWriter. Both draw with a
 // QtDrawSurface, in points, from the top left corner of the drawing area: the
 // printable area of the queue's paper (its driver's hardware margins), the
 // whole page of the PDF printer, which has none.
@@ -153,6 +154,8 @@ private:
     Status startDocument();
     Status startQueueDocument();
     Status startPdfDocument();
+    Status beginPdfFile(int fd, const QPageLayout& layout);
+    bool finishPdfFile();
     Status endQueueDocument();
     Status endPdfDocument();
     void discardPdfDocument();
@@ -169,14 +172,15 @@ private:
     std::string deviceName_;
     QtDrawSurface surface_;
 
-    // A queue: its printer lives as long as this object, one job per document.
+    // A queue: its printer, for the page sizes and margins its driver allows;
+    // each document is a PDF file (file_, writer_) sent as one job.
     std::unique_ptr<QPrinter> printer_;
     std::vector<QPageSize> queueSizes_;
     bool queueCustomSizes_ = false;
     QSizeF customMinPoints_;
     QSizeF customMaxPoints_;
 
-    // The PDF printer: the file and its writer, for one document.
+    // The PDF file and its writer, for one document.
     std::unique_ptr<QFile> file_;
     std::unique_ptr<QPdfWriter> writer_;
     std::string pdfPath_;
