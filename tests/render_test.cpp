@@ -118,15 +118,19 @@ TEST_F(RenderTest, SpreadTextSharesTheFreeSpace)
     job.E_String_Kin(1, 1, "ABC", 10);     // box 60, text 18: gaps of 21
     job.E_String_Kin(2, 1, "ABC", 8.167f); // box 49: gaps of 16 and 15
     job.E_String_Kin(3, 1, "W", 2);        // one character: centred
-    job.E_String_Kin(4, 1, "ABCDEFGHIJK", 10);  // too wide: nothing
+    job.E_String_Kin(4, 1, "ABCDEFGHIJK", 10);  // too wide: drawn whole from the left edge
     job.E_String_Kin(5, 1, "", 10);
+    job.E_String_Kin(6, 1, "ABCDEFGHIJ", 10);   // fills the box exactly: the same
     render_page(Target::Preview);
     const Lines x = surface->only("CurrentX");
     EXPECT_EQ(x, (Lines{"CurrentX 28", "CurrentX 28", "CurrentX 55", "CurrentX 82", "CurrentX 109",  //
                         "CurrentX 28", "CurrentX 28", "CurrentX 50", "CurrentX 71", "CurrentX 92",   //
                         "CurrentX 28", "CurrentX 31",                                                //
-                        "CurrentX 28"}));
-    EXPECT_EQ(surface->only("Print").size(), 7u);
+                        "CurrentX 28", "CurrentX 28"}));
+    const Lines printed = surface->only("Print");
+    ASSERT_EQ(printed.size(), 9u);
+    EXPECT_EQ(printed[7], "Print \"ABCDEFGHIJK\" nl");
+    EXPECT_EQ(printed[8], "Print \"ABCDEFGHIJ\" nl");
 }
 
 TEST_F(RenderTest, CentredRightAlignedClippedAndNumericTexts)
@@ -146,12 +150,47 @@ TEST_F(RenderTest, CentredRightAlignedClippedAndNumericTexts)
     render_page(Target::Preview);
     EXPECT_EQ(surface->only("Print"),
               (Lines{"Print \"ABCDE\"", "Print \"ABCDE\"", "Print \"ABC\"", "Print \"ABC\" nl", "Print \"請求\" nl",
-                     "Print \"AB\" nl", "Print \"12.500\" nl", "Print \" 3.000\" nl", "Print \"34.500\" nl",
+                     "Print \"AB\" nl", "Print \"12.500\" nl", "Print \" 3.000\" nl", "Print \"1234.500\" nl",
                      "Print \"1,234\" nl", "Print \"\" nl"}));
     const Lines x = surface->only("CurrentX");
     EXPECT_EQ(x[0], "CurrentX 35");
     EXPECT_EQ(x[1], "CurrentX 20");
     EXPECT_EQ(x[2], "CurrentX 70");  // ColToX(11) = 88, minus 18
+    EXPECT_EQ(x[8], "CurrentX 16");  // eight characters ending where a field of six ends
+    EXPECT_EQ(kt482::job().CurrentProc, "ZZ100_String");
+}
+
+// An amount longer than its picture is drawn whole and ends where its field
+// ends (column 1 at 28 points, 6 points a character); one that fits is drawn
+// as a right-aligned field from the column.
+TEST_F(RenderTest, NumbersLongerThanTheirFieldAreNeverCut)
+{
+    struct Row {
+        double value;
+        const char* format;
+        const char* drawn;
+        const char* x;
+    };
+    const Row rows[] = {
+        {1234567.891, "#,##0.00", "1,234,567.89", "CurrentX 4"},
+        {-12, "#0", "-12", "CurrentX 22"},
+        {0.1234, "0.0%", "12.3%", "CurrentX 22"},
+        {-1234.5, "#,##0.0;(#,##0.0)", "        (1,234.5)", "CurrentX 28"},
+        {99.5, "#0.0", "99.5", "CurrentX 28"},
+        {7, "#0.0", " 7.0", "CurrentX 28"},
+    };
+    job.E_Pitch(15, 6);
+    for (const Row& row : rows)
+        job.E_Numeric(1, 1, row.value, row.format);
+    render_page(Target::Preview);
+    const Lines printed = surface->only("Print");
+    const Lines x = surface->only("CurrentX");
+    ASSERT_EQ(printed.size(), std::size(rows));
+    ASSERT_EQ(x.size(), std::size(rows));
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        EXPECT_EQ(printed[i], "Print \"" + std::string(rows[i].drawn) + "\" nl") << rows[i].format;
+        EXPECT_EQ(x[i], rows[i].x) << rows[i].format;
+    }
 }
 
 TEST_F(RenderTest, RuledBoxAndRuleSets)
