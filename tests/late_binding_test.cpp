@@ -71,6 +71,32 @@ TEST_F(LateBindingTest, TypeMismatchIsReportedAndTheMemberDoesNotRun)
     EXPECT_EQ(job.P_Bairitu(), 1.0f);
 }
 
+TEST_F(LateBindingTest, AccessorsIgnoreTextsThatAreNotNumbersWithoutAWord)
+{
+    KT482_Print job;
+    job.P_Temp_Dir(dir);
+    job.E_StartEdit();
+    const struct {
+        const char* name;
+        Variant value;
+    } lets[] = {{"P_TopMargin", "abc"}, {"P_LeftMargin", ""}, {"P_Bairitu", "1,5x"},
+                {"P_PRT_Copy", "two"},  {"P_Bairitu", Variant::null()}, {"P_PRT_Copy", "1e9"}};
+    for (const auto& let : lets) {
+        EXPECT_EQ(job.Invoke(let.name, MemberKind::PropertyLet, {let.value}).status, InvokeStatus::Ok) << let.name;
+        EXPECT_EQ(kt482::job().CurrentProc, "E_StartEdit") << let.name;
+    }
+    for (const MemberInfo& m : member_table()) {
+        if (m.kind == MemberKind::PropertyGet && m.result != ParamType::Object)
+            job.Invoke(m.dispid, m.kind);
+    }
+    EXPECT_EQ(kt482::job().CurrentProc, "E_StartEdit");
+    EXPECT_TRUE(sink.messages.empty());
+    EXPECT_EQ(job.P_TopMargin(), 10.0f);
+    EXPECT_EQ(job.P_LeftMargin(), 10.0f);
+    EXPECT_EQ(job.P_Bairitu(), 1.0f);
+    EXPECT_EQ(job.P_PRT_Copy(), 1);
+}
+
 TEST_F(LateBindingTest, DispatchLevelErrors)
 {
     KT482_Print job;

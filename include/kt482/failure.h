@@ -18,6 +18,7 @@ enum class ErrorNumber : int32_t {
     SubscriptOutOfRange = 9,
     DivisionByZero = 11,
     TypeMismatch = 13,
+    InternalError = 51,
     BadFileNameOrNumber = 52,
     FileNotFound = 53,
     BadFileMode = 54,

@@ -124,22 +124,30 @@ constexpr Caller kCallers[]{KT482_MEMBER_LIST(KT482_MEMBER_CALLER)};
 }  // namespace
 
 InvokeResult invoke_member(KT482_Print& object, ObjectFields& self, const MemberInfo& member,
-                           const std::vector<Variant>& args)
+                           const std::vector<Variant>& args) noexcept
 {
     if (!count_fits(member, args.size()))
         return {InvokeStatus::BadParamCount, {}};
     if (!late_bound_types(member))
         return {InvokeStatus::NotSupported, {}};
-
-    const Arguments arguments(member, args);
-    InvokeResult result;
     const auto index = static_cast<std::size_t>(&member - member_table().data());
     if (index >= std::size(kCallers))
         return {InvokeStatus::UnknownMember, {}};
-    run_trapped(self, member.name, [&] {
+
+    const Arguments arguments(member, args);
+    InvokeResult result;
+    const auto call = [&] {
         arguments.check_all();
         kCallers[index](object, arguments, result.value);
-    });
+    };
+    if (member.kind == MemberKind::Method) {
+        run_trapped(self, member.name, call);
+    } else {
+        // Accessors neither record their name nor show a message: a value
+        // that does not convert is ignored, as the setters ignore one out of
+        // range.
+        trap(call, [](const Failure&) {});
+    }
     return result;
 }
 

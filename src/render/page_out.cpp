@@ -86,7 +86,7 @@ void dispatch(const PageRecordHeader& header, const std::array<std::string, 6>& 
 
 }  // namespace
 
-void ZZ100_Page_Out(ObjectFields& self, int16_t page)
+void ZZ100_Page_Out(ObjectFields& self, int16_t page) noexcept
 {
     enter("ZZ100_Page_Out");
     JobState& s = job();
@@ -94,21 +94,18 @@ void ZZ100_Page_Out(ObjectFields& self, int16_t page)
         return;
     s.CurrPage = page;
     Files& f = files();
-    try {
+    trap([&] {
         s.FileNo = must(f.free_handle());
         check(f.open(s.FileNo, PageFileName(s.Temp_Dir, page)));
         PageReader reader(f, s.FileNo);
         while (must(reader.next(s.RecordHeader, s.RecordFields)))
             dispatch(s.RecordHeader, s.RecordFields);
         check(f.close(s.FileNo));
-    } catch (const RaisedFailure& e) {
+    }, [&](const Failure& failure) {
         (void)f.close(s.FileNo);
-        if (!e.failure().is(ErrorNumber::FileNotFound))
-            report_failure(e.failure(), self);
-    } catch (const std::bad_alloc&) {
-        (void)f.close(s.FileNo);
-        report_failure(Failure(ErrorNumber::OutOfMemory), self);
-    }
+        if (!failure.is(ErrorNumber::FileNotFound))
+            report_failure(failure, self);
+    });
 }
 
 }  // namespace kt482
