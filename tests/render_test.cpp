@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <random>
 
@@ -274,13 +275,13 @@ protected:
     }
 };
 
-TEST_F(RenderFailureTest, ConversionFailuresCarryThePreviousHandlersName)
+TEST_F(RenderFailureTest, ConversionFailuresAreReportedByTheRecordsHandler)
 {
     job.E_String(1, 1, "kept");  // marks the page as holding data
     append_raw("PT  ", {"abc", "6"});
     render_page(Target::Preview);
     EXPECT_EQ(surface->only("Print"), (Lines{"Print \"kept\" nl"}));
-    EXPECT_EQ(message_titles(), (Lines{"KT482_Print : ZZ100_String"}));
+    EXPECT_EQ(message_titles(), (Lines{"KT482_Print : ZZ100_Pitch"}));
 
     sink.messages.clear();
     surface->log.clear();
@@ -289,7 +290,7 @@ TEST_F(RenderFailureTest, ConversionFailuresCarryThePreviousHandlersName)
     job.E_String(1, 1, "never");
     render_page(Target::Preview);
     EXPECT_TRUE(surface->log.empty());
-    EXPECT_EQ(message_titles(), (Lines{"KT482_Print : ZZ100_Page_Out"}));
+    EXPECT_EQ(message_titles(), (Lines{"KT482_Print : ZZ100_Pitch"}));
 }
 
 TEST_F(RenderFailureTest, IntegerFieldsRoundHalvesToEvenAndOverflow)
@@ -388,6 +389,41 @@ TEST_F(RenderTest, WithoutATargetOnlyTheFirstTouchFails)
     EXPECT_EQ(message_titles(), (Lines{"KT482_Print : ZZ100_Font"}));
     EXPECT_EQ(sink.messages[0].text, "Object variable or With block variable not set");
     EXPECT_EQ(kt482::job().RowPitch, 15.0f);
+}
+
+// A field that is not a number is reported by the handler of its record,
+// not by the one that ran before it.
+TEST_F(RenderTest, ABadFieldIsReportedByItsOwnRecordsHandler)
+{
+    struct Case {
+        std::function<void(KT482_Print&)> record;
+        std::string field;  // as recorded, replaced by blanks and "NaN"
+        const char* title;
+    };
+    const Case cases[] = {
+        {[](KT482_Print& j) { j.E_Line(7, 2, 3, 4); }, "7.000", "KT482_Print : ZZ100_Line"},
+        {[](KT482_Print& j) { j.E_Keisen(7, 2, 3, 4); }, "7.000", "KT482_Print : ZZ100_Keisen"},
+        {[](KT482_Print& j) { j.E_Pitch(17, 6); }, "17.000", "KT482_Print : ZZ100_Pitch"},
+        {[](KT482_Print& j) { j.E_DrawStyle(1, 777); }, "777", "KT482_Print : ZZ100_DrawStyle"},
+        {[](KT482_Print& j) { j.E_String_Kin(1, 1, "ab", 9.5f); }, "9.500", "KT482_Print : ZZ100_String_Kin"},
+        {[](KT482_Print& j) { j.E_Line_Hor(7, 2, "0", "1"); }, "7.000", "KT482_Print : ZZ100_Line_Hor"},
+    };
+    for (const Case& c : cases) {
+        job.E_StartEdit();
+        job.E_String(1, 1, "a");
+        c.record(job);
+        job.E_EndEdit();
+        std::string bytes = file_bytes(page_path(1));
+        const std::size_t at = bytes.rfind(c.field);
+        ASSERT_NE(at, std::string::npos) << c.title;
+        bytes.replace(at, c.field.size(), std::string(c.field.size() - 3, ' ') + "NaN");
+        std::ofstream(page_path(1), std::ios::binary | std::ios::trunc) << bytes;
+        sink.messages.clear();
+        render(1, Target::Preview);
+        ASSERT_EQ(sink.messages.size(), 1u) << c.title;
+        EXPECT_EQ(sink.messages[0].title, c.title);
+        EXPECT_EQ(sink.messages[0].text, "Type mismatch") << c.title;
+    }
 }
 
 TEST_F(RenderTest, RandomSpoolBytesEndInAReportNeverACrash)

@@ -33,6 +33,7 @@ enum class ErrorNumber : int32_t {
     PathNotFound = 76,
     ObjectNotSet = 91,
     InvalidUseOfNull = 94,
+    InvalidFileFormat = 321,
     InvalidPropertyValue = 380,
     NotSupported = 438,
     PrinterError = 482,
