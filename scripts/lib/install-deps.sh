@@ -15,6 +15,7 @@ KT482_PACKAGES=(
   fonts-ipafont cups printer-driver-cups-pdf poppler-utils
   xvfb xauth
   python3-reportlab  # bench/peer: the printing benchmark's PDF peer
+  clang-14 libclang-rt-14-dev  # scripts/fuzz: libFuzzer and the sanitizers
 )
 
 # Prints the packages of KT482_PACKAGES that are not installed, one a line.
