@@ -17,14 +17,25 @@
 
 namespace {
 
+// A folder of its own, in memory when the machine has /dev/shm: the page
+// file is written once per input.
 const std::string& spool_folder()
 {
     static const std::string folder = [] {
-        std::string templ = (std::filesystem::temp_directory_path() / "kt482-fuzz-XXXXXX").string();
+        std::error_code ignored;
+        const std::filesystem::path base = !std::getenv("TMPDIR") && std::filesystem::is_directory("/dev/shm", ignored)
+                                               ? std::filesystem::path("/dev/shm")
+                                               : std::filesystem::temp_directory_path();
+        std::string templ = (base / "kt482-fuzz-XXXXXX").string();
         if (!mkdtemp(templ.data()))
             std::abort();
         return templ;
     }();
+    static const bool removed_at_exit = std::atexit([] {
+        std::error_code ignored;
+        std::filesystem::remove_all(spool_folder(), ignored);
+    }) == 0;
+    (void)removed_at_exit;
     return folder;
 }
 
