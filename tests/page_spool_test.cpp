@@ -147,6 +147,12 @@ TEST_F(PageSpoolTest, DamagedFilesEndWithAFailure)
         {"invalid UTF-8", header_bytes("ST  ", 3, {0, 1, 1, 1, 0, 0}) + "a\xFF" "bcdef", ErrorNumber::InvalidCall},
         {"character cut short", header_bytes("ST  ", 2, {0, 1, 1, 0, 0, 0}) + "a\xE8\xAB", ErrorNumber::InputPastEndOfFile},
         {"negative field length", header_bytes("ST  ", 3, {0, -2, 1, 1, 0, 0}) + "abc", ErrorNumber::BadRecordLength},
+        {"invalid UTF-8 in the last bytes", header_bytes("ST  ", 2, {0, 1, 1, 0, 0, 0}) + "a\xFF", ErrorNumber::InvalidCall},
+        {"surrogate in the last bytes", header_bytes("ST  ", 2, {0, 1, 1, 0, 0, 0}) + "a\xED\xA0", ErrorNumber::InvalidCall},
+        {"stray continuation at the end", header_bytes("ST  ", 1, {0, 1, 0, 0, 0, 0}) + "\x80", ErrorNumber::InvalidCall},
+        {"no marker", ":X" + header_bytes("ST  ", 3, {0, 1, 1, 1, 0, 0}).substr(2) + "abc", ErrorNumber::InvalidFileFormat},
+        {"marker of a later record", header_bytes("ST  ", 1, {0, 1, 0, 0, 0, 0}) + "a" + std::string(20, 'x'),
+         ErrorNumber::InvalidFileFormat},
     };
     int page = 1;
     for (const Case& c : cases) {

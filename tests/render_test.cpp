@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <random>
 
@@ -118,15 +119,19 @@ TEST_F(RenderTest, SpreadTextSharesTheFreeSpace)
     job.E_String_Kin(1, 1, "ABC", 10);     // box 60, text 18: gaps of 21
     job.E_String_Kin(2, 1, "ABC", 8.167f); // box 49: gaps of 16 and 15
     job.E_String_Kin(3, 1, "W", 2);        // one character: centred
-    job.E_String_Kin(4, 1, "ABCDEFGHIJK", 10);  // too wide: nothing
+    job.E_String_Kin(4, 1, "ABCDEFGHIJK", 10);  // too wide: drawn whole from the left edge
     job.E_String_Kin(5, 1, "", 10);
+    job.E_String_Kin(6, 1, "ABCDEFGHIJ", 10);   // fills the box exactly: the same
     render_page(Target::Preview);
     const Lines x = surface->only("CurrentX");
     EXPECT_EQ(x, (Lines{"CurrentX 28", "CurrentX 28", "CurrentX 55", "CurrentX 82", "CurrentX 109",  //
                         "CurrentX 28", "CurrentX 28", "CurrentX 50", "CurrentX 71", "CurrentX 92",   //
                         "CurrentX 28", "CurrentX 31",                                                //
-                        "CurrentX 28"}));
-    EXPECT_EQ(surface->only("Print").size(), 7u);
+                        "CurrentX 28", "CurrentX 28"}));
+    const Lines printed = surface->only("Print");
+    ASSERT_EQ(printed.size(), 9u);
+    EXPECT_EQ(printed[7], "Print \"ABCDEFGHIJK\" nl");
+    EXPECT_EQ(printed[8], "Print \"ABCDEFGHIJ\" nl");
 }
 
 TEST_F(RenderTest, CentredRightAlignedClippedAndNumericTexts)
@@ -146,12 +151,47 @@ TEST_F(RenderTest, CentredRightAlignedClippedAndNumericTexts)
     render_page(Target::Preview);
     EXPECT_EQ(surface->only("Print"),
               (Lines{"Print \"ABCDE\"", "Print \"ABCDE\"", "Print \"ABC\"", "Print \"ABC\" nl", "Print \"請求\" nl",
-                     "Print \"AB\" nl", "Print \"12.500\" nl", "Print \" 3.000\" nl", "Print \"34.500\" nl",
+                     "Print \"AB\" nl", "Print \"12.500\" nl", "Print \" 3.000\" nl", "Print \"1234.500\" nl",
                      "Print \"1,234\" nl", "Print \"\" nl"}));
     const Lines x = surface->only("CurrentX");
     EXPECT_EQ(x[0], "CurrentX 35");
     EXPECT_EQ(x[1], "CurrentX 20");
     EXPECT_EQ(x[2], "CurrentX 70");  // ColToX(11) = 88, minus 18
+    EXPECT_EQ(x[8], "CurrentX 16");  // eight characters ending where a field of six ends
+    EXPECT_EQ(kt482::job().CurrentProc, "ZZ100_String");
+}
+
+// An amount longer than its picture is drawn whole and ends where its field
+// ends (column 1 at 28 points, 6 points a character); one that fits is drawn
+// as a right-aligned field from the column.
+TEST_F(RenderTest, NumbersLongerThanTheirFieldAreNeverCut)
+{
+    struct Row {
+        double value;
+        const char* format;
+        const char* drawn;
+        const char* x;
+    };
+    const Row rows[] = {
+        {1234567.891, "#,##0.00", "1,234,567.89", "CurrentX 4"},
+        {-12, "#0", "-12", "CurrentX 22"},
+        {0.1234, "0.0%", "12.3%", "CurrentX 22"},
+        {-1234.5, "#,##0.0;(#,##0.0)", "        (1,234.5)", "CurrentX 28"},
+        {99.5, "#0.0", "99.5", "CurrentX 28"},
+        {7, "#0.0", " 7.0", "CurrentX 28"},
+    };
+    job.E_Pitch(15, 6);
+    for (const Row& row : rows)
+        job.E_Numeric(1, 1, row.value, row.format);
+    render_page(Target::Preview);
+    const Lines printed = surface->only("Print");
+    const Lines x = surface->only("CurrentX");
+    ASSERT_EQ(printed.size(), std::size(rows));
+    ASSERT_EQ(x.size(), std::size(rows));
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        EXPECT_EQ(printed[i], "Print \"" + std::string(rows[i].drawn) + "\" nl") << rows[i].format;
+        EXPECT_EQ(x[i], rows[i].x) << rows[i].format;
+    }
 }
 
 TEST_F(RenderTest, RuledBoxAndRuleSets)
@@ -274,13 +314,13 @@ protected:
     }
 };
 
-TEST_F(RenderFailureTest, ConversionFailuresCarryThePreviousHandlersName)
+TEST_F(RenderFailureTest, ConversionFailuresAreReportedByTheRecordsHandler)
 {
     job.E_String(1, 1, "kept");  // marks the page as holding data
     append_raw("PT  ", {"abc", "6"});
     render_page(Target::Preview);
     EXPECT_EQ(surface->only("Print"), (Lines{"Print \"kept\" nl"}));
-    EXPECT_EQ(message_titles(), (Lines{"KT482_Print : ZZ100_String"}));
+    EXPECT_EQ(message_titles(), (Lines{"KT482_Print : ZZ100_Pitch"}));
 
     sink.messages.clear();
     surface->log.clear();
@@ -289,7 +329,7 @@ TEST_F(RenderFailureTest, ConversionFailuresCarryThePreviousHandlersName)
     job.E_String(1, 1, "never");
     render_page(Target::Preview);
     EXPECT_TRUE(surface->log.empty());
-    EXPECT_EQ(message_titles(), (Lines{"KT482_Print : ZZ100_Page_Out"}));
+    EXPECT_EQ(message_titles(), (Lines{"KT482_Print : ZZ100_Pitch"}));
 }
 
 TEST_F(RenderFailureTest, IntegerFieldsRoundHalvesToEvenAndOverflow)
@@ -388,6 +428,41 @@ TEST_F(RenderTest, WithoutATargetOnlyTheFirstTouchFails)
     EXPECT_EQ(message_titles(), (Lines{"KT482_Print : ZZ100_Font"}));
     EXPECT_EQ(sink.messages[0].text, "Object variable or With block variable not set");
     EXPECT_EQ(kt482::job().RowPitch, 15.0f);
+}
+
+// A field that is not a number is reported by the handler of its record,
+// not by the one that ran before it.
+TEST_F(RenderTest, ABadFieldIsReportedByItsOwnRecordsHandler)
+{
+    struct Case {
+        std::function<void(KT482_Print&)> record;
+        std::string field;  // as recorded, replaced by blanks and "NaN"
+        const char* title;
+    };
+    const Case cases[] = {
+        {[](KT482_Print& j) { j.E_Line(7, 2, 3, 4); }, "7.000", "KT482_Print : ZZ100_Line"},
+        {[](KT482_Print& j) { j.E_Keisen(7, 2, 3, 4); }, "7.000", "KT482_Print : ZZ100_Keisen"},
+        {[](KT482_Print& j) { j.E_Pitch(17, 6); }, "17.000", "KT482_Print : ZZ100_Pitch"},
+        {[](KT482_Print& j) { j.E_DrawStyle(1, 777); }, "777", "KT482_Print : ZZ100_DrawStyle"},
+        {[](KT482_Print& j) { j.E_String_Kin(1, 1, "ab", 9.5f); }, "9.500", "KT482_Print : ZZ100_String_Kin"},
+        {[](KT482_Print& j) { j.E_Line_Hor(7, 2, "0", "1"); }, "7.000", "KT482_Print : ZZ100_Line_Hor"},
+    };
+    for (const Case& c : cases) {
+        job.E_StartEdit();
+        job.E_String(1, 1, "a");
+        c.record(job);
+        job.E_EndEdit();
+        std::string bytes = file_bytes(page_path(1));
+        const std::size_t at = bytes.rfind(c.field);
+        ASSERT_NE(at, std::string::npos) << c.title;
+        bytes.replace(at, c.field.size(), std::string(c.field.size() - 3, ' ') + "NaN");
+        std::ofstream(page_path(1), std::ios::binary | std::ios::trunc) << bytes;
+        sink.messages.clear();
+        render(1, Target::Preview);
+        ASSERT_EQ(sink.messages.size(), 1u) << c.title;
+        EXPECT_EQ(sink.messages[0].title, c.title);
+        EXPECT_EQ(sink.messages[0].text, "Type mismatch") << c.title;
+    }
 }
 
 TEST_F(RenderTest, RandomSpoolBytesEndInAReportNeverACrash)

@@ -2,7 +2,8 @@
 // page by page into spool files, and previews and prints them.
 //
 // Every member reports its failures itself, in a message box titled
-// "KT482_Print : " and the member's name, and returns normally.
+// "KT482_Print : " and the member's name, and returns normally: no member
+// throws.
 #pragma once
 
 #include <cstdint>
@@ -43,83 +44,83 @@ public:
     // Object references: the printer of the running print job (set by
     // W_StartDoc, cleared by W_EndDoc) and the preview canvas. The component
     // never reads them back.
-    std::shared_ptr<DrawSurface> P_PRINT() const;
-    void P_PRINT(std::shared_ptr<DrawSurface> surface);
-    std::shared_ptr<DrawSurface> P_PREVIEW() const;
-    void P_PREVIEW(std::shared_ptr<DrawSurface> surface);
+    std::shared_ptr<DrawSurface> P_PRINT() const noexcept;
+    void P_PRINT(std::shared_ptr<DrawSurface> surface) noexcept;
+    std::shared_ptr<DrawSurface> P_PREVIEW() const noexcept;
+    void P_PREVIEW(std::shared_ptr<DrawSurface> surface) noexcept;
 
     // Properties. Setters ignore invalid values without a word.
-    std::string P_Temp_Dir() const;
-    void P_Temp_Dir(std::string folder);
-    float P_Bairitu() const;
-    void P_Bairitu(float factor);  // 0.2 to 5
-    int16_t P_CurrPage() const;
-    int16_t P_Min_Page() const;
-    int16_t P_Max_Page() const;
-    int16_t P_PRT_Copy() const;
-    void P_PRT_Copy(int16_t copies);  // 1 to 99
-    bool P_CheckEnd() const;
-    bool P_CheckData() const;
-    int16_t P_PaperSize() const;
-    int16_t P_Orientation() const;
-    float P_TopMargin() const;
-    void P_TopMargin(float millimetres);  // 0 or more
-    float P_LeftMargin() const;
-    void P_LeftMargin(float millimetres);  // 0 or more
-    float P_RowPitch() const;
-    float P_ColPitch() const;
+    std::string P_Temp_Dir() const noexcept;
+    void P_Temp_Dir(std::string folder) noexcept;
+    float P_Bairitu() const noexcept;
+    void P_Bairitu(float factor) noexcept;  // 0.2 to 5
+    int16_t P_CurrPage() const noexcept;
+    int16_t P_Min_Page() const noexcept;
+    int16_t P_Max_Page() const noexcept;
+    int16_t P_PRT_Copy() const noexcept;
+    void P_PRT_Copy(int16_t copies) noexcept;  // 1 to 99
+    bool P_CheckEnd() const noexcept;
+    bool P_CheckData() const noexcept;
+    int16_t P_PaperSize() const noexcept;
+    int16_t P_Orientation() const noexcept;
+    float P_TopMargin() const noexcept;
+    void P_TopMargin(float millimetres) noexcept;  // 0 or more
+    float P_LeftMargin() const noexcept;
+    void P_LeftMargin(float millimetres) noexcept;  // 0 or more
+    float P_RowPitch() const noexcept;
+    float P_ColPitch() const noexcept;
 
     // The editing session.
-    void E_StartEdit(int16_t P_CurrP = 0, int16_t P_StartP = 0, int16_t P_EndP = 0);
-    void E_ChangePage(int16_t P_NewP = 0);
-    void E_EndEdit();
-    void E_Clear();
+    void E_StartEdit(int16_t P_CurrP = 0, int16_t P_StartP = 0, int16_t P_EndP = 0) noexcept;
+    void E_ChangePage(int16_t P_NewP = 0) noexcept;
+    void E_EndEdit() noexcept;
+    void E_Clear() noexcept;
 
     // Layout commands: each appends one record to the current page.
-    void E_Pitch(float P_Row_Pitch, float P_Col_Pitch);
-    void E_Font(const std::string& P_Font_Name, float P_Font_Size, bool P_Font_Bold, float P_Row_Margin);
-    void E_DrawStyle(int16_t P_Line_Style, int16_t P_Line_Width);
-    void E_Line(float P_Start_Srow, float P_Start_Scol, float P_End_Srow, float P_End_Scol);
-    void E_Line_Hor(float P_SBase_Row, float P_SBase_Col, const std::string& P_CLine_Row, const std::string& P_CLine_Col);
-    void E_Line_Vrt(float P_SBase_Row, float P_SBase_Col, const std::string& P_CLine_Row, const std::string& P_CLine_Col);
-    void E_Keisen(float P_Start_Srow, float P_Start_Scol, float P_End_Srow, float P_End_Scol);
-    void E_String(float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_str);
-    void E_String_Kin(float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_str, float P_Out_Length);
-    void E_String_Center(float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_str, float P_Out_Length);
-    void E_String_Right(float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_str);
-    void E_String_Left(float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_str, float P_Out_Length);
-    void E_Numeric(float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_Num, const std::string& P_Data_Format);
+    void E_Pitch(float P_Row_Pitch, float P_Col_Pitch) noexcept;
+    void E_Font(const std::string& P_Font_Name, float P_Font_Size, bool P_Font_Bold, float P_Row_Margin) noexcept;
+    void E_DrawStyle(int16_t P_Line_Style, int16_t P_Line_Width) noexcept;
+    void E_Line(float P_Start_Srow, float P_Start_Scol, float P_End_Srow, float P_End_Scol) noexcept;
+    void E_Line_Hor(float P_SBase_Row, float P_SBase_Col, const std::string& P_CLine_Row, const std::string& P_CLine_Col) noexcept;
+    void E_Line_Vrt(float P_SBase_Row, float P_SBase_Col, const std::string& P_CLine_Row, const std::string& P_CLine_Col) noexcept;
+    void E_Keisen(float P_Start_Srow, float P_Start_Scol, float P_End_Srow, float P_End_Scol) noexcept;
+    void E_String(float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_str) noexcept;
+    void E_String_Kin(float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_str, float P_Out_Length) noexcept;
+    void E_String_Center(float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_str, float P_Out_Length) noexcept;
+    void E_String_Right(float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_str) noexcept;
+    void E_String_Left(float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_str, float P_Out_Length) noexcept;
+    void E_Numeric(float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_Num, const std::string& P_Data_Format) noexcept;
 
     // Printing: select a printer by name (the stored one when blank), start a
     // document with a paper code and orientation (for code 256 a height and
     // width in inches), print a page range (0 for the first or last recorded
     // page), and send the document.
-    void W_Device(const std::string& P_PrinterName = "");
-    void W_StartDoc(int16_t P_Size, int16_t P_Orient, float P_Height = 0, float P_Width = 0);
-    void W_Print(int16_t P_StartP = 0, int16_t P_EndP = 0);
-    void W_EndDoc();
+    void W_Device(const std::string& P_PrinterName = "") noexcept;
+    void W_StartDoc(int16_t P_Size, int16_t P_Orient, float P_Height = 0, float P_Width = 0) noexcept;
+    void W_Print(int16_t P_StartP = 0, int16_t P_EndP = 0) noexcept;
+    void W_EndDoc() noexcept;
 
     // Preview: prepare the window for a paper code and orientation (0 and 0
     // are A4 landscape; for code 256 a height and width in inches), then show
     // a page range modally until the user closes the window.
-    void V_Size_Set(int16_t P_Size, int16_t P_Orient, float P_Height = 0, float P_Width = 0);
-    void V_Preview(int16_t P_StartP = 0, int16_t P_EndP = 0);
+    void V_Size_Set(int16_t P_Size, int16_t P_Orient, float P_Height = 0, float P_Width = 0) noexcept;
+    void V_Preview(int16_t P_StartP = 0, int16_t P_EndP = 0) noexcept;
 
     // The printer-setup dialog, modal to the host's window (a native window
     // id, or 0): 1 when the user confirmed it, 0 otherwise. The chosen
     // printer is selected and set up either way.
     int16_t W_PrtDialog(uintptr_t P_Form = 0, const std::string& P_PrinterName = "", int16_t P_Size = 0,
-                        int16_t P_Orient = 0, float P_Height = 0, float P_Width = 0);
+                        int16_t P_Orient = 0, float P_Height = 0, float P_Width = 0) noexcept;
 
     // Late-bound calls: a member looked up by name (letter case ignored) or by
     // dispatch identifier, its arguments converted by the automation rules.
     // A text that is not a number given for a number is a type mismatch,
     // reported like any failure of the member.
-    InvokeResult Invoke(std::string_view name, MemberKind kind, const std::vector<Variant>& args = {});
-    InvokeResult Invoke(int32_t dispid, MemberKind kind, const std::vector<Variant>& args = {});
+    InvokeResult Invoke(std::string_view name, MemberKind kind, const std::vector<Variant>& args = {}) noexcept;
+    InvokeResult Invoke(int32_t dispid, MemberKind kind, const std::vector<Variant>& args = {}) noexcept;
 
     // The result of the last failure message box (empty until one is shown).
-    const Variant& Answer() const;
+    const Variant& Answer() const noexcept;
 
 private:
     std::unique_ptr<ObjectFields> self_;

@@ -16,6 +16,7 @@ KT482_PACKAGES=(
   xvfb xauth
   python3-reportlab  # bench/peer: the printing benchmark's PDF peer
   qpdf  # tests: the structure of the PDF files written
+  clang-14 libclang-rt-14-dev  # scripts/fuzz: libFuzzer and the sanitizers
 )
 
 # Prints the packages of KT482_PACKAGES that are not installed, one a line.

@@ -1,5 +1,7 @@
 #include "job/error_trap.h"
 
+#include <cstdio>
+#include <new>
 #include <string>
 
 #include "job/job_state.h"
@@ -12,16 +14,48 @@ void raise(Failure failure)
     throw RaisedFailure(std::move(failure));
 }
 
-void enter(std::string_view proc)
+void enter(std::string_view proc) noexcept
 {
     job().CurrentProc = proc;
 }
 
-void report_failure(const Failure& failure, ObjectFields& self)
+Failure current_failure() noexcept
 {
-    std::string title(kMessageTitlePrefix);
-    title += job().CurrentProc;
-    self.Answer = message_box().show(failure.description, kMessageExclamationOk, title);
+    // The fallback failures are built without allocating: their descriptions
+    // fit a string's own buffer.
+    try {
+        throw;
+    } catch (const RaisedFailure& e) {
+        try {
+            return e.failure();
+        } catch (...) {
+            return Failure(ErrorNumber::OutOfMemory);
+        }
+    } catch (const std::bad_alloc&) {
+        return Failure(ErrorNumber::OutOfMemory);
+    } catch (...) {
+        return Failure(ErrorNumber::InternalError);
+    }
+}
+
+int show_failure(const Failure& failure, std::string_view title_prefix) noexcept
+{
+    try {
+        std::string title(title_prefix);
+        title += job().CurrentProc;
+        return message_box().show(failure.description, kMessageExclamationOk, title);
+    } catch (...) {
+        // No memory left for the box: one line on standard error instead.
+        std::fprintf(stderr, "%.*s%.*s: %s\n", static_cast<int>(title_prefix.size()), title_prefix.data(),
+                     static_cast<int>(job().CurrentProc.size()), job().CurrentProc.data(),
+                     failure.description.c_str());
+        return 0;
+    }
+}
+
+void report_failure(const Failure& failure, ObjectFields& self) noexcept
+{
+    self.Answer = show_failure(failure, kMessageTitlePrefix);
 }
 
 }  // namespace kt482

@@ -1,11 +1,11 @@
-// The error trap of the public members. A member records its name in
-// CurrentProc and runs its body; a failure raised anywhere inside ends the
-// body and is shown in the standard message box titled "KT482_Print : " and
-// the name recorded last. The member then returns normally.
+// The error trap of the public members and of every procedure that reports
+// its own failures. A member records its name in CurrentProc and runs its
+// body; whatever the body throws ends it and is shown in the standard message
+// box titled "KT482_Print : " and the name recorded last. The member then
+// returns normally: nothing is thrown past a trap.
 #pragma once
 
 #include <exception>
-#include <new>
 #include <string_view>
 #include <utility>
 
@@ -44,22 +44,38 @@ T must(Result<T> result)
 
 // Stores the procedure's name in CurrentProc. The name must outlive the
 // thread's job state: a literal or a member-table name.
-void enter(std::string_view proc);
+void enter(std::string_view proc) noexcept;
 
-// Shows the standard message for a failure; the box's result goes to Answer.
-void report_failure(const Failure& failure, ObjectFields& self);
+// The failure that the exception being handled stands for: a raised failure
+// as it is, running out of memory as error 7, anything else as an internal
+// error. Only inside a catch block.
+Failure current_failure() noexcept;
 
-template <class Body>
-void run_trapped(ObjectFields& self, std::string_view proc, Body&& body)
+// Shows a failure in the standard message box, titled title_prefix and
+// CurrentProc, and returns the button pressed (0 when the box could not be
+// shown). Every failure message of the library goes through here.
+int show_failure(const Failure& failure, std::string_view title_prefix) noexcept;
+
+// The standard message for a failure of a member; the result goes to Answer.
+void report_failure(const Failure& failure, ObjectFields& self) noexcept;
+
+// Runs body; a failure of any kind is handed to on_failure, which must not
+// throw itself.
+template <class Body, class OnFailure>
+void trap(Body&& body, OnFailure&& on_failure) noexcept
 {
-    enter(proc);
     try {
         body();
-    } catch (const RaisedFailure& e) {
-        report_failure(e.failure(), self);
-    } catch (const std::bad_alloc&) {
-        report_failure(Failure(ErrorNumber::OutOfMemory), self);
+    } catch (...) {
+        on_failure(current_failure());
     }
+}
+
+template <class Body>
+void run_trapped(ObjectFields& self, std::string_view proc, Body&& body) noexcept
+{
+    enter(proc);
+    trap(std::forward<Body>(body), [&](const Failure& failure) { report_failure(failure, self); });
 }
 
 }  // namespace kt482

@@ -4,6 +4,7 @@
 
 #include "job/class_lifecycle.h"
 #include "job/editing_session.h"
+#include "job/error_trap.h"
 #include "job/job_state.h"
 #include "job/layout_commands.h"
 #include "job/late_binding.h"
@@ -27,27 +28,33 @@ KT482_Print::~KT482_Print()
     Class_Terminate(*self_);
 }
 
-std::shared_ptr<DrawSurface> KT482_Print::P_PRINT() const { return self_->P_PRINT; }
-void KT482_Print::P_PRINT(std::shared_ptr<DrawSurface> surface) { self_->P_PRINT = std::move(surface); }
-std::shared_ptr<DrawSurface> KT482_Print::P_PREVIEW() const { return self_->P_PREVIEW; }
-void KT482_Print::P_PREVIEW(std::shared_ptr<DrawSurface> surface) { self_->P_PREVIEW = std::move(surface); }
+std::shared_ptr<DrawSurface> KT482_Print::P_PRINT() const noexcept { return self_->P_PRINT; }
+void KT482_Print::P_PRINT(std::shared_ptr<DrawSurface> surface) noexcept { self_->P_PRINT = std::move(surface); }
+std::shared_ptr<DrawSurface> KT482_Print::P_PREVIEW() const noexcept { return self_->P_PREVIEW; }
+void KT482_Print::P_PREVIEW(std::shared_ptr<DrawSurface> surface) noexcept { self_->P_PREVIEW = std::move(surface); }
 
-std::string KT482_Print::P_Temp_Dir() const { return job().Temp_Dir; }
-void KT482_Print::P_Temp_Dir(std::string folder) { job().Temp_Dir = std::move(folder); }
+std::string KT482_Print::P_Temp_Dir() const noexcept
+{
+    // Like every accessor, without a trap of its own: no copy, no text.
+    std::string folder;
+    trap([&] { folder = job().Temp_Dir; }, [](const Failure&) {});
+    return folder;
+}
+void KT482_Print::P_Temp_Dir(std::string folder) noexcept { job().Temp_Dir = std::move(folder); }
 
-float KT482_Print::P_Bairitu() const { return job().Bairitu; }
-void KT482_Print::P_Bairitu(float factor)
+float KT482_Print::P_Bairitu() const noexcept { return job().Bairitu; }
+void KT482_Print::P_Bairitu(float factor) noexcept
 {
     if (factor >= 0.2f && factor <= 5.0f)
         job().Bairitu = factor;
 }
 
-int16_t KT482_Print::P_CurrPage() const { return job().CurrPage; }
-int16_t KT482_Print::P_Min_Page() const { return job().Min_Page; }
-int16_t KT482_Print::P_Max_Page() const { return job().Max_Page; }
+int16_t KT482_Print::P_CurrPage() const noexcept { return job().CurrPage; }
+int16_t KT482_Print::P_Min_Page() const noexcept { return job().Min_Page; }
+int16_t KT482_Print::P_Max_Page() const noexcept { return job().Max_Page; }
 
-int16_t KT482_Print::P_PRT_Copy() const { return job().PRT_Copy; }
-void KT482_Print::P_PRT_Copy(int16_t copies)
+int16_t KT482_Print::P_PRT_Copy() const noexcept { return job().PRT_Copy; }
+void KT482_Print::P_PRT_Copy(int16_t copies) noexcept
 {
     if (copies < 1 || copies > 99)
         return;
@@ -57,115 +64,117 @@ void KT482_Print::P_PRT_Copy(int16_t copies)
         return;
     // A printer that refuses the number falls back to one copy; any other
     // failure keeps the number for the next page setup.
-    Status status = s.PrinterObject->Copies(copies);
-    if (!status && status.failure().is(ErrorNumber::InvalidPropertyValue))
-        s.PRT_Copy = 1;
+    trap([&] {
+        Status status = s.PrinterObject->Copies(copies);
+        if (!status && status.failure().is(ErrorNumber::InvalidPropertyValue))
+            s.PRT_Copy = 1;
+    }, [](const Failure&) {});
 }
 
-bool KT482_Print::P_CheckEnd() const { return job().CurrPage > job().EndP; }
-bool KT482_Print::P_CheckData() const { return self_->CheckData == 1; }
-int16_t KT482_Print::P_PaperSize() const { return job().PaperSize; }
-int16_t KT482_Print::P_Orientation() const { return job().Orientation; }
+bool KT482_Print::P_CheckEnd() const noexcept { return job().CurrPage > job().EndP; }
+bool KT482_Print::P_CheckData() const noexcept { return self_->CheckData == 1; }
+int16_t KT482_Print::P_PaperSize() const noexcept { return job().PaperSize; }
+int16_t KT482_Print::P_Orientation() const noexcept { return job().Orientation; }
 
-float KT482_Print::P_TopMargin() const { return job().TopMargin; }
-void KT482_Print::P_TopMargin(float millimetres)
+float KT482_Print::P_TopMargin() const noexcept { return job().TopMargin; }
+void KT482_Print::P_TopMargin(float millimetres) noexcept
 {
     if (std::isfinite(millimetres) && millimetres >= 0)
         job().TopMargin = millimetres;
 }
 
-float KT482_Print::P_LeftMargin() const { return job().LeftMargin; }
-void KT482_Print::P_LeftMargin(float millimetres)
+float KT482_Print::P_LeftMargin() const noexcept { return job().LeftMargin; }
+void KT482_Print::P_LeftMargin(float millimetres) noexcept
 {
     if (std::isfinite(millimetres) && millimetres >= 0)
         job().LeftMargin = millimetres;
 }
 
-float KT482_Print::P_RowPitch() const { return job().RowPitch; }
-float KT482_Print::P_ColPitch() const { return job().ColPitch; }
+float KT482_Print::P_RowPitch() const noexcept { return job().RowPitch; }
+float KT482_Print::P_ColPitch() const noexcept { return job().ColPitch; }
 
-void KT482_Print::E_StartEdit(int16_t P_CurrP, int16_t P_StartP, int16_t P_EndP)
+void KT482_Print::E_StartEdit(int16_t P_CurrP, int16_t P_StartP, int16_t P_EndP) noexcept
 {
     kt482::E_StartEdit(*self_, P_CurrP, P_StartP, P_EndP);
 }
-void KT482_Print::E_ChangePage(int16_t P_NewP) { kt482::E_ChangePage(*self_, P_NewP); }
-void KT482_Print::E_EndEdit() { kt482::E_EndEdit(*self_); }
-void KT482_Print::E_Clear() { kt482::E_Clear(*self_); }
+void KT482_Print::E_ChangePage(int16_t P_NewP) noexcept { kt482::E_ChangePage(*self_, P_NewP); }
+void KT482_Print::E_EndEdit() noexcept { kt482::E_EndEdit(*self_); }
+void KT482_Print::E_Clear() noexcept { kt482::E_Clear(*self_); }
 
-void KT482_Print::E_Pitch(float P_Row_Pitch, float P_Col_Pitch) { kt482::E_Pitch(*self_, P_Row_Pitch, P_Col_Pitch); }
-void KT482_Print::E_Font(const std::string& P_Font_Name, float P_Font_Size, bool P_Font_Bold, float P_Row_Margin)
+void KT482_Print::E_Pitch(float P_Row_Pitch, float P_Col_Pitch) noexcept { kt482::E_Pitch(*self_, P_Row_Pitch, P_Col_Pitch); }
+void KT482_Print::E_Font(const std::string& P_Font_Name, float P_Font_Size, bool P_Font_Bold, float P_Row_Margin) noexcept
 {
     kt482::E_Font(*self_, P_Font_Name, P_Font_Size, P_Font_Bold, P_Row_Margin);
 }
-void KT482_Print::E_DrawStyle(int16_t P_Line_Style, int16_t P_Line_Width)
+void KT482_Print::E_DrawStyle(int16_t P_Line_Style, int16_t P_Line_Width) noexcept
 {
     kt482::E_DrawStyle(*self_, P_Line_Style, P_Line_Width);
 }
-void KT482_Print::E_Line(float P_Start_Srow, float P_Start_Scol, float P_End_Srow, float P_End_Scol)
+void KT482_Print::E_Line(float P_Start_Srow, float P_Start_Scol, float P_End_Srow, float P_End_Scol) noexcept
 {
     kt482::E_Line(*self_, P_Start_Srow, P_Start_Scol, P_End_Srow, P_End_Scol);
 }
 void KT482_Print::E_Line_Hor(float P_SBase_Row, float P_SBase_Col, const std::string& P_CLine_Row,
-                             const std::string& P_CLine_Col)
+                             const std::string& P_CLine_Col) noexcept
 {
     kt482::E_Line_Hor(*self_, P_SBase_Row, P_SBase_Col, P_CLine_Row, P_CLine_Col);
 }
 void KT482_Print::E_Line_Vrt(float P_SBase_Row, float P_SBase_Col, const std::string& P_CLine_Row,
-                             const std::string& P_CLine_Col)
+                             const std::string& P_CLine_Col) noexcept
 {
     kt482::E_Line_Vrt(*self_, P_SBase_Row, P_SBase_Col, P_CLine_Row, P_CLine_Col);
 }
-void KT482_Print::E_Keisen(float P_Start_Srow, float P_Start_Scol, float P_End_Srow, float P_End_Scol)
+void KT482_Print::E_Keisen(float P_Start_Srow, float P_Start_Scol, float P_End_Srow, float P_End_Scol) noexcept
 {
     kt482::E_Keisen(*self_, P_Start_Srow, P_Start_Scol, P_End_Srow, P_End_Scol);
 }
-void KT482_Print::E_String(float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_str)
+void KT482_Print::E_String(float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_str) noexcept
 {
     kt482::E_String(*self_, P_Data_Srow, P_Data_Scol, P_Data_str);
 }
-void KT482_Print::E_String_Kin(float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_str, float P_Out_Length)
+void KT482_Print::E_String_Kin(float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_str, float P_Out_Length) noexcept
 {
     kt482::E_String_Kin(*self_, P_Data_Srow, P_Data_Scol, P_Data_str, P_Out_Length);
 }
 void KT482_Print::E_String_Center(float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_str,
-                                  float P_Out_Length)
+                                  float P_Out_Length) noexcept
 {
     kt482::E_String_Center(*self_, P_Data_Srow, P_Data_Scol, P_Data_str, P_Out_Length);
 }
-void KT482_Print::E_String_Right(float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_str)
+void KT482_Print::E_String_Right(float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_str) noexcept
 {
     kt482::E_String_Right(*self_, P_Data_Srow, P_Data_Scol, P_Data_str);
 }
-void KT482_Print::E_String_Left(float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_str, float P_Out_Length)
+void KT482_Print::E_String_Left(float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_str, float P_Out_Length) noexcept
 {
     kt482::E_String_Left(*self_, P_Data_Srow, P_Data_Scol, P_Data_str, P_Out_Length);
 }
 void KT482_Print::E_Numeric(float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_Num,
-                            const std::string& P_Data_Format)
+                            const std::string& P_Data_Format) noexcept
 {
     kt482::E_Numeric(*self_, P_Data_Srow, P_Data_Scol, P_Data_Num, P_Data_Format);
 }
 
-void KT482_Print::W_Device(const std::string& P_PrinterName) { kt482::W_Device(*self_, P_PrinterName); }
-void KT482_Print::W_StartDoc(int16_t P_Size, int16_t P_Orient, float P_Height, float P_Width)
+void KT482_Print::W_Device(const std::string& P_PrinterName) noexcept { kt482::W_Device(*self_, P_PrinterName); }
+void KT482_Print::W_StartDoc(int16_t P_Size, int16_t P_Orient, float P_Height, float P_Width) noexcept
 {
     kt482::W_StartDoc(*self_, P_Size, P_Orient, P_Height, P_Width);
 }
-void KT482_Print::W_Print(int16_t P_StartP, int16_t P_EndP) { kt482::W_Print(*self_, P_StartP, P_EndP); }
-void KT482_Print::W_EndDoc() { kt482::W_EndDoc(*self_); }
+void KT482_Print::W_Print(int16_t P_StartP, int16_t P_EndP) noexcept { kt482::W_Print(*self_, P_StartP, P_EndP); }
+void KT482_Print::W_EndDoc() noexcept { kt482::W_EndDoc(*self_); }
 
-void KT482_Print::V_Size_Set(int16_t P_Size, int16_t P_Orient, float P_Height, float P_Width)
+void KT482_Print::V_Size_Set(int16_t P_Size, int16_t P_Orient, float P_Height, float P_Width) noexcept
 {
     kt482::V_Size_Set(*self_, P_Size, P_Orient, P_Height, P_Width);
 }
-void KT482_Print::V_Preview(int16_t P_StartP, int16_t P_EndP) { kt482::V_Preview(*self_, P_StartP, P_EndP); }
+void KT482_Print::V_Preview(int16_t P_StartP, int16_t P_EndP) noexcept { kt482::V_Preview(*self_, P_StartP, P_EndP); }
 int16_t KT482_Print::W_PrtDialog(uintptr_t P_Form, const std::string& P_PrinterName, int16_t P_Size,
-                                 int16_t P_Orient, float P_Height, float P_Width)
+                                 int16_t P_Orient, float P_Height, float P_Width) noexcept
 {
     return kt482::W_PrtDialog(*self_, P_Form, P_PrinterName, P_Size, P_Orient, P_Height, P_Width);
 }
 
-InvokeResult KT482_Print::Invoke(std::string_view name, MemberKind kind, const std::vector<Variant>& args)
+InvokeResult KT482_Print::Invoke(std::string_view name, MemberKind kind, const std::vector<Variant>& args) noexcept
 {
     const MemberInfo* member = find_member(name, kind);
     if (!member)
@@ -173,7 +182,7 @@ InvokeResult KT482_Print::Invoke(std::string_view name, MemberKind kind, const s
     return invoke_member(*this, *self_, *member, args);
 }
 
-InvokeResult KT482_Print::Invoke(int32_t dispid, MemberKind kind, const std::vector<Variant>& args)
+InvokeResult KT482_Print::Invoke(int32_t dispid, MemberKind kind, const std::vector<Variant>& args) noexcept
 {
     const MemberInfo* member = find_member(dispid, kind);
     if (!member)
@@ -181,6 +190,6 @@ InvokeResult KT482_Print::Invoke(int32_t dispid, MemberKind kind, const std::vec
     return invoke_member(*this, *self_, *member, args);
 }
 
-const Variant& KT482_Print::Answer() const { return self_->Answer; }
+const Variant& KT482_Print::Answer() const noexcept { return self_->Answer; }
 
 }  // namespace kt482

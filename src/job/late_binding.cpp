@@ -1,8 +1,15 @@
 #include "job/late_binding.h"
 
+#include <array>
+#include <cstdint>
+#include <iterator>
+#include <memory>
 #include <string>
+#include <type_traits>
+#include <utility>
 
 #include "job/error_trap.h"
+#include "job/member_list.h"
 #include "job/number_text.h"
 
 namespace kt482 {
@@ -64,88 +71,83 @@ bool late_bound_types(const MemberInfo& member)
     return true;
 }
 
-// Calls the member; false when it cannot be called late-bound.
-bool call(KT482_Print& o, const MemberInfo& m, const Arguments& a, Variant& result)
+// The value passed for an object reference. Members with one are not
+// called late-bound (late_bound_types), so it is never used.
+struct NoObject {
+    operator uintptr_t() const { return 0; }
+    operator std::shared_ptr<DrawSurface>() const { return {}; }
+};
+
+template <ParamType T>
+decltype(auto) argument(const Arguments& a, std::size_t i)
 {
-    using K = MemberKind;
-    const bool get = m.kind == K::PropertyGet;
-    const bool let = m.kind == K::PropertyLet;
-    switch (m.dispid) {
-    case 0x60030011: o.E_StartEdit(a.i2(0), a.i2(1), a.i2(2)); return true;
-    case 0x60030012: o.E_ChangePage(a.i2(0)); return true;
-    case 0x60030013: o.E_EndEdit(); return true;
-    case 0x60030014: o.V_Size_Set(a.i2(0), a.i2(1), a.r4(2), a.r4(3)); return true;
-    case 0x60030015: o.V_Preview(a.i2(0), a.i2(1)); return true;
-    case 0x60030017: o.W_Device(a.text(0)); return true;
-    case 0x60030018: o.W_StartDoc(a.i2(0), a.i2(1), a.r4(2), a.r4(3)); return true;
-    case 0x60030019: o.W_Print(a.i2(0), a.i2(1)); return true;
-    case 0x6003001a: o.W_EndDoc(); return true;
-    case 0x6803000d:
-        if (get) result = o.P_Temp_Dir();
-        if (let) o.P_Temp_Dir(a.text(0));
-        return true;
-    case 0x6803000c:
-        if (get) result = o.P_Bairitu();
-        if (let) o.P_Bairitu(a.r4(0));
-        return true;
-    case 0x6803000b: result = o.P_CurrPage(); return true;
-    case 0x6803000a: result = o.P_Min_Page(); return true;
-    case 0x68030009: result = o.P_Max_Page(); return true;
-    case 0x68030008:
-        if (get) result = o.P_PRT_Copy();
-        if (let) o.P_PRT_Copy(a.i2(0));
-        return true;
-    case 0x68030007: result = o.P_CheckEnd(); return true;
-    case 0x68030006: result = o.P_CheckData(); return true;
-    case 0x68030005: result = o.P_PaperSize(); return true;
-    case 0x68030004: result = o.P_Orientation(); return true;
-    case 0x68030003:
-        if (get) result = o.P_TopMargin();
-        if (let) o.P_TopMargin(a.r4(0));
-        return true;
-    case 0x68030002:
-        if (get) result = o.P_LeftMargin();
-        if (let) o.P_LeftMargin(a.r4(0));
-        return true;
-    case 0x68030001: result = o.P_RowPitch(); return true;
-    case 0x68030000: result = o.P_ColPitch(); return true;
-    case 0x6003001b: o.E_Pitch(a.r4(0), a.r4(1)); return true;
-    case 0x6003001c: o.E_Font(a.text(0), a.r4(1), a.boolean(2), a.r4(3)); return true;
-    case 0x6003001d: o.E_DrawStyle(a.i2(0), a.i2(1)); return true;
-    case 0x6003001e: o.E_Line(a.r4(0), a.r4(1), a.r4(2), a.r4(3)); return true;
-    case 0x6003001f: o.E_Line_Hor(a.r4(0), a.r4(1), a.text(2), a.text(3)); return true;
-    case 0x60030020: o.E_Line_Vrt(a.r4(0), a.r4(1), a.text(2), a.text(3)); return true;
-    case 0x60030021: o.E_Keisen(a.r4(0), a.r4(1), a.r4(2), a.r4(3)); return true;
-    case 0x60030022: o.E_String(a.r4(0), a.r4(1), a.value(2)); return true;
-    case 0x60030023: o.E_String_Kin(a.r4(0), a.r4(1), a.value(2), a.r4(3)); return true;
-    case 0x60030024: o.E_String_Center(a.r4(0), a.r4(1), a.value(2), a.r4(3)); return true;
-    case 0x60030025: o.E_String_Right(a.r4(0), a.r4(1), a.value(2)); return true;
-    case 0x60030026: o.E_String_Left(a.r4(0), a.r4(1), a.value(2), a.r4(3)); return true;
-    case 0x60030027: o.E_Numeric(a.r4(0), a.r4(1), a.value(2), a.text(3)); return true;
-    case 0x60030028: o.E_Clear(); return true;
-    default: return false;
-    }
+    if constexpr (T == ParamType::I2)
+        return a.i2(i);
+    else if constexpr (T == ParamType::R4)
+        return a.r4(i);
+    else if constexpr (T == ParamType::Bool)
+        return a.boolean(i);
+    else if constexpr (T == ParamType::Text)
+        return a.text(i);
+    else if constexpr (T == ParamType::Value)
+        return a.value(i);
+    else
+        return NoObject{};
 }
+
+// Runs a call and keeps its result when it has one an automation value can
+// hold.
+template <class Call>
+void keep_result(Variant& result, Call&& call)
+{
+    using R = decltype(call());
+    if constexpr (std::is_void_v<R> || !std::is_constructible_v<Variant, R>)
+        call();
+    else
+        result = Variant(call());
+}
+
+using Caller = void (*)(KT482_Print&, const Arguments&, Variant&);
+
+// One caller per member, in the order of the member table: the member named
+// by the list entry, its arguments converted by the entry's parameter types.
+#define KT482_MEMBER_CALLER(NAME, ID, KIND, PARAMS, RESULT)                                                    \
+    [](KT482_Print& o, const Arguments& a, Variant& r) {                                                     \
+        constexpr auto& params = member_params::PARAMS;                                                      \
+        [&]<std::size_t... I>(std::index_sequence<I...>) {                                                   \
+            keep_result(r, [&] { return o.NAME(argument<params[I].type>(a, I)...); });                       \
+        }(std::make_index_sequence<params.size()>{});                                                        \
+    },
+constexpr Caller kCallers[]{KT482_MEMBER_LIST(KT482_MEMBER_CALLER)};
+#undef KT482_MEMBER_CALLER
 
 }  // namespace
 
 InvokeResult invoke_member(KT482_Print& object, ObjectFields& self, const MemberInfo& member,
-                           const std::vector<Variant>& args)
+                           const std::vector<Variant>& args) noexcept
 {
     if (!count_fits(member, args.size()))
         return {InvokeStatus::BadParamCount, {}};
     if (!late_bound_types(member))
         return {InvokeStatus::NotSupported, {}};
+    const auto index = static_cast<std::size_t>(&member - member_table().data());
+    if (index >= std::size(kCallers))
+        return {InvokeStatus::UnknownMember, {}};
 
     const Arguments arguments(member, args);
     InvokeResult result;
-    bool called = true;
-    run_trapped(self, member.name, [&] {
+    const auto call = [&] {
         arguments.check_all();
-        called = call(object, member, arguments, result.value);
-    });
-    if (!called)
-        result.status = InvokeStatus::NotSupported;
+        kCallers[index](object, arguments, result.value);
+    };
+    if (member.kind == MemberKind::Method) {
+        run_trapped(self, member.name, call);
+    } else {
+        // Accessors neither record their name nor show a message: a value
+        // that does not convert is ignored, as the setters ignore one out of
+        // range.
+        trap(call, [](const Failure&) {});
+    }
     return result;
 }
 

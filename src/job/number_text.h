@@ -9,6 +9,7 @@
 
 #include "kt482/variant.h"
 #include "platform/failure.h"
+#include "platform/utf8.h"
 
 namespace kt482 {
 
@@ -71,9 +72,5 @@ inline std::string_view valid_utf8_view(const std::string& text, std::string& sc
     scratch = to_valid_utf8(text);
     return scratch;
 }
-
-// The byte length of the valid UTF-8 sequence at the start of text, or 0
-// when it does not start with one.
-std::size_t utf8_sequence_length(std::string_view text);
 
 }  // namespace kt482

@@ -5,6 +5,7 @@
 
 #include "job/number_text.h"
 #include "job/page_record.h"
+#include "platform/utf8.h"
 
 namespace kt482 {
 namespace {
@@ -56,11 +57,11 @@ Status PageReader::read_text(int16_t length)
         const std::string_view next = rest.substr(used, kMaxCharBytes);
         const std::size_t size = utf8_sequence_length(next);
         if (size == 0) {
-            // Fewer than four bytes left means the file ended inside it.
-            const bool cut_short = next.size() < kMaxCharBytes;
-            return Failure(cut_short ? ErrorNumber::InputPastEndOfFile : ErrorNumber::InvalidCall,
-                           cut_short ? "Input past end of file"
-                                     : "Invalid procedure call or argument: the page text is not UTF-8");
+            // The file may end inside a character; anything else is a text
+            // that is not UTF-8, wherever it stands.
+            if (is_cut_utf8_sequence(next) && next.size() < kMaxCharBytes)
+                return Failure(ErrorNumber::InputPastEndOfFile);
+            return Failure(ErrorNumber::InvalidCall, "Invalid procedure call or argument: the page text is not UTF-8");
         }
         char_offsets_.push_back(static_cast<uint32_t>(used));
         used += size;
@@ -89,6 +90,8 @@ Result<bool> PageReader::next(PageRecordHeader& header, std::array<std::string, 
     if (!*ready)
         return Failure(ErrorNumber::InputPastEndOfFile);
     header = decode_record_header(buffer_.data() + buffer_pos_);
+    if (header.Marker != std::array<char, 2>{':', 'C'})
+        return Failure(ErrorNumber::InvalidFileFormat);
     buffer_pos_ += kRecordHeaderSize;
 
     if (header.TextLength < 0)

@@ -2,9 +2,11 @@
 //
 // Records are read while the 1-based position of the next byte is below the
 // file length, so one stray byte after the last record is ignored. Any other
-// damage (a header or text cut short, a negative length, text that is not
-// UTF-8) ends the reading with a failure; nothing is ever read beyond the
-// buffer or the file.
+// damage ends the reading with a failure that says what it is: a header
+// without its ":C" marker (invalid file format), a header or text cut short
+// (input past end of file), a negative length (bad record length), text that
+// is not UTF-8 (invalid argument). Nothing is ever read beyond the buffer or
+// the file.
 #pragma once
 
 #include <array>

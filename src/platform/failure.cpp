@@ -11,6 +11,7 @@ std::string error_description(int32_t number)
     case 9: return "Subscript out of range";
     case 11: return "Division by zero";
     case 13: return "Type mismatch";
+    case 51: return "Internal error";
     case 52: return "Bad file name or number";
     case 53: return "File not found";
     case 54: return "Bad file mode";
@@ -25,6 +26,7 @@ std::string error_description(int32_t number)
     case 76: return "Path not found";
     case 91: return "Object variable or With block variable not set";
     case 94: return "Invalid use of Null";
+    case 321: return "Invalid file format";
     case 380: return "Invalid property value";
     case 438: return "Object doesn't support this property or method";
     case 482: return "Printer error";

@@ -10,6 +10,8 @@
 #include <limits>
 #include <vector>
 
+#include "platform/utf8.h"
+
 namespace kt482 {
 namespace {
 
@@ -116,14 +118,12 @@ Status write_at_end(int fd, std::string_view data)
     return {};
 }
 
-// The index after the UTF-8 code point starting at i: the lead byte and the
-// continuation bytes after it. A stray continuation byte counts as one.
+// The index after the UTF-8 character starting at i; a byte that starts no
+// valid sequence counts as one character.
 std::size_t next_code_point(std::string_view text, std::size_t i)
 {
-    ++i;
-    while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80)
-        ++i;
-    return i;
+    const std::size_t length = utf8_sequence_length(text.substr(i));
+    return i + (length != 0 ? length : 1);
 }
 
 // Wildcard match with one backtrack point: on a mismatch the most recent '*'

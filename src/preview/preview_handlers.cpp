@@ -30,18 +30,19 @@ ObjectFields& owner()
 }
 
 // A handler's failure is shown under the window's own title prefix; the
-// box's result is not used.
+// box's result is not used. Nothing is thrown into the window's event loop.
 template <class Body>
-void handler(std::string_view name, Body&& body)
+void guarded(Body&& body) noexcept
+{
+    trap(std::forward<Body>(body),
+         [](const Failure& failure) { (void)show_failure(failure, kPreviewTitlePrefix); });
+}
+
+template <class Body>
+void handler(std::string_view name, Body&& body) noexcept
 {
     enter(name);
-    try {
-        body();
-    } catch (const RaisedFailure& e) {
-        std::string title(kPreviewTitlePrefix);
-        title += job().CurrentProc;
-        message_box().show(e.failure().description, kMessageExclamationOk, title);
-    }
+    guarded(std::forward<Body>(body));
 }
 
 // Redraws with the busy pointer; the pointer stays busy after a failure
@@ -79,7 +80,7 @@ PreviewWindow& PreviewHandlers::window()
     return *window_;
 }
 
-void PreviewHandlers::Form_Load()
+void PreviewHandlers::Form_Load() noexcept
 {
     handler("Form_Load", [&] {
         PreviewWindow& w = window();
@@ -89,7 +90,7 @@ void PreviewHandlers::Form_Load()
     });
 }
 
-void PreviewHandlers::Form_Resize()
+void PreviewHandlers::Form_Resize() noexcept
 {
     handler("Form_Resize", [&] {
         PreviewWindow& w = window();
@@ -132,7 +133,7 @@ void PreviewHandlers::Form_Resize()
     });
 }
 
-void PreviewHandlers::TOP_Click()
+void PreviewHandlers::TOP_Click() noexcept
 {
     handler("TOP_Click", [&] {
         const JobState& s = job();
@@ -142,7 +143,7 @@ void PreviewHandlers::TOP_Click()
     });
 }
 
-void PreviewHandlers::PREV_Click()
+void PreviewHandlers::PREV_Click() noexcept
 {
     handler("PREV_Click", [&] {
         const int16_t page = preview().PreviewPage;
@@ -152,7 +153,7 @@ void PreviewHandlers::PREV_Click()
     });
 }
 
-void PreviewHandlers::NEXT_Click()
+void PreviewHandlers::NEXT_Click() noexcept
 {
     handler("NEXT_Click", [&] {
         const int16_t page = preview().PreviewPage;
@@ -162,7 +163,7 @@ void PreviewHandlers::NEXT_Click()
     });
 }
 
-void PreviewHandlers::BOTOM_Click()
+void PreviewHandlers::BOTOM_Click() noexcept
 {
     handler("BOTOM_Click", [&] {
         const JobState& s = job();
@@ -172,7 +173,7 @@ void PreviewHandlers::BOTOM_Click()
     });
 }
 
-void PreviewHandlers::Print_Click()
+void PreviewHandlers::Print_Click() noexcept
 {
     handler("印刷_Click", [&] {
         PreviewWindow& w = window();
@@ -189,12 +190,12 @@ void PreviewHandlers::Print_Click()
     });
 }
 
-void PreviewHandlers::Close_Click()
+void PreviewHandlers::Close_Click() noexcept
 {
     handler("終了_Click", [&] { window().close(); });
 }
 
-void PreviewHandlers::Settings_Click()
+void PreviewHandlers::Settings_Click() noexcept
 {
     handler("設定_Click", [&] {
         PreviewWindow& w = window();
@@ -208,26 +209,31 @@ void PreviewHandlers::Settings_Click()
     });
 }
 
-void PreviewHandlers::CUR_PAGE_GotFocus()
+void PreviewHandlers::CUR_PAGE_GotFocus() noexcept
 {
-    PreviewWindow* w = window_;
-    if (!w)
-        return;
-    SavedPageText = w->text(PreviewControl::CUR_PAGE);
-    w->select_text(PreviewControl::CUR_PAGE, 0, 4);
+    guarded([&] {
+        PreviewWindow* w = window_;
+        if (!w)
+            return;
+        SavedPageText = w->text(PreviewControl::CUR_PAGE);
+        w->select_text(PreviewControl::CUR_PAGE, 0, 4);
+    });
 }
 
-void PreviewHandlers::CUR_PAGE_KeyPress(int key)
+void PreviewHandlers::CUR_PAGE_KeyPress(int key) noexcept
 {
-    PreviewWindow* w = window_;
-    if (w && key == kKeyEnter)
-        w->set_focus(PreviewControl::Print);
+    guarded([&] {
+        PreviewWindow* w = window_;
+        if (w && key == kKeyEnter)
+            w->set_focus(PreviewControl::Print);
+    });
 }
 
-void PreviewHandlers::CUR_PAGE_LostFocus()
+void PreviewHandlers::CUR_PAGE_LostFocus() noexcept
 {
-    PreviewWindow* shown = window_;
-    if (!shown || shown->text(PreviewControl::CUR_PAGE) == SavedPageText)
+    bool unchanged = true;
+    guarded([&] { unchanged = !window_ || window_->text(PreviewControl::CUR_PAGE) == SavedPageText; });
+    if (unchanged)
         return;
     handler("CUR_PAGE_LostFocus", [&] {
         PreviewWindow& w = window();
@@ -250,7 +256,7 @@ void PreviewHandlers::CUR_PAGE_LostFocus()
     });
 }
 
-void PreviewHandlers::HSCROL_Change()
+void PreviewHandlers::HSCROL_Change() noexcept
 {
     handler("HSCROL_Change", [&] {
         PreviewWindow& w = window();
@@ -261,7 +267,7 @@ void PreviewHandlers::HSCROL_Change()
     });
 }
 
-void PreviewHandlers::VSCROL_Change()
+void PreviewHandlers::VSCROL_Change() noexcept
 {
     handler("VSCROL_Change", [&] {
         PreviewWindow& w = window();
@@ -272,19 +278,21 @@ void PreviewHandlers::VSCROL_Change()
     });
 }
 
-void PreviewHandlers::ZOOM_Click()
+void PreviewHandlers::ZOOM_Click() noexcept
 {
     handler("ZOOM_Click", [&] { window().set_focus(PreviewControl::Print); });
 }
 
-void PreviewHandlers::ZOOM_KeyPress(int key)
+void PreviewHandlers::ZOOM_KeyPress(int key) noexcept
 {
-    PreviewWindow* w = window_;
-    if (w && key == kKeyEnter)
-        w->set_focus(PreviewControl::Print);
+    guarded([&] {
+        PreviewWindow* w = window_;
+        if (w && key == kKeyEnter)
+            w->set_focus(PreviewControl::Print);
+    });
 }
 
-void PreviewHandlers::ZOOM_LostFocus()
+void PreviewHandlers::ZOOM_LostFocus() noexcept
 {
     handler("ZOOM_LostFocus", [&] {
         PreviewWindow& w = window();

@@ -19,24 +19,24 @@ inline constexpr const char* kZoomTitle = "KT482_Print : ZZ010_PREV";
 
 class PreviewHandlers final : public PreviewWindowEvents {
 public:
-    void Attach(PreviewWindow& window) override { window_ = &window; }
-    void Form_Load() override;
-    void Form_Resize() override;
-    void TOP_Click() override;
-    void PREV_Click() override;
-    void NEXT_Click() override;
-    void BOTOM_Click() override;
-    void Print_Click() override;
-    void Close_Click() override;
-    void Settings_Click() override;
-    void CUR_PAGE_GotFocus() override;
-    void CUR_PAGE_KeyPress(int key) override;
-    void CUR_PAGE_LostFocus() override;
-    void HSCROL_Change() override;
-    void VSCROL_Change() override;
-    void ZOOM_Click() override;
-    void ZOOM_KeyPress(int key) override;
-    void ZOOM_LostFocus() override;
+    void Attach(PreviewWindow& window) noexcept override { window_ = &window; }
+    void Form_Load() noexcept override;
+    void Form_Resize() noexcept override;
+    void TOP_Click() noexcept override;
+    void PREV_Click() noexcept override;
+    void NEXT_Click() noexcept override;
+    void BOTOM_Click() noexcept override;
+    void Print_Click() noexcept override;
+    void Close_Click() noexcept override;
+    void Settings_Click() noexcept override;
+    void CUR_PAGE_GotFocus() noexcept override;
+    void CUR_PAGE_KeyPress(int key) noexcept override;
+    void CUR_PAGE_LostFocus() noexcept override;
+    void HSCROL_Change() noexcept override;
+    void VSCROL_Change() noexcept override;
+    void ZOOM_Click() noexcept override;
+    void ZOOM_KeyPress(int key) noexcept override;
+    void ZOOM_LostFocus() noexcept override;
 
 private:
     PreviewWindow& window();

@@ -4,6 +4,8 @@
 #include <array>
 #include <iterator>
 
+#include "platform/utf8.h"
+
 namespace kt482 {
 namespace {
 
@@ -30,60 +32,14 @@ constexpr bool sorted_and_disjoint()
 }
 static_assert(sorted_and_disjoint(), "the binary search needs sorted, disjoint ranges");
 
-// One character of a UTF-8 text: its code point and how many bytes it takes.
-struct Utf8Char {
-    char32_t code_point;
-    std::size_t length;
-};
-
-bool is_continuation(unsigned char byte)
-{
-    return (byte & 0xC0) == 0x80;
-}
-
-// Decodes the character at the start of a non-empty text. Anything but a
+// The character at the start of a non-empty text. Anything but a
 // well-formed sequence (a stray continuation byte, an overlong form, a
 // surrogate, a sequence cut short) is taken as a single byte, so that a
-// damaged text still advances one byte at a time and nothing is read beyond
-// its end.
-Utf8Char decode_utf8(std::string_view text)
+// damaged text still advances one byte at a time.
+Utf8Char next_char(std::string_view text)
 {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(0);
-    const Utf8Char single{lead, 1};
-    if (lead < 0x80)
-        return single;
-
-    std::size_t length = 0;
-    char32_t code_point = 0;
-    // The second byte's range excludes overlong forms, surrogates and code
-    // points beyond U+10FFFF.
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        code_point = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        code_point = lead & 0x0F;
-        low = lead == 0xE0 ? 0xA0 : 0x80;
-        high = lead == 0xED ? 0x9F : 0xBF;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        code_point = lead & 0x07;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        return single;
-    }
-    if (text.size() < length || byte(1) < low || byte(1) > high)
-        return single;
-    for (std::size_t i = 1; i < length; ++i) {
-        if (!is_continuation(byte(i)))
-            return single;
-        code_point = (code_point << 6) | (byte(i) & 0x3F);
-    }
-    return {code_point, length};
+    const Utf8Char c = decode_utf8(text);
+    return c.length != 0 ? c : Utf8Char{static_cast<unsigned char>(text[0]), 1};
 }
 
 // A single byte is ASCII or a byte that starts no valid sequence, which is
@@ -113,7 +69,7 @@ std::size_t text_half_width_cells(std::string_view utf8)
 {
     std::size_t cells = 0;
     while (!utf8.empty()) {
-        const Utf8Char c = decode_utf8(utf8);
+        const Utf8Char c = next_char(utf8);
         cells += cells_of(c);
         utf8.remove_prefix(c.length);
     }
@@ -131,7 +87,7 @@ std::string FitToCells(std::string_view utf8, int n)
     std::size_t cells = 0;
     std::size_t fitting_bytes = 0;
     while (fitting_bytes < utf8.size()) {
-        const Utf8Char c = decode_utf8(utf8.substr(fitting_bytes));
+        const Utf8Char c = next_char(utf8.substr(fitting_bytes));
         cells += cells_of(c);
         if (cells > limit)
             break;

@@ -11,6 +11,6 @@ namespace kt482 {
 // Min_Page..Max_Page is skipped; a missing page file draws nothing. Any other
 // failure ends the page and is reported, titled by the procedure that ran
 // last; the call itself always returns normally.
-void ZZ100_Page_Out(ObjectFields& self, int16_t page);
+void ZZ100_Page_Out(ObjectFields& self, int16_t page) noexcept;
 
 }  // namespace kt482

@@ -129,8 +129,12 @@ void ZZ100_String_Kin(float row, float col, std::string_view data, float out_len
         on_target(target.Print(data, LineEnd::With));
         return;
     }
-    if (free <= 0)
+    // A text that fills the box or overflows it is drawn without gaps, from
+    // the box's left edge.
+    if (free <= 0) {
+        on_target(target.Print(data, LineEnd::With));
         return;
+    }
     const int gap = free / (n - 1);
     const int rem = free - gap * (n - 1);
     move_to(target, at.x, at.y);
@@ -184,7 +188,22 @@ void ZZ100_Numeric(float row, float col, std::string_view value, std::string_vie
     if (!InOutputRange())
         return;
     const std::string formatted = format_number_text(value, format);
-    ZZ100_String(row, col, right_aligned_field(formatted, count_code_points(format)));
+    const std::size_t k = count_code_points(format);
+    const std::string field = right_aligned_field(formatted, k);
+    if (k == 0 || count_code_points(formatted) <= k) {
+        ZZ100_String(row, col, field);
+        return;
+    }
+    // An amount is never cut: one longer than its field is drawn whole,
+    // ending where the field would end, so it extends to the left.
+    enter("ZZ100_String");
+    if (!InOutputRange())
+        return;
+    const TextPlace at = text_place(row, col);
+    DrawSurface& target = current_target();
+    const double field_end = static_cast<double>(at.x) + target.TextWidth(field);
+    move_to(target, static_cast<float>(field_end - target.TextWidth(formatted)), at.y);
+    on_target(target.Print(formatted, LineEnd::With));
 }
 
 std::string right_aligned_field(std::string_view text, std::size_t k)
