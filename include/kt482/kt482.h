@@ -4,3 +4,4 @@
 #include "kt482/kt482_print.h"
 #include "kt482/member_table.h"
 #include "kt482/variant.h"
+#include "kt482/version.h"

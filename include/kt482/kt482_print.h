@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "kt482/export.h"
 #include "kt482/member_table.h"
 #include "kt482/variant.h"
 
@@ -33,7 +34,7 @@ struct InvokeResult {
     Variant value;  // the result of a property get or of a member with a result
 };
 
-class KT482_Print {
+class KT482_API KT482_Print {
 public:
     KT482_Print();   // Class_Initialize
     ~KT482_Print();  // Class_Terminate
