@@ -21,6 +21,7 @@ void report_failure(const Failure& failure, ObjectFields& self)
 {
     std::string title(kMessageTitlePrefix);
     title += job().CurrentProc;
+    self.LastFailure = {failure.number, failure.description, std::string(job().CurrentProc)};
     self.Answer = message_box().show(failure.description, kMessageExclamationOk, title);
 }
 
