@@ -7,12 +7,17 @@
 // A failure is reported as in C++, with the standard message, and the member
 // returns normally; KT482_Print(raise_errors=True) raises kt482.Error with the
 // error number, description and procedure instead.
+#include <pybind11/eval.h>
 #include <pybind11/functional.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
 #include <cstdio>
+#include <memory>
+#include <optional>
+#include <stdexcept>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -94,15 +99,6 @@ public:
     KT482_Print& job() { return job_; }
     bool raise_errors() const { return raise_errors_; }
 
-    py::object call(const char* name, MemberKind kind, const std::vector<py::object>& args = {})
-    {
-        std::vector<Variant> values;
-        values.reserve(args.size());
-        for (const py::object& a : args)
-            values.push_back(to_variant(a));
-        return to_python(run(name, [&] { return job_.Invoke(name, kind, values); }).value);
-    }
-
     // Runs one call of the object without the interpreter lock (a preview
     // window runs its own event loop), raising its failure in raise mode.
     template <class Body>
@@ -123,6 +119,15 @@ public:
         }
         raise_last_failure();
         return result;
+    }
+
+    py::object call(const char* name, MemberKind kind, const std::vector<py::object>& args = {})
+    {
+        std::vector<Variant> values;
+        values.reserve(args.size());
+        for (const py::object& a : args)
+            values.push_back(to_variant(a));
+        return to_python(run(name, [&] { return job_.Invoke(name, kind, values); }).value);
     }
 
     void raise_last_failure()
@@ -196,7 +201,7 @@ PYBIND11_MODULE(kt482, m)
     m.attr("__version__") = KT482_VERSION_STRING;
 
     py::dict scope;
-    py::exec(R"(
+    py::exec(R"py(
 class Error(Exception):
     """A failure a member of KT482_Print reported: number, description, procedure."""
 
@@ -208,7 +213,7 @@ class Error(Exception):
 
     def __str__(self):
         return f"KT482_Print : {self.procedure}: {self.description} (error {self.number})"
-)",
+)py",
              py::globals(), scope);
     error_class = scope["Error"];
     error_class.attr("__module__") = "kt482";

@@ -14,16 +14,14 @@ def pages(folder):
 def job(tmp_path):
     p = kt482.KT482_Print()
     p.P_Temp_Dir = str(tmp_path)
-    yield p
-    p.E_Clear()
+    return p
 
 
 @pytest.fixture
 def strict(tmp_path):
     p = kt482.KT482_Print(raise_errors=True)
     p.P_Temp_Dir = str(tmp_path)
-    yield p
-    p.E_Clear()
+    return p
 
 
 def record_invoice(p):
@@ -100,9 +98,11 @@ def test_keyword_arguments_and_defaults(strict):
     strict.E_StartEdit(P_StartP=1, P_EndP=2)
     strict.E_String(P_Data_Srow=1, P_Data_Scol=2, P_Data_str="x")
     strict.E_ChangePage()
-    strict.E_ChangePage()  # page 3 is past P_EndP: not recorded
+    strict.E_String(1, 1, "y")
+    strict.E_ChangePage()  # page 3 is past P_EndP: the session is over
     strict.E_EndEdit()
     assert (strict.P_Min_Page, strict.P_Max_Page) == (1, 2)
+    assert strict.P_CheckEnd
 
 
 def test_a_value_python_cannot_pass_is_a_type_error(strict):
