@@ -43,8 +43,11 @@ def record(p):
     inner = ";".join(str(COLUMNS[c]) for c in ("qty", "price", "amount"))
     p.E_Line_Vrt(TABLE_ROW, TABLE_COL, f"0-{rows}", inner)
 
-    for label, column, width in (("品名", "name", 42), ("数量", "qty", 10), ("単価", "price", 14), ("金額", "amount", 18)):
-        p.E_String_Kin(TABLE_ROW, TABLE_COL + COLUMNS[column], label, width)
+    # Headings spread over the middle of their columns.
+    headings = (("品名", "name", "qty"), ("数量", "qty", "price"), ("単価", "price", "amount"), ("金額", "amount", "end"))
+    for label, first, last in headings:
+        width = COLUMNS[last] - COLUMNS[first]
+        p.E_String_Kin(TABLE_ROW, TABLE_COL + COLUMNS[first] + width / 4, label, width / 2)
 
     total = 0
     for i, (name, quantity, price) in enumerate(ITEMS, start=1):
