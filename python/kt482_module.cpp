@@ -66,7 +66,8 @@ py::object to_python(const Variant& value)
     return py::none();
 }
 
-py::object error_class;  // kt482.Error, made at import
+// kt482.Error, made at import and kept for the life of the process.
+py::handle error_class;
 
 // Raise mode: failure messages are held back for the exception; any other
 // message goes to the host's handler, or to standard error.
@@ -94,9 +95,21 @@ private:
 
 class PyPrint {
 public:
-    explicit PyPrint(bool raise_errors) : raise_errors_(raise_errors) {}
+    // Creation asks the print server for the default printer: without the
+    // interpreter lock, and a failure raised in raise mode like a member's.
+    explicit PyPrint(bool raise_errors) : raise_errors_(raise_errors)
+    {
+        {
+            py::gil_scoped_release unlocked;
+            std::optional<HeldMessages> held;
+            if (raise_errors_)
+                held.emplace();
+            job_.emplace();
+        }
+        raise_last_failure();
+    }
 
-    KT482_Print& job() { return job_; }
+    KT482_Print& job() { return *job_; }
     bool raise_errors() const { return raise_errors_; }
 
     // Runs one call of the object without the interpreter lock (a preview
@@ -105,12 +118,12 @@ public:
     auto run(const char* name, Body&& body)
     {
         if (raise_errors_)
-            job_.ClearLastFailure();
+            job().ClearLastFailure();
         auto result = [&] {
             py::gil_scoped_release unlocked;
-            if (!raise_errors_)
-                return body();
-            HeldMessages held;
+            std::optional<HeldMessages> held;
+            if (raise_errors_)
+                held.emplace();
             return body();
         }();
         if constexpr (std::is_same_v<decltype(result), InvokeResult>) {
@@ -127,22 +140,22 @@ public:
         values.reserve(args.size());
         for (const py::object& a : args)
             values.push_back(to_variant(a));
-        return to_python(run(name, [&] { return job_.Invoke(name, kind, values); }).value);
+        return to_python(run(name, [&] { return job().Invoke(name, kind, values); }).value);
     }
 
     void raise_last_failure()
     {
-        if (!raise_errors_ || job_.LastFailure().number == 0)
+        if (!raise_errors_ || job().LastFailure().number == 0)
             return;
-        const FailureReport& f = job_.LastFailure();
+        const FailureReport& f = job().LastFailure();
         py::object error = error_class(f.number, f.description, f.procedure);
         PyErr_SetObject(error_class.ptr(), error.ptr());
         throw py::error_already_set();
     }
 
 private:
-    KT482_Print job_;
     bool raise_errors_;
+    std::optional<KT482_Print> job_;
 };
 
 constexpr auto Method = MemberKind::Method;
@@ -215,7 +228,7 @@ class Error(Exception):
         return f"KT482_Print : {self.procedure}: {self.description} (error {self.number})"
 )py",
              py::globals(), scope);
-    error_class = scope["Error"];
+    error_class = py::object(scope["Error"]).release();
     error_class.attr("__module__") = "kt482";
     m.attr("Error") = error_class;
 
