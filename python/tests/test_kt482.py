@@ -1,5 +1,6 @@
 import shutil
 import subprocess
+import threading
 
 import pytest
 
@@ -185,3 +186,28 @@ def test_print_a_pdf_on_the_pdf_printer(strict, tmp_path, monkeypatch):
     if shutil.which("pdfinfo"):
         info = subprocess.run(["pdfinfo", str(written[0])], capture_output=True, text=True, check=True).stdout
         assert any(line.split() == ["Pages:", "2"] for line in info.splitlines())
+
+
+def test_threads_record_their_own_jobs_at_the_same_time(tmp_path):
+    # Each thread has its own job state, and members run without the
+    # interpreter lock.
+    results = {}
+
+    def record(n):
+        folder = tmp_path / f"job{n}"
+        folder.mkdir()
+        p = kt482.KT482_Print(raise_errors=True)
+        p.P_Temp_Dir = str(folder)
+        p.E_StartEdit()
+        for page in range(1, 4 + n):
+            p.E_String(1, 1, f"job {n} page {page}")
+            p.E_ChangePage()
+        p.E_EndEdit()
+        results[n] = (p.P_Min_Page, p.P_Max_Page, len(pages(folder)))
+
+    workers = [threading.Thread(target=record, args=(n,)) for n in range(4)]
+    for w in workers:
+        w.start()
+    for w in workers:
+        w.join(timeout=60)
+    assert results == {n: (1, 3 + n, 3 + n) for n in range(4)}
