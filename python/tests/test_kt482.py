@@ -178,8 +178,10 @@ def test_print_a_pdf_on_the_pdf_printer(strict, tmp_path, monkeypatch):
     record_invoice(strict)
     strict.W_Device("KT482 PDF")
     strict.W_StartDoc(9, 1)
+    assert isinstance(strict.P_PRINT, kt482.DrawSurface)
     strict.W_Print()
     strict.W_EndDoc()
+    assert strict.P_PRINT is None
     written = list(out.glob("*.pdf"))
     assert len(written) == 1
     assert written[0].read_bytes().startswith(b"%PDF-")
