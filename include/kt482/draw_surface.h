@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "kt482/export.h"
 #include "kt482/failure.h"
 
 namespace kt482 {
@@ -34,7 +35,7 @@ enum class LineStyle : int16_t {
     InsideSolid = 6,
 };
 
-class DrawSurface {
+class KT482_API DrawSurface {
 public:
     virtual ~DrawSurface() = default;
 

@@ -9,6 +9,8 @@
 #include <utility>
 #include <variant>
 
+#include "kt482/export.h"
+
 namespace kt482 {
 
 enum class ErrorNumber : int32_t {
@@ -40,7 +42,7 @@ enum class ErrorNumber : int32_t {
 };
 
 // The standard description of an error number ("File not found").
-std::string error_description(int32_t number);
+KT482_API std::string error_description(int32_t number);
 
 struct Failure {
     int32_t number = 0;

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "kt482/export.h"
+#include "kt482/host_messages.h"
 #include "kt482/member_table.h"
 #include "kt482/variant.h"
 
@@ -34,7 +36,7 @@ struct InvokeResult {
     Variant value;  // the result of a property get or of a member with a result
 };
 
-class KT482_Print {
+class KT482_API KT482_Print {
 public:
     KT482_Print();   // Class_Initialize
     ~KT482_Print();  // Class_Terminate
@@ -121,6 +123,20 @@ public:
 
     // The result of the last failure message box (empty until one is shown).
     const Variant& Answer() const noexcept;
+
+    // ---- Host additions: not members of the automation interface. A host
+    // that does not call them sees no difference.
+
+    // The last failure a member of this object reported (number 0 when none
+    // since creation or ClearLastFailure), and forgetting it. Reporting a
+    // failure shows its message as before.
+    const FailureReport& LastFailure() const;
+    void ClearLastFailure();
+
+    // Installs a handler for the calling thread that receives each message of
+    // the library's members instead of the message box or the standard-error
+    // line; an empty handler restores them. Returns the handler it replaces.
+    static MessageHandler SetMessageHandler(MessageHandler handler);
 
 private:
     std::unique_ptr<ObjectFields> self_;

@@ -8,6 +8,8 @@
 #include <span>
 #include <string_view>
 
+#include "kt482/export.h"
+
 namespace kt482 {
 
 enum class MemberKind { Method, PropertyGet, PropertyLet, PropertySet };
@@ -35,15 +37,15 @@ struct MemberInfo {
 };
 
 // All members in interface order.
-std::span<const MemberInfo> member_table();
+KT482_API std::span<const MemberInfo> member_table();
 
 // The member of that name (letter case ignored) and kind, or nullptr.
-const MemberInfo* find_member(std::string_view name, MemberKind kind);
+KT482_API const MemberInfo* find_member(std::string_view name, MemberKind kind);
 
 // The member of that dispatch identifier and kind, or nullptr.
-const MemberInfo* find_member(int32_t dispid, MemberKind kind);
+KT482_API const MemberInfo* find_member(int32_t dispid, MemberKind kind);
 
 // The dispatch identifier of a name, letter case ignored.
-std::optional<int32_t> dispid_of(std::string_view name);
+KT482_API std::optional<int32_t> dispid_of(std::string_view name);
 
 }  // namespace kt482

@@ -7,9 +7,11 @@
 #include <string_view>
 #include <variant>
 
+#include "kt482/export.h"
+
 namespace kt482 {
 
-class Variant {
+class KT482_API Variant {
 public:
     enum class Type { Empty, Null, Bool, I2, I4, R4, R8, Text };
 

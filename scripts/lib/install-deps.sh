@@ -15,8 +15,9 @@ KT482_PACKAGES=(
   fonts-ipafont cups printer-driver-cups-pdf poppler-utils
   xvfb xauth
   python3-reportlab  # bench/peer: the printing benchmark's PDF peer
-  qpdf  # tests: the structure of the PDF files written
   clang-14 libclang-rt-14-dev  # scripts/fuzz: libFuzzer and the sanitizers
+  pybind11-dev python3-dev python3-pytest  # python/: the module and its tests
+  pkgconf qpdf  # scripts/check-package: the pkg-config host, PDF checks
 )
 
 # Prints the packages of KT482_PACKAGES that are not installed, one a line.

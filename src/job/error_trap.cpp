@@ -55,6 +55,11 @@ int show_failure(const Failure& failure, std::string_view title_prefix) noexcept
 
 void report_failure(const Failure& failure, ObjectFields& self) noexcept
 {
+    try {
+        self.LastFailure = {failure.number, failure.description, std::string(job().CurrentProc)};
+    } catch (...) {
+        self.LastFailure = {failure.number, {}, {}};
+    }
     self.Answer = show_failure(failure, kMessageTitlePrefix);
 }
 

@@ -10,6 +10,7 @@
 #include "job/late_binding.h"
 #include "job/object_fields.h"
 #include "platform/printer.h"
+#include "platform/services.h"
 #include "print/page_setup.h"
 #include "preview/preview_display.h"
 #include "preview/preview_sizing.h"
@@ -191,5 +192,13 @@ InvokeResult KT482_Print::Invoke(int32_t dispid, MemberKind kind, const std::vec
 }
 
 const Variant& KT482_Print::Answer() const noexcept { return self_->Answer; }
+
+const FailureReport& KT482_Print::LastFailure() const { return self_->LastFailure; }
+void KT482_Print::ClearLastFailure() { self_->LastFailure = {}; }
+
+MessageHandler KT482_Print::SetMessageHandler(MessageHandler handler)
+{
+    return set_message_handler(std::move(handler));
+}
 
 }  // namespace kt482

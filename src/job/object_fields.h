@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "kt482/host_messages.h"
 #include "kt482/variant.h"
 
 namespace kt482 {
@@ -16,6 +17,8 @@ struct ObjectFields {
     int16_t CheckData = 0;
     int16_t PageHasData = 0;
     Variant Answer;
+    // For the host, beyond the five: the last failure reported.
+    FailureReport LastFailure;
 };
 
 }  // namespace kt482

@@ -1,7 +1,20 @@
 #include "platform/services.h"
 
+#include <utility>
+
 namespace kt482 {
 namespace {
+
+// The message box of a host that takes the messages itself.
+class HandlerMessageBox final : public MessageBox {
+public:
+    MessageHandler handler;
+
+    int show(std::string_view text, int buttons, std::string_view title) override
+    {
+        return handler(Message{title, text, buttons});
+    }
+};
 
 struct ThreadServices {
     std::unique_ptr<MessageBox> own_box;
@@ -14,6 +27,7 @@ struct ThreadServices {
     Files* files = nullptr;
     WindowToolkit* toolkit = nullptr;
     PrintDialog* dialog = nullptr;
+    HandlerMessageBox host_box;
 };
 
 // The service in slot, made by make on first use.
@@ -39,7 +53,15 @@ ThreadServices& thread_services()
 MessageBox& message_box()
 {
     auto& s = thread_services();
+    if (s.host_box.handler)
+        return s.host_box;
     return provide(s.box, s.own_box, make_platform_message_box);
+}
+
+MessageHandler set_message_handler(MessageHandler handler)
+{
+    auto& s = thread_services();
+    return std::exchange(s.host_box.handler, std::move(handler));
 }
 
 PrinterSystem& printer_system()

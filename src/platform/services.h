@@ -4,6 +4,8 @@
 
 #include <memory>
 
+#include "kt482/host_messages.h"
+
 #include "platform/files.h"
 #include "platform/message_box.h"
 #include "platform/print_dialog.h"
@@ -17,6 +19,10 @@ PrinterSystem& printer_system();
 Files& files();
 WindowToolkit& window_toolkit();
 PrintDialog& print_dialog();
+
+// The host's handler for the thread's messages: while one is installed,
+// message_box() hands each message to it. Returns the one replaced.
+MessageHandler set_message_handler(MessageHandler handler);
 
 // The real adapters, provided by the platform layer the library is linked with.
 std::unique_ptr<MessageBox> make_platform_message_box();

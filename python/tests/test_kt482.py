@@ -1,0 +1,215 @@
+import shutil
+import subprocess
+import threading
+
+import pytest
+
+import kt482
+
+
+def pages(folder):
+    return sorted(p.name for p in folder.iterdir() if p.name.startswith("KT482_PRT_PAGE_"))
+
+
+@pytest.fixture
+def job(tmp_path):
+    p = kt482.KT482_Print()
+    p.P_Temp_Dir = str(tmp_path)
+    return p
+
+
+@pytest.fixture
+def strict(tmp_path):
+    p = kt482.KT482_Print(raise_errors=True)
+    p.P_Temp_Dir = str(tmp_path)
+    return p
+
+
+def record_invoice(p):
+    p.E_StartEdit()
+    p.E_Pitch(15, 6)
+    p.E_Font("ＭＳ 明朝", 10.5, False, 0)
+    p.E_String(2, 3, "請求書")
+    p.E_Keisen(4, 2, 8, 60)
+    p.E_Line_Hor(4, 2, "0;2;4", "0-58")
+    p.E_ChangePage()
+    p.E_Numeric(5, 40, 1234567.5, "#,##0.00")
+    p.E_String_Right(6, 60, "合計")
+    p.E_EndEdit()
+
+
+def test_every_member_of_the_table_is_there_under_its_own_name():
+    table = kt482.members()
+    assert len(table) == 47
+    for name, dispid, kind, _params in table:
+        attribute = getattr(kt482.KT482_Print, name)
+        if kind == "method":
+            assert callable(attribute), name
+        else:
+            assert isinstance(attribute, property), name
+            if kind in ("let", "set"):
+                assert attribute.fset is not None, name
+
+
+def test_recording_writes_a_file_per_page_and_the_properties_follow(job, tmp_path):
+    record_invoice(job)
+    assert (job.P_Min_Page, job.P_Max_Page) == (1, 2)
+    assert pages(tmp_path) == ["KT482_PRT_PAGE_0001.tmp", "KT482_PRT_PAGE_0002.tmp"]
+    assert "請求書".encode() in (tmp_path / "KT482_PRT_PAGE_0001.tmp").read_bytes()
+    assert job.LastFailure().number == 0
+
+
+@pytest.mark.parametrize(
+    "name, value, expected",
+    [
+        ("P_Bairitu", 2, 2.0),
+        ("P_Bairitu", 7, 1.0),  # outside 0.2 to 5: ignored
+        ("P_Bairitu", "1.5", 1.5),
+        ("P_PRT_Copy", 3, 3),
+        ("P_PRT_Copy", 100, 1),
+        ("P_TopMargin", 12.5, 12.5),
+        ("P_LeftMargin", -1, 10.0),
+        ("P_Temp_Dir", "spool/job1", "spool/job1"),
+    ],
+)
+def test_writable_properties_take_valid_values_and_ignore_others(strict, name, value, expected):
+    setattr(strict, name, value)
+    assert getattr(strict, name) == expected
+
+
+def test_read_only_properties_refuse_assignment(job):
+    with pytest.raises(AttributeError):
+        job.P_Max_Page = 3
+
+
+@pytest.mark.parametrize(
+    "value, writes",
+    [(None, False), (True, True), (12, True), (2**40, True), (1.5, True), ("x", True), ("", True)],
+    ids=["None", "bool", "int", "wide-int", "float", "str", "empty-str"],
+)
+def test_values_convert_from_python(strict, tmp_path, value, writes):
+    strict.E_StartEdit()
+    strict.E_String(1, 1, value)
+    strict.E_EndEdit()
+    assert strict.P_CheckData  # a null value writes nothing but the page counts
+    assert ((tmp_path / "KT482_PRT_PAGE_0001.tmp").stat().st_size > 0) == writes
+
+
+def test_keyword_arguments_and_defaults(strict):
+    strict.E_StartEdit(P_StartP=1, P_EndP=2)
+    strict.E_String(P_Data_Srow=1, P_Data_Scol=2, P_Data_str="x")
+    strict.E_ChangePage()
+    strict.E_String(1, 1, "y")
+    strict.E_ChangePage()  # page 3 is past P_EndP: the session is over
+    strict.E_EndEdit()
+    assert (strict.P_Min_Page, strict.P_Max_Page) == (1, 2)
+    assert strict.P_CheckEnd
+
+
+def test_a_value_python_cannot_pass_is_a_type_error(strict):
+    strict.E_StartEdit()
+    with pytest.raises(TypeError):
+        strict.E_String(1, 1, [1, 2])
+
+
+def test_failures_report_the_standard_message_and_return(job, tmp_path, capfd):
+    job.P_Temp_Dir = str(tmp_path / "missing")
+    assert job.E_StartEdit() is None
+    assert "KT482_Print : E_StartEdit: Path not found" in capfd.readouterr().err
+    last = job.LastFailure()
+    assert (last.number, last.description, last.procedure) == (76, "Path not found", "E_StartEdit")
+    job.ClearLastFailure()
+    assert not job.LastFailure()
+
+
+@pytest.mark.parametrize(
+    "call, number, description, procedure",
+    [
+        (lambda p: p.E_String("two", 3, "x"), 13, "Type mismatch", "E_String"),
+        (lambda p: p.E_DrawStyle(1, 40000), 6, "Overflow", "E_DrawStyle"),
+        (lambda p: p.E_Font("ＭＳ 明朝", None, False, 0), 94, "Invalid use of Null", "E_Font"),
+    ],
+    ids=["type-mismatch", "overflow", "null"],
+)
+def test_raise_errors_turns_failures_into_exceptions(strict, capfd, call, number, description, procedure):
+    strict.E_StartEdit()
+    with pytest.raises(kt482.Error) as raised:
+        call(strict)
+    error = raised.value
+    assert (error.number, error.description, error.procedure) == (number, description, procedure)
+    assert "KT482_Print" not in capfd.readouterr().err  # no message besides the exception
+
+
+def test_preview_without_a_display_reports_and_returns(job, strict, capfd):
+    record_invoice(job)
+    job.V_Size_Set(9, 1)
+    job.V_Preview()
+    assert "KT482_Print : V_Preview: The preview needs a display" in capfd.readouterr().err
+    assert job.LastFailure().procedure == "V_Preview"
+
+    strict.V_Size_Set(9, 1)
+    with pytest.raises(kt482.Error) as raised:
+        strict.V_Preview()
+    assert (raised.value.number, raised.value.procedure) == (5, "V_Preview")
+
+
+def test_message_handler_takes_the_messages_and_answers(job, tmp_path, capfd):
+    seen = []
+    kt482.set_message_handler(lambda title, text, buttons: seen.append((title, text, buttons)) or 2)
+    try:
+        job.P_Temp_Dir = str(tmp_path / "missing")
+        job.E_StartEdit()
+    finally:
+        kt482.set_message_handler(None)
+    assert seen == [("KT482_Print : E_StartEdit", "Path not found", 48)]
+    assert job.Answer() == 2
+    assert capfd.readouterr().err == ""
+    job.E_StartEdit()
+    assert "Path not found" in capfd.readouterr().err
+
+
+def test_print_a_pdf_on_the_pdf_printer(strict, tmp_path, monkeypatch):
+    out = tmp_path / "pdf"
+    out.mkdir()
+    monkeypatch.setenv("KT482_PDF_DIR", str(out))
+    spool = tmp_path / "spool"
+    spool.mkdir()
+    strict.P_Temp_Dir = str(spool)
+    record_invoice(strict)
+    strict.W_Device("KT482 PDF")
+    strict.W_StartDoc(9, 1)
+    assert isinstance(strict.P_PRINT, kt482.DrawSurface)
+    strict.W_Print()
+    strict.W_EndDoc()
+    assert strict.P_PRINT is None
+    written = list(out.glob("*.pdf"))
+    assert len(written) == 1
+    assert written[0].read_bytes().startswith(b"%PDF-")
+    if shutil.which("pdfinfo"):
+        info = subprocess.run(["pdfinfo", str(written[0])], capture_output=True, text=True, check=True).stdout
+        assert any(line.split() == ["Pages:", "2"] for line in info.splitlines())
+
+
+def test_threads_record_their_own_jobs_at_the_same_time(tmp_path):
+    # Each thread has its own job state, and members run without the
+    # interpreter lock.
+    results = {}
+
+    def record(n):
+        folder = tmp_path / f"job{n}"
+        folder.mkdir()
+        p = kt482.KT482_Print(raise_errors=True)
+        p.P_Temp_Dir = str(folder)
+        p.E_StartEdit()
+        for page in range(1, 4 + n):
+            p.E_String(1, 1, f"job {n} page {page}")
+            p.E_ChangePage()
+        p.E_EndEdit()
+        results[n] = (p.P_Min_Page, p.P_Max_Page, len(pages(folder)))
+
+    workers = [threading.Thread(target=record, args=(n,)) for n in range(4)]
+    for w in workers:
+        w.start()
+    for w in workers:
+        w.join(timeout=60)
+    assert results == {n: (1, 3 + n, 3 + n) for n in range(4)}
