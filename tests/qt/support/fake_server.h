@@ -15,6 +15,7 @@ enum class ServerBehaviour {
     HangUp,      // accepts and closes without a word
     NeverReply,  // never accepts: connections wait in the backlog
     FullBacklog, // never accepts and its backlog is full: connect() stays pending
+    ProbeOnly,   // replies to OPTIONS (the probe), holds every other request unanswered
 };
 
 class FakeServer {
@@ -43,6 +44,7 @@ private:
     std::atomic<bool> stop_{false};
     std::thread thread_;
     std::vector<int> fillers_;
+    std::vector<int> held_;  // connections of unanswered requests
 };
 
 // A fresh temporary folder, removed with everything in it at destruction.
