@@ -60,6 +60,16 @@ bool CupsDeadline::expired() const
     return t_expired;
 }
 
+bool cups_server_takes_requests(std::chrono::milliseconds timeout)
+{
+    CupsDeadline deadline(timeout);
+    ipp_t* request = ippNewRequest(IPP_OP_CUPS_GET_DEFAULT);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
+    ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
+    ippDelete(response);
+    return !deadline.expired();
+}
+
 CupsServerOff::CupsServerOff()
 {
     cupsSetServer("/nonexistent/kt482-no-print-server");

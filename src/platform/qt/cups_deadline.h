@@ -39,6 +39,12 @@ private:
     bool previousExpired_ = false;
 };
 
+// Whether the server, having answered the probe, also replies to a real
+// request (the name of its default printer) within the timeout. A server
+// that takes the probe and stalls on requests fails this; the queries that
+// follow would each wait out their deadline on it.
+bool cups_server_takes_requests(std::chrono::milliseconds timeout = std::chrono::milliseconds(1000));
+
 // While it lives, libcups on this thread is pointed at a server that cannot
 // exist, so that Qt's printer support finds no queues at once instead of
 // waiting on a server that does not answer; the server libcups resolves
