@@ -70,6 +70,14 @@ bool cups_server_takes_requests(std::chrono::milliseconds timeout)
     return !deadline.expired();
 }
 
+CupsServerState cups_server_state_for_queries()
+{
+    const CupsServerState state = cups_server_state(kCupsProbeTimeout);
+    if (state == CupsServerState::Answers && !cups_server_takes_requests())
+        return CupsServerState::Silent;
+    return state;
+}
+
 CupsServerOff::CupsServerOff()
 {
     cupsSetServer("/nonexistent/kt482-no-print-server");

@@ -11,6 +11,8 @@
 
 #include <chrono>
 
+#include "platform/qt/cups_probe.h"
+
 typedef struct _http_s http_t;
 
 namespace kt482 {
@@ -44,6 +46,10 @@ private:
 // that takes the probe and stalls on requests fails this; the queries that
 // follow would each wait out their deadline on it.
 bool cups_server_takes_requests(std::chrono::milliseconds timeout = std::chrono::milliseconds(1000));
+
+// The probe, and for a server that answers it the real request above: a
+// server that takes the probe and stalls on requests counts as Silent.
+CupsServerState cups_server_state_for_queries();
 
 // While it lives, libcups on this thread is pointed at a server that cannot
 // exist, so that Qt's printer support finds no queues at once instead of

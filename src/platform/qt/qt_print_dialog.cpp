@@ -30,6 +30,7 @@
 #include <optional>
 #include <utility>
 
+#include "platform/qt/cups_deadline.h"
 #include "platform/qt/cups_probe.h"
 #include "platform/qt/pdf_printer.h"
 #include "platform/qt/qt_application.h"
@@ -179,9 +180,16 @@ public:
         ensure_qt_application();
         if (!qobject_cast<QApplication*>(QCoreApplication::instance()) || (!driver && !can_show_widgets()))
             return no_display();
-        // Qt's dialog lists the queues as soon as it is created.
-        if (cups_server_state(kCupsProbeTimeout) == CupsServerState::Silent)
-            return Failure(ErrorNumber::PrinterError, "The print server does not answer");
+        // Qt's dialog lists the queues as soon as it is created. A server
+        // that does not answer is left out, so that the dialog offers the PDF
+        // printer at once; one that answers gets a deadline for the queries
+        // made while the dialog is set up.
+        std::optional<CupsServerOff> serverOff;
+        std::optional<CupsDeadline> setupDeadline;
+        if (cups_server_state_for_queries() == CupsServerState::Silent)
+            serverOff.emplace();
+        else
+            setupDeadline.emplace();
 
         auto folder = pdf_output_folder();
         pdfFolder_ = folder ? QString::fromStdString(*folder) : QString();
@@ -225,6 +233,9 @@ public:
         applyRequest(printer, request);
         checkDuplex(dialog, request.duplex);
 
+        // The user takes the time the dialog is open; libcups' own waits
+        // apply to what choosing a queue asks.
+        setupDeadline.reset();
         if (driver)
             QTimer::singleShot(0, &dialog, [&dialog, &driver] { driver(dialog); });
         if (dialog.exec() != QDialog::Accepted)

@@ -20,10 +20,10 @@
 //
 // The print server
 //   It is probed first, as for every printer query. A server that does not
-//   answer in time fails the dialog at once with PrinterError (482): Qt's
-//   dialog asks it for its queues, and libcups would wait about two minutes
-//   per request. With no server at all (nothing listening), only the PDF
-//   printer is offered.
+//   answer in time, or answers the probe and stalls on requests, is left
+//   out: Qt's dialog would ask it for its queues, and libcups would wait
+//   about two minutes per request. The dialog then offers the PDF printer
+//   alone, as it does with no server at all (nothing listening).
 //
 // The result
 //   device name  the chosen printer's name, whole

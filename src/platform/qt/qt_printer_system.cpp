@@ -90,22 +90,11 @@ Result<PrinterSettings> queue_settings(const QPrinterInfo& info)
     return settings;
 }
 
-// The probe first; a server that answers it must then also reply to a real
-// request in time, or it counts as silent: one that stalls on requests
-// would make each query wait out its whole deadline.
-CupsServerState server_state()
-{
-    const CupsServerState state = cups_server_state(kCupsProbeTimeout);
-    if (state == CupsServerState::Answers && !cups_server_takes_requests())
-        return CupsServerState::Silent;
-    return state;
-}
-
 class QtPrinterSystem final : public PrinterSystem {
 public:
     Result<PrinterSettings> default_printer_settings() override
     {
-        if (server_state() != CupsServerState::Answers)
+        if (cups_server_state_for_queries() != CupsServerState::Answers)
             return pdf_printer_settings();
         ensure_qt_application();
         CupsDeadline deadline;
@@ -123,7 +112,7 @@ public:
     {
         std::vector<std::string> names;
         listing_ = {};
-        switch (server_state()) {
+        switch (cups_server_state_for_queries()) {
         case CupsServerState::Silent:
             listing_ = silentServer();
             break;
@@ -185,7 +174,7 @@ public:
 private:
     static Status serverAnswers()
     {
-        switch (server_state()) {
+        switch (cups_server_state_for_queries()) {
         case CupsServerState::Silent:
             return silentServer();
         case CupsServerState::Absent:
