@@ -90,7 +90,7 @@ QString trimmed_right(const std::string& name)
 // Nothing when the request names neither.
 std::optional<QPageSize> requested_page(const PrintDialogRequest& request)
 {
-    if (request.paper_size == kUserDefinedPaperCode) {
+    if (request.paper_size == kPaperUserDefined) {
         if (!(request.page_width > 0 && request.page_height > 0))
             return std::nullopt;
         // Only a size that is exactly a standard one becomes it (612 x 792
@@ -313,13 +313,13 @@ private:
         const auto requested = requested_page(request);
         if (requested && same_size(page, *requested)) {
             result.paper_size = request.paper_size;
-            if (request.paper_size == kUserDefinedPaperCode) {
+            if (request.paper_size == kPaperUserDefined) {
                 result.page_height = request.page_height;
                 result.page_width = request.page_width;
                 return;
             }
         } else {
-            result.paper_size = user_defined(page) ? kUserDefinedPaperCode : paperCodeForPageSize(page);
+            result.paper_size = user_defined(page) ? kPaperUserDefined : paperCodeForPageSize(page);
         }
         const QSize twips = portraitTwips(page);
         result.page_height = static_cast<float>(twips.height()) / 20.0f;

@@ -183,6 +183,11 @@ private:
 
     // Page setup for the next document.
     QPageSize pageSize_;
+    // The code of the paper set (the lowest code of its size), 0 while it is
+    // the printer's own; true when the queue carries that paper only turned
+    // by 90 degrees.
+    int16_t paperCode_ = 0;
+    bool paperTurned_ = false;
     bool userDefined_ = false;
     int32_t userHeightTwips_ = 0;
     int32_t userWidthTwips_ = 0;
