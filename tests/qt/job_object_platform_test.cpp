@@ -3,13 +3,17 @@
 // print server.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
+#include <string>
+#include <thread>
 
 #include "job/job_state.h"
 #include "platform/printer.h"
+#include "platform/qt/qt_application.h"
 #include "kt482/kt482.h"
 #include "support/fake_server.h"
 #include "support/scoped_env.h"
@@ -116,6 +120,36 @@ TEST(JobObjectOnThePlatform, DefaultQueueOfThePrivateServer)
     EXPECT_EQ(job.P_PaperSize(), 9);
     EXPECT_EQ(job.P_Orientation(), 1);
     EXPECT_EQ(kt482::job().PageWidth, 595.3f);
+}
+
+// Windows belong to the thread that runs the Qt application. An object on
+// another thread records and prints, but its window members are refused with
+// a clear failure instead of touching widgets there.
+TEST(JobObjectOnThePlatform, WindowMembersOffTheApplicationThreadAreRefused)
+{
+    ScopedEnv display("DISPLAY", std::nullopt);
+    ScopedEnv wayland("WAYLAND_DISPLAY", std::nullopt);
+    ensure_qt_application();  // the application runs on this thread
+    test::TempFolder spool;
+    std::string errors;
+    int16_t confirmed = -1;
+    std::thread([&] {
+        KT482_Print job;
+        job.P_Temp_Dir(spool.path());
+        job.E_StartEdit();
+        job.E_String(1, 1, "a");
+        job.E_EndEdit();
+        testing::internal::CaptureStderr();
+        job.V_Size_Set(9, 1);
+        job.V_Preview();
+        confirmed = job.W_PrtDialog(0, "KT482 PDF", 9, 1);
+        errors = testing::internal::GetCapturedStderr();
+    }).join();
+    const std::string refused = "Windows can only be used on the thread that runs the Qt application\n";
+    errors = errors.substr(std::min(errors.find("KT482_Print : "), errors.size()));
+    EXPECT_EQ(errors, "KT482_Print : V_Size_Set: " + refused + "KT482_Print : V_Preview: Object variable or With "
+                      "block variable not set\nKT482_Print : ZZ110_ShowPrint: " + refused);
+    EXPECT_EQ(confirmed, 0);
 }
 
 TEST(JobObjectOnThePlatform, FailureOfAMemberIsOneLineOnStandardError)

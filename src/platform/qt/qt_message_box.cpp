@@ -48,7 +48,9 @@ public:
         if (!display_available())
             return report_on_stderr(text, title);
         ensure_qt_application();
-        if (!can_show_widgets())
+        // A box off the application's thread would be a widget there: the
+        // report goes to standard error instead.
+        if (!can_show_widgets() || !is_qt_application_thread())
             return report_on_stderr(text, title);
         QMessageBox box(messageBoxIcon(buttons), from_utf8(title), from_utf8(text), QMessageBox::Ok);
         box.exec();

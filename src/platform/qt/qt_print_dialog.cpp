@@ -174,6 +174,8 @@ class QtPrintDialog final : public PrintDialog {
 public:
     Result<PrintDialogResult> run(const PrintDialogRequest& request) override
     {
+        if (Status here = on_qt_application_thread(); !here)
+            return here.failure();
         auto driver = current_driver();
         if (!driver && !display_available())
             return no_display();
