@@ -284,6 +284,19 @@ TEST_F(PreviewTest, NoDisplayIsReportedAndNothingWaits)
     EXPECT_FALSE(toolkit.last == nullptr);
 }
 
+// The window is gone once a preview closed: another V_Preview without a new
+// V_Size_Set is reported once, and draws nothing.
+TEST_F(PreviewTest, PreviewAfterTheWindowClosedIsReportedOnce)
+{
+    job.V_Size_Set(9, 1);
+    job.V_Preview();
+    ASSERT_TRUE(sink.messages.empty());
+    const int16_t shown = kt482::preview().PreviewPage;
+    job.V_Preview();
+    EXPECT_EQ(texts_of_messages(), (Lines{"KT482_Print : V_Preview | Object variable or With block variable not set"}));
+    EXPECT_EQ(kt482::preview().PreviewPage, shown);
+}
+
 TEST_F(PreviewTest, PrinterDialogFromTheHost)
 {
     job.P_PRT_Copy(5);

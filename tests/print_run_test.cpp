@@ -211,6 +211,20 @@ TEST_F(PrintRunTest, MissingPrinterFailsWhereItIsUsed)
     ASSERT_FALSE(sink.messages.empty());
     EXPECT_EQ(sink.messages[0].text, "Object variable or With block variable not set");
     EXPECT_EQ(sink.messages[0].title, "KT482_Print : ZZ100_String");
+
+    // Ending the document on the missing printer is reported once, and the
+    // next selection of an installed printer prints.
+    sink.messages.clear();
+    job.W_EndDoc();
+    ASSERT_EQ(sink.messages.size(), 1u);
+    EXPECT_EQ(sink.messages[0].title, "KT482_Print : ZZ100_EndDoc");
+    sink.messages.clear();
+    job.W_Device("Office Laser");
+    job.W_StartDoc(9, 1);
+    job.W_Print();
+    job.W_EndDoc();
+    EXPECT_TRUE(sink.messages.empty()) << sink.messages[0].title << ": " << sink.messages[0].text;
+    EXPECT_EQ(sheets(), (Lines{"Print \"page 1\" nl", "NewPage", "Print \"page 2\" nl", "EndDoc"}));
 }
 
 TEST_F(PrintRunTest, FailingPrinterListIsReportedBySelection)
@@ -220,6 +234,25 @@ TEST_F(PrintRunTest, FailingPrinterListIsReportedBySelection)
     ASSERT_EQ(sink.messages.size(), 1u);
     EXPECT_EQ(sink.messages[0].title, "KT482_Print : ZZ100_Device");
     EXPECT_EQ(kt482::job().PrinterObject, nullptr);
+}
+
+// A print server that did not answer leaves its printers out of the list:
+// a name the list lacks is reported as that, one it holds is selected.
+TEST_F(PrintRunTest, IncompleteListingReportsOnlyNamesItLacks)
+{
+    printers.incomplete_listing = Failure(ErrorNumber::PrinterError, "The print server does not answer");
+    job.W_Device("Queue Elsewhere");
+    ASSERT_EQ(sink.messages.size(), 1u);
+    EXPECT_EQ(sink.messages[0].title, "KT482_Print : ZZ100_Device");
+    EXPECT_EQ(sink.messages[0].text, "The print server does not answer");
+    EXPECT_EQ(kt482::job().PrinterObject, nullptr);
+    EXPECT_EQ(kt482::job().OutputTarget, 1);
+
+    sink.messages.clear();
+    job.W_Device("kt482 pdf");
+    EXPECT_TRUE(sink.messages.empty());
+    ASSERT_TRUE(kt482::job().PrinterObject);
+    EXPECT_EQ(kt482::job().PrinterObject->DeviceName(), "KT482 PDF");
 }
 
 TEST_F(PrintRunTest, LateBoundPrinting)

@@ -37,9 +37,15 @@ public:
     virtual Result<PrinterSettings> default_printer_settings() = 0;
 
     // The device names of the installed printers in the platform's order.
-    // Returns within a few seconds; a print server that accepts but does not
-    // answer is a failure (PrinterError), one that is absent is no failure.
+    // Returns within a few seconds. Printers that do not depend on a print
+    // server are always listed; a server that does not answer in time leaves
+    // its own printers out, which listing_status() then tells.
     virtual Result<std::vector<std::string>> installed_printers() = 0;
+
+    // Whether the last installed_printers() listed every printer: a failure
+    // (PrinterError) when a print server that did not answer left its
+    // printers out, so that a name the list does not hold may still be one.
+    virtual Status listing_status() const { return {}; }
 
     // The settings of the installed printer of that device name (exactly as
     // listed), read afresh.

@@ -80,11 +80,13 @@ void V_Preview(ObjectFields& self, int16_t P_StartP, int16_t P_EndP)
         s.OutEndP = P_EndP <= s.Max_Page && P_EndP != 0 ? P_EndP : s.Max_Page;
         if (s.OutStartP > s.OutEndP || s.OutStartP < 1)
             return;
+        // Without a window (no V_Size_Set since the last one closed) there
+        // is nothing to draw on or show: said once, here, rather than by the
+        // drawing and again by the showing.
+        PreviewWindow& shown = window();
         s.ScrollX = 0;
         s.ScrollY = 0;
         ZZ110_Preview(s.OutStartP);
-        // Without a window (no V_Size_Set) there is nothing to show.
-        PreviewWindow& shown = window();
         enter("V_Preview");
         const Status status = shown.show_modal();
         close_preview_window();

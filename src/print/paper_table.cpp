@@ -1,6 +1,8 @@
 #include "print/paper_table.h"
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 
 namespace kt482 {
 namespace {
@@ -63,6 +65,65 @@ std::optional<PaperEntry> paper_entry(int16_t code)
         if (entry.code == code)
             return entry;
     }
+    return std::nullopt;
+}
+
+PaperSizeMm paper_size_mm(const PaperEntry& entry)
+{
+    const double scale = entry.unit == PaperUnit::Inch ? 25.4 : 1.0;
+    return {entry.width * scale, entry.height * scale};
+}
+
+namespace {
+
+// How far apart two sizes are: the larger difference of their sides.
+double distance(PaperSizeMm a, PaperSizeMm b)
+{
+    return std::max(std::abs(a.width - b.width), std::abs(a.height - b.height));
+}
+
+PaperSizeMm turned(PaperSizeMm size)
+{
+    return {size.height, size.width};
+}
+
+// The index of the nearest size within the tolerance, the first among
+// equally near ones.
+template <class Sizes, class SizeOf>
+std::optional<std::size_t> nearest(PaperSizeMm wanted, const Sizes& sizes, SizeOf size_of)
+{
+    std::optional<std::size_t> best;
+    double best_distance = kPaperToleranceMm;
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+        const double d = distance(wanted, size_of(sizes[i]));
+        if (d < best_distance || (!best && d <= best_distance)) {
+            best = i;
+            best_distance = d;
+        }
+    }
+    return best;
+}
+
+}  // namespace
+
+int16_t paper_code_for_size(PaperSizeMm size)
+{
+    if (!(size.width > 0 && size.height > 0))
+        return kPaperUserDefined;
+    for (const PaperSizeMm wanted : {size, turned(size)}) {
+        if (auto index = nearest(wanted, kPapers, paper_size_mm))
+            return kPapers[*index].code;
+    }
+    return kPaperUserDefined;
+}
+
+std::optional<PaperMatch> match_paper(PaperSizeMm wanted, std::span<const PaperSizeMm> offered)
+{
+    const auto same = [](PaperSizeMm s) { return s; };
+    if (auto index = nearest(wanted, offered, same))
+        return PaperMatch{*index, false};
+    if (auto index = nearest(turned(wanted), offered, same))
+        return PaperMatch{*index, true};
     return std::nullopt;
 }
 

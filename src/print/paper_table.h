@@ -3,6 +3,7 @@
 // page; only a user-defined size (256) travels as a height and a width.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -29,5 +30,30 @@ struct PaperEntry {
 std::span<const PaperEntry> paper_table();
 
 std::optional<PaperEntry> paper_entry(int16_t code);
+
+// Sizes within this many millimetres on each side are the same paper.
+inline constexpr double kPaperToleranceMm = 1.0;
+
+struct PaperSizeMm {
+    double width;
+    double height;
+};
+
+// The entry's portrait size in millimetres.
+PaperSizeMm paper_size_mm(const PaperEntry& entry);
+
+// The code of a paper size: the code nearest to it within the tolerance as
+// it stands, else turned by 90 degrees; the lowest code among equally near
+// ones (Letter small and Note are Letter). kPaperUserDefined when none fits.
+int16_t paper_code_for_size(PaperSizeMm size);
+
+// Which of the offered sizes carries the wanted paper: the nearest within
+// the tolerance as it stands, else the nearest turned by 90 degrees, which
+// is then used in the other orientation. Nothing when none fits.
+struct PaperMatch {
+    std::size_t index;
+    bool turned;
+};
+std::optional<PaperMatch> match_paper(PaperSizeMm wanted, std::span<const PaperSizeMm> offered);
 
 }  // namespace kt482

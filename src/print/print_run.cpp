@@ -43,6 +43,10 @@ void ZZ100_Device(std::string_view name)
         }
     }
     s.OutputTarget = 1;
+    // Special case: a name the list did not hold because the print server
+    // left its printers out is reported, rather than taken as no printer.
+    if (!s.PrinterObject)
+        check(printer_system().listing_status());
 }
 
 void W_Device(ObjectFields& self, const std::string& P_PrinterName)
@@ -96,8 +100,11 @@ void ZZ100_EndDoc()
     JobState& s = job();
     if (s.OutputTarget != 1 || s.PageStarted != 1)
         return;
-    check(selected_printer().EndDoc());
+    // The document is over whether or not it could be ended: a printer that
+    // matched no name, or an end that failed, is reported once, and must not
+    // make every later selection fail on the same open page.
     s.PageStarted = 0;
+    check(selected_printer().EndDoc());
 }
 
 void W_EndDoc(ObjectFields& self)

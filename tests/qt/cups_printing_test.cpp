@@ -5,6 +5,7 @@
 #include <cups/cups.h>
 #include <pwd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -207,6 +208,121 @@ TEST_F(CupsPrinting, TwoCopiesOfThreePagesAreOneJob)
     const auto texts = test::pdf_page_texts(*file);
     RecordProperty("cups_pdf_pages", static_cast<int>(texts.size()));
     EXPECT_EQ(texts.size(), 6u) << *file;
+}
+
+// Records pages 1 to count, each with its number, and a text far to the
+// right of the first page when far_right is set.
+void record_pages(KT482_Print& job, const std::string& folder, int count, bool far_right = false)
+{
+    job.P_Temp_Dir(folder);
+    job.E_StartEdit();
+    job.E_Font("ＭＳ 明朝", 10.5f, false, 0);
+    for (int page = 1; page <= count; ++page) {
+        if (page > 1)
+            job.E_ChangePage();
+        job.E_String(2, 3, "PAGE-" + std::to_string(page));
+        // Column 170 is 1020 points in: beyond an 11 inch wide page.
+        if (far_right && page == 1)
+            job.E_String(3, 170, "FAR-RIGHT");
+    }
+    job.E_EndEdit();
+}
+
+// Prints the recorded job on the queue by name, waits until the queue has
+// printed it, and gives the backend's file (nothing without poppler's tools).
+std::optional<std::string> print_and_fetch(KT482_Print& job, int16_t paper, int16_t pages, std::string& problem)
+{
+    const auto jobs_before = queue_jobs();
+    // The backend writes every job of the same title to the same file.
+    const auto written_after = fs::file_time_type::clock::now();
+    testing::internal::CaptureStderr();
+    job.W_Device("kt482-test");
+    job.W_StartDoc(paper, 1);
+    // The recorded bounds only widen: a shorter job after a longer one is
+    // printed by its own range.
+    job.W_Print(1, pages);
+    job.W_EndDoc();
+    const std::string errors = testing::internal::GetCapturedStderr();
+    if (errors.find("KT482_Print : ") != std::string::npos) {
+        problem = errors;
+        return std::nullopt;
+    }
+    const auto jobs_after = queue_jobs();
+    if (jobs_after.size() != jobs_before.size() + 1) {
+        problem = "the queue did not get one job";
+        return std::nullopt;
+    }
+    const QueueJob sent = jobs_after.back();
+    if (!wait_until([&] {
+            const auto now = find_job(sent.id);
+            return now && now->state >= IPP_JSTATE_STOPPED;
+        }, 20s)) {
+        problem = "job " + std::to_string(sent.id) + " did not finish";
+        return std::nullopt;
+    }
+    if (find_job(sent.id)->state != IPP_JSTATE_COMPLETED) {
+        problem = "job " + std::to_string(sent.id) + " was not completed";
+        return std::nullopt;
+    }
+    const std::string folder = cups_pdf_folder(sent.user);
+    std::optional<std::string> file;
+    if (!wait_until([&] { return (file = newest_pdf_since(folder, written_after)).has_value(); }, 5s))
+        problem = "no new PDF file in " + folder;
+    return file;
+}
+
+// The queue lists Ledger only as 11 x 17 in: the form's 17 x 11 in page is
+// printed on it turned, so nothing right of 11 inches is cut off.
+TEST_F(CupsPrinting, LedgerKeepsItsShapeOnAQueueThatListsItUpright)
+{
+    auto printer = open_queue();
+    ASSERT_TRUE(printer);
+    ASSERT_TRUE(printer->PaperSize(4).ok());
+    EXPECT_EQ(printer->PaperSize(), 4);
+    ASSERT_TRUE(printer->PaperSize(3).ok());
+    EXPECT_EQ(printer->PaperSize(), 3);
+
+    if (const std::string tool = test::missing_poppler_tool(); !tool.empty())
+        GTEST_SKIP() << tool << " is not installed: the backend's file is not read back";
+    test::TempFolder spool;
+    KT482_Print job;
+    record_pages(job, spool.path(), 1, true);
+    std::string problem;
+    const auto file = print_and_fetch(job, 4, 1, problem);
+    ASSERT_TRUE(file) << problem;
+    const auto sizes = test::pdf_page_sizes(*file);
+    ASSERT_EQ(sizes.size(), 1u) << *file;
+    EXPECT_NEAR(std::max(sizes[0].width, sizes[0].height), 1224, 2) << *file;
+    // The backend re-renders the text without its characters: the words are
+    // told by their place. FAR-RIGHT starts right of 11 inches.
+    const auto words = test::pdf_words(*file);
+    ASSERT_EQ(words.size(), 2u) << *file;
+    EXPECT_GT(std::max(words[0].x_min, words[1].x_min), 792) << *file;
+}
+
+// Twenty jobs in a row on the queue by name: each arrives whole, with its
+// own number of pages.
+TEST_F(CupsPrinting, TwentyJobsInARowEachArriveWithTheirPages)
+{
+    if (const std::string tool = test::missing_poppler_tool(); !tool.empty())
+        GTEST_SKIP() << tool << " is not installed: the backend's files are not read back";
+    test::TempFolder spool;
+    KT482_Print job;
+    for (int n = 1; n <= 20; ++n) {
+        const int pages = 1 + n % 3;
+        record_pages(job, spool.path(), pages);
+        std::string problem;
+        const auto file = print_and_fetch(job, 9, static_cast<int16_t>(pages), problem);
+        ASSERT_TRUE(file) << "job " << n << ": " << problem;
+        // The backend may still be writing the file when the job is done.
+        std::size_t arrived = 0;
+        wait_until([&] { return (arrived = test::pdf_page_texts(*file).size()) == static_cast<std::size_t>(pages); },
+                   5s);
+        ASSERT_EQ(arrived, static_cast<std::size_t>(pages)) << "job " << n << ": " << *file;
+        const auto words = test::pdf_words(*file);
+        ASSERT_FALSE(words.empty()) << "job " << n;
+        EXPECT_EQ(words.back().page, pages) << "job " << n;
+    }
 }
 
 // A server that stops answering between the first drawing and the end of the

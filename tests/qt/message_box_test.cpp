@@ -27,6 +27,22 @@ TEST(QtMessageBox, WithoutDisplayWritesOneLineToStandardError)
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "帳票: 用紙がありません\n");
 }
 
+// The preview's refusal of a paper is an information, failures are
+// exclamations; the buttons part of the value does not change the icon.
+TEST(QtMessageBox, IconOfTheButtonsValue)
+{
+    const struct {
+        int buttons;
+        QMessageBox::Icon icon;
+    } cases[] = {
+        {kMessageExclamationOk, QMessageBox::Warning}, {64, QMessageBox::Information},
+        {16, QMessageBox::Critical},                   {32, QMessageBox::Question},
+        {64 + 1, QMessageBox::Information},            {0, QMessageBox::NoIcon},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(messageBoxIcon(c.buttons), c.icon) << c.buttons;
+}
+
 // With a display named but Qt running offscreen nobody could close a box, so
 // the report still goes to standard error instead of blocking the caller.
 TEST(QtMessageBox, OffscreenPlatformFallsBackToStandardError)

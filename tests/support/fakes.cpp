@@ -60,4 +60,11 @@ Result<std::shared_ptr<Printer>> FakePrinters::open_printer(const std::string& d
     return std::shared_ptr<Printer>(opened);
 }
 
+Status FakePrinters::listing_status() const
+{
+    if (incomplete_listing)
+        return *incomplete_listing;
+    return {};
+}
+
 }  // namespace kt482::test

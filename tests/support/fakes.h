@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,10 +37,13 @@ public:
     Result<PrinterSettings> printer_settings(const std::string& device_name) override;
     // A recording printer; the last one opened stays in `opened`.
     Result<std::shared_ptr<Printer>> open_printer(const std::string& device_name) override;
+    Status listing_status() const override;
 
     PrinterSettings settings;
     std::vector<std::string> names{"Office Laser", "KT482 PDF"};
     bool fail = false;
+    // Set: the list leaves out a server's printers for this reason.
+    std::optional<Failure> incomplete_listing;
     std::shared_ptr<RecordingSurface> opened;
 };
 

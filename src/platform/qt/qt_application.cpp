@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QFont>
 #include <QString>
+#include <QThread>
 
 #include <cstdlib>
 #include <mutex>
@@ -78,6 +79,20 @@ void ensure_qt_application()
         create_application();
     static std::once_flag fonts;
     std::call_once(fonts, install_font_substitutions);
+}
+
+bool is_qt_application_thread()
+{
+    ensure_qt_application();
+    const QCoreApplication* app = QCoreApplication::instance();
+    return app && QThread::currentThread() == app->thread();
+}
+
+Status on_qt_application_thread()
+{
+    if (is_qt_application_thread())
+        return {};
+    return Failure(ErrorNumber::InvalidCall, "Windows can only be used on the thread that runs the Qt application");
 }
 
 }  // namespace kt482

@@ -2,6 +2,8 @@
 // printers, whether or not the host program runs Qt itself.
 #pragma once
 
+#include "platform/failure.h"
+
 namespace kt482 {
 
 // Makes sure a QCoreApplication exists: a host's own application object is
@@ -15,5 +17,11 @@ void ensure_qt_application();
 
 // True when DISPLAY or WAYLAND_DISPLAY names a display (set and not empty).
 bool display_available();
+
+// Widgets live on the thread that runs the Qt application: windows and
+// dialogs are refused (InvalidCall) on any other thread. Makes sure the
+// application exists first, so the first caller's thread becomes its own.
+Status on_qt_application_thread();
+bool is_qt_application_thread();
 
 }  // namespace kt482

@@ -42,22 +42,39 @@ bool can_show_widgets()
 
 class QtMessageBox final : public MessageBox {
 public:
-    // Only the exclamation-and-OK style is ever asked for, so the buttons
-    // value does not change the box.
-    int show(std::string_view text, int /*buttons*/, std::string_view title) override
+    // Every box has one OK button; the buttons value gives its icon.
+    int show(std::string_view text, int buttons, std::string_view title) override
     {
         if (!display_available())
             return report_on_stderr(text, title);
         ensure_qt_application();
-        if (!can_show_widgets())
+        // A box off the application's thread would be a widget there: the
+        // report goes to standard error instead.
+        if (!can_show_widgets() || !is_qt_application_thread())
             return report_on_stderr(text, title);
-        QMessageBox box(QMessageBox::Warning, from_utf8(title), from_utf8(text), QMessageBox::Ok);
+        QMessageBox box(messageBoxIcon(buttons), from_utf8(title), from_utf8(text), QMessageBox::Ok);
         box.exec();
         return kMessageResultOk;
     }
 };
 
 }  // namespace
+
+QMessageBox::Icon messageBoxIcon(int buttons)
+{
+    switch (buttons & 0x70) {
+    case 16:
+        return QMessageBox::Critical;
+    case 32:
+        return QMessageBox::Question;
+    case 48:
+        return QMessageBox::Warning;
+    case 64:
+        return QMessageBox::Information;
+    default:
+        return QMessageBox::NoIcon;
+    }
+}
 
 std::unique_ptr<MessageBox> make_qt_message_box()
 {

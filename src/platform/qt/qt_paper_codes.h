@@ -1,6 +1,7 @@
-// Paper codes: the classic 16-bit numbering of paper sizes that forms keep in
-// their printer settings (1 Letter, 9 A4, 256 user-defined), and the Qt page
-// sizes they stand for.
+// Paper codes as Qt page sizes: the classic 16-bit numbering of paper sizes
+// that forms keep in their printer settings (1 Letter, 9 A4, 256
+// user-defined), with the dimensions of the one paper table of the core
+// (print/paper_table.h), which preview and printing share.
 #pragma once
 
 #include <QPageSize>
@@ -8,29 +9,25 @@
 
 #include <cstdint>
 #include <optional>
-#include <span>
+
+#include "print/paper_table.h"
 
 namespace kt482 {
 
-inline constexpr int16_t kUserDefinedPaperCode = 256;
-
-struct PaperCodeEntry {
-    int16_t code;
-    QPageSize::PageSizeId pageSize;
-};
-
-// Every known code with its page size, ordered by code. Some codes share a
-// page size (Letter small is Letter); the lowest such code is the primary one.
-std::span<const PaperCodeEntry> paperCodeTable();
-
-// The page size of a code; nothing for codes not in the table.
+// The page size of a code: Qt's own page size where Qt knows the table's
+// size exactly (A4, Letter), else the table's size as a custom size under the
+// table's name (7 Executive 7.5 x 10.5 in, 12 B4 250 x 354 mm, 15 Quarto
+// 215 x 275 mm and 22 Envelope #12 4.5 x 11 in, which Qt does not know). Nothing for codes
+// without dimensions (0, 24 to 26, 256, codes not in the table).
 std::optional<QPageSize> pageSizeForPaperCode(int16_t code);
 
-// The primary code of a page size: the lowest code of the same Qt page size,
-// else the lowest code whose size is within 1 mm of it, as it stands or turned
-// by 90 degrees (an upright match wins). kUserDefinedPaperCode when nothing
-// fits or the page size is invalid.
+// The code of a page size (paper_code_for_size): the nearest code within
+// 1 mm, upright before turned; kPaperUserDefined when nothing fits or the
+// page size is invalid.
 int16_t paperCodeForPageSize(const QPageSize& pageSize);
+
+// The page in millimetres as it stands (not turned to portrait).
+PaperSizeMm paperSizeMm(const QPageSize& pageSize);
 
 // The page in portrait, in twips (1/1440 inch), from the size as defined
 // (exact millimetres or inches) rounded to whole twips: A4 is 11906 x 16838.

@@ -626,6 +626,8 @@ void QtPreviewWindow::set_busy(bool busy)
 
 Status QtPreviewWindow::show_modal()
 {
+    if (Status here = on_qt_application_thread(); !here)
+        return here;
     if (dialog_->isVisible())
         return Failure(ErrorNumber::InvalidCall, "The preview window is already shown");
     // A copy: the driver may remove itself while it runs.
@@ -658,7 +660,8 @@ QtPreviewWindow* QtPreviewWindow::of(QDialog* dialog)
 
 Result<std::unique_ptr<PreviewWindow>> QtWindowToolkit::create_preview_window(PreviewWindowEvents& events)
 {
-    ensure_qt_application();
+    if (Status here = on_qt_application_thread(); !here)
+        return here.failure();
     if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
         return Failure(ErrorNumber::InvalidCall,
                        "The preview needs a Qt widget application; the host runs Qt without widgets");

@@ -30,6 +30,7 @@
 #include <optional>
 #include <utility>
 
+#include "platform/qt/cups_deadline.h"
 #include "platform/qt/cups_probe.h"
 #include "platform/qt/pdf_printer.h"
 #include "platform/qt/qt_application.h"
@@ -89,7 +90,7 @@ QString trimmed_right(const std::string& name)
 // Nothing when the request names neither.
 std::optional<QPageSize> requested_page(const PrintDialogRequest& request)
 {
-    if (request.paper_size == kUserDefinedPaperCode) {
+    if (request.paper_size == kPaperUserDefined) {
         if (!(request.page_width > 0 && request.page_height > 0))
             return std::nullopt;
         // Only a size that is exactly a standard one becomes it (612 x 792
@@ -173,15 +174,24 @@ class QtPrintDialog final : public PrintDialog {
 public:
     Result<PrintDialogResult> run(const PrintDialogRequest& request) override
     {
+        if (Status here = on_qt_application_thread(); !here)
+            return here.failure();
         auto driver = current_driver();
         if (!driver && !display_available())
             return no_display();
         ensure_qt_application();
         if (!qobject_cast<QApplication*>(QCoreApplication::instance()) || (!driver && !can_show_widgets()))
             return no_display();
-        // Qt's dialog lists the queues as soon as it is created.
-        if (cups_server_state(kCupsProbeTimeout) == CupsServerState::Silent)
-            return Failure(ErrorNumber::PrinterError, "The print server does not answer");
+        // Qt's dialog lists the queues as soon as it is created. A server
+        // that does not answer is left out, so that the dialog offers the PDF
+        // printer at once; one that answers gets a deadline for the queries
+        // made while the dialog is set up.
+        std::optional<CupsServerOff> serverOff;
+        std::optional<CupsDeadline> setupDeadline;
+        if (cups_server_state_for_queries() == CupsServerState::Silent)
+            serverOff.emplace();
+        else
+            setupDeadline.emplace();
 
         auto folder = pdf_output_folder();
         pdfFolder_ = folder ? QString::fromStdString(*folder) : QString();
@@ -225,6 +235,9 @@ public:
         applyRequest(printer, request);
         checkDuplex(dialog, request.duplex);
 
+        // The user takes the time the dialog is open; libcups' own waits
+        // apply to what choosing a queue asks.
+        setupDeadline.reset();
         if (driver)
             QTimer::singleShot(0, &dialog, [&dialog, &driver] { driver(dialog); });
         if (dialog.exec() != QDialog::Accepted)
@@ -302,13 +315,13 @@ private:
         const auto requested = requested_page(request);
         if (requested && same_size(page, *requested)) {
             result.paper_size = request.paper_size;
-            if (request.paper_size == kUserDefinedPaperCode) {
+            if (request.paper_size == kPaperUserDefined) {
                 result.page_height = request.page_height;
                 result.page_width = request.page_width;
                 return;
             }
         } else {
-            result.paper_size = user_defined(page) ? kUserDefinedPaperCode : paperCodeForPageSize(page);
+            result.paper_size = user_defined(page) ? kPaperUserDefined : paperCodeForPageSize(page);
         }
         const QSize twips = portraitTwips(page);
         result.page_height = static_cast<float>(twips.height()) / 20.0f;

@@ -20,10 +20,10 @@
 //
 // The print server
 //   It is probed first, as for every printer query. A server that does not
-//   answer in time fails the dialog at once with PrinterError (482): Qt's
-//   dialog asks it for its queues, and libcups would wait about two minutes
-//   per request. With no server at all (nothing listening), only the PDF
-//   printer is offered.
+//   answer in time, or answers the probe and stalls on requests, is left
+//   out: Qt's dialog would ask it for its queues, and libcups would wait
+//   about two minutes per request. The dialog then offers the PDF printer
+//   alone, as it does with no server at all (nothing listening).
 //
 // The result
 //   device name  the chosen printer's name, whole
@@ -46,8 +46,10 @@
 //   A cancelled dialog gives confirmed = false and nothing else.
 //
 // Paper codes through the dialog (on the PDF printer):
-//   kept, with or without opening the page settings: every code of
-//   qt_paper_codes.h (1 to 41) and 256 come back as themselves.
+//   kept: every code of the paper table (print/paper_table.h) and 256 come
+//   back as themselves; with the page settings opened, only those whose
+//   size Qt knows (not 7, 12, 15 and 22: Qt's page settings list only its
+//   own sizes, and show the first of them instead).
 //   chosen in the page settings: every code comes back as itself except
 //   those sharing their page size with a lower code: 2 and 18 come back as
 //   1 (Letter), 10 as 9 (A4), 17 as 3 (Tabloid), 41 as 14 (8.5 x 13 in).

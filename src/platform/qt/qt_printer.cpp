@@ -39,9 +39,6 @@ constexpr int kMaxCopies = 99;
 constexpr int32_t kPdfMinPageTwips = 3 * 20;
 constexpr int32_t kPdfMaxPageTwips = 14400 * 20;
 
-// Sizes within this many millimetres are the same paper.
-constexpr double kPaperToleranceMm = 1.0;
-
 // A numbered file name is tried this many times before the folder counts as
 // full: more documents in the same second are not to be expected.
 constexpr int kMaxPdfNumber = 9999;
@@ -49,11 +46,6 @@ constexpr int kMaxPdfNumber = 9999;
 Failure invalidValue()
 {
     return Failure(ErrorNumber::InvalidPropertyValue);
-}
-
-QSizeF portrait(const QSizeF& size)
-{
-    return QSizeF(std::min(size.width(), size.height()), std::max(size.width(), size.height()));
 }
 
 // Why a PDF file could not be created in its folder, as a file operation
@@ -230,7 +222,7 @@ Status QtPrinter::NewPage()
 
 Status QtPrinter::PaperSize(int16_t code)
 {
-    if (code == kUserDefinedPaperCode) {
+    if (code == kPaperUserDefined) {
         if (kind_ == Kind::Queue && !queueCustomSizes_)
             return invalidValue();
         userDefined_ = true;
@@ -241,33 +233,34 @@ Status QtPrinter::PaperSize(int16_t code)
         return invalidValue();
     if (kind_ == Kind::Pdf) {
         pageSize_ = *wanted;
+        paperCode_ = paperCodeForPageSize(*wanted);
+        paperTurned_ = false;
         userDefined_ = false;
         return {};
     }
     // The queue's own page size, not Qt's, so that the server is asked for
-    // the paper under the name its driver knows.
-    const QSizeF size = portrait(wanted->size(QPageSize::Millimeter));
-    const QPageSize* best = nullptr;
-    double bestDistance = kPaperToleranceMm;
-    for (const QPageSize& offered : queueSizes_) {
-        const QSizeF other = portrait(offered.size(QPageSize::Millimeter));
-        const double distance = std::max(std::abs(other.width() - size.width()),
-                                         std::abs(other.height() - size.height()));
-        if (distance <= bestDistance) {
-            best = &offered;
-            bestDistance = distance;
-        }
-    }
-    if (!best)
+    // the paper under the name its driver knows. A paper the queue lists
+    // only turned (Ledger, 17 x 11 in, as 11 x 17 in) is printed turned, so
+    // that the page keeps the shape of its code.
+    std::vector<PaperSizeMm> offered;
+    offered.reserve(queueSizes_.size());
+    for (const QPageSize& size : queueSizes_)
+        offered.push_back(paperSizeMm(size));
+    const std::optional<PaperMatch> match = match_paper(paperSizeMm(*wanted), offered);
+    if (!match)
         return invalidValue();
-    pageSize_ = *best;
+    pageSize_ = queueSizes_[match->index];
+    paperCode_ = paperCodeForPageSize(*wanted);
+    paperTurned_ = match->turned;
     userDefined_ = false;
     return {};
 }
 
 int16_t QtPrinter::PaperSize() const
 {
-    return userDefined_ ? kUserDefinedPaperCode : paperCodeForPageSize(pageSize_);
+    if (userDefined_)
+        return kPaperUserDefined;
+    return paperCode_ != 0 ? paperCode_ : paperCodeForPageSize(pageSize_);
 }
 
 namespace {
@@ -392,7 +385,10 @@ Status QtPrinter::startQueueDocument()
     QPrinter& printer = *printer_;
     if (!printer.setPageSize(documentPageSize()))
         return Failure(ErrorNumber::PrinterError, "The printer cannot take this paper size");
-    printer.setPageOrientation(orientation_);
+    const bool turned = paperTurned_ && !userDefined_;
+    printer.setPageOrientation(!turned ? orientation_
+                               : orientation_ == QPageLayout::Portrait ? QPageLayout::Landscape
+                                                                        : QPageLayout::Portrait);
     const QPageLayout layout = printer.pageLayout();
     const int fd = createQueueFile(pdfPath_);
     if (fd < 0)

@@ -19,8 +19,13 @@
 //   already begun: the copy count and the resolution cannot change within a
 //   job anyway, and one rule for every setting is easier to reason about.
 //
-//   PaperSize(code)  a known paper code. A queue takes only a paper it lists
-//                    (within 1 mm); the PDF printer takes every known code.
+//   PaperSize(code)  a paper code with dimensions (print/paper_table.h). A
+//                    queue takes only a paper it lists (within 1 mm), upright
+//                    or else turned: one it lists only turned (Ledger as
+//                    11 x 17 in) is printed in the other orientation, so the
+//                    page keeps its shape; the PDF printer takes every code
+//                    with dimensions. The code read back is the lowest code
+//                    of the paper set (A4 small reads back as A4).
 //                    256 selects the user-defined page of PageHeight and
 //                    PageWidth (queues only when they take custom sizes).
 //                    Anything else keeps the paper and fails with 380.
@@ -187,6 +192,11 @@ private:
 
     // Page setup for the next document.
     QPageSize pageSize_;
+    // The code of the paper set (the lowest code of its size), 0 while it is
+    // the printer's own; true when the queue carries that paper only turned
+    // by 90 degrees.
+    int16_t paperCode_ = 0;
+    bool paperTurned_ = false;
     bool userDefined_ = false;
     int32_t userHeightTwips_ = 0;
     int32_t userWidthTwips_ = 0;

@@ -6,12 +6,14 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QString>
+#include <QStringList>
 
 #include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "platform/qt/cups_deadline.h"
 #include "platform/qt/cups_probe.h"
 #include "platform/qt/cups_queue.h"
 #include "platform/qt/pdf_printer.h"
@@ -92,26 +94,40 @@ class QtPrinterSystem final : public PrinterSystem {
 public:
     Result<PrinterSettings> default_printer_settings() override
     {
-        if (!cups_server_answers(kCupsProbeTimeout))
+        if (cups_server_state_for_queries() != CupsServerState::Answers)
             return pdf_printer_settings();
         ensure_qt_application();
+        CupsDeadline deadline;
         const QPrinterInfo info = QPrinterInfo::defaultPrinter();
-        if (info.isNull())
+        if (info.isNull() || deadline.expired())
             return pdf_printer_settings();
-        return queue_settings(info);
+        auto settings = queue_settings(info);
+        // A server that stalled half way gives no settings to rely on.
+        if (deadline.expired())
+            return pdf_printer_settings();
+        return settings;
     }
 
     Result<std::vector<std::string>> installed_printers() override
     {
         std::vector<std::string> names;
-        switch (cups_server_state(kCupsProbeTimeout)) {
+        listing_ = {};
+        switch (cups_server_state_for_queries()) {
         case CupsServerState::Silent:
-            return silentServer();
-        case CupsServerState::Answers:
+            listing_ = silentServer();
+            break;
+        case CupsServerState::Answers: {
             ensure_qt_application();
-            for (const QString& name : QPrinterInfo::availablePrinterNames())
+            CupsDeadline deadline;
+            const QStringList queues = QPrinterInfo::availablePrinterNames();
+            if (deadline.expired()) {
+                listing_ = silentServer();
+                break;
+            }
+            for (const QString& name : queues)
                 names.push_back(name.toStdString());
             break;
+        }
         case CupsServerState::Absent:
             break;
         }
@@ -119,31 +135,46 @@ public:
         return names;
     }
 
+    Status listing_status() const override { return listing_; }
+
     Result<PrinterSettings> printer_settings(const std::string& device_name) override
     {
         if (device_name == kPdfPrinterName)
             return pdf_printer_settings();
+        if (Status reachable = serverAnswers(); !reachable)
+            return reachable.failure();
+        ensure_qt_application();
+        CupsDeadline deadline;
         auto info = queueInfo(device_name);
         if (!info)
-            return info.failure();
-        return queue_settings(*info);
+            return deadline.expired() ? silentServer() : info.failure();
+        auto settings = queue_settings(*info);
+        if (deadline.expired())
+            return silentServer();
+        return settings;
     }
 
     Result<std::shared_ptr<Printer>> open_printer(const std::string& device_name) override
     {
         if (device_name == kPdfPrinterName)
             return std::shared_ptr<Printer>(QtPrinter::forPdf());
+        if (Status reachable = serverAnswers(); !reachable)
+            return reachable.failure();
+        ensure_qt_application();
+        CupsDeadline deadline;
         auto info = queueInfo(device_name);
         if (!info)
-            return info.failure();
-        return std::shared_ptr<Printer>(QtPrinter::forQueue(*info));
+            return deadline.expired() ? silentServer() : info.failure();
+        auto printer = QtPrinter::forQueue(*info);
+        if (deadline.expired())
+            return silentServer();
+        return std::shared_ptr<Printer>(std::move(printer));
     }
 
 private:
-    // The queue of that name; Qt is asked only when the server answers.
-    static Result<QPrinterInfo> queueInfo(const std::string& device_name)
+    static Status serverAnswers()
     {
-        switch (cups_server_state(kCupsProbeTimeout)) {
+        switch (cups_server_state_for_queries()) {
         case CupsServerState::Silent:
             return silentServer();
         case CupsServerState::Absent:
@@ -151,7 +182,12 @@ private:
         case CupsServerState::Answers:
             break;
         }
-        ensure_qt_application();
+        return {};
+    }
+
+    // The queue of that name, once the server has answered the probe.
+    static Result<QPrinterInfo> queueInfo(const std::string& device_name)
+    {
         QPrinterInfo info = QPrinterInfo::printerInfo(QString::fromStdString(device_name));
         if (info.isNull())
             return notInstalled();
@@ -160,6 +196,8 @@ private:
 
     static Failure silentServer() { return Failure(ErrorNumber::PrinterError, "The print server does not answer"); }
     static Failure notInstalled() { return Failure(ErrorNumber::PrinterError, "No printer of that name is installed"); }
+
+    Status listing_;
 };
 
 }  // namespace

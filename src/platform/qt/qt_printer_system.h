@@ -11,11 +11,14 @@
 // The printer list and opening a printer
 //   The list is the server's queues in Qt's order, then "KT482 PDF"; only
 //   "KT482 PDF" when there is no server (nothing listening, or a connection
-//   refused or dropped at once). A server that is there but silent makes
-//   the list, and opening any queue, fail with PrinterError: its queues may
-//   well exist, so the host is told rather than given a shorter list.
-//   Opening "KT482 PDF" never asks the server. See qt_printer.h for the
-//   printers themselves.
+//   refused or dropped at once). A server that is there but silent, or that
+//   answers the probe and then stalls, leaves only "KT482 PDF" too, and
+//   listing_status() says the server did not answer: its queues may well
+//   exist, so selecting one of them is reported rather than found missing.
+//   Opening or reading a queue of such a server fails with PrinterError.
+//   Every query waits at most kCupsQueryTimeout for replies after the probe
+//   (see cups_deadline.h). "KT482 PDF" never asks the server. See
+//   qt_printer.h for the printers themselves.
 //
 // The settings of a print queue
 //   device name   the queue name

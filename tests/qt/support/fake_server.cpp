@@ -34,15 +34,21 @@ int listen_or_throw(int fd, const sockaddr* address, socklen_t length, int backl
     return fd;
 }
 
-void answer(int client, ServerBehaviour behaviour)
+// Closes the client, or returns it to be held open unanswered.
+int answer(int client, ServerBehaviour behaviour)
 {
-    if (behaviour == ServerBehaviour::Reply) {
+    if (behaviour == ServerBehaviour::Reply || behaviour == ServerBehaviour::ProbeOnly) {
         char request[512];
-        (void)::recv(client, request, sizeof(request), 0);
+        pollfd entry{client, POLLIN, 0};
+        const ssize_t got = ::poll(&entry, 1, 1000) > 0 ? ::recv(client, request, sizeof(request), 0) : 0;
+        const bool probe = got >= 7 && std::memcmp(request, "OPTIONS", 7) == 0;
+        if (behaviour == ServerBehaviour::ProbeOnly && !probe && got > 0)
+            return client;
         static constexpr char kReply[] = "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n";
         (void)::send(client, kReply, sizeof(kReply) - 1, MSG_NOSIGNAL);
     }
     ::close(client);
+    return -1;
 }
 
 // -- A minimal IPP server ------------------------------------------------------
@@ -249,6 +255,8 @@ FakeServer::~FakeServer()
         client.join();
     for (int filler : fillers_)
         ::close(filler);
+    for (int held : held_)
+        ::close(held);
     ::close(fd_);
     if (!folder_.empty()) {
         std::error_code ignored;
@@ -267,8 +275,8 @@ void FakeServer::serve()
             continue;
         if (behaviour_ == ServerBehaviour::IppThenStall)
             clients_.emplace_back([this, client] { serve_ipp(client); });
-        else
-            answer(client, behaviour_);
+        else if (const int held = answer(client, behaviour_); held >= 0)
+            held_.push_back(held);
     }
 }
 

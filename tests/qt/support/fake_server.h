@@ -16,6 +16,7 @@ enum class ServerBehaviour {
     NeverReply,  // never accepts: connections wait in the backlog
     FullBacklog, // never accepts and its backlog is full: connect() stays pending
     IppThenStall, // answers IPP requests for the queue "fake", then stops mid-request
+    ProbeOnly,   // replies to OPTIONS (the probe), holds every other request unanswered
 };
 
 // The queue an IppThenStall server offers.
@@ -60,6 +61,7 @@ private:
     std::atomic<int> answered_{0};
     std::atomic<int> ipp_requests_{0};
     std::vector<std::thread> clients_;
+    std::vector<int> held_;  // connections of unanswered requests
 };
 
 // A fresh temporary folder, removed with everything in it at destruction.
