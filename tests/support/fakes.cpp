@@ -60,4 +60,12 @@ Result<std::shared_ptr<Printer>> FakePrinters::open_printer(const std::string& d
     return std::shared_ptr<Printer>(opened);
 }
 
+Result<std::shared_ptr<Printer>> FakePrinters::open_pdf_file_printer(const std::string& path)
+{
+    pdf_file = std::make_shared<RecordingSurface>();
+    pdf_file->device_name = "KT482 PDF";
+    pdf_file_path = path;
+    return std::shared_ptr<Printer>(pdf_file);
+}
+
 }  // namespace kt482::test

@@ -36,11 +36,16 @@ public:
     Result<PrinterSettings> printer_settings(const std::string& device_name) override;
     // A recording printer; the last one opened stays in `opened`.
     Result<std::shared_ptr<Printer>> open_printer(const std::string& device_name) override;
+    // A recording printer named "KT482 PDF"; it stays in `pdf_file` and its
+    // path in `pdf_file_path`.
+    Result<std::shared_ptr<Printer>> open_pdf_file_printer(const std::string& path) override;
 
     PrinterSettings settings;
     std::vector<std::string> names{"Office Laser", "KT482 PDF"};
     bool fail = false;
     std::shared_ptr<RecordingSurface> opened;
+    std::shared_ptr<RecordingSurface> pdf_file;
+    std::string pdf_file_path;
 };
 
 }  // namespace kt482::test

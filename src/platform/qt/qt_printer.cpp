@@ -136,6 +136,13 @@ std::shared_ptr<QtPrinter> QtPrinter::forPdf()
     return printer;
 }
 
+std::shared_ptr<QtPrinter> QtPrinter::forPdfFile(const std::string& path)
+{
+    std::shared_ptr<QtPrinter> printer = forPdf();
+    printer->outputPath_ = std::filesystem::absolute(path).lexically_normal().string();
+    return printer;
+}
+
 QtPrinter::~QtPrinter()
 {
     if (started_)
@@ -430,7 +437,10 @@ Status QtPrinter::startPdfDocument()
     for (int number = 1; fd < 0; ++number) {
         if (number > kMaxPdfNumber)
             return Failure(ErrorNumber::PrinterError, "No free name for the PDF file");
-        path = (fs::path(*folder) / ("KT482-" + stamp + "-" + std::to_string(number) + ".pdf")).string();
+        if (outputPath_.empty())
+            path = (fs::path(*folder) / ("KT482-" + stamp + "-" + std::to_string(number) + ".pdf")).string();
+        else
+            path = outputPath_ + ".part" + std::to_string(number);
         do {
             fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         } while (fd < 0 && errno == EINTR);
@@ -488,6 +498,28 @@ Status QtPrinter::EndDoc()
     return ended;
 }
 
+Status QtPrinter::AbortDoc()
+{
+    if (!started_)
+        return {};
+    started_ = false;
+    std::vector<Op>().swap(ops_);
+    std::string().swap(opText_);
+    copiesOfDocument_ = 1;
+    if (kind_ == Kind::Pdf) {
+        discardPdfDocument();
+        return {};
+    }
+    // Qt submits the job when the painter ends; with libcups pointed at a
+    // server that cannot exist the submission fails at once and the spooled
+    // file is dropped.
+    cupsSetServer(kNoPrintServer);
+    surface_.painter()->end();
+    surface_.end();
+    cupsSetServer(nullptr);
+    return {};
+}
+
 Status QtPrinter::endPdfDocument()
 {
     const bool painted = surface_.painter()->end();
@@ -500,6 +532,15 @@ Status QtPrinter::endPdfDocument()
     if (!written) {
         discardPdfDocument();
         return Failure(ErrorNumber::PrinterError, "The PDF file could not be written");
+    }
+    if (!outputPath_.empty()) {
+        // rename() replaces a symlink at the given path, never its target.
+        if (::rename(pdfPath_.c_str(), outputPath_.c_str()) != 0) {
+            const int error = errno;
+            discardPdfDocument();
+            return pdfFileFailure(error);
+        }
+        pdfPath_ = outputPath_;
     }
     lastOutput_ = pdfPath_;
     pdfPath_.clear();

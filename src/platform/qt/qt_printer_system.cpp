@@ -139,6 +139,11 @@ public:
         return std::shared_ptr<Printer>(QtPrinter::forQueue(*info));
     }
 
+    Result<std::shared_ptr<Printer>> open_pdf_file_printer(const std::string& path) override
+    {
+        return std::shared_ptr<Printer>(QtPrinter::forPdfFile(path));
+    }
+
 private:
     // The queue of that name; Qt is asked only when the server answers.
     static Result<QPrinterInfo> queueInfo(const std::string& device_name)
