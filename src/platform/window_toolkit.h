@@ -39,8 +39,8 @@ struct ControlRect {
 
 // The canvas: a drawing surface in points whose image is retained. Its
 // extent is the canvas control's size; the retained image covers the largest
-// extent set since the last Cls, and the control shows it from its top left
-// corner.
+// extent set as far as the screen could show it (drawing beyond is lost), and
+// the control shows it from its top left corner.
 class Canvas : public DrawSurface {
 public:
     // Fills the whole image with the window background colour.

@@ -8,6 +8,8 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QFontInfo>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QImage>
 #include <QInputMethodEvent>
 #include <QLineEdit>
@@ -16,6 +18,8 @@
 #include <QTest>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <chrono>
 #include <string>
 #include <vector>
@@ -84,6 +88,25 @@ public:
     void ZOOM_Click() override { record("ZOOM_Click " + window->text(C::ZOOM)); }
     void ZOOM_KeyPress(int key) override { keyPress("ZOOM", key); }
     void ZOOM_LostFocus() override { record("ZOOM_LostFocus " + window->text(C::ZOOM)); }
+    void Command(PreviewCommand command) override
+    {
+        record(std::string("Command ") + commandName(command));
+        if (command == PreviewCommand::Close)
+            window->close();
+    }
+    void DATA_Wheel(int dx, int dy, bool zoom) override
+    {
+        record("DATA_Wheel " + std::to_string(dx) + " " + std::to_string(dy) + (zoom ? " zoom" : ""));
+    }
+
+    static const char* commandName(PreviewCommand command)
+    {
+        static const char* const names[] = {"FirstPage",  "PreviousPage", "NextPage",  "LastPage", "ScrollUp",
+                                            "ScrollDown", "ScrollLeft",   "ScrollRight", "ZoomIn", "ZoomOut",
+                                            "ActualSize", "FitWidth",     "FitPage",   "Print",    "SaveAsPdf",
+                                            "Close"};
+        return names[static_cast<int>(command)];
+    }
 
 private:
     void record(std::string call) { calls.push_back(std::move(call)); }
@@ -153,8 +176,9 @@ TEST_F(QtPreviewWindowTest, CreationLoadsOnceAndResizesWithTheControlsInPlace)
     EXPECT_EQ(qt->dialog()->windowTitle(), "Preview");
     EXPECT_TRUE(qt->dialog()->isModal());
     EXPECT_EQ(qt->dialog()->parentWidget(), nullptr);
-    EXPECT_EQ(window->outer_width(), 7944);
-    EXPECT_EQ(window->outer_height(), 4920);
+    // The client area of 397.2 × 246 points and the frame's 8 × 20.
+    EXPECT_EQ(window->outer_width(), 7944 + 160);
+    EXPECT_EQ(window->outer_height(), 4920 + 400);
     EXPECT_EQ(qt->dialog()->size(), QSize(530, 328));
 
     for (const Expected& e : kInitial) {
@@ -344,8 +368,8 @@ TEST_F(QtPreviewWindowTest, ResizingRunsFormResizeAndTheOuterSizeReadsBackInTwip
     qt->dialog()->resize(700, 400);
     QTest::qWait(20);
     EXPECT_EQ(events.calls, Calls{"Form_Resize"});
-    EXPECT_EQ(window->outer_width(), 700 * 15);
-    EXPECT_EQ(window->outer_height(), 400 * 15);
+    EXPECT_EQ(window->outer_width(), 700 * 15 + 160);
+    EXPECT_EQ(window->outer_height(), 400 * 15 + 400);
 
     events.calls.clear();
     window->set_outer_width(9001);
@@ -353,7 +377,8 @@ TEST_F(QtPreviewWindowTest, ResizingRunsFormResizeAndTheOuterSizeReadsBackInTwip
     EXPECT_EQ(events.calls, (Calls{"Form_Resize", "Form_Resize"}));
     EXPECT_EQ(window->outer_width(), 9001);
     EXPECT_EQ(window->outer_height(), 5003);
-    EXPECT_EQ(qt->dialog()->size(), QSize(600, 334));
+    // (9001 - 160) / 15 and (5003 - 400) / 15 pixels.
+    EXPECT_EQ(qt->dialog()->size(), QSize(589, 307));
 
     events.calls.clear();
     window->set_outer_width(9001);
@@ -381,7 +406,8 @@ TEST_F(QtPreviewWindowTest, SizeSetInFormResizeResizesAgainAfterIt)
     window->set_outer_height(100);
     EXPECT_EQ(events.calls, (Calls{"Form_Resize", "Form_Resize"}));
     EXPECT_EQ(window->outer_height(), 2000);
-    EXPECT_EQ(qt->dialog()->size(), QSize(367, 133));
+    // The frame's allowance off: (5500 - 160) / 15 and (2000 - 400) / 15.
+    EXPECT_EQ(qt->dialog()->size(), QSize(356, 107));
 }
 
 TEST_F(QtPreviewWindowTest, ResizeHandlerThatNeverSettlesIsStopped)
@@ -491,23 +517,69 @@ TEST_F(QtPreviewWindowTest, CanvasKeepsTheLinesDrawnAndShowsThem)
     EXPECT_TRUE(allOf(canvas->image(), background));
 }
 
-TEST_F(QtPreviewWindowTest, CanvasGrowsForALargerExtentAndKeepsWhatItHas)
+// The image grows with the extent up to what the desktop could show, and
+// keeps what it has; a 200-inch page costs no more than the screen.
+TEST_F(QtPreviewWindowTest, CanvasGrowsForALargerExtentUpToTheDesktop)
 {
     auto* canvas = dynamic_cast<QtCanvas*>(window->canvas().get());
+    const qreal ratio = canvas->devicePixelRatio();
+    const QSize desktop = QGuiApplication::primaryScreen()->virtualSize() * ratio;
+    ASSERT_GE(desktop.width(), 495);
+    ASSERT_GE(desktop.height(), 267);
     ASSERT_TRUE(canvas->ColoredLine(10, 20, 60, 20, kBlue));
-    ASSERT_TRUE(canvas->ScaleWidth(600));
-    ASSERT_TRUE(canvas->ScaleHeight(800));
-    EXPECT_EQ(canvas->image().size(), QSize(800, 1067));
-    EXPECT_EQ(find(canvas->image(), kBlue).count, find(canvas->image().copy(0, 0, 495, 267), kBlue).count);
-    ASSERT_TRUE(canvas->ColoredLine(500, 700, 550, 700, kBlue));
-    EXPECT_NEAR(find(canvas->image(), kBlue).bottom, 933, 1);
+    const int before = find(canvas->image(), kBlue).count;
 
-    // Back to the control's size: what lies beyond is kept for a later,
-    // larger extent.
+    for (const float points : {400.0f, 14400.0f}) {
+        SCOPED_TRACE(points);
+        const QSize had = canvas->image().size();
+        ASSERT_TRUE(canvas->ScaleWidth(points));
+        ASSERT_TRUE(canvas->ScaleHeight(points));
+        EXPECT_EQ(canvas->ScaleWidth(), points) << "the extent is the extent asked";
+        const int wanted = static_cast<int>(std::ceil(points * 96 / 72 * ratio - 1e-6));
+        EXPECT_EQ(canvas->image().width(), std::min(std::max(wanted, had.width()), desktop.width()));
+        EXPECT_EQ(canvas->image().height(), std::min(std::max(wanted, had.height()), desktop.height()));
+        EXPECT_EQ(find(canvas->image(), kBlue).count, before) << "what was drawn stays";
+    }
+    EXPECT_LE(canvas->image().sizeInBytes(), qsizetype(desktop.width()) * desktop.height() * 4);
+    // Drawing far beyond the image is clipped, not a failure; within it, it shows.
+    ASSERT_TRUE(canvas->ColoredLine(10000, 10000, 12000, 10000, kBlue));
+    ASSERT_TRUE(canvas->ColoredLine(100, 150, 160, 150, kBlue));
+    EXPECT_NEAR(find(canvas->image(), kBlue).bottom, 150 * 96 / 72 * ratio, 1.5 * ratio);
+
+    // Back to the control's size: the image stays for a later, larger extent.
+    const QSize grown = canvas->image().size();
     ASSERT_TRUE(canvas->ScaleWidth(370.8f));
     ASSERT_TRUE(canvas->ScaleHeight(200));
-    EXPECT_EQ(canvas->image().size(), QSize(800, 1067));
-    EXPECT_NEAR(find(canvas->image(), kBlue).bottom, 933, 1);
+    EXPECT_EQ(canvas->image().size(), grown);
+}
+
+// The canvas's pixels follow the screen's density, so that the page stays
+// sharp on a high-density screen (ctest runs this with QT_SCALE_FACTOR=2
+// as well).
+TEST_F(QtPreviewWindowTest, CanvasHasTheDensityOfTheWindowsScreen)
+{
+    auto* canvas = dynamic_cast<QtCanvas*>(window->canvas().get());
+    const qreal ratio = qt->dialog()->devicePixelRatioF();
+    if (const char* factor = std::getenv("QT_SCALE_FACTOR")) {
+        EXPECT_EQ(ratio, std::atof(factor));
+    }
+    EXPECT_EQ(canvas->devicePixelRatio(), ratio);
+    EXPECT_EQ(canvas->image().devicePixelRatio(), ratio);
+    const int desktop = static_cast<int>(std::ceil(QGuiApplication::primaryScreen()->virtualSize().width() * ratio));
+    EXPECT_EQ(canvas->image().width(), std::min(desktop, static_cast<int>(std::ceil(370.8 * 96 / 72 * ratio - 1e-6))));
+    // A one-pixel line is at most one pixel of the window thick, in solid
+    // device pixels: no blur of a scaled-up image.
+    ASSERT_TRUE(canvas->ColoredLine(10, 20, 60, 20, kBlue));
+    const Found line = find(canvas->image(), kBlue);
+    EXPECT_LE(line.bottom - line.top + 1, std::ceil(ratio));
+    EXPECT_EQ(line.count, (line.bottom - line.top + 1) * (line.right - line.left + 1));
+    EXPECT_NEAR(line.right - line.left, 50 * 96 / 72 * ratio, 1.5 * ratio);
+    // The widget shows the image at its logical size.
+    show();
+    const QImage shown = qt->widget(C::DATA)->grab().toImage();
+    EXPECT_EQ(shown.devicePixelRatio(), ratio);
+    EXPECT_EQ(find(shown, kBlue).top, line.top);
+    EXPECT_NEAR(find(shown, kBlue).right, line.right, 1);
 }
 
 TEST_F(QtPreviewWindowTest, CanvasOutlivesItsWindow)
@@ -581,8 +653,8 @@ TEST_F(QtPreviewModal, DriverWorksTheWindowUntilTheCloseButtonClosesIt)
     bool wasShown = false;
     set_preview_driver([&](QDialog& dialog) {
         wasShown = dialog.isVisible() && QApplication::activeModalWidget() == &dialog;
-        QTest::keyClick(&dialog, Qt::Key_Escape);
-        EXPECT_TRUE(dialog.isVisible()) << "Escape must not close the window";
+        QTest::keyClick(&dialog, Qt::Key_Return);
+        EXPECT_TRUE(dialog.isVisible()) << "Enter must not close the window";
         QTest::mouseClick(qt->widget(C::NEXT), Qt::LeftButton);
         QTest::mouseClick(qt->widget(C::Close), Qt::LeftButton);
     });
