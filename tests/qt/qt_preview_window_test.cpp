@@ -7,6 +7,11 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QFileDialog>
+#include <QMenu>
+#include <QProgressDialog>
+#include <QTimer>
+#include <QWheelEvent>
 #include <QFontInfo>
 #include <QGuiApplication>
 #include <QScreen>
@@ -21,6 +26,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -458,6 +464,173 @@ TEST_F(QtPreviewWindowTest, BusyPointerIsBalanced)
     EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "a window going away while busy restores the pointer";
 }
 
+// --- keys, wheel, context menu, progress and the file dialog
+
+struct KeyCase {
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    C focus;
+    const char* expected;  // the call, or "" when the focused control keeps the key
+};
+
+// Window shortcuts work wherever the focus is, but a key the focused control
+// uses itself stays with it.
+TEST_F(QtPreviewWindowTest, ShortcutsRunTheirCommandsUnlessTheFocusedControlUsesTheKey)
+{
+    const KeyCase cases[] = {
+        {Qt::Key_PageDown, Qt::NoModifier, C::Print, "Command NextPage"},
+        {Qt::Key_PageUp, Qt::NoModifier, C::Print, "Command PreviousPage"},
+        {Qt::Key_Home, Qt::ControlModifier, C::Print, "Command FirstPage"},
+        {Qt::Key_End, Qt::ControlModifier, C::Print, "Command LastPage"},
+        {Qt::Key_Up, Qt::NoModifier, C::Print, "Command ScrollUp"},
+        {Qt::Key_Down, Qt::NoModifier, C::Print, "Command ScrollDown"},
+        {Qt::Key_Left, Qt::NoModifier, C::NEXT, "Command ScrollLeft"},
+        {Qt::Key_Right, Qt::NoModifier, C::DATA, "Command ScrollRight"},
+        {Qt::Key_Plus, Qt::ControlModifier, C::Print, "Command ZoomIn"},
+        {Qt::Key_Equal, Qt::ControlModifier, C::Print, "Command ZoomIn"},
+        {Qt::Key_Minus, Qt::ControlModifier, C::Print, "Command ZoomOut"},
+        {Qt::Key_0, Qt::ControlModifier, C::Print, "Command ActualSize"},
+        {Qt::Key_P, Qt::ControlModifier, C::Print, "Command Print"},
+        {Qt::Key_PageDown, Qt::NoModifier, C::CUR_PAGE, "Command NextPage"},
+        {Qt::Key_Left, Qt::NoModifier, C::CUR_PAGE, ""},
+        {Qt::Key_Home, Qt::NoModifier, C::CUR_PAGE, ""},
+        {Qt::Key_Down, Qt::NoModifier, C::ZOOM, ""},
+        {Qt::Key_PageDown, Qt::NoModifier, C::ZOOM, ""},
+        {Qt::Key_Minus, Qt::ControlModifier, C::ZOOM, "Command ZoomOut"},
+        {Qt::Key_PageDown, Qt::NoModifier, C::VSCROL, ""},
+        {Qt::Key_Escape, Qt::NoModifier, C::ZOOM, "Command Close"},
+    };
+    show();
+    for (const KeyCase& c : cases) {
+        SCOPED_TRACE(QKeySequence(c.key | c.modifiers).toString().toStdString() + " in control "
+                     + std::to_string(static_cast<int>(c.focus)));
+        if (!qt->dialog()->isVisible())
+            show();
+        window->set_focus(c.focus);
+        events.calls.clear();
+        QTest::keyClick(QApplication::focusWidget(), c.key, c.modifiers);
+        std::vector<std::string> commands;
+        for (const std::string& call : events.calls)
+            if (call.starts_with("Command") || call.starts_with("DATA"))
+                commands.push_back(call);
+        EXPECT_EQ(commands, *c.expected ? Calls{c.expected} : Calls{});
+    }
+    EXPECT_FALSE(qt->dialog()->isVisible()) << "Escape closed the window";
+}
+
+TEST_F(QtPreviewWindowTest, WheelOverTheCanvasReportsItsTurnAndCtrl)
+{
+    show();
+    QWidget* canvas = qt->widget(C::DATA);
+    const QPointF at(20, 20);
+    for (const auto modifiers : {Qt::KeyboardModifiers(Qt::NoModifier), Qt::KeyboardModifiers(Qt::ControlModifier)}) {
+        QWheelEvent turn(at, canvas->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, modifiers,
+                         Qt::NoScrollPhase, false);
+        QApplication::sendEvent(canvas, &turn);
+    }
+    EXPECT_EQ(events.calls, (Calls{"DATA_Wheel 0 -120", "DATA_Wheel 0 -120 zoom"}));
+}
+
+TEST_F(QtPreviewWindowTest, CanvasContextMenuOffersTheFitsAndSavingAsPdf)
+{
+    show();
+    QMenu* menu = qt->contextMenu();
+    ASSERT_NE(menu, nullptr);
+    QTimer::singleShot(0, menu, [menu] {
+        EXPECT_TRUE(menu->isVisible());
+        menu->close();
+    });
+    emit qt->widget(C::DATA)->customContextMenuRequested(QPoint(30, 30));
+    QTest::qWait(20);
+
+    Calls texts;
+    for (QAction* action : menu->actions()) {
+        if (action->isSeparator())
+            continue;
+        texts.push_back(action->text().toStdString());
+        action->trigger();
+    }
+    EXPECT_EQ(texts, (Calls{"幅に合わせる", "ページ全体", "PDFに保存…"}));
+    EXPECT_EQ(events.calls, (Calls{"Command FitWidth", "Command FitPage", "Command SaveAsPdf"}));
+}
+
+TEST_F(QtPreviewWindowTest, ScrollValueShownWithoutAChangeEvent)
+{
+    window->set_scroll_range(C::VSCROL, 0, 100, 10, 50);
+    events.calls.clear();
+    window->show_scroll_value(C::VSCROL, 37);
+    EXPECT_EQ(window->scroll_value(C::VSCROL), 37);
+    EXPECT_TRUE(events.calls.empty());
+}
+
+TEST_F(QtPreviewWindowTest, AvailableSizeIsTheScreensAreaInTwips)
+{
+    const QSize area = qt->dialog()->screen()->availableGeometry().size();
+    const OuterSize available = window->available_outer_size();
+    EXPECT_EQ(available.width, area.width() * 15);
+    EXPECT_EQ(available.height, area.height() * 15);
+}
+
+class QtPreviewProgress : public QtPreviewWindowTest {
+protected:
+    void TearDown() override { set_progress_delay(500); }
+};
+
+TEST_F(QtPreviewProgress, ShowsThePagesAndReportsCancel)
+{
+    show();
+    set_progress_delay(0);
+    EXPECT_TRUE(window->show_progress(1, 3));
+    QProgressDialog* progress = qt->progressDialog();
+    ASSERT_NE(progress, nullptr);
+    EXPECT_TRUE(progress->isVisible());
+    EXPECT_EQ(progress->labelText(), QString::fromUtf8("印刷中… 1 / 3 ページ"));
+    EXPECT_EQ(progress->value(), 1);
+    progress->cancel();
+    EXPECT_FALSE(window->show_progress(2, 3));
+    window->end_progress();
+    EXPECT_EQ(qt->progressDialog(), nullptr);
+
+    // A quick run shows nothing.
+    set_progress_delay(500);
+    EXPECT_TRUE(window->show_progress(1, 2));
+    EXPECT_FALSE(qt->progressDialog()->isVisible());
+    window->end_progress();
+}
+
+// Answers the next modal file dialog with name (or cancels it, for an empty
+// name) once it is up.
+void answerFileDialog(const QString& name)
+{
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, name] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        poll->stop();
+        poll->deleteLater();
+        if (name.isEmpty()) {
+            dialog->reject();
+            return;
+        }
+        dialog->selectFile(name);
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    poll->start(10);
+}
+
+TEST_F(QtPreviewWindowTest, FileDialogGivesThePathChosenWithItsSuffix)
+{
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "kt482-preview-file-dialog";
+    std::filesystem::create_directories(folder);
+    show();
+    answerFileDialog(QString::fromStdString((folder / "請求書").string()));
+    EXPECT_EQ(window->choose_pdf_file("KT482_Print.pdf"), (folder / "請求書.pdf").string());
+    answerFileDialog({});
+    EXPECT_EQ(window->choose_pdf_file("KT482_Print.pdf"), "");
+    std::filesystem::remove_all(folder);
+}
+
 // --- the canvas
 
 // Bounding box and count of the pixels of one colour.
@@ -663,6 +836,19 @@ TEST_F(QtPreviewModal, DriverWorksTheWindowUntilTheCloseButtonClosesIt)
     EXPECT_TRUE(wasShown);
     EXPECT_EQ(events.calls, (Calls{"NEXT_Click", "Close_Click"}));
     EXPECT_FALSE(qt->dialog()->isVisible());
+}
+
+TEST_F(QtPreviewModal, OpensCentredOnTheScreenWithoutAHost)
+{
+    QPoint centre;
+    set_preview_driver([&](QDialog& dialog) {
+        centre = dialog.frameGeometry().center();
+        dialog.close();
+    });
+    ASSERT_TRUE(window->show_modal());
+    const QRect area = qt->dialog()->screen()->availableGeometry();
+    EXPECT_NEAR(centre.x(), area.center().x(), 1);
+    EXPECT_NEAR(centre.y(), area.center().y(), 1);
 }
 
 TEST_F(QtPreviewModal, WindowsOwnCloseBoxJustCloses)
