@@ -847,8 +847,9 @@ TEST_F(QtPreviewModal, OpensCentredOnTheScreenWithoutAHost)
     });
     ASSERT_TRUE(window->show_modal());
     const QRect area = qt->dialog()->screen()->availableGeometry();
-    EXPECT_NEAR(centre.x(), area.center().x(), 1);
-    EXPECT_NEAR(centre.y(), area.center().y(), 1);
+    // Within the frame, which is not known before the window shows.
+    EXPECT_NEAR(centre.x(), area.center().x(), 3);
+    EXPECT_NEAR(centre.y(), area.center().y(), 3);
 }
 
 TEST_F(QtPreviewModal, WindowsOwnCloseBoxJustCloses)
