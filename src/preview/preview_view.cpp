@@ -57,7 +57,8 @@ OuterSize opening_size(const PreviewWindow& window, float page_width, float page
     const double height =
         page_height + data.top + window.geometry(PreviewControl::HSCROL).height + kFrameHeight + kGap;
     auto fit = [](double points, int most, int least) {
-        double twips = std::ceil(points * kTwipsPerPoint);
+        // Whole twips up, without the float noise of the control positions.
+        double twips = std::ceil(points * kTwipsPerPoint - 1e-3);
         if (!(twips <= most))
             twips = most;
         return std::max(static_cast<int>(twips), least);

@@ -33,6 +33,7 @@
 #include "platform/qt/qt_application.h"
 #include "platform/qt/qt_canvas.h"
 #include "platform/qt/qt_preview_window.h"
+#include "support/fake_server.h"
 #include "support/scoped_env.h"
 
 namespace kt482 {
@@ -621,14 +622,13 @@ void answerFileDialog(const QString& name)
 
 TEST_F(QtPreviewWindowTest, FileDialogGivesThePathChosenWithItsSuffix)
 {
-    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "kt482-preview-file-dialog";
-    std::filesystem::create_directories(folder);
+    test::TempFolder temp;
+    const std::filesystem::path folder = temp.path();
     show();
     answerFileDialog(QString::fromStdString((folder / "請求書").string()));
     EXPECT_EQ(window->choose_pdf_file("KT482_Print.pdf"), (folder / "請求書.pdf").string());
     answerFileDialog({});
     EXPECT_EQ(window->choose_pdf_file("KT482_Print.pdf"), "");
-    std::filesystem::remove_all(folder);
 }
 
 // --- the canvas
