@@ -34,6 +34,7 @@
 #include "platform/qt/qt_canvas.h"
 #include "platform/qt/qt_preview_window.h"
 #include "support/fake_server.h"
+#include "support/file_dialog_answer.h"
 #include "support/scoped_env.h"
 
 namespace kt482 {
@@ -599,35 +600,14 @@ TEST_F(QtPreviewProgress, ShowsThePagesAndReportsCancel)
     window->end_progress();
 }
 
-// Answers the next modal file dialog with name (or cancels it, for an empty
-// name) once it is up.
-void answerFileDialog(const QString& name)
-{
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, [poll, name] {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (!dialog)
-            return;
-        poll->stop();
-        poll->deleteLater();
-        if (name.isEmpty()) {
-            dialog->reject();
-            return;
-        }
-        dialog->selectFile(name);
-        QMetaObject::invokeMethod(dialog, "accept");
-    });
-    poll->start(10);
-}
-
 TEST_F(QtPreviewWindowTest, FileDialogGivesThePathChosenWithItsSuffix)
 {
     test::TempFolder temp;
     const std::filesystem::path folder = temp.path();
     show();
-    answerFileDialog(QString::fromStdString((folder / "請求書").string()));
+    test::answer_file_dialog(QString::fromStdString((folder / "請求書").string()));
     EXPECT_EQ(window->choose_pdf_file("KT482_Print.pdf"), (folder / "請求書.pdf").string());
-    answerFileDialog({});
+    test::answer_file_dialog({});
     EXPECT_EQ(window->choose_pdf_file("KT482_Print.pdf"), "");
 }
 
