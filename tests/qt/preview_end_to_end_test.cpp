@@ -3,6 +3,8 @@
 // on the offscreen platform, printing from it to the PDF printer.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
@@ -372,6 +374,43 @@ TEST_F(PreviewEndToEnd, CancelledPrintAndSaveLeaveNoFile)
     ASSERT_TRUE(driven);
     EXPECT_TRUE(pdf_files(out_.path()).empty());
     EXPECT_TRUE(fs::is_empty(saved.path()));
+}
+
+// The canvas keeps no more image than the screen shows: a 200-inch user
+// paper (14,400 points square, 1.5 GB as a whole image) costs no more than
+// the desktop, and scrolling still shows its far corner.
+TEST_F(PreviewEndToEnd, HugePaperCostsNoMoreThanTheScreen)
+{
+    job_->V_Size_Set(256, 1, 200, 200);
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
+    const bool driven = preview([&](QtPreviewWindow& w, QDialog& dialog) {
+        const QSize desktop = dialog.screen()->virtualSize() * dialog.devicePixelRatioF();
+        EXPECT_LE(shown(w).sizeInBytes(), qsizetype(desktop.width()) * desktop.height() * 4);
+        qobject_cast<QScrollBar*>(w.widget(C::VSCROL))->setValue(100);
+        qobject_cast<QScrollBar*>(w.widget(C::HSCROL))->setValue(100);
+        EXPECT_GT(job().ScrollY, 13000);
+        EXPECT_LE(shown(w).sizeInBytes(), qsizetype(desktop.width()) * desktop.height() * 4);
+        // The frame's bottom right corner, 5 mm inside the paper, is in view.
+        const ControlRect data = w.geometry(C::DATA);
+        const QImage image = shown(w);
+        const double ratio = image.devicePixelRatio() * 96 / 72;
+        const int x = static_cast<int>((14400 - 14.175 - job().ScrollX) * ratio);
+        const int y = static_cast<int>((14400 - 14.175 - job().ScrollY) * ratio);
+        ASSERT_LT(x, static_cast<int>(data.width * ratio));
+        ASSERT_LT(y, static_cast<int>(data.height * ratio));
+        int blue = 0;
+        for (int dy = -3; dy <= 3; ++dy)
+            for (int dx = -3; dx <= 3; ++dx)
+                if (image.valid(x + dx, y + dy) && (image.pixel(x + dx, y + dy) & 0xFFFFFF) == 0x0000FF)
+                    ++blue;
+        EXPECT_GT(blue, 0);
+        click(w, C::Close);
+    });
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+    ASSERT_TRUE(driven);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 256 * 1024) << "kB of peak memory added";
 }
 
 TEST_F(PreviewEndToEnd, CloseButtonEndsThePreviewWithoutPrinting)
