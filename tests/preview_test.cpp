@@ -411,6 +411,8 @@ TEST(PreviewView, ZoomStepsFollowTheList)
     const std::tuple<double, int, double> cases[] = {
         {100, 1, 150}, {100, -1, 80}, {120, 1, 150}, {120, -1, 100}, {20, 1, 50},
         {500, -1, 200}, {200, 1, 200}, {50, -1, 50}, {100, 0, 100},
+        // The zoom as the job keeps it: 0.8 and 0.75 in single precision.
+        {0.8f * 100.0, -1, 75}, {0.8f * 100.0, 1, 100}, {0.75f * 100.0, -1, 50},
     };
     for (const auto& [from, direction, to] : cases)
         EXPECT_EQ(zoom_step(from, direction), to) << from << " " << direction;

@@ -17,13 +17,15 @@ constexpr double kTwipsPerPoint = 20;
 
 double zoom_step(double percent, int direction)
 {
+    // A zoom kept in single precision (0.8 is 80.0000012 %) is its entry.
+    constexpr double kSame = 1e-4;
     if (direction > 0) {
         for (int step : kZoomSteps)
-            if (step > percent)
+            if (step > percent + kSame)
                 return step;
     } else if (direction < 0) {
         for (auto it = std::rbegin(kZoomSteps); it != std::rend(kZoomSteps); ++it)
-            if (*it < percent)
+            if (*it < percent - kSame)
                 return *it;
     }
     return percent;
