@@ -520,7 +520,7 @@ TEST_F(QtPreviewWindowTest, ShortcutsRunTheirCommandsUnlessTheFocusedControlUses
     EXPECT_FALSE(qt->dialog()->isVisible()) << "Escape closed the window";
 }
 
-TEST_F(QtPreviewWindowTest, WheelOverTheCanvasReportsItsTurnAndCtrl)
+TEST_F(QtPreviewWindowTest, WheelOverTheCanvasAndTheBarsReportsItsTurnAndCtrl)
 {
     show();
     QWidget* canvas = qt->widget(C::DATA);
@@ -530,7 +530,17 @@ TEST_F(QtPreviewWindowTest, WheelOverTheCanvasReportsItsTurnAndCtrl)
                          Qt::NoScrollPhase, false);
         QApplication::sendEvent(canvas, &turn);
     }
-    EXPECT_EQ(events.calls, (Calls{"DATA_Wheel 0 -120", "DATA_Wheel 0 -120 zoom"}));
+    // Over the bars: the same turn, across for the horizontal one; the
+    // bars themselves do not move.
+    for (C bar : {C::VSCROL, C::HSCROL}) {
+        QWidget* w = qt->widget(bar);
+        QWheelEvent turn(QPointF(5, 5), w->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120), Qt::NoButton,
+                         Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(w, &turn);
+        EXPECT_EQ(window->scroll_value(bar), 0);
+    }
+    EXPECT_EQ(events.calls,
+              (Calls{"DATA_Wheel 0 -120", "DATA_Wheel 0 -120 zoom", "DATA_Wheel 0 -120", "DATA_Wheel -120 0"}));
 }
 
 TEST_F(QtPreviewWindowTest, CanvasContextMenuOffersTheFitsAndSavingAsPdf)

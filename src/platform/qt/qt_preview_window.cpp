@@ -135,6 +135,35 @@ private:
     std::vector<int> keys_;
 };
 
+// Turns the wheel over a scroll bar into a turn over the canvas, so that a
+// notch moves the page a few lines rather than a step of the bar's 0 to 100;
+// over the horizontal bar it moves across.
+class WheelToCanvas final : public QObject {
+public:
+    WheelToCanvas(bool across, std::function<void(QPoint, bool)> wheel, QObject* parent)
+        : QObject(parent), across_(across), wheel_(std::move(wheel))
+    {
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::Wheel)
+            return QObject::eventFilter(watched, event);
+        auto* turn = static_cast<QWheelEvent*>(event);
+        QPoint delta = turn->angleDelta();
+        if (across_ && delta.x() == 0)
+            delta = QPoint(delta.y(), 0);
+        wheel_(delta, false);
+        event->accept();
+        return true;
+    }
+
+private:
+    bool across_;
+    std::function<void(QPoint, bool)> wheel_;
+};
+
 struct Shortcut {
     QKeySequence keys;
     PreviewCommand command;
@@ -357,6 +386,8 @@ void QtPreviewWindow::createControls()
             bar->installEventFilter(new KeepsKeys({Qt::Key_Up, Qt::Key_Down, Qt::Key_Left, Qt::Key_Right,
                                                    Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_Home, Qt::Key_End},
                                                   bar));
+            bar->installEventFilter(new WheelToCanvas(
+                !vertical, [this](QPoint delta, bool) { events_.DATA_Wheel(delta.x(), delta.y(), false); }, bar));
             QObject::connect(bar, &QScrollBar::valueChanged, parent, [this, vertical] {
                 if (vertical)
                     events_.VSCROL_Change();
@@ -373,7 +404,9 @@ void QtPreviewWindow::createControls()
             canvasWidget_ = new QtCanvasWidget(canvas_, parent);
             canvasWidget_->setFocusPolicy(Qt::StrongFocus);
             canvasWidget_->onExtentChanged = [this] { place(PreviewControl::DATA); };
-            canvasWidget_->onWheel = [this](QPoint delta, bool zoom) { events_.DATA_Wheel(delta.x(), delta.y(), zoom); };
+            canvasWidget_->onWheel = [this](QPoint delta, bool zoom) {
+                events_.DATA_Wheel(delta.x(), delta.y(), zoom);
+            };
             widget = canvasWidget_;
             break;
         }

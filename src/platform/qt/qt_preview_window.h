@@ -26,8 +26,10 @@
 // keys scroll, Ctrl++ and Ctrl+- step the zoom, Ctrl+0 is 100 %, Ctrl+P
 // prints, Escape closes. A key the focused control uses itself (arrows and
 // Home/End in the page box's and zoom box's text, Up/Down and PageUp/PageDown
-// in the zoom list, the arrows and page keys of a scroll bar) stays with it. The wheel over the canvas runs DATA_Wheel; the
-// canvas's context menu offers fit width, whole page and saving as PDF.
+// in the zoom list, the arrows and page keys of a scroll bar) stays with it.
+// The wheel over the canvas runs DATA_Wheel, and so does the wheel over a
+// scroll bar (across for the horizontal one); the canvas's context menu
+// offers fit width, whole page and saving as PDF.
 //
 // Progress. show_progress() shows a modal QProgressDialog once a run has
 // taken half a second (see set_progress_delay for tests); it lets the

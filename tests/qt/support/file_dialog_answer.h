@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMetaObject>
 #include <QString>
 #include <QTimer>
@@ -23,7 +24,12 @@ inline void answer_file_dialog(const QString& name)
             dialog->reject();
             return;
         }
-        dialog->selectFile(name);
+        // Typed into the name box, as a user would: selectFile() of a path
+        // in another folder lets the folder's loading rewrite the name later.
+        if (auto* box = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+            box->setText(name);
+        else
+            dialog->selectFile(name);
         QMetaObject::invokeMethod(dialog, "accept");
     });
     poll->start(10);
