@@ -520,6 +520,9 @@ void PreviewHandlers::save_as_pdf()
             KeptTarget kept;
             ~Restore()
             {
+                // A save that failed half way leaves no file either.
+                if (Printer* pdf = job().PrinterObject.get(); pdf && pdf != kept.printer.get())
+                    (void)pdf->AbortDoc();
                 kept.restore_view();
                 job().PrinterObject = kept.printer;
                 job().PageStarted = started;
