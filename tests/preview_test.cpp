@@ -504,6 +504,29 @@ TEST_F(PreviewTest, SaveAsPdfWritesWhatThePrintButtonPrints)
     EXPECT_TRUE(sink.messages.empty());
 }
 
+// A save whose document cannot be finished is reported, drops what it has,
+// and leaves the job as it was.
+TEST_F(PreviewTest, SaveAsPdfThatFailsAtTheEndDropsItsDocument)
+{
+    printers.pdf_file_failing = "EndDoc";
+    toolkit.user = [](FakePreviewWindow& w) {
+        w.pdf_file = "/out/x.pdf";
+        w.events.Command(Cmd::SaveAsPdf);
+        EXPECT_EQ(kt482::job().OutputTarget, 2);
+        EXPECT_EQ(kt482::job().PrinterObject, nullptr);
+        EXPECT_FALSE(w.closed);
+    };
+    job.V_Size_Set(9, 1);
+    job.V_Preview(1, 2);
+    ASSERT_TRUE(printers.pdf_file);
+    // The failed EndDoc is not logged; the document is dropped after it.
+    const Lines& log = printers.pdf_file->log;
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(Lines(log.end() - 2, log.end()), (Lines{"Print \"page 2\" nl", "AbortDoc"}));
+    ASSERT_EQ(sink.messages.size(), 1u);
+    EXPECT_EQ(sink.messages[0].title, "KT482_Print : ZZ010_PREV : ZZ100_EndDoc");
+}
+
 TEST_F(PreviewTest, SaveAsPdfCancelledInTheFileDialogDoesNothing)
 {
     toolkit.user = [](FakePreviewWindow& w) { w.events.Command(Cmd::SaveAsPdf); };

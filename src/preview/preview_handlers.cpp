@@ -521,13 +521,14 @@ void PreviewHandlers::save_as_pdf()
             ~Restore()
             {
                 // A save that failed half way leaves no file either.
-                if (Printer* pdf = job().PrinterObject.get(); pdf && pdf != kept.printer.get())
+                if (Printer* pdf = job().PrinterObject.get(); !finished && pdf && pdf != kept.printer.get())
                     (void)pdf->AbortDoc();
                 kept.restore_view();
                 job().PrinterObject = kept.printer;
                 job().PageStarted = started;
             }
             int16_t started = job().PageStarted;
+            bool finished = false;
         } restore;
         JobState& s = job();
         s.PrinterObject = must(printer_system().open_pdf_file_printer(path));
@@ -538,6 +539,7 @@ void PreviewHandlers::save_as_pdf()
         s.ScrollX = 0;
         s.ScrollY = 0;
         print_range(w);
+        restore.finished = true;
         w.set_busy(false);
     });
 }

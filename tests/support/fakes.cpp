@@ -64,6 +64,7 @@ Result<std::shared_ptr<Printer>> FakePrinters::open_pdf_file_printer(const std::
 {
     pdf_file = std::make_shared<RecordingSurface>();
     pdf_file->device_name = "KT482 PDF";
+    pdf_file->failing_operation = pdf_file_failing;
     pdf_file_path = path;
     return std::shared_ptr<Printer>(pdf_file);
 }

@@ -46,6 +46,7 @@ public:
     std::shared_ptr<RecordingSurface> opened;
     std::shared_ptr<RecordingSurface> pdf_file;
     std::string pdf_file_path;
+    std::string pdf_file_failing;  // the operation the PDF file printer fails
 };
 
 }  // namespace kt482::test
