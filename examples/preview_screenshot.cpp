@@ -1,16 +1,21 @@
 // Pictures of the preview for the documentation: records the sample invoice,
 // opens its preview on A4 portrait and, standing in for the user, saves the
-// window as it shows the first page, then again after the zoom was set to
-// 150 %, and closes it.
+// window at the size it opens with as it shows the first page, then again
+// after the zoom was set to 150 %, then with the canvas's context menu open,
+// and closes it.
 //
-//   kt482_preview_screenshot FOLDER    writes preview-page1.png and
-//                                      preview-zoom150.png into FOLDER
+//   kt482_preview_screenshot FOLDER    writes preview-page1.png,
+//                                      preview-zoom150.png and
+//                                      preview-menu.png into FOLDER
 //
 // It needs a display (scripts/screenshot starts a virtual one).
 
 #include <QComboBox>
 #include <QDialog>
+#include <QGuiApplication>
+#include <QMenu>
 #include <QPixmap>
+#include <QScreen>
 #include <QPushButton>
 #include <QTimer>
 
@@ -30,15 +35,26 @@ using kt482::QtPreviewWindow;
 
 // Time for the window to be mapped and painted before it is photographed.
 constexpr int kSettleMs = 300;
-// A window large enough to show most of the page: 820 × 940 pixels.
-constexpr int kOuterWidthTwips = 12300;
-constexpr int kOuterHeightTwips = 14100;
+
+bool save(const QPixmap& picture, const std::filesystem::path& file)
+{
+    const bool saved = picture.save(QString::fromStdString(file.string()), "PNG");
+    std::printf("%s %s\n", saved ? "wrote" : "could not write", file.c_str());
+    return saved;
+}
 
 bool save(QDialog& dialog, const std::filesystem::path& file)
 {
-    const bool saved = dialog.grab().save(QString::fromStdString(file.string()), "PNG");
-    std::printf("%s %s\n", saved ? "wrote" : "could not write", file.c_str());
-    return saved;
+    return save(dialog.grab(), file);
+}
+
+// The screen where the window is, with the menus over it: a menu is a window
+// of its own, which a picture of the dialog leaves out.
+bool saveScreenArea(QDialog& dialog, const std::filesystem::path& file)
+{
+    QScreen* screen = dialog.screen();
+    const QRect area = dialog.geometry();
+    return save(screen->grabWindow(0, area.x(), area.y(), area.width(), area.height()), file);
 }
 
 }  // namespace
@@ -74,8 +90,6 @@ int main(int argc, char** argv)
             dialog.reject();
             return;
         }
-        window->set_outer_width(kOuterWidthTwips);
-        window->set_outer_height(kOuterHeightTwips);
         QTimer::singleShot(kSettleMs, &dialog, [&dialog, window, &ok, out] {
             ok = save(dialog, out / "preview-page1.png") && ok;
             // As a user would: into the zoom box, type, and leave it.
@@ -84,7 +98,13 @@ int main(int argc, char** argv)
             window->set_focus(PreviewControl::Print);
             QTimer::singleShot(kSettleMs, &dialog, [&dialog, window, &ok, out] {
                 ok = save(dialog, out / "preview-zoom150.png") && ok;
-                static_cast<QPushButton*>(window->widget(PreviewControl::Close))->click();
+                QWidget* canvas = window->widget(PreviewControl::DATA);
+                window->contextMenu()->popup(canvas->mapToGlobal(QPoint(160, 120)));
+                QTimer::singleShot(kSettleMs, &dialog, [&dialog, window, &ok, out] {
+                    ok = saveScreenArea(dialog, out / "preview-menu.png") && ok;
+                    window->contextMenu()->close();
+                    static_cast<QPushButton*>(window->widget(PreviewControl::Close))->click();
+                });
             });
         });
     });

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "job/job_state.h"
 #include "kt482/kt482.h"
 #include "preview/preview_state.h"
+#include "preview/preview_view.h"
 #include "support/fake_preview.h"
 #include "support/spool_fixture.h"
 
@@ -325,6 +328,290 @@ TEST_F(PreviewTest, PrinterDialogFromTheHost)
 
 namespace kt482::test {
 namespace {
+
+// --- keys, wheel, fits, saving as PDF, progress
+
+using Cmd = PreviewCommand;
+
+TEST_F(PreviewTest, PagingCommandsMoveAsTheirButtonsAndCloseEnds)
+{
+    toolkit.user = [](FakePreviewWindow& w) {
+        for (Cmd c : {Cmd::NextPage, Cmd::LastPage, Cmd::NextPage, Cmd::PreviousPage, Cmd::FirstPage,
+                      Cmd::PreviousPage, Cmd::Close})
+            w.events.Command(c);
+    };
+    job.V_Size_Set(9, 1);
+    job.V_Preview();
+    EXPECT_EQ(drawn_pages(), (Lines{"page 1", "page 2", "page 5", "page 4", "page 1"}));
+    EXPECT_TRUE(window().closed);
+}
+
+// The zoom list's steps from a zoom in the list or between its entries, and
+// a fine-grained wheel that turns half a notch at a time.
+TEST_F(PreviewTest, ZoomStepsByKeysAndCtrlWheel)
+{
+    std::vector<float> zooms;
+    toolkit.user = [&](FakePreviewWindow& w) {
+        auto step = [&](auto&& act) {
+            act();
+            zooms.push_back(std::round(kt482::job().Bairitu * 100));
+        };
+        step([&] { w.events.Command(Cmd::ZoomIn); });
+        step([&] { w.events.Command(Cmd::ZoomIn); });
+        step([&] { w.events.Command(Cmd::ZoomIn); });  // 200 is the list's last
+        step([&] { w.type_zoom("120"); });
+        step([&] { w.events.Command(Cmd::ZoomOut); });
+        step([&] { w.events.DATA_Wheel(0, -60, true); });
+        step([&] { w.events.DATA_Wheel(0, -60, true); });
+        step([&] { w.events.DATA_Wheel(0, 2 * kWheelNotch, true); });
+        step([&] { w.events.Command(Cmd::ActualSize); });
+    };
+    job.V_Size_Set(9, 1);
+    job.V_Preview();
+    EXPECT_EQ(zooms, (std::vector<float>{150, 200, 200, 120, 100, 100, 80, 150, 100}));
+    EXPECT_EQ(window().text(C::ZOOM), "100");
+    // The first page and one redraw per change: 150, 200, 120, 100, 80, 150, 100.
+    EXPECT_EQ(drawn_pages().size(), 8u);
+    EXPECT_TRUE(sink.messages.empty());
+}
+
+// A4 portrait in the window's first size: the canvas has 370.8 × 186 points
+// of room, 62 % of the width and 22 % of the height.
+TEST_F(PreviewTest, FitsSetTheLargestWholePercentAndShowThePagesCorner)
+{
+    std::vector<float> zooms;
+    std::vector<float> scrolls;
+    toolkit.user = [&](FakePreviewWindow& w) {
+        w.scroll(C::HSCROL, 100);
+        w.scroll(C::VSCROL, 100);
+        w.events.Command(Cmd::FitWidth);
+        zooms.push_back(kt482::job().Bairitu * 100);
+        scrolls.insert(scrolls.end(), {kt482::job().ScrollX, kt482::job().ScrollY});
+        w.events.Command(Cmd::FitPage);
+        zooms.push_back(kt482::job().Bairitu * 100);
+        scrolls.insert(scrolls.end(), {kt482::job().ScrollX, kt482::job().ScrollY});
+    };
+    job.V_Size_Set(9, 1);
+    job.V_Preview();
+    EXPECT_EQ(zooms, (std::vector<float>{62, 22}));
+    EXPECT_EQ(scrolls, (std::vector<float>{0, 642, 0, 0}));
+    EXPECT_EQ(window().scroll_values[C::HSCROL], 0);
+    EXPECT_EQ(window().scroll_values[C::VSCROL], 0);
+    EXPECT_EQ(window().text(C::ZOOM), "22");
+}
+
+TEST(PreviewView, FitZoomIsTheLargestWholePercentWithinTheLimits)
+{
+    struct Case {
+        double room_w, room_h, page_w, page_h;
+        int expected;
+    };
+    const Case cases[] = {
+        {595, 0, 595, 0, 100},         // exactly the width
+        {594.9, 0, 595, 0, 99},        // a hair short rounds down
+        {370.8, 186, 595, 0, 62},      // width alone
+        {370.8, 186, 595, 842, 22},    // the height decides
+        {100, 100, 14400, 14400, 20},  // a huge page stops at 20 %
+        {4000, 4000, 200, 200, 500},   // a tiny one at 500 %
+        {-5, -5, 595, 842, 20},        // no room at all
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(fit_zoom(c.room_w, c.room_h, c.page_w, c.page_h), c.expected) << c.room_w << " " << c.page_w;
+}
+
+TEST(PreviewView, ZoomStepsFollowTheList)
+{
+    const std::tuple<double, int, double> cases[] = {
+        {100, 1, 150}, {100, -1, 80}, {120, 1, 150}, {120, -1, 100}, {20, 1, 50},
+        {500, -1, 200}, {200, 1, 200}, {50, -1, 50}, {100, 0, 100},
+        // The zoom as the job keeps it: 0.8 and 0.75 in single precision.
+        {0.8f * 100.0, -1, 75}, {0.8f * 100.0, 1, 100}, {0.75f * 100.0, -1, 50},
+    };
+    for (const auto& [from, direction, to] : cases)
+        EXPECT_EQ(zoom_step(from, direction), to) << from << " " << direction;
+}
+
+// A notch of the wheel moves 48 points; at the end of the page a further
+// notch goes on to the next page's top, and at the top back to the previous
+// page's bottom.
+TEST_F(PreviewTest, WheelAndArrowsScrollAndTurnPagesAtTheEnds)
+{
+    struct Seen {
+        std::string page;
+        float x, y;
+        int bar;
+    };
+    std::vector<Seen> seen;
+    toolkit.user = [&](FakePreviewWindow& w) {
+        auto look = [&] {
+            seen.push_back({w.text(C::CUR_PAGE), kt482::job().ScrollX, kt482::job().ScrollY,
+                            w.scroll_values[C::VSCROL]});
+        };
+        w.events.DATA_Wheel(0, -kWheelNotch, false);
+        look();
+        w.events.Command(Cmd::ScrollDown);
+        w.events.Command(Cmd::ScrollRight);
+        look();
+        w.events.DATA_Wheel(0, -20 * kWheelNotch, false);  // to the bottom
+        look();
+        w.events.DATA_Wheel(0, -kWheelNotch, false);  // on to page 2
+        look();
+        w.events.DATA_Wheel(0, kWheelNotch, false);  // back to page 1, at its bottom
+        look();
+        w.events.Command(Cmd::ScrollLeft);
+        w.events.Command(Cmd::ScrollLeft);
+        look();
+    };
+    job.V_Size_Set(9, 1);
+    job.V_Preview();
+    // The canvas shows 370.8 × 200 of the 595 × 842 page: 224.2 and 642 do not fit.
+    const std::vector<std::tuple<std::string, float, float, int>> expected = {
+        {"   1", 0, 48, 7}, {"   1", 16, 64, 10}, {"   1", 16, 642, 100},
+        {"   2", 16, 0, 0}, {"   1", 16, 642, 100}, {"   1", 0, 642, 100},
+    };
+    ASSERT_EQ(seen.size(), expected.size());
+    for (size_t i = 0; i < seen.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(seen[i].page, std::get<0>(expected[i]));
+        EXPECT_EQ(seen[i].x, std::get<1>(expected[i]));
+        EXPECT_EQ(seen[i].y, std::get<2>(expected[i]));
+        EXPECT_EQ(seen[i].bar, std::get<3>(expected[i]));
+    }
+    EXPECT_TRUE(sink.messages.empty());
+}
+
+// The print that Save as PDF writes is the one the print button makes, on
+// the PDF printer for the file chosen; the printer chosen stays, and the
+// window goes on previewing where it was.
+TEST_F(PreviewTest, SaveAsPdfWritesWhatThePrintButtonPrints)
+{
+    job.W_Device("Office Laser");
+    const Printer* chosen = kt482::job().PrinterObject.get();
+    int16_t target_after_save = 0;
+    float scroll_after_save = 0;
+    toolkit.user = [&](FakePreviewWindow& w) {
+        w.type_zoom("150");
+        w.scroll(C::VSCROL, 50);
+        w.pdf_file = "/out/invoice.pdf";
+        w.events.Command(Cmd::SaveAsPdf);
+        target_after_save = kt482::job().OutputTarget;
+        scroll_after_save = kt482::job().ScrollY;
+        EXPECT_EQ(kt482::job().PrinterObject.get(), chosen);
+        EXPECT_FALSE(w.closed);
+        w.events.Print_Click();
+    };
+    job.V_Size_Set(9, 1);
+    job.V_Preview(2, 4);
+    ASSERT_TRUE(printers.pdf_file);
+    EXPECT_EQ(printers.pdf_file_path, "/out/invoice.pdf");
+    EXPECT_EQ(window().file_requests, Lines{"KT482_Print.pdf"});
+    EXPECT_EQ(target_after_save, 2);
+    EXPECT_EQ(scroll_after_save, 321);
+    // Pages 2 to 4 at 150 %, on the job's paper, then the document's end.
+    EXPECT_EQ(printers.pdf_file->only("Print \"page"),
+              (Lines{"Print \"page 2\" nl", "Print \"page 3\" nl", "Print \"page 4\" nl"}));
+    EXPECT_EQ(printers.pdf_file->log.back(), "EndDoc");
+    ASSERT_TRUE(printers.opened);
+    EXPECT_EQ(printers.pdf_file->log, printers.opened->log);
+    EXPECT_EQ(window().progress_log, (Lines{"1/3", "2/3", "3/3", "end", "1/3", "2/3", "3/3", "end"}));
+    EXPECT_TRUE(sink.messages.empty());
+}
+
+// A save whose document cannot be finished is reported, drops what it has,
+// and leaves the job as it was.
+TEST_F(PreviewTest, SaveAsPdfThatFailsAtTheEndDropsItsDocument)
+{
+    printers.pdf_file_failing = "EndDoc";
+    toolkit.user = [](FakePreviewWindow& w) {
+        w.pdf_file = "/out/x.pdf";
+        w.events.Command(Cmd::SaveAsPdf);
+        EXPECT_EQ(kt482::job().OutputTarget, 2);
+        EXPECT_EQ(kt482::job().PrinterObject, nullptr);
+        EXPECT_FALSE(w.closed);
+    };
+    job.V_Size_Set(9, 1);
+    job.V_Preview(1, 2);
+    ASSERT_TRUE(printers.pdf_file);
+    // The failed EndDoc is not logged; the document is dropped after it.
+    const Lines& log = printers.pdf_file->log;
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(Lines(log.end() - 2, log.end()), (Lines{"Print \"page 2\" nl", "AbortDoc"}));
+    ASSERT_EQ(sink.messages.size(), 1u);
+    EXPECT_EQ(sink.messages[0].title, "KT482_Print : ZZ010_PREV : ZZ100_EndDoc");
+}
+
+TEST_F(PreviewTest, SaveAsPdfCancelledInTheFileDialogDoesNothing)
+{
+    toolkit.user = [](FakePreviewWindow& w) { w.events.Command(Cmd::SaveAsPdf); };
+    job.V_Size_Set(9, 1);
+    job.V_Preview();
+    EXPECT_FALSE(printers.pdf_file);
+    EXPECT_EQ(window().file_requests.size(), 1u);
+    EXPECT_TRUE(window().progress_log.empty());
+}
+
+// Cancel stops after the page being drawn and drops the document: nothing is
+// sent, and the window stays, previewing on.
+TEST_F(PreviewTest, CancelledRunsDropTheirDocument)
+{
+    for (const bool save : {false, true}) {
+        SCOPED_TRACE(save ? "save as PDF" : "print");
+        toolkit.user = [&](FakePreviewWindow& w) {
+            w.cancel_after = 2;
+            w.pdf_file = "/out/x.pdf";
+            w.events.Command(save ? Cmd::SaveAsPdf : Cmd::Print);
+            EXPECT_FALSE(w.closed);
+            EXPECT_EQ(kt482::job().OutputTarget, 2);
+            w.events.Command(Cmd::NextPage);  // the canvas, not the printer, draws it
+            w.events.Command(Cmd::Close);
+        };
+        job.V_Size_Set(9, 1);
+        job.V_Preview();
+        const auto& printer = save ? printers.pdf_file : printers.opened;
+        ASSERT_TRUE(printer);
+        Lines document;
+        for (const auto& line : printer->log)
+            if (line.rfind("Print \"page", 0) == 0 || line == "NewPage" || line == "EndDoc" || line == "AbortDoc")
+                document.push_back(line);
+        EXPECT_EQ(document, (Lines{"Print \"page 1\" nl", "NewPage", "Print \"page 2\" nl", "AbortDoc"}));
+        EXPECT_EQ(window().progress_log, (Lines{"1/5", "2/5", "end"}));
+        EXPECT_EQ(drawn_pages(), (Lines{"page 1", "page 2"}));
+        EXPECT_TRUE(sink.messages.empty());
+        printers.opened.reset();
+        printers.pdf_file.reset();
+    }
+}
+
+// The window opens wide enough for the page at 100 % and as high as the
+// screen allows, never below its first size.
+TEST_F(PreviewTest, WindowOpensAtTheSizeOfThePageWithinTheScreen)
+{
+    struct Case {
+        int16_t paper;
+        float height_in, width_in;
+        OuterSize screen;
+        OuterSize expected;
+    };
+    const Case cases[] = {
+        // A4 portrait on 1280 × 1024 pixels: (595 + 5.4 + 13 + 8 + 1) × 20
+        // across, the screen's height down.
+        {9, 0, 0, {19200, 15360}, {12448, 15360}},
+        // 3 × 3 inches: the first width, and 216 + 25 + 15 + 20 + 1 points down.
+        {256, 3, 3, {19200, 15360}, {7944, 5540}},
+        // A small screen keeps the first size too.
+        {9, 0, 0, {6000, 3000}, {7944, 4920}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.paper);
+        OuterSize opened;
+        toolkit.user = [&](FakePreviewWindow& w) { opened = {w.outer_width(), w.outer_height()}; };
+        job.V_Size_Set(c.paper, 1, c.height_in, c.width_in);
+        window().available = c.screen;
+        job.V_Preview();
+        EXPECT_EQ(opened.width, c.expected.width);
+        EXPECT_EQ(opened.height, c.expected.height);
+    }
+}
 
 class PrinterDialogTest : public SpoolTest {
 protected:

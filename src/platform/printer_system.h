@@ -54,6 +54,14 @@ public:
     // Makes the installed printer of that device name (exactly as listed) the
     // current one, with its own settings.
     virtual Result<std::shared_ptr<Printer>> open_printer(const std::string& device_name) = 0;
+
+    // The built-in PDF printer with every document going to the file at path
+    // (replaced when the document is complete). A system without one fails.
+    virtual Result<std::shared_ptr<Printer>> open_pdf_file_printer(const std::string& path)
+    {
+        (void)path;
+        return Failure(ErrorNumber::PrinterError, "This system has no PDF printer");
+    }
 };
 
 }  // namespace kt482

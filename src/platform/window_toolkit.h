@@ -39,8 +39,8 @@ struct ControlRect {
 
 // The canvas: a drawing surface in points whose image is retained. Its
 // extent is the canvas control's size; the retained image covers the largest
-// extent set since the last Cls, and the control shows it from its top left
-// corner.
+// extent set as far as the screen could show it (drawing beyond is lost), and
+// the control shows it from its top left corner.
 class Canvas : public DrawSurface {
 public:
     // Fills the whole image with the window background colour.
@@ -64,6 +64,30 @@ public:
     // A line in a colour (0xRRGGBB) with the current width and style.
     virtual Status ColoredLine(float x1, float y1, float x2, float y2, uint32_t rgb) = 0;
 };
+
+// What the window's keyboard shortcuts and the canvas's context menu ask
+// for.
+enum class PreviewCommand {
+    FirstPage,
+    PreviousPage,
+    NextPage,
+    LastPage,
+    ScrollUp,
+    ScrollDown,
+    ScrollLeft,
+    ScrollRight,
+    ZoomIn,
+    ZoomOut,
+    ActualSize,
+    FitWidth,
+    FitPage,
+    Print,
+    SaveAsPdf,
+    Close,
+};
+
+// The wheel's unit: a notch is 120 eighths of a degree.
+inline constexpr int kWheelNotch = 120;
 
 // The handlers of the preview window; the toolkit calls them on the caller's
 // thread, one at a time.
@@ -91,6 +115,19 @@ public:
     virtual void ZOOM_Click() = 0;
     virtual void ZOOM_KeyPress(int key) = 0;
     virtual void ZOOM_LostFocus() = 0;
+    // A keyboard shortcut or a choice from the canvas's context menu. The
+    // shortcuts work wherever the focus is, except for keys the page box or
+    // the zoom box use themselves while they have it.
+    virtual void Command(PreviewCommand command) = 0;
+    // The wheel turned over the canvas, in eighths of a degree (positive:
+    // away from the user, or to the left); zoom when Ctrl was held.
+    virtual void DATA_Wheel(int delta_x, int delta_y, bool zoom) = 0;
+};
+
+// The outer size a window can take on its screen, in twips.
+struct OuterSize {
+    int width = 0;
+    int height = 0;
 };
 
 inline constexpr int kKeyEnter = 13;
@@ -123,6 +160,22 @@ public:
     virtual void set_scroll_range(PreviewControl bar, int minimum, int maximum, int small_change,
                                   int large_change) = 0;
     virtual int scroll_value(PreviewControl bar) const = 0;
+    // Moves a bar's thumb without a change event: the view was moved by
+    // other means and the bar only follows.
+    virtual void show_scroll_value(PreviewControl bar, int value) = 0;
+
+    // The largest outer size the window can take on the screen it is on.
+    virtual OuterSize available_outer_size() const = 0;
+
+    // Asks the user for a PDF file to write, starting at suggested_name;
+    // empty when the user cancels.
+    virtual std::string choose_pdf_file(const std::string& suggested_name) = 0;
+    // Progress of a long run: done of total pages. A run that goes on for
+    // more than about half a second shows it in a modal dialog with a cancel
+    // button, and the window keeps answering meanwhile. False once the user
+    // has cancelled. end_progress() takes the dialog away.
+    virtual bool show_progress(int done, int total) = 0;
+    virtual void end_progress() = 0;
 
     virtual std::shared_ptr<Canvas> canvas() = 0;
 

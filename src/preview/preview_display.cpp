@@ -5,6 +5,7 @@
 #include "job/error_trap.h"
 #include "job/job_state.h"
 #include "preview/preview_state.h"
+#include "preview/preview_view.h"
 #include "render/grid_coordinates.h"
 #include "render/page_out.h"
 #include "render/render_target.h"
@@ -87,6 +88,14 @@ void V_Preview(ObjectFields& self, int16_t P_StartP, int16_t P_EndP)
         s.ScrollX = 0;
         s.ScrollY = 0;
         ZZ110_Preview(s.OutStartP);
+        // The window opens wide enough for the page at 100 %, as far as the
+        // screen allows; its layout follows in the resize handler.
+        const OuterSize size = opening_size(shown, s.PageWidth, s.PageHeight, shown.available_outer_size(),
+                                            {shown.outer_width(), shown.outer_height()});
+        if (size.width != shown.outer_width())
+            shown.set_outer_width(size.width);
+        if (size.height != shown.outer_height())
+            shown.set_outer_height(size.height);
         enter("V_Preview");
         const Status status = shown.show_modal();
         close_preview_window();

@@ -1,5 +1,6 @@
 #include "preview/preview_handlers.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -10,6 +11,7 @@
 #include "preview/preview_display.h"
 #include "preview/preview_sizing.h"
 #include "preview/preview_state.h"
+#include "preview/preview_view.h"
 #include "print/page_setup.h"
 #include "print/paper_table.h"
 #include "print/print_dialog_flow.h"
@@ -64,6 +66,55 @@ float scroll_offset(float page_extent, float canvas_extent, int value)
 {
     return static_cast<float>(round_half_up((static_cast<double>(page_extent) - canvas_extent) * value / 100));
 }
+
+// The thumb position, 0 to 100, that an offset within the overflow gives.
+int bar_value(float offset, float overflow)
+{
+    if (!(overflow > 0))
+        return 0;
+    return std::clamp(static_cast<int>(round_half_up(100.0 * offset / overflow)), 0, 100);
+}
+
+// Prints the previewed range on the selected printer, showing the progress
+// of a long run. A run the user cancels stops after the page being drawn and
+// its document is dropped: false then.
+bool print_range(PreviewWindow& w)
+{
+    JobState& s = job();
+    bool cancelled = false;
+    ZZ100_Print(owner(), s.OutStartP, s.OutEndP, [&](int done, int total) {
+        cancelled = !w.show_progress(done, total);
+        return !cancelled;
+    });
+    w.end_progress();
+    if (cancelled) {
+        if (Printer* printer = s.PrinterObject.get())
+            check(printer->AbortDoc());
+        s.PageStarted = 0;
+        return false;
+    }
+    ZZ100_EndDoc();
+    return true;
+}
+
+// What a print run from the window changes in the job and the window needs
+// back to go on previewing: the target, the view and the printer.
+struct KeptTarget {
+    KeptTarget() : printer(job().PrinterObject), target(job().OutputTarget), x(job().ScrollX), y(job().ScrollY) {}
+
+    void restore_view() const
+    {
+        JobState& s = job();
+        s.OutputTarget = target;
+        s.ScrollX = x;
+        s.ScrollY = y;
+    }
+
+    std::shared_ptr<Printer> printer;
+    int16_t target;
+    float x;
+    float y;
+};
 
 void set_top_below_canvas(PreviewWindow& w, PreviewControl control)
 {
@@ -178,13 +229,19 @@ void PreviewHandlers::Print_Click() noexcept
     handler("印刷_Click", [&] {
         PreviewWindow& w = window();
         w.set_busy(true);
+        const KeptTarget view;
         ZZ100_Device("");
         ZZ100_PRT_Layout();
         JobState& s = job();
         s.ScrollX = 0;
         s.ScrollY = 0;
-        ZZ100_Print(owner(), s.OutStartP, s.OutEndP);
-        ZZ100_EndDoc();
+        if (!print_range(w)) {
+            // Cancelled: nothing went out, and the window goes on showing
+            // its page, with the printer chosen.
+            view.restore_view();
+            w.set_busy(false);
+            return;
+        }
         w.set_busy(false);
         w.close();
     });
@@ -313,6 +370,184 @@ void PreviewHandlers::ZOOM_LostFocus() noexcept
         w.set_busy(true);
         job().Bairitu = zoom / 100;
         ZZ110_Preview(preview().PreviewPage);
+        w.set_busy(false);
+    });
+}
+
+// --- Keyboard, wheel and the canvas's context menu
+
+void PreviewHandlers::Command(PreviewCommand command) noexcept
+{
+    switch (command) {
+    case PreviewCommand::FirstPage: TOP_Click(); return;
+    case PreviewCommand::PreviousPage: PREV_Click(); return;
+    case PreviewCommand::NextPage: NEXT_Click(); return;
+    case PreviewCommand::LastPage: BOTOM_Click(); return;
+    case PreviewCommand::Print:
+        // As a click: the box being left takes its text first.
+        if (window_)
+            window_->set_focus(PreviewControl::Print);
+        Print_Click();
+        return;
+    case PreviewCommand::Close: Close_Click(); return;
+    case PreviewCommand::SaveAsPdf: save_as_pdf(); return;
+    case PreviewCommand::FitWidth: handler("FitWidth_Click", [&] { fit(false); }); return;
+    case PreviewCommand::FitPage: handler("FitPage_Click", [&] { fit(true); }); return;
+    case PreviewCommand::ZoomIn:
+    case PreviewCommand::ZoomOut:
+        handler("ZOOM_Step", [&] {
+            const double percent = static_cast<double>(job().Bairitu) * 100;
+            zoom_to(zoom_step(percent, command == PreviewCommand::ZoomIn ? 1 : -1));
+        });
+        return;
+    case PreviewCommand::ActualSize: handler("ZOOM_Step", [&] { zoom_to(100); }); return;
+    case PreviewCommand::ScrollUp:
+    case PreviewCommand::ScrollDown:
+    case PreviewCommand::ScrollLeft:
+    case PreviewCommand::ScrollRight:
+        handler("DATA_Scroll", [&] {
+            const double step = kScrollLinePoints;
+            const double dx = command == PreviewCommand::ScrollLeft ? -step
+                              : command == PreviewCommand::ScrollRight ? step
+                                                                       : 0;
+            const double dy = command == PreviewCommand::ScrollUp ? -step
+                              : command == PreviewCommand::ScrollDown ? step
+                                                                      : 0;
+            scroll_by(dx, dy);
+        });
+        return;
+    }
+}
+
+void PreviewHandlers::DATA_Wheel(int delta_x, int delta_y, bool zoom) noexcept
+{
+    if (zoom) {
+        // A fine-grained wheel reports parts of a notch: a step per notch.
+        zoomWheel_ += delta_y;
+        const int steps = zoomWheel_ / kWheelNotch;
+        zoomWheel_ -= steps * kWheelNotch;
+        if (steps == 0)
+            return;
+        handler("ZOOM_Wheel", [&] {
+            double percent = static_cast<double>(job().Bairitu) * 100;
+            for (int i = 0; i < std::abs(steps); ++i)
+                percent = zoom_step(percent, steps);
+            zoom_to(percent);
+        });
+        return;
+    }
+    handler("DATA_Wheel", [&] {
+        const double points_per_unit = kScrollLinePoints * kLinesPerNotch / kWheelNotch;
+        if (scroll_by(-delta_x * points_per_unit, -delta_y * points_per_unit) || delta_y == 0)
+            return;
+        // At the end of the page a further turn goes on to the next page,
+        // at its top, or back to the previous one, at its bottom.
+        PreviewWindow& w = window();
+        JobState& s = job();
+        const int16_t page = preview().PreviewPage;
+        if (delta_y < 0 && page < s.OutEndP) {
+            s.ScrollY = 0;
+            w.show_scroll_value(PreviewControl::VSCROL, 0);
+            redraw_busy(w, static_cast<int16_t>(page + 1));
+        } else if (delta_y > 0 && page > s.OutStartP) {
+            s.ScrollY = scrolled(0, s.PageHeight, s.PageHeight - w.geometry(PreviewControl::DATA).height);
+            w.show_scroll_value(PreviewControl::VSCROL, s.ScrollY > 0 ? 100 : 0);
+            redraw_busy(w, static_cast<int16_t>(page - 1));
+        }
+    });
+}
+
+// The zoom box's accepted path, for a zoom chosen by other means; nothing
+// happens when it is the zoom already shown.
+void PreviewHandlers::zoom_to(double percent)
+{
+    JobState& s = job();
+    const auto zoom = static_cast<float>(percent);
+    if (zoom / 100 == s.Bairitu)
+        return;
+    PreviewWindow& w = window();
+    w.set_busy(true);
+    s.Bairitu = zoom / 100;
+    w.set_text(PreviewControl::ZOOM, zoom_text());
+    ZZ110_Preview(preview().PreviewPage);
+    w.set_busy(false);
+}
+
+// The largest zoom at which the page's width, or the whole page, fits the
+// room the window gives the canvas, seen from the page's left (and top).
+void PreviewHandlers::fit(bool whole_page)
+{
+    PreviewWindow& w = window();
+    JobState& s = job();
+    const CanvasRoom room = canvas_room(w, w.outer_width(), w.outer_height());
+    const int percent = fit_zoom(room.width, room.height, s.PageWidth, whole_page ? s.PageHeight : 0);
+    s.ScrollX = 0;
+    w.show_scroll_value(PreviewControl::HSCROL, 0);
+    if (whole_page) {
+        s.ScrollY = 0;
+        w.show_scroll_value(PreviewControl::VSCROL, 0);
+    }
+    // With the view back at the page's edge the canvas may take more room.
+    Form_Resize();
+    s.Bairitu = static_cast<float>(percent) / 100;
+    w.set_text(PreviewControl::ZOOM, zoom_text());
+    redraw_busy(w, preview().PreviewPage);
+}
+
+bool PreviewHandlers::scroll_by(double dx, double dy)
+{
+    PreviewWindow& w = window();
+    JobState& s = job();
+    const ControlRect data = w.geometry(PreviewControl::DATA);
+    const float overflow_x = s.PageWidth - data.width;
+    const float overflow_y = s.PageHeight - data.height;
+    const float x = scrolled(s.ScrollX, dx, overflow_x);
+    const float y = scrolled(s.ScrollY, dy, overflow_y);
+    if (x == s.ScrollX && y == s.ScrollY)
+        return false;
+    s.ScrollX = x;
+    s.ScrollY = y;
+    w.show_scroll_value(PreviewControl::HSCROL, bar_value(x, overflow_x));
+    w.show_scroll_value(PreviewControl::VSCROL, bar_value(y, overflow_y));
+    ZZ110_Preview(preview().PreviewPage);
+    return true;
+}
+
+// What the print button would print, into a PDF file the user names: the
+// previewed range on the job's page setup at the current zoom, through the
+// built-in PDF printer. The printer chosen stays chosen, and the window goes
+// on previewing where it was.
+void PreviewHandlers::save_as_pdf()
+{
+    handler("PDF_Click", [&] {
+        PreviewWindow& w = window();
+        const std::string path = w.choose_pdf_file(kSuggestedPdfName);
+        if (path.empty())
+            return;
+        struct Restore {
+            KeptTarget kept;
+            ~Restore()
+            {
+                // A save that failed half way leaves no file either.
+                if (Printer* pdf = job().PrinterObject.get(); !finished && pdf && pdf != kept.printer.get())
+                    (void)pdf->AbortDoc();
+                kept.restore_view();
+                job().PrinterObject = kept.printer;
+                job().PageStarted = started;
+            }
+            int16_t started = job().PageStarted;
+            bool finished = false;
+        } restore;
+        JobState& s = job();
+        s.PrinterObject = must(printer_system().open_pdf_file_printer(path));
+        s.OutputTarget = 1;
+        s.PageStarted = 0;
+        w.set_busy(true);
+        ZZ100_PRT_Layout();
+        s.ScrollX = 0;
+        s.ScrollY = 0;
+        print_range(w);
+        restore.finished = true;
         w.set_busy(false);
     });
 }

@@ -16,6 +16,7 @@ inline constexpr const char* kZoomTooLargeMessage = "拡大率には、５００
 inline constexpr const char* kZoomTooSmallMessage = "縮小率には、２０％以上の値を指定して下さい。";
 inline constexpr const char* kPageBoxTitle = "印刷プレビュー";
 inline constexpr const char* kZoomTitle = "KT482_Print : ZZ010_PREV";
+inline constexpr const char* kSuggestedPdfName = "KT482_Print.pdf";
 
 class PreviewHandlers final : public PreviewWindowEvents {
 public:
@@ -37,13 +38,22 @@ public:
     void ZOOM_Click() noexcept override;
     void ZOOM_KeyPress(int key) noexcept override;
     void ZOOM_LostFocus() noexcept override;
+    void Command(PreviewCommand command) noexcept override;
+    void DATA_Wheel(int delta_x, int delta_y, bool zoom) noexcept override;
 
 private:
     PreviewWindow& window();
+    void zoom_to(double percent);
+    void fit(bool whole_page);
+    // Moves the view by points; false when it was already at that end.
+    bool scroll_by(double dx, double dy);
+    void save_as_pdf();
 
     PreviewWindow* window_ = nullptr;
     // The text of the page box when it last got the focus.
     std::string SavedPageText;
+    // Wheel turns not yet worth a zoom step, in eighths of a degree.
+    int zoomWheel_ = 0;
 };
 
 }  // namespace kt482

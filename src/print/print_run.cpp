@@ -76,7 +76,7 @@ void W_Print(ObjectFields& self, int16_t P_StartP, int16_t P_EndP)
     });
 }
 
-void ZZ100_Print(ObjectFields& self, int16_t start, int16_t end)
+void ZZ100_Print(ObjectFields& self, int16_t start, int16_t end, const PageProgress& progress)
 {
     run_trapped(self, "ZZ100_Print", [&] {
         JobState& s = job();
@@ -88,6 +88,8 @@ void ZZ100_Print(ObjectFields& self, int16_t start, int16_t end)
         for (int page = start; page <= end; ++page) {
             ZZ100_Page_Out(self, static_cast<int16_t>(page));
             s.PageStarted = 1;
+            if (progress && !progress(page - start + 1, end - start + 1))
+                return;
             if (s.OutputTarget == 1 && page < s.OutEndP)
                 break_page();
         }

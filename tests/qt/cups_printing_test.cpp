@@ -360,5 +360,23 @@ TEST_F(CupsPrinting, ServerFallingSilentBeforeTheEndDropsTheDocumentInTime)
     EXPECT_EQ(printer->LastOutput().rfind("job ", 0), 0u) << printer->LastOutput();
 }
 
+TEST_F(CupsPrinting, AbortDocSendsNoJobAndTheNextDocumentPrints)
+{
+    auto printer = open_queue();
+    ASSERT_TRUE(printer);
+    const auto jobs_before = queue_jobs();
+    ASSERT_TRUE(printer->Print("never printed", LineEnd::Without).ok());
+    ASSERT_TRUE(printer->NewPage().ok());
+    const auto start = Clock::now();
+    ASSERT_TRUE(printer->AbortDoc().ok());
+    EXPECT_LT(Clock::now() - start, 2500ms);
+    EXPECT_EQ(queue_jobs().size(), jobs_before.size());
+    EXPECT_EQ(printer->LastOutput(), "");
+
+    ASSERT_TRUE(printer->Print("printed", LineEnd::Without).ok());
+    ASSERT_TRUE(printer->EndDoc().ok());
+    EXPECT_EQ(queue_jobs().size(), jobs_before.size() + 1);
+}
+
 }  // namespace
 }  // namespace kt482

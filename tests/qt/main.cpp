@@ -3,12 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <string_view>
 
 int main(int argc, char** argv)
 {
     ::unsetenv("DISPLAY");
     ::unsetenv("WAYLAND_DISPLAY");
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // Offscreen, with the arguments given (a screen of a given size, say).
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if (!platform || std::string_view(platform).substr(0, 9) != "offscreen")
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -7,7 +7,14 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QFileDialog>
+#include <QMenu>
+#include <QProgressDialog>
+#include <QTimer>
+#include <QWheelEvent>
 #include <QFontInfo>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QImage>
 #include <QInputMethodEvent>
 #include <QLineEdit>
@@ -16,13 +23,18 @@
 #include <QTest>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "platform/qt/qt_application.h"
 #include "platform/qt/qt_canvas.h"
 #include "platform/qt/qt_preview_window.h"
+#include "support/fake_server.h"
+#include "support/file_dialog_answer.h"
 #include "support/scoped_env.h"
 
 namespace kt482 {
@@ -84,6 +96,25 @@ public:
     void ZOOM_Click() override { record("ZOOM_Click " + window->text(C::ZOOM)); }
     void ZOOM_KeyPress(int key) override { keyPress("ZOOM", key); }
     void ZOOM_LostFocus() override { record("ZOOM_LostFocus " + window->text(C::ZOOM)); }
+    void Command(PreviewCommand command) override
+    {
+        record(std::string("Command ") + commandName(command));
+        if (command == PreviewCommand::Close)
+            window->close();
+    }
+    void DATA_Wheel(int dx, int dy, bool zoom) override
+    {
+        record("DATA_Wheel " + std::to_string(dx) + " " + std::to_string(dy) + (zoom ? " zoom" : ""));
+    }
+
+    static const char* commandName(PreviewCommand command)
+    {
+        static const char* const names[] = {"FirstPage",  "PreviousPage", "NextPage",  "LastPage", "ScrollUp",
+                                            "ScrollDown", "ScrollLeft",   "ScrollRight", "ZoomIn", "ZoomOut",
+                                            "ActualSize", "FitWidth",     "FitPage",   "Print",    "SaveAsPdf",
+                                            "Close"};
+        return names[static_cast<int>(command)];
+    }
 
 private:
     void record(std::string call) { calls.push_back(std::move(call)); }
@@ -153,8 +184,9 @@ TEST_F(QtPreviewWindowTest, CreationLoadsOnceAndResizesWithTheControlsInPlace)
     EXPECT_EQ(qt->dialog()->windowTitle(), "Preview");
     EXPECT_TRUE(qt->dialog()->isModal());
     EXPECT_EQ(qt->dialog()->parentWidget(), nullptr);
-    EXPECT_EQ(window->outer_width(), 7944);
-    EXPECT_EQ(window->outer_height(), 4920);
+    // The client area of 397.2 × 246 points and the frame's 8 × 20.
+    EXPECT_EQ(window->outer_width(), 7944 + 160);
+    EXPECT_EQ(window->outer_height(), 4920 + 400);
     EXPECT_EQ(qt->dialog()->size(), QSize(530, 328));
 
     for (const Expected& e : kInitial) {
@@ -344,8 +376,8 @@ TEST_F(QtPreviewWindowTest, ResizingRunsFormResizeAndTheOuterSizeReadsBackInTwip
     qt->dialog()->resize(700, 400);
     QTest::qWait(20);
     EXPECT_EQ(events.calls, Calls{"Form_Resize"});
-    EXPECT_EQ(window->outer_width(), 700 * 15);
-    EXPECT_EQ(window->outer_height(), 400 * 15);
+    EXPECT_EQ(window->outer_width(), 700 * 15 + 160);
+    EXPECT_EQ(window->outer_height(), 400 * 15 + 400);
 
     events.calls.clear();
     window->set_outer_width(9001);
@@ -353,7 +385,8 @@ TEST_F(QtPreviewWindowTest, ResizingRunsFormResizeAndTheOuterSizeReadsBackInTwip
     EXPECT_EQ(events.calls, (Calls{"Form_Resize", "Form_Resize"}));
     EXPECT_EQ(window->outer_width(), 9001);
     EXPECT_EQ(window->outer_height(), 5003);
-    EXPECT_EQ(qt->dialog()->size(), QSize(600, 334));
+    // (9001 - 160) / 15 and (5003 - 400) / 15 pixels.
+    EXPECT_EQ(qt->dialog()->size(), QSize(589, 307));
 
     events.calls.clear();
     window->set_outer_width(9001);
@@ -381,7 +414,8 @@ TEST_F(QtPreviewWindowTest, SizeSetInFormResizeResizesAgainAfterIt)
     window->set_outer_height(100);
     EXPECT_EQ(events.calls, (Calls{"Form_Resize", "Form_Resize"}));
     EXPECT_EQ(window->outer_height(), 2000);
-    EXPECT_EQ(qt->dialog()->size(), QSize(367, 133));
+    // The frame's allowance off: (5500 - 160) / 15 and (2000 - 400) / 15.
+    EXPECT_EQ(qt->dialog()->size(), QSize(356, 107));
 }
 
 TEST_F(QtPreviewWindowTest, ResizeHandlerThatNeverSettlesIsStopped)
@@ -430,6 +464,161 @@ TEST_F(QtPreviewWindowTest, BusyPointerIsBalanced)
     window->set_busy(true);
     window.reset();
     EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "a window going away while busy restores the pointer";
+}
+
+// --- keys, wheel, context menu, progress and the file dialog
+
+struct KeyCase {
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    C focus;
+    const char* expected;  // the call, or "" when the focused control keeps the key
+};
+
+// Window shortcuts work wherever the focus is, but a key the focused control
+// uses itself stays with it.
+TEST_F(QtPreviewWindowTest, ShortcutsRunTheirCommandsUnlessTheFocusedControlUsesTheKey)
+{
+    const KeyCase cases[] = {
+        {Qt::Key_PageDown, Qt::NoModifier, C::Print, "Command NextPage"},
+        {Qt::Key_PageUp, Qt::NoModifier, C::Print, "Command PreviousPage"},
+        {Qt::Key_Home, Qt::ControlModifier, C::Print, "Command FirstPage"},
+        {Qt::Key_End, Qt::ControlModifier, C::Print, "Command LastPage"},
+        {Qt::Key_Up, Qt::NoModifier, C::Print, "Command ScrollUp"},
+        {Qt::Key_Down, Qt::NoModifier, C::Print, "Command ScrollDown"},
+        {Qt::Key_Left, Qt::NoModifier, C::NEXT, "Command ScrollLeft"},
+        {Qt::Key_Right, Qt::NoModifier, C::DATA, "Command ScrollRight"},
+        {Qt::Key_Plus, Qt::ControlModifier, C::Print, "Command ZoomIn"},
+        {Qt::Key_Equal, Qt::ControlModifier, C::Print, "Command ZoomIn"},
+        {Qt::Key_Minus, Qt::ControlModifier, C::Print, "Command ZoomOut"},
+        {Qt::Key_0, Qt::ControlModifier, C::Print, "Command ActualSize"},
+        {Qt::Key_P, Qt::ControlModifier, C::Print, "Command Print"},
+        {Qt::Key_PageDown, Qt::NoModifier, C::CUR_PAGE, "Command NextPage"},
+        {Qt::Key_Left, Qt::NoModifier, C::CUR_PAGE, ""},
+        {Qt::Key_Home, Qt::NoModifier, C::CUR_PAGE, ""},
+        {Qt::Key_Down, Qt::NoModifier, C::ZOOM, ""},
+        {Qt::Key_PageDown, Qt::NoModifier, C::ZOOM, ""},
+        {Qt::Key_Minus, Qt::ControlModifier, C::ZOOM, "Command ZoomOut"},
+        {Qt::Key_PageDown, Qt::NoModifier, C::VSCROL, ""},
+        {Qt::Key_Escape, Qt::NoModifier, C::ZOOM, "Command Close"},
+    };
+    show();
+    for (const KeyCase& c : cases) {
+        SCOPED_TRACE(QKeySequence(c.key | c.modifiers).toString().toStdString() + " in control "
+                     + std::to_string(static_cast<int>(c.focus)));
+        if (!qt->dialog()->isVisible())
+            show();
+        window->set_focus(c.focus);
+        events.calls.clear();
+        QTest::keyClick(QApplication::focusWidget(), c.key, c.modifiers);
+        std::vector<std::string> commands;
+        for (const std::string& call : events.calls)
+            if (call.starts_with("Command") || call.starts_with("DATA"))
+                commands.push_back(call);
+        EXPECT_EQ(commands, *c.expected ? Calls{c.expected} : Calls{});
+    }
+    EXPECT_FALSE(qt->dialog()->isVisible()) << "Escape closed the window";
+}
+
+TEST_F(QtPreviewWindowTest, WheelOverTheCanvasAndTheBarsReportsItsTurnAndCtrl)
+{
+    show();
+    QWidget* canvas = qt->widget(C::DATA);
+    const QPointF at(20, 20);
+    for (const auto modifiers : {Qt::KeyboardModifiers(Qt::NoModifier), Qt::KeyboardModifiers(Qt::ControlModifier)}) {
+        QWheelEvent turn(at, canvas->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, modifiers,
+                         Qt::NoScrollPhase, false);
+        QApplication::sendEvent(canvas, &turn);
+    }
+    // Over the bars: the same turn, across for the horizontal one; the
+    // bars themselves do not move.
+    for (C bar : {C::VSCROL, C::HSCROL}) {
+        QWidget* w = qt->widget(bar);
+        QWheelEvent turn(QPointF(5, 5), w->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120), Qt::NoButton,
+                         Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(w, &turn);
+        EXPECT_EQ(window->scroll_value(bar), 0);
+    }
+    EXPECT_EQ(events.calls,
+              (Calls{"DATA_Wheel 0 -120", "DATA_Wheel 0 -120 zoom", "DATA_Wheel 0 -120", "DATA_Wheel -120 0"}));
+}
+
+TEST_F(QtPreviewWindowTest, CanvasContextMenuOffersTheFitsAndSavingAsPdf)
+{
+    show();
+    QMenu* menu = qt->contextMenu();
+    ASSERT_NE(menu, nullptr);
+    QTimer::singleShot(0, menu, [menu] {
+        EXPECT_TRUE(menu->isVisible());
+        menu->close();
+    });
+    emit qt->widget(C::DATA)->customContextMenuRequested(QPoint(30, 30));
+    QTest::qWait(20);
+
+    Calls texts;
+    for (QAction* action : menu->actions()) {
+        if (action->isSeparator())
+            continue;
+        texts.push_back(action->text().toStdString());
+        action->trigger();
+    }
+    EXPECT_EQ(texts, (Calls{"幅に合わせる", "ページ全体", "PDFに保存…"}));
+    EXPECT_EQ(events.calls, (Calls{"Command FitWidth", "Command FitPage", "Command SaveAsPdf"}));
+}
+
+TEST_F(QtPreviewWindowTest, ScrollValueShownWithoutAChangeEvent)
+{
+    window->set_scroll_range(C::VSCROL, 0, 100, 10, 50);
+    events.calls.clear();
+    window->show_scroll_value(C::VSCROL, 37);
+    EXPECT_EQ(window->scroll_value(C::VSCROL), 37);
+    EXPECT_TRUE(events.calls.empty());
+}
+
+TEST_F(QtPreviewWindowTest, AvailableSizeIsTheScreensAreaInTwips)
+{
+    const QSize area = qt->dialog()->screen()->availableGeometry().size();
+    const OuterSize available = window->available_outer_size();
+    EXPECT_EQ(available.width, area.width() * 15);
+    EXPECT_EQ(available.height, area.height() * 15);
+}
+
+class QtPreviewProgress : public QtPreviewWindowTest {
+protected:
+    void TearDown() override { set_progress_delay(500); }
+};
+
+TEST_F(QtPreviewProgress, ShowsThePagesAndReportsCancel)
+{
+    show();
+    set_progress_delay(0);
+    EXPECT_TRUE(window->show_progress(1, 3));
+    QProgressDialog* progress = qt->progressDialog();
+    ASSERT_NE(progress, nullptr);
+    EXPECT_TRUE(progress->isVisible());
+    EXPECT_EQ(progress->labelText(), QString::fromUtf8("印刷中… 1 / 3 ページ"));
+    EXPECT_EQ(progress->value(), 1);
+    progress->cancel();
+    EXPECT_FALSE(window->show_progress(2, 3));
+    window->end_progress();
+    EXPECT_EQ(qt->progressDialog(), nullptr);
+
+    // A quick run shows nothing.
+    set_progress_delay(500);
+    EXPECT_TRUE(window->show_progress(1, 2));
+    EXPECT_FALSE(qt->progressDialog()->isVisible());
+    window->end_progress();
+}
+
+TEST_F(QtPreviewWindowTest, FileDialogGivesThePathChosenWithItsSuffix)
+{
+    test::TempFolder temp;
+    const std::filesystem::path folder = temp.path();
+    show();
+    test::answer_file_dialog(QString::fromStdString((folder / "請求書").string()));
+    EXPECT_EQ(window->choose_pdf_file("KT482_Print.pdf"), (folder / "請求書.pdf").string());
+    test::answer_file_dialog({});
+    EXPECT_EQ(window->choose_pdf_file("KT482_Print.pdf"), "");
 }
 
 // --- the canvas
@@ -491,23 +680,69 @@ TEST_F(QtPreviewWindowTest, CanvasKeepsTheLinesDrawnAndShowsThem)
     EXPECT_TRUE(allOf(canvas->image(), background));
 }
 
-TEST_F(QtPreviewWindowTest, CanvasGrowsForALargerExtentAndKeepsWhatItHas)
+// The image grows with the extent up to what the desktop could show, and
+// keeps what it has; a 200-inch page costs no more than the screen.
+TEST_F(QtPreviewWindowTest, CanvasGrowsForALargerExtentUpToTheDesktop)
 {
     auto* canvas = dynamic_cast<QtCanvas*>(window->canvas().get());
+    const qreal ratio = canvas->devicePixelRatio();
+    const QSize desktop = QGuiApplication::primaryScreen()->virtualSize() * ratio;
+    ASSERT_GE(desktop.width(), 495);
+    ASSERT_GE(desktop.height(), 267);
     ASSERT_TRUE(canvas->ColoredLine(10, 20, 60, 20, kBlue));
-    ASSERT_TRUE(canvas->ScaleWidth(600));
-    ASSERT_TRUE(canvas->ScaleHeight(800));
-    EXPECT_EQ(canvas->image().size(), QSize(800, 1067));
-    EXPECT_EQ(find(canvas->image(), kBlue).count, find(canvas->image().copy(0, 0, 495, 267), kBlue).count);
-    ASSERT_TRUE(canvas->ColoredLine(500, 700, 550, 700, kBlue));
-    EXPECT_NEAR(find(canvas->image(), kBlue).bottom, 933, 1);
+    const int before = find(canvas->image(), kBlue).count;
 
-    // Back to the control's size: what lies beyond is kept for a later,
-    // larger extent.
+    for (const float points : {400.0f, 14400.0f}) {
+        SCOPED_TRACE(points);
+        const QSize had = canvas->image().size();
+        ASSERT_TRUE(canvas->ScaleWidth(points));
+        ASSERT_TRUE(canvas->ScaleHeight(points));
+        EXPECT_EQ(canvas->ScaleWidth(), points) << "the extent is the extent asked";
+        const int wanted = static_cast<int>(std::ceil(points * 96 / 72 * ratio - 1e-6));
+        EXPECT_EQ(canvas->image().width(), std::min(std::max(wanted, had.width()), desktop.width()));
+        EXPECT_EQ(canvas->image().height(), std::min(std::max(wanted, had.height()), desktop.height()));
+        EXPECT_EQ(find(canvas->image(), kBlue).count, before) << "what was drawn stays";
+    }
+    EXPECT_LE(canvas->image().sizeInBytes(), qsizetype(desktop.width()) * desktop.height() * 4);
+    // Drawing far beyond the image is clipped, not a failure; within it, it shows.
+    ASSERT_TRUE(canvas->ColoredLine(10000, 10000, 12000, 10000, kBlue));
+    ASSERT_TRUE(canvas->ColoredLine(100, 150, 160, 150, kBlue));
+    EXPECT_NEAR(find(canvas->image(), kBlue).bottom, 150 * 96 / 72 * ratio, 1.5 * ratio);
+
+    // Back to the control's size: the image stays for a later, larger extent.
+    const QSize grown = canvas->image().size();
     ASSERT_TRUE(canvas->ScaleWidth(370.8f));
     ASSERT_TRUE(canvas->ScaleHeight(200));
-    EXPECT_EQ(canvas->image().size(), QSize(800, 1067));
-    EXPECT_NEAR(find(canvas->image(), kBlue).bottom, 933, 1);
+    EXPECT_EQ(canvas->image().size(), grown);
+}
+
+// The canvas's pixels follow the screen's density, so that the page stays
+// sharp on a high-density screen (ctest runs this with QT_SCALE_FACTOR=2
+// as well).
+TEST_F(QtPreviewWindowTest, CanvasHasTheDensityOfTheWindowsScreen)
+{
+    auto* canvas = dynamic_cast<QtCanvas*>(window->canvas().get());
+    const qreal ratio = qt->dialog()->devicePixelRatioF();
+    if (const char* factor = std::getenv("QT_SCALE_FACTOR")) {
+        EXPECT_EQ(ratio, std::atof(factor));
+    }
+    EXPECT_EQ(canvas->devicePixelRatio(), ratio);
+    EXPECT_EQ(canvas->image().devicePixelRatio(), ratio);
+    const int desktop = static_cast<int>(std::ceil(QGuiApplication::primaryScreen()->virtualSize().width() * ratio));
+    EXPECT_EQ(canvas->image().width(), std::min(desktop, static_cast<int>(std::ceil(370.8 * 96 / 72 * ratio - 1e-6))));
+    // A one-pixel line is at most one pixel of the window thick, in solid
+    // device pixels: no blur of a scaled-up image.
+    ASSERT_TRUE(canvas->ColoredLine(10, 20, 60, 20, kBlue));
+    const Found line = find(canvas->image(), kBlue);
+    EXPECT_LE(line.bottom - line.top + 1, std::ceil(ratio));
+    EXPECT_EQ(line.count, (line.bottom - line.top + 1) * (line.right - line.left + 1));
+    EXPECT_NEAR(line.right - line.left, 50 * 96 / 72 * ratio, 1.5 * ratio);
+    // The widget shows the image at its logical size.
+    show();
+    const QImage shown = qt->widget(C::DATA)->grab().toImage();
+    EXPECT_EQ(shown.devicePixelRatio(), ratio);
+    EXPECT_EQ(find(shown, kBlue).top, line.top);
+    EXPECT_NEAR(find(shown, kBlue).right, line.right, 1);
 }
 
 TEST_F(QtPreviewWindowTest, CanvasOutlivesItsWindow)
@@ -581,8 +816,8 @@ TEST_F(QtPreviewModal, DriverWorksTheWindowUntilTheCloseButtonClosesIt)
     bool wasShown = false;
     set_preview_driver([&](QDialog& dialog) {
         wasShown = dialog.isVisible() && QApplication::activeModalWidget() == &dialog;
-        QTest::keyClick(&dialog, Qt::Key_Escape);
-        EXPECT_TRUE(dialog.isVisible()) << "Escape must not close the window";
+        QTest::keyClick(&dialog, Qt::Key_Return);
+        EXPECT_TRUE(dialog.isVisible()) << "Enter must not close the window";
         QTest::mouseClick(qt->widget(C::NEXT), Qt::LeftButton);
         QTest::mouseClick(qt->widget(C::Close), Qt::LeftButton);
     });
@@ -591,6 +826,20 @@ TEST_F(QtPreviewModal, DriverWorksTheWindowUntilTheCloseButtonClosesIt)
     EXPECT_TRUE(wasShown);
     EXPECT_EQ(events.calls, (Calls{"NEXT_Click", "Close_Click"}));
     EXPECT_FALSE(qt->dialog()->isVisible());
+}
+
+TEST_F(QtPreviewModal, OpensCentredOnTheScreenWithoutAHost)
+{
+    QPoint centre;
+    set_preview_driver([&](QDialog& dialog) {
+        centre = dialog.frameGeometry().center();
+        dialog.close();
+    });
+    ASSERT_TRUE(window->show_modal());
+    const QRect area = qt->dialog()->screen()->availableGeometry();
+    // Within the frame, which is not known before the window shows.
+    EXPECT_NEAR(centre.x(), area.center().x(), 3);
+    EXPECT_NEAR(centre.y(), area.center().y(), 3);
 }
 
 TEST_F(QtPreviewModal, WindowsOwnCloseBoxJustCloses)

@@ -161,6 +161,56 @@ TEST_F(PdfPrinter, NeverWritesOverAnExistingFile)
         EXPECT_EQ(contents(path), "keep") << path;
 }
 
+// A dropped document leaves no file, also with copies, and the printer is
+// ready for the next one.
+TEST_F(PdfPrinter, AbortDocLeavesNoFileAndTheNextDocumentPrints)
+{
+    for (const int16_t copies : {1, 2}) {
+        SCOPED_TRACE(copies);
+        ASSERT_TRUE(printer_->Copies(copies).ok());
+        ASSERT_TRUE(printer_->Print("dropped", LineEnd::Without).ok());
+        ASSERT_TRUE(printer_->NewPage().ok());
+        ASSERT_TRUE(printer_->AbortDoc().ok());
+        EXPECT_FALSE(printer_->documentStarted());
+        EXPECT_EQ(printer_->recordedOperations(), 0u);
+        EXPECT_TRUE(files_in(out_.path()).empty());
+        EXPECT_EQ(printer_->LastOutput(), "");
+    }
+    EXPECT_TRUE(printer_->AbortDoc().ok()) << "nothing to drop";
+    ASSERT_TRUE(printer_->Line(0, 0, 100, 100).ok());
+    ASSERT_TRUE(printer_->EndDoc().ok());
+    EXPECT_EQ(files_in(out_.path()), std::vector<std::string>{printer_->LastOutput()});
+}
+
+// The printer for one file writes each document to it, replacing it only
+// when the document is complete; a dropped document leaves it as it was.
+TEST_F(PdfPrinter, FilePrinterReplacesItsFileOnlyWithACompleteDocument)
+{
+    TempFolder chosen;
+    const std::string path = chosen.path() + "/見積書.pdf";
+    std::ofstream(path) << "keep";
+    auto file = QtPrinter::forPdfFile(path);
+    EXPECT_EQ(file->DeviceName(), "KT482 PDF");
+
+    ASSERT_TRUE(file->Print("dropped", LineEnd::Without).ok());
+    EXPECT_EQ(files_in(chosen.path()).size(), 2u) << "the document goes to a file of its own first";
+    ASSERT_TRUE(file->AbortDoc().ok());
+    EXPECT_EQ(files_in(chosen.path()), std::vector<std::string>{path});
+    EXPECT_EQ(contents(path), "keep");
+
+    ASSERT_TRUE(file->Print("kept", LineEnd::Without).ok());
+    ASSERT_TRUE(file->EndDoc().ok());
+    EXPECT_EQ(file->LastOutput(), path);
+    EXPECT_EQ(files_in(chosen.path()), std::vector<std::string>{path});
+    EXPECT_EQ(contents(path).rfind("%PDF-", 0), 0u);
+    EXPECT_TRUE(files_in(out_.path()).empty()) << "nothing in the PDF printer's folder";
+    if (poppler()) {
+        const auto texts = test::pdf_page_texts(path);
+        ASSERT_EQ(texts.size(), 1u);
+        EXPECT_NE(texts[0].find("kept"), std::string::npos);
+    }
+}
+
 TEST_F(PdfPrinter, SetupDuringADocumentAppliesToTheNext)
 {
     if (!poppler())

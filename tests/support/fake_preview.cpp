@@ -157,6 +157,18 @@ Status FakePreviewWindow::show_modal()
     return {};
 }
 
+std::string FakePreviewWindow::choose_pdf_file(const std::string& suggested_name)
+{
+    file_requests.push_back(suggested_name);
+    return pdf_file;
+}
+
+bool FakePreviewWindow::show_progress(int done, int total)
+{
+    progress_log.push_back(std::to_string(done) + "/" + std::to_string(total));
+    return done != cancel_after;
+}
+
 void FakePreviewWindow::type_page(const std::string& text)
 {
     set_focus(PreviewControl::CUR_PAGE);
@@ -201,6 +213,11 @@ public:
     void set_focus(PreviewControl c) override { w_->set_focus(c); }
     void set_scroll_range(PreviewControl c, int a, int b, int s, int l) override { w_->set_scroll_range(c, a, b, s, l); }
     int scroll_value(PreviewControl c) const override { return w_->scroll_value(c); }
+    void show_scroll_value(PreviewControl c, int v) override { w_->show_scroll_value(c, v); }
+    OuterSize available_outer_size() const override { return w_->available_outer_size(); }
+    std::string choose_pdf_file(const std::string& name) override { return w_->choose_pdf_file(name); }
+    bool show_progress(int done, int total) override { return w_->show_progress(done, total); }
+    void end_progress() override { w_->end_progress(); }
     std::shared_ptr<Canvas> canvas() override { return w_->canvas(); }
     void set_busy(bool busy) override { w_->set_busy(busy); }
     Status show_modal() override { return w_->show_modal(); }

@@ -77,6 +77,11 @@ public:
     void set_focus(PreviewControl control) override;
     void set_scroll_range(PreviewControl bar, int minimum, int maximum, int small_change, int large_change) override;
     int scroll_value(PreviewControl bar) const override;
+    void show_scroll_value(PreviewControl bar, int value) override { scroll_values[bar] = value; }
+    OuterSize available_outer_size() const override { return available; }
+    std::string choose_pdf_file(const std::string& suggested_name) override;
+    bool show_progress(int done, int total) override;
+    void end_progress() override { progress_log.push_back("end"); }
     std::shared_ptr<Canvas> canvas() override { return canvas_; }
     void set_busy(bool busy) override { busy_log.push_back(busy); }
     Status show_modal() override;
@@ -99,6 +104,12 @@ public:
     bool closed = false;
     bool shown = false;
     Status modal_result;  // what show_modal returns
+    // The screen: by default no larger than the window's first size.
+    OuterSize available{7944, 4920};
+    std::string pdf_file;  // what the user picks; empty: cancels
+    std::vector<std::string> file_requests;
+    std::vector<std::string> progress_log;  // "1/3", ..., "end"
+    int cancel_after = -1;                  // the page count at which the user cancels
 
 private:
     int outer_width_ = 7944;   // 397.2 points

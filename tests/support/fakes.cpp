@@ -67,4 +67,13 @@ Status FakePrinters::listing_status() const
     return {};
 }
 
+Result<std::shared_ptr<Printer>> FakePrinters::open_pdf_file_printer(const std::string& path)
+{
+    pdf_file = std::make_shared<RecordingSurface>();
+    pdf_file->device_name = "KT482 PDF";
+    pdf_file->failing_operation = pdf_file_failing;
+    pdf_file_path = path;
+    return std::shared_ptr<Printer>(pdf_file);
+}
+
 }  // namespace kt482::test

@@ -38,6 +38,9 @@ public:
     // A recording printer; the last one opened stays in `opened`.
     Result<std::shared_ptr<Printer>> open_printer(const std::string& device_name) override;
     Status listing_status() const override;
+    // A recording printer named "KT482 PDF"; it stays in `pdf_file` and its
+    // path in `pdf_file_path`.
+    Result<std::shared_ptr<Printer>> open_pdf_file_printer(const std::string& path) override;
 
     PrinterSettings settings;
     std::vector<std::string> names{"Office Laser", "KT482 PDF"};
@@ -45,6 +48,9 @@ public:
     // Set: the list leaves out a server's printers for this reason.
     std::optional<Failure> incomplete_listing;
     std::shared_ptr<RecordingSurface> opened;
+    std::shared_ptr<RecordingSurface> pdf_file;
+    std::string pdf_file_path;
+    std::string pdf_file_failing;  // the operation the PDF file printer fails
 };
 
 }  // namespace kt482::test

@@ -164,6 +164,11 @@ Status RecordingSurface::EndDoc()
     return status;
 }
 
+Status RecordingSurface::AbortDoc()
+{
+    return record("AbortDoc", "");
+}
+
 std::vector<std::string> RecordingSurface::only(std::string_view prefix) const
 {
     std::vector<std::string> lines;

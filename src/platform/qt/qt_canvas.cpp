@@ -1,8 +1,11 @@
 #include "platform/qt/qt_canvas.h"
 
+#include <QGuiApplication>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QRegion>
+#include <QScreen>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -16,6 +19,9 @@ namespace {
 constexpr double kLogicalDpi = 96.0;
 constexpr double kPixelsPerPoint = kLogicalDpi / 72.0;
 constexpr int kDotsPerMeter = 3780;  // 96 dpi
+
+// The desktop's size where no screen tells it, in device-independent pixels.
+constexpr int kFallbackDesktopPixels = 4096;
 
 // Fill styles run from 0 (solid) to 7 (diagonal cross).
 constexpr int16_t kLastFillStyle = 7;
@@ -59,10 +65,22 @@ int QtCanvas::pixels(float points) const
     return static_cast<int>(std::ceil(points * kPixelsPerPoint * devicePixelRatio_ - 1e-6));
 }
 
+// The widget never shows more than the desktop holds, so an image beyond it
+// would hold pixels nobody sees: a 200-inch page would take gigabytes.
+QSize QtCanvas::largestShown() const
+{
+    QSize desktop(kFallbackDesktopPixels, kFallbackDesktopPixels);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        desktop = screen->virtualSize();
+    return {static_cast<int>(std::ceil(desktop.width() * devicePixelRatio_)),
+            static_cast<int>(std::ceil(desktop.height() * devicePixelRatio_))};
+}
+
 Status QtCanvas::cover()
 {
-    const int width = std::max(pixels(width_), image_.width());
-    const int height = std::max(pixels(height_), image_.height());
+    const QSize most = largestShown();
+    const int width = std::min(std::max(pixels(width_), image_.width()), most.width());
+    const int height = std::min(std::max(pixels(height_), image_.height()), most.height());
     if (!image_.isNull() && width == image_.width() && height == image_.height())
         return {};
     surface_.end();
@@ -71,8 +89,8 @@ Status QtCanvas::cover()
         return Failure(ErrorNumber::OutOfMemory);
     grown.fill(background_);
     // The old image in the top left corner, row by row; both are RGB32.
-    const qsizetype rowBytes = static_cast<qsizetype>(image_.width()) * 4;
-    for (int y = 0; y < image_.height(); ++y)
+    const qsizetype rowBytes = static_cast<qsizetype>(std::min(image_.width(), grown.width())) * 4;
+    for (int y = 0; y < std::min(image_.height(), grown.height()); ++y)
         std::memcpy(grown.scanLine(y), image_.constScanLine(y), static_cast<size_t>(rowBytes));
     grown.setDevicePixelRatio(devicePixelRatio_);
     grown.setDotsPerMeterX(kDotsPerMeter);
@@ -219,6 +237,16 @@ void QtCanvasWidget::paintEvent(QPaintEvent* event)
     for (const QRect& r : event->region().subtracted(QRegion(covered)))
         painter.fillRect(r, canvas_->background());
     painter.drawImage(QPointF(0, 0), image);
+}
+
+void QtCanvasWidget::wheelEvent(QWheelEvent* event)
+{
+    if (!onWheel) {
+        QWidget::wheelEvent(event);
+        return;
+    }
+    event->accept();
+    onWheel(event->angleDelta(), event->modifiers().testFlag(Qt::ControlModifier));
 }
 
 }  // namespace kt482

@@ -1,6 +1,11 @@
 // The preview's canvas on Qt: a retained image of the page, drawn through a
 // QtDrawSurface, and the widget that shows it.
 //
+// The image covers the largest extent set since the canvas was made, but
+// never more than the desktop could show: memory follows the screen, not
+// the paper. Drawing beyond it is clipped; the page is redrawn at every
+// scroll, so what the widget shows is always in the image.
+//
 // The image is in device pixels of the screen: one point is 96/72
 // device-independent pixels, times the screen's device pixel ratio, and the
 // image carries that ratio so that Qt paints it at its logical size and the
@@ -84,7 +89,10 @@ public:
 private:
     // Device pixels an extent of points takes, rounded up.
     int pixels(float points) const;
-    // Makes the image cover the extent; new area gets the background.
+    // The most device pixels of the image a screen can show.
+    QSize largestShown() const;
+    // Makes the image cover the extent as far as it can be shown; new area
+    // gets the background.
     Status cover();
     // Begins the painter on the image if it is not active.
     Status painting();
@@ -113,9 +121,13 @@ public:
     // Called when the canvas's extent changed, so that the owner can give
     // the widget its new size.
     std::function<void()> onExtentChanged;
+    // Called for the wheel turned over the widget: its angle in eighths of
+    // a degree, and whether Ctrl was held.
+    std::function<void(QPoint delta, bool zoom)> onWheel;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     std::shared_ptr<QtCanvas> canvas_;

@@ -4,6 +4,13 @@
 #include <QComboBox>
 #include <QCursor>
 #include <QDialog>
+#include <QFileDialog>
+#include <QMenu>
+#include <QProgressDialog>
+#include <QScreen>
+#include <QShortcut>
+#include <QSignalBlocker>
+#include <QWheelEvent>
 #include <QFont>
 #include <QGuiApplication>
 #include <QInputMethodEvent>
@@ -33,9 +40,13 @@ constexpr double kPixelsPerPoint = 96.0 / 72.0;
 // 20 twips per point over 96/72 pixels per point.
 constexpr int kTwipsPerPixel = 15;
 
+// The frame the layout allows for: 8 points across, 20 down.
+constexpr int kFrameWidthTwips = 160;
+constexpr int kFrameHeightTwips = 400;
+
 // The client area the window opens with: 397.2 × 246 points.
-constexpr int kInitialWidthTwips = 7944;
-constexpr int kInitialHeightTwips = 4920;
+constexpr int kInitialWidthTwips = 7944 + kFrameWidthTwips;
+constexpr int kInitialHeightTwips = 4920 + kFrameHeightTwips;
 
 // 9 points at 96/72 pixels per point.
 constexpr int kControlFontPixels = 12;
@@ -77,11 +88,86 @@ int pixels(double points)
     return static_cast<int>(std::lround(points * kPixelsPerPoint));
 }
 
+// The dialog's size for an outer size: the frame's allowance taken off.
 QSize pixelSize(int widthTwips, int heightTwips)
 {
     auto px = [](int twips) { return std::max(1, static_cast<int>(std::lround(twips / double(kTwipsPerPixel)))); };
-    return {px(widthTwips), px(heightTwips)};
+    return {px(widthTwips - kFrameWidthTwips), px(heightTwips - kFrameHeightTwips)};
 }
+
+int outerWidthTwips(int pixels)
+{
+    return pixels * kTwipsPerPixel + kFrameWidthTwips;
+}
+
+int outerHeightTwips(int pixels)
+{
+    return pixels * kTwipsPerPixel + kFrameHeightTwips;
+}
+
+int& progressDelay()
+{
+    static int milliseconds = 500;
+    return milliseconds;
+}
+
+// Keeps the keys a control uses itself from the window's shortcuts while it
+// has the focus: a scroll bar's arrows and page keys, the zoom list's.
+class KeepsKeys final : public QObject {
+public:
+    KeepsKeys(std::initializer_list<int> keys, QObject* parent) : QObject(parent), keys_(keys) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::ShortcutOverride) {
+            auto* key = static_cast<QKeyEvent*>(event);
+            if (key->modifiers() == Qt::NoModifier
+                && std::find(keys_.begin(), keys_.end(), key->key()) != keys_.end()) {
+                event->accept();
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::vector<int> keys_;
+};
+
+// Turns the wheel over a scroll bar into a turn over the canvas, so that a
+// notch moves the page a few lines rather than a step of the bar's 0 to 100;
+// over the horizontal bar it moves across.
+class WheelToCanvas final : public QObject {
+public:
+    WheelToCanvas(bool across, std::function<void(QPoint, bool)> wheel, QObject* parent)
+        : QObject(parent), across_(across), wheel_(std::move(wheel))
+    {
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::Wheel)
+            return QObject::eventFilter(watched, event);
+        auto* turn = static_cast<QWheelEvent*>(event);
+        QPoint delta = turn->angleDelta();
+        if (across_ && delta.x() == 0)
+            delta = QPoint(delta.y(), 0);
+        wheel_(delta, false);
+        event->accept();
+        return true;
+    }
+
+private:
+    bool across_;
+    std::function<void(QPoint, bool)> wheel_;
+};
+
+struct Shortcut {
+    QKeySequence keys;
+    PreviewCommand command;
+};
 
 QString fromUtf8(const std::string& s)
 {
@@ -131,8 +217,9 @@ Status visibleToUser()
 
 }  // namespace
 
-// Enter and Escape belong to the controls: QDialog would click a default
-// button on Enter and close the window on Escape.
+// Enter belongs to the controls: QDialog would click a default button on
+// Enter. Escape is the window's shortcut for its Close command; QDialog's
+// own Escape would close the window without it.
 class QtPreviewWindow::Dialog final : public QDialog {
 public:
     explicit Dialog(QtPreviewWindow& owner)
@@ -224,6 +311,7 @@ public:
     ZoomBox(QtPreviewWindow& owner, QWidget* parent) : QComboBox(parent), owner_(owner) {}
 
 protected:
+
     void keyPressEvent(QKeyEvent* event) override
     {
         for (int code : keyCodes(*event))
@@ -257,6 +345,8 @@ QtPreviewWindow::QtPreviewWindow(PreviewWindowEvents& events) : events_(events)
     dialog_->resize(pixelSize(outerWidth_, outerHeight_));
 
     createControls();
+    createShortcuts();
+    createContextMenu();
 
     focusConnection_ = QObject::connect(qApp, &QApplication::focusChanged, dialog_.get(),
                                         [this](QWidget*, QWidget* now) { focusChanged(now); });
@@ -293,6 +383,11 @@ void QtPreviewWindow::createControls()
             // Change follows the thumb when it is let go, not while dragged.
             bar->setTracking(false);
             bar->setFocusPolicy(Qt::StrongFocus);
+            bar->installEventFilter(new KeepsKeys({Qt::Key_Up, Qt::Key_Down, Qt::Key_Left, Qt::Key_Right,
+                                                   Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_Home, Qt::Key_End},
+                                                  bar));
+            bar->installEventFilter(new WheelToCanvas(
+                !vertical, [this](QPoint delta, bool) { events_.DATA_Wheel(delta.x(), delta.y(), false); }, bar));
             QObject::connect(bar, &QScrollBar::valueChanged, parent, [this, vertical] {
                 if (vertical)
                     events_.VSCROL_Change();
@@ -309,6 +404,9 @@ void QtPreviewWindow::createControls()
             canvasWidget_ = new QtCanvasWidget(canvas_, parent);
             canvasWidget_->setFocusPolicy(Qt::StrongFocus);
             canvasWidget_->onExtentChanged = [this] { place(PreviewControl::DATA); };
+            canvasWidget_->onWheel = [this](QPoint delta, bool zoom) {
+                events_.DATA_Wheel(delta.x(), delta.y(), zoom);
+            };
             widget = canvasWidget_;
             break;
         }
@@ -318,6 +416,8 @@ void QtPreviewWindow::createControls()
             // Neither complete what is typed nor add it to the list on Enter.
             combo->setCompleter(nullptr);
             combo->setInsertPolicy(QComboBox::NoInsert);
+            combo->installEventFilter(
+                new KeepsKeys({Qt::Key_Up, Qt::Key_Down, Qt::Key_PageUp, Qt::Key_PageDown}, combo));
             for (const char* choice : kZoomChoices)
                 combo->addItem(QString::fromUtf8(choice));
             combo->setCurrentIndex(combo->findText(text));
@@ -371,6 +471,53 @@ void QtPreviewWindow::createControls()
     // The first control in the tab order has the focus when the window opens.
     focused_ = tabbed.front()->control;
     widget(focused_)->setFocus(Qt::OtherFocusReason);
+}
+
+void QtPreviewWindow::createShortcuts()
+{
+    const Shortcut shortcuts[] = {
+        {QKeySequence(Qt::Key_PageDown), PreviewCommand::NextPage},
+        {QKeySequence(Qt::Key_PageUp), PreviewCommand::PreviousPage},
+        {QKeySequence(Qt::CTRL | Qt::Key_Home), PreviewCommand::FirstPage},
+        {QKeySequence(Qt::CTRL | Qt::Key_End), PreviewCommand::LastPage},
+        {QKeySequence(Qt::Key_Up), PreviewCommand::ScrollUp},
+        {QKeySequence(Qt::Key_Down), PreviewCommand::ScrollDown},
+        {QKeySequence(Qt::Key_Left), PreviewCommand::ScrollLeft},
+        {QKeySequence(Qt::Key_Right), PreviewCommand::ScrollRight},
+        {QKeySequence(Qt::CTRL | Qt::Key_Plus), PreviewCommand::ZoomIn},
+        // Where + needs Shift, Ctrl and the key under it.
+        {QKeySequence(Qt::CTRL | Qt::Key_Equal), PreviewCommand::ZoomIn},
+        {QKeySequence(Qt::CTRL | Qt::Key_Minus), PreviewCommand::ZoomOut},
+        {QKeySequence(Qt::CTRL | Qt::Key_0), PreviewCommand::ActualSize},
+        {QKeySequence(Qt::CTRL | Qt::Key_P), PreviewCommand::Print},
+        {QKeySequence(Qt::Key_Escape), PreviewCommand::Close},
+    };
+    for (const Shortcut& shortcut : shortcuts) {
+        auto* made = new QShortcut(shortcut.keys, dialog_.get());
+        made->setContext(Qt::WindowShortcut);
+        const PreviewCommand command = shortcut.command;
+        QObject::connect(made, &QShortcut::activated, dialog_.get(), [this, command] { events_.Command(command); });
+    }
+}
+
+void QtPreviewWindow::createContextMenu()
+{
+    menu_ = new QMenu(dialog_.get());
+    const std::pair<const char*, PreviewCommand> entries[] = {
+        {"幅に合わせる", PreviewCommand::FitWidth},
+        {"ページ全体", PreviewCommand::FitPage},
+        {"PDFに保存…", PreviewCommand::SaveAsPdf},
+    };
+    for (const auto& [text, command] : entries) {
+        QAction* action = menu_->addAction(QString::fromUtf8(text));
+        if (command == PreviewCommand::SaveAsPdf)
+            menu_->insertSeparator(action);
+        const PreviewCommand chosen = command;
+        QObject::connect(action, &QAction::triggered, dialog_.get(), [this, chosen] { events_.Command(chosen); });
+    }
+    canvasWidget_->setContextMenuPolicy(Qt::CustomContextMenu);
+    QObject::connect(canvasWidget_, &QWidget::customContextMenuRequested, dialog_.get(),
+                     [this](const QPoint& at) { menu_->popup(canvasWidget_->mapToGlobal(at)); });
 }
 
 void QtPreviewWindow::load()
@@ -461,9 +608,9 @@ void QtPreviewWindow::setOuterSize(int widthTwips, int heightTwips)
     // size.
     const QSize got = dialog_->size();
     if (got.width() != wanted.width())
-        outerWidth_ = got.width() * kTwipsPerPixel;
+        outerWidth_ = outerWidthTwips(got.width());
     if (got.height() != wanted.height())
-        outerHeight_ = got.height() * kTwipsPerPixel;
+        outerHeight_ = outerHeightTwips(got.height());
     resized();
 }
 
@@ -478,9 +625,9 @@ void QtPreviewWindow::dialogResized(const QSize& size)
     if (size == known)
         return;
     if (size.width() != known.width())
-        outerWidth_ = size.width() * kTwipsPerPixel;
+        outerWidth_ = outerWidthTwips(size.width());
     if (size.height() != known.height())
-        outerHeight_ = size.height() * kTwipsPerPixel;
+        outerHeight_ = outerHeightTwips(size.height());
     resized();
 }
 
@@ -607,6 +754,67 @@ int QtPreviewWindow::scroll_value(PreviewControl bar) const
     return b ? b->value() : 0;
 }
 
+void QtPreviewWindow::show_scroll_value(PreviewControl bar, int value)
+{
+    if (auto* b = qobject_cast<QScrollBar*>(widget(bar))) {
+        const QSignalBlocker quiet(b);
+        b->setValue(value);
+    }
+}
+
+// The screen's available area as an outer size: the window's real frame
+// takes about what the outer size allows for it.
+OuterSize QtPreviewWindow::available_outer_size() const
+{
+    QScreen* screen = dialog_->screen();
+    if (QWidget* host = QApplication::activeWindow(); host && host != dialog_.get())
+        screen = host->screen();
+    if (!screen)
+        return {outerWidth_, outerHeight_};
+    const QSize area = screen->availableGeometry().size();
+    return {area.width() * kTwipsPerPixel, area.height() * kTwipsPerPixel};
+}
+
+std::string QtPreviewWindow::choose_pdf_file(const std::string& suggested_name)
+{
+    QFileDialog chooser(dialog_.get(), QStringLiteral("PDFに保存"));
+    chooser.setAcceptMode(QFileDialog::AcceptSave);
+    chooser.setFileMode(QFileDialog::AnyFile);
+    // The same dialog everywhere, also where the platform has none.
+    chooser.setOption(QFileDialog::DontUseNativeDialog);
+    chooser.setNameFilter(QStringLiteral("PDF (*.pdf)"));
+    chooser.setDefaultSuffix(QStringLiteral("pdf"));
+    chooser.selectFile(fromUtf8(suggested_name));
+    if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty())
+        return {};
+    return chooser.selectedFiles().constFirst().toStdString();
+}
+
+bool QtPreviewWindow::show_progress(int done, int total)
+{
+    if (!progress_) {
+        progress_ = new QProgressDialog(dialog_.get());
+        progress_->setWindowTitle(QStringLiteral("Preview"));
+        progress_->setCancelButtonText(QStringLiteral("キャンセル"));
+        progress_->setWindowModality(Qt::WindowModal);
+        progress_->setAutoClose(false);
+        progress_->setAutoReset(false);
+        progress_->setMinimumDuration(progressDelay());
+        progress_->setRange(0, total);
+        progress_->setValue(0);
+    }
+    progress_->setLabelText(QStringLiteral("印刷中… %1 / %2 ページ").arg(done).arg(total));
+    // A modal progress dialog lets the events through here.
+    progress_->setValue(done);
+    return !progress_->wasCanceled();
+}
+
+void QtPreviewWindow::end_progress()
+{
+    delete progress_;
+    progress_ = nullptr;
+}
+
 std::shared_ptr<Canvas> QtPreviewWindow::canvas()
 {
     return canvas_;
@@ -638,8 +846,28 @@ Status QtPreviewWindow::show_modal()
     } else {
         QTimer::singleShot(0, dialog_.get(), [driver, dialog = dialog_.get()] { driver(*dialog); });
     }
+    placeForShowing();
     dialog_->exec();
     return {};
+}
+
+// Centred over the host's window, or on the screen, and kept within the
+// screen's available area.
+void QtPreviewWindow::placeForShowing()
+{
+    QWidget* host = QApplication::activeWindow();
+    if (host == dialog_.get())
+        host = nullptr;
+    QScreen* screen = host ? host->screen() : dialog_->screen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    const QPoint centre = host ? host->frameGeometry().center() : area.center();
+    QRect placed(QPoint(0, 0), dialog_->size());
+    placed.moveCenter(centre);
+    placed.moveLeft(std::clamp(placed.left(), area.left(), std::max(area.left(), area.right() - placed.width())));
+    placed.moveTop(std::clamp(placed.top(), area.top(), std::max(area.top(), area.bottom() - placed.height())));
+    dialog_->move(placed.topLeft());
 }
 
 void QtPreviewWindow::close()
@@ -684,6 +912,11 @@ QWidget* qtPreviewDialog(PreviewWindow* window)
 void set_preview_driver(std::function<void(QDialog&)> driver)
 {
     previewDriver() = std::move(driver);
+}
+
+void set_progress_delay(int milliseconds)
+{
+    progressDelay() = milliseconds;
 }
 
 }  // namespace kt482

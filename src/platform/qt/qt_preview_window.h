@@ -10,10 +10,30 @@
 // in the same pixels (12) so that text keeps its proportion to the controls.
 //
 // The outer size. The window's outer size in twips is its client area (the
-// dialog's own size, without the frame the window manager adds): a frame is
-// not known before the window is shown, and not at all offscreen. A size set
-// is kept in twips and reads back as set; a size from elsewhere (the user
-// dragging the frame, the window manager) reads back as its pixels × 15.
+// dialog's own size) and a frame of 8 × 20 points around it: the allowance
+// the window's layout makes for the frame, so that the layout fills the
+// client area exactly. The real frame differs from one window manager to the
+// next, is not known before the window is shown, and not at all offscreen.
+// A size set is kept in twips and reads back as set; a size from elsewhere
+// (the user dragging the frame, the window manager) reads back as its
+// pixels × 15 and the frame.
+//
+// Opening. The window opens centred over the host's active window, if there
+// is one, else on its screen, and within the screen's available area.
+//
+// Keys, wheel and menu. Window shortcuts run Command(): PageDown and PageUp
+// page, Ctrl+Home and Ctrl+End go to the first and last page, the arrow
+// keys scroll, Ctrl++ and Ctrl+- step the zoom, Ctrl+0 is 100 %, Ctrl+P
+// prints, Escape closes. A key the focused control uses itself (arrows and
+// Home/End in the page box's and zoom box's text, Up/Down and PageUp/PageDown
+// in the zoom list, the arrows and page keys of a scroll bar) stays with it.
+// The wheel over the canvas runs DATA_Wheel, and so does the wheel over a
+// scroll bar (across for the horizontal one); the canvas's context menu
+// offers fit width, whole page and saving as PDF.
+//
+// Progress. show_progress() shows a modal QProgressDialog once a run has
+// taken half a second (see set_progress_delay for tests); it lets the
+// application's events through at every page.
 //
 // Events. Attach and Form_Load run once in create_preview_window, followed
 // by the first Form_Resize, which also answers any size Form_Load set. Every
@@ -25,8 +45,8 @@
 // Showing. show_modal() runs the dialog's modal loop and fails at once,
 // without showing anything, where nobody could see the window: no display
 // named, or Qt on its offscreen or minimal platform (see set_preview_driver
-// for tests). Enter and Escape do nothing to the window itself; its close box
-// closes it without a handler.
+// for tests). Enter does nothing to the window itself, Escape runs the Close
+// command; its close box closes it without a handler.
 //
 // Focus. The window tracks which control has the focus itself, so that the
 // focus handlers run in the same order whether or not Qt can deliver focus
@@ -47,6 +67,8 @@
 
 class QDialog;
 class QImage;
+class QMenu;
+class QProgressDialog;
 class QSize;
 class QWidget;
 
@@ -90,6 +112,12 @@ public:
     void set_scroll_range(PreviewControl bar, int minimum, int maximum, int small_change,
                           int large_change) override;
     int scroll_value(PreviewControl bar) const override;
+    void show_scroll_value(PreviewControl bar, int value) override;
+
+    OuterSize available_outer_size() const override;
+    std::string choose_pdf_file(const std::string& suggested_name) override;
+    bool show_progress(int done, int total) override;
+    void end_progress() override;
 
     std::shared_ptr<Canvas> canvas() override;
 
@@ -104,6 +132,10 @@ public:
     QWidget* widget(PreviewControl control) const { return widgets_[index(control)]; }
     // The control that has the focus as far as the handlers know.
     PreviewControl focused() const { return focused_; }
+    // The canvas's context menu.
+    QMenu* contextMenu() const { return menu_; }
+    // The progress dialog of the run going on; null when there is none.
+    QProgressDialog* progressDialog() const { return progress_; }
 
 private:
     class Dialog;
@@ -113,6 +145,9 @@ private:
     static constexpr int index(PreviewControl control) { return static_cast<int>(control); }
 
     void createControls();
+    void createShortcuts();
+    void createContextMenu();
+    void placeForShowing();
     void place(PreviewControl control);
     void setOuterSize(int widthTwips, int heightTwips);
     void dialogResized(const QSize& size);
@@ -128,6 +163,8 @@ private:
     std::shared_ptr<QtCanvas> canvas_;
     QtCanvasWidget* canvasWidget_ = nullptr;
     QMetaObject::Connection focusConnection_;
+    QMenu* menu_ = nullptr;
+    QProgressDialog* progress_ = nullptr;
 
     int outerWidth_ = 0;   // twips
     int outerHeight_ = 0;  // twips
@@ -160,5 +197,9 @@ QWidget* qtPreviewDialog(PreviewWindow* window);
 // (directly or through a handler, at once or from a timer). An empty
 // function removes the driver.
 void set_preview_driver(std::function<void(QDialog&)> driver);
+
+// How long a run goes before its progress shows, in milliseconds (500); for
+// tests.
+void set_progress_delay(int milliseconds);
 
 }  // namespace kt482

@@ -118,6 +118,13 @@ std::shared_ptr<QtPrinter> QtPrinter::forPdf()
     return printer;
 }
 
+std::shared_ptr<QtPrinter> QtPrinter::forPdfFile(const std::string& path)
+{
+    std::shared_ptr<QtPrinter> printer = forPdf();
+    printer->outputPath_ = std::filesystem::absolute(path).lexically_normal().string();
+    return printer;
+}
+
 QtPrinter::~QtPrinter()
 {
     if (started_)
@@ -412,7 +419,10 @@ Status QtPrinter::startPdfDocument()
     for (int number = 1; fd < 0; ++number) {
         if (number > kMaxPdfNumber)
             return Failure(ErrorNumber::PrinterError, "No free name for the PDF file");
-        path = (fs::path(*folder) / ("KT482-" + stamp + "-" + std::to_string(number) + ".pdf")).string();
+        if (outputPath_.empty())
+            path = (fs::path(*folder) / ("KT482-" + stamp + "-" + std::to_string(number) + ".pdf")).string();
+        else
+            path = outputPath_ + ".part" + std::to_string(number);
         do {
             fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         } while (fd < 0 && errno == EINTR);
@@ -478,6 +488,20 @@ Status QtPrinter::EndDoc()
     return ended;
 }
 
+// The document is dropped: a queue's is drawn into a private file like the
+// PDF printer's, so removing that file sends nothing.
+Status QtPrinter::AbortDoc()
+{
+    if (!started_)
+        return {};
+    started_ = false;
+    std::vector<Op>().swap(ops_);
+    std::string().swap(opText_);
+    copiesOfDocument_ = 1;
+    discardPdfDocument();
+    return {};
+}
+
 // Ends the painter and closes the file; false when anything was not written.
 bool QtPrinter::finishPdfFile()
 {
@@ -496,6 +520,15 @@ Status QtPrinter::endPdfDocument()
     if (!finishPdfFile()) {
         discardPdfDocument();
         return Failure(ErrorNumber::PrinterError, "The PDF file could not be written");
+    }
+    if (!outputPath_.empty()) {
+        // rename() replaces a symlink at the given path, never its target.
+        if (::rename(pdfPath_.c_str(), outputPath_.c_str()) != 0) {
+            const int error = errno;
+            discardPdfDocument();
+            return pdfFileFailure(error);
+        }
+        pdfPath_ = outputPath_;
     }
     lastOutput_ = pdfPath_;
     pdfPath_.clear();

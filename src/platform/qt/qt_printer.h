@@ -11,7 +11,9 @@
 //   pen and the position may be set before: they carry into the document, and
 //   TextWidth measures at any time. EndDoc hands the document over (one job
 //   to the print server, or a finished PDF file) and the next drawing starts
-//   another one; EndDoc without a document does nothing.
+//   another one; EndDoc without a document does nothing. AbortDoc drops the
+//   open document instead: no job reaches the print server, no PDF file is
+//   left.
 //
 // Page setup
 //   Setup calls are kept and applied when a document starts, so a call made
@@ -79,6 +81,11 @@ public:
     static std::shared_ptr<QtPrinter> forQueue(const QPrinterInfo& info);
     // The built-in PDF printer; it never touches the print server.
     static std::shared_ptr<QtPrinter> forPdf();
+    // The PDF printer writing each document to one given file instead of a
+    // new file in the output folder. The document goes to a file of its own
+    // beside it first and replaces the given file only when it is complete,
+    // so a document dropped or failed leaves that file as it was.
+    static std::shared_ptr<QtPrinter> forPdfFile(const std::string& path);
 
     // A document still open is finished as EndDoc would, so that nothing
     // drawn is lost.
@@ -122,6 +129,7 @@ public:
 
     Status NewPage() override;
     Status EndDoc() override;
+    Status AbortDoc() override;
     std::string LastOutput() const override { return lastOutput_; }
 
 private:
@@ -189,6 +197,8 @@ private:
     std::unique_ptr<QFile> file_;
     std::unique_ptr<QPdfWriter> writer_;
     std::string pdfPath_;
+    // The file every document goes to; empty: a new file in the folder.
+    std::string outputPath_;
 
     // Page setup for the next document.
     QPageSize pageSize_;

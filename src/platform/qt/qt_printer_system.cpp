@@ -171,6 +171,11 @@ public:
         return std::shared_ptr<Printer>(std::move(printer));
     }
 
+    Result<std::shared_ptr<Printer>> open_pdf_file_printer(const std::string& path) override
+    {
+        return std::shared_ptr<Printer>(QtPrinter::forPdfFile(path));
+    }
+
 private:
     static Status serverAnswers()
     {

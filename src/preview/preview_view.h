@@ -1,0 +1,45 @@
+// The arithmetic of the preview window's view: the steps of the zoom list,
+// the zoom that fits the page, the size the window opens at, and how far the
+// wheel and the arrow keys move the page.
+#pragma once
+
+#include "platform/window_toolkit.h"
+
+namespace kt482 {
+
+// The zoom box's list, in percent.
+inline constexpr int kZoomSteps[] = {50, 75, 80, 100, 150, 200};
+inline constexpr int kMinimumZoom = 20;
+inline constexpr int kMaximumZoom = 500;
+
+// A notch of the wheel moves the page three lines of 16 points; an arrow key
+// one line.
+inline constexpr float kScrollLinePoints = 16;
+inline constexpr int kLinesPerNotch = 3;
+
+// The list's next step above percent (direction > 0) or below it
+// (direction < 0); percent itself, unchanged, when the list has none.
+double zoom_step(double percent, int direction);
+
+// The largest whole percent within 20..500 at which page × percent / 100
+// fits into room. A page height of 0 fits the width alone.
+int fit_zoom(double room_width, double room_height, double page_width, double page_height);
+
+// The room the window's layout gives the canvas at an outer size (twips):
+// the canvas's largest width and height in points.
+struct CanvasRoom {
+    double width = 0;
+    double height = 0;
+};
+CanvasRoom canvas_room(const PreviewWindow& window, int outer_width, int outer_height);
+
+// The outer size (twips) that shows a page of width × height points whole
+// at 100 %, within available and never below the window's first size.
+OuterSize opening_size(const PreviewWindow& window, float page_width, float page_height, OuterSize available,
+                       OuterSize smallest);
+
+// The scroll offset after moving by delta points, within 0..overflow, in
+// whole points.
+float scrolled(float offset, double delta, float overflow);
+
+}  // namespace kt482
