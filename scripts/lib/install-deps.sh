@@ -15,6 +15,8 @@ KT482_PACKAGES=(
   fonts-ipafont cups printer-driver-cups-pdf poppler-utils
   xvfb xauth
   python3-reportlab  # bench/peer: the printing benchmark's PDF peer
+  libfreetype-dev libharfbuzz-dev libfontconfig-dev libdeflate-dev qpdf
+  libcairo2-dev  # bench/peer: cairo's PDF surface
 )
 
 # Prints the packages of KT482_PACKAGES that are not installed, one a line.

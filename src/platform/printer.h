@@ -40,6 +40,9 @@ public:
     virtual Status NewPage() = 0;
     // Sends the document as one job; the next drawing starts a new one.
     virtual Status EndDoc() = 0;
+    // Drops the document begun since the last EndDoc: nothing is sent, no
+    // file is left behind. The next drawing starts a new document.
+    virtual Status AbortDoc() = 0;
     // Where the last document went ("/tmp/x/KT482-0001.pdf", "job 12 on
     // office"), empty before the first.
     virtual std::string LastOutput() const = 0;

@@ -41,6 +41,7 @@ public:
     Status PrintQuality(int16_t dpi) override;
     Status NewPage() override;
     Status EndDoc() override;
+    Status AbortDoc() override { return record("AbortDoc", ""); }
     std::string LastOutput() const override { return last_output_; }
 
     // Only the lines whose text starts with prefix.

@@ -1,8 +1,7 @@
-// The printers of the Qt platform: a print queue through QPrinter, and the
-// built-in PDF printer "KT482 PDF" through QPdfWriter. Both draw with a
-// QtDrawSurface, in points, from the top left corner of the drawing area: the
-// printable area of the queue's paper (its driver's hardware margins), the
-// whole page of the PDF printer, which has none.
+// A print queue's printer through QPrinter. It draws with a QtDrawSurface, in
+// points, from the top left corner of the drawing area: the printable area of
+// the queue's paper (its driver's hardware margins). The built-in PDF printer
+// is PdfPrinter (pdf_printer.h).
 //
 // The document
 //   Nothing is opened until the first Print, Line or NewPage; NewPage on a
@@ -10,7 +9,8 @@
 //   pen and the position may be set before: they carry into the document, and
 //   TextWidth measures at any time. EndDoc hands the document over (one job
 //   to the print server, or a finished PDF file) and the next drawing starts
-//   another one; EndDoc without a document does nothing.
+//   another one; EndDoc without a document does nothing. AbortDoc drops the
+//   document without sending anything.
 //
 // Page setup
 //   Setup calls are kept and applied when a document starts, so a call made
@@ -19,29 +19,23 @@
 //   job anyway, and one rule for every setting is easier to reason about.
 //
 //   PaperSize(code)  a known paper code. A queue takes only a paper it lists
-//                    (within 1 mm); the PDF printer takes every known code.
-//                    256 selects the user-defined page of PageHeight and
-//                    PageWidth (queues only when they take custom sizes).
+//                    (within 1 mm). 256 selects the user-defined page of
+//                    PageHeight and PageWidth when the queue takes custom
+//                    sizes.
 //                    Anything else keeps the paper and fails with 380.
 //   PageHeight/Width the user-defined page in twips, portrait; within the
-//                    queue's physical limits, or 3 to 14,400 points for a PDF.
+//                    queue's physical limits.
 //   Orientation      1 portrait, 2 landscape.
-//   Copies           1 to 99, collated. A queue's driver makes the copies of
-//                    the one job; the PDF printer writes the document that
-//                    many times into the one file.
-//   Duplex           1 none, 2 long edge, 3 short edge; the PDF printer takes
-//                    and ignores it.
-//   PrintQuality     the resolution in dpi. A queue's printer starts at Qt's
-//                    high resolution (1200 dpi), the PDF printer at 1200 dpi.
-//                    A line's pixel is one dot at that resolution; on the PDF
-//                    printer only once a resolution has been set, before that
-//                    it is 1/600 inch (see QtDrawSurface).
+//   Copies           1 to 99, collated; the driver makes the copies of the
+//                    one job.
+//   Duplex           1 none, 2 long edge, 3 short edge.
+//   PrintQuality     the resolution in dpi, from Qt's high resolution (1200
+//                    dpi). A line's pixel is one dot at that resolution.
 //
 // Failures
 //   A queue whose print server stops answering, a document Qt cannot start
-//   and a job the server refuses are PrinterError (482). The PDF printer's
-//   folder fails as files do: 76 when it does not exist, 70 when it cannot be
-//   written to. Every failure leaves the printer ready for the next document.
+//   and a job the server refuses are PrinterError (482). Every failure leaves
+//   the printer ready for the next document.
 #pragma once
 
 #include <QPageLayout>
@@ -59,8 +53,6 @@
 #include "platform/printer.h"
 #include "platform/qt/qt_draw_surface.h"
 
-class QFile;
-class QPdfWriter;
 class QPrinter;
 class QPrinterInfo;
 
@@ -71,8 +63,6 @@ public:
     // The queue's printer. Creating it asks the print server about the queue,
     // so call it only after the server has answered the probe.
     static std::shared_ptr<QtPrinter> forQueue(const QPrinterInfo& info);
-    // The built-in PDF printer; it never touches the print server.
-    static std::shared_ptr<QtPrinter> forPdf();
 
     // A document still open is finished as EndDoc would, so that nothing
     // drawn is lost.
@@ -80,11 +70,7 @@ public:
     QtPrinter(const QtPrinter&) = delete;
     QtPrinter& operator=(const QtPrinter&) = delete;
 
-    bool isPdfPrinter() const { return kind_ == Kind::Pdf; }
     bool documentStarted() const { return started_; }
-    // The drawing operations kept to repeat the open document for its copies;
-    // always none with one copy.
-    std::size_t recordedOperations() const { return ops_.size(); }
 
     std::string DeviceName() const override { return deviceName_; }
 
@@ -116,56 +102,17 @@ public:
 
     Status NewPage() override;
     Status EndDoc() override;
+    Status AbortDoc() override;
     std::string LastOutput() const override { return lastOutput_; }
 
 private:
-    enum class Kind { Queue, Pdf };
-
-    // One drawing operation of a document that is printed more than once.
-    enum class OpCode : uint8_t {
-        FontName, FontSize, FontBold, FontUnderline, CurrentX, CurrentY,
-        Print, DrawMode, DrawWidth, DrawStyle, Line, NewPage,
-    };
-    struct Op {
-        OpCode code;
-        int16_t number = 0;       // draw mode, width or style; bold, underline, line end
-        uint32_t textOffset = 0;  // into opText_, for FontName and Print
-        uint32_t textLength = 0;
-        float values[4] = {};     // size, position, line ends
-    };
-
-    // What the surface holds when a document starts; each further copy
-    // starts from it again.
-    struct SurfaceState {
-        QString face;
-        float size = 0;
-        bool bold = false;
-        bool underline = false;
-        float x = 0;
-        float y = 0;
-        int16_t drawMode = 0;
-        int16_t drawWidth = 0;
-        LineStyle drawStyle = LineStyle::Solid;
-    };
-
-    explicit QtPrinter(Kind kind);
+    QtPrinter();
 
     Status startDocument();
     Status startQueueDocument();
-    Status startPdfDocument();
     Status endQueueDocument();
-    Status endPdfDocument();
-    void discardPdfDocument();
     QPageSize documentPageSize() const;
-    int pixelDpi() const;
 
-    bool recording() const { return started_ && copiesOfDocument_ > 1; }
-    void record(OpCode code, int16_t number = 0, float a = 0, float b = 0, float c = 0, float d = 0);
-    void recordText(OpCode code, std::string_view text, int16_t number = 0);
-    void repeatForCopies();
-    void replay(const Op& op);
-
-    Kind kind_;
     std::string deviceName_;
     QtDrawSurface surface_;
 
@@ -176,11 +123,6 @@ private:
     QSizeF customMinPoints_;
     QSizeF customMaxPoints_;
 
-    // The PDF printer: the file and its writer, for one document.
-    std::unique_ptr<QFile> file_;
-    std::unique_ptr<QPdfWriter> writer_;
-    std::string pdfPath_;
-
     // Page setup for the next document.
     QPageSize pageSize_;
     bool userDefined_ = false;
@@ -190,13 +132,8 @@ private:
     int copies_ = 1;
     int16_t duplex_ = 1;
     int dpi_ = 1200;
-    bool dpiSet_ = false;
 
     bool started_ = false;
-    int copiesOfDocument_ = 1;
-    SurfaceState startState_;
-    std::vector<Op> ops_;
-    std::string opText_;
     std::string lastOutput_;
 };
 

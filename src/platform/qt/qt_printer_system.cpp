@@ -132,7 +132,7 @@ public:
     Result<std::shared_ptr<Printer>> open_printer(const std::string& device_name) override
     {
         if (device_name == kPdfPrinterName)
-            return std::shared_ptr<Printer>(QtPrinter::forPdf());
+            return std::shared_ptr<Printer>(PdfPrinter::forFolder());
         auto info = queueInfo(device_name);
         if (!info)
             return info.failure();

@@ -1,0 +1,138 @@
+// The fonts of every output: face names resolved through fontconfig, one
+// set of text metrics for the preview and the PDF, and the shaping of text
+// into glyphs with HarfBuzz.
+//
+// Metrics are the font's design values scaled to the size, never hinted, so a
+// text is as wide on a 96-dpi preview as in a PDF. A character the face lacks
+// is taken from a fallback face that has it; a face name fontconfig does not
+// know resolves to whatever face it offers instead.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+struct hb_face_t;
+struct hb_font_t;
+struct hb_blob_t;
+
+namespace kt482::pdf {
+
+// One loaded font file (a TrueType face); lives as long as the service.
+class FontFace {
+public:
+    FontFace(std::string path, unsigned index, hb_blob_t* blob);
+    ~FontFace();
+    FontFace(const FontFace&) = delete;
+    FontFace& operator=(const FontFace&) = delete;
+
+    const std::string& path() const { return path_; }
+    unsigned index() const { return index_; }
+    // The PostScript name, for the embedded font's name ("IPAMincho").
+    const std::string& postscriptName() const { return postscriptName_; }
+    hb_face_t* hbFace() const { return face_; }
+    hb_font_t* hbFont() const { return font_; }
+
+    int unitsPerEm() const { return upem_; }
+    // Above and below the baseline, both positive, and the gap between lines;
+    // in font units.
+    int ascender() const { return ascender_; }
+    int descender() const { return descender_; }
+    int lineGap() const { return lineGap_; }
+    int underlinePosition() const { return underlinePosition_; }  // negative: below
+    int underlineThickness() const { return underlineThickness_; }
+    // The font's box, for the embedded font's descriptor.
+    int bbox[4] = {0, 0, 0, 0};
+    // Whether the font has a bold weight of its own (otherwise bold is drawn
+    // by stroking the outlines as well as filling them).
+    bool isBold() const { return bold_; }
+    uint16_t glyphCount() const { return glyphCount_; }
+
+    // The glyph of a character; 0 when the face has none.
+    uint32_t glyph(char32_t c) const;
+    // The design advance of a glyph in font units.
+    int32_t advance(uint32_t glyph) const;
+    // Whether shaping may differ from one glyph per character at its design
+    // advance (substitutions or positioning the default features apply).
+    bool needsShaping() const { return needsShaping_; }
+
+private:
+    struct Mapped {
+        uint32_t glyph;
+        int32_t advance;
+    };
+
+    std::string path_;
+    unsigned index_ = 0;
+    std::string postscriptName_;
+    hb_face_t* face_ = nullptr;
+    hb_font_t* font_ = nullptr;
+    int upem_ = 1000;
+    int ascender_ = 0;
+    int descender_ = 0;
+    int lineGap_ = 0;
+    int underlinePosition_ = 0;
+    int underlineThickness_ = 0;
+    bool bold_ = false;
+    bool needsShaping_ = false;
+    uint16_t glyphCount_ = 0;
+    // Characters looked up so far; the common ones of a form are a few hundred.
+    mutable std::mutex cacheMutex_;
+    mutable std::unordered_map<char32_t, Mapped> cache_;
+};
+
+// One glyph of shaped text: its face, glyph id, the character(s) it shows
+// (for text extraction), and its advance and offsets in font units.
+struct ShapedGlyph {
+    const FontFace* face = nullptr;
+    uint32_t glyph = 0;
+    char32_t text = 0;  // the first character of its cluster
+    int32_t advance = 0;
+    int32_t xOffset = 0;
+    int32_t yOffset = 0;
+};
+
+// The resolved form of a face name: its face and the name asked for.
+class FontService {
+public:
+    // The process's service; thread safe.
+    static FontService& shared();
+
+    // The face for a name as forms spell it ("ＭＳ 明朝", "MS PGothic", "Arial").
+    // Never null while the machine has any usable font; an empty name or
+    // one fontconfig cannot place resolves to its default.
+    const FontFace* face(std::string_view name);
+
+    // Text (UTF-8; invalid bytes become U+FFFD) shaped in face, characters the
+    // face lacks taken from a fallback face. Appends to glyphs.
+    void shape(const FontFace* face, std::string_view text, std::vector<ShapedGlyph>& glyphs);
+
+    // The advance of text at a size in points.
+    double textWidth(const FontFace* face, double points, std::string_view text);
+
+    FontService();
+    ~FontService();
+    FontService(const FontService&) = delete;
+    FontService& operator=(const FontService&) = delete;
+
+private:
+    const FontFace* load(const std::string& path, unsigned index);
+    const FontFace* match(const std::string& family, char32_t character);
+    const FontFace* fallback(char32_t c);
+
+    std::mutex mutex_;
+    std::unordered_map<std::string, const FontFace*> byName_;
+    std::unordered_map<std::string, std::unique_ptr<FontFace>> byFile_;
+    std::unordered_map<char32_t, const FontFace*> fallbacks_;
+    const FontFace* default_ = nullptr;
+};
+
+// The code points of UTF-8 text; a byte that starts no valid sequence
+// becomes U+FFFD.
+void decode_utf8(std::string_view text, std::u32string& out);
+
+}  // namespace kt482::pdf
