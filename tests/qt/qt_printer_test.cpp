@@ -45,6 +45,11 @@ std::string contents(const std::string& path)
 class PdfPrinter : public testing::Test {
 protected:
     void SetUp() override { output_.emplace("KT482_PDF_DIR", out_.path()); }
+    void TearDown() override
+    {
+        printer_.reset();
+        EXPECT_EQ(test::invalid_pdfs_in(out_.path()), "");
+    }
 
     bool poppler() const { return test::missing_poppler_tool().empty(); }
 
