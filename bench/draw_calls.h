@@ -77,6 +77,7 @@ public:
     Status PrintQuality(int16_t) override { return {}; }
     Status NewPage() override;
     Status EndDoc() override { return {}; }
+    Status AbortDoc() override { return {}; }
     std::string LastOutput() const override { return {}; }
 
 private:
@@ -119,6 +120,7 @@ public:
     Status PrintQuality(int16_t dpi) override { return inner_.PrintQuality(dpi); }
     Status NewPage() override { return inner_.NewPage(); }
     Status EndDoc() override { return inner_.EndDoc(); }
+    Status AbortDoc() override { return inner_.AbortDoc(); }
     std::string LastOutput() const override { return inner_.LastOutput(); }
 
 private:

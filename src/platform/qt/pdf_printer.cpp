@@ -249,7 +249,9 @@ void PdfPrinter::pagePoints(double& width, double& height) const
         width = toPoints(size.width(), pageSize_.definitionUnits());
         height = toPoints(size.height(), pageSize_.definitionUnits());
     }
-    if (landscape_ != (width > height))
+    // Paper is defined upright and a user's page as given; landscape turns
+    // either.
+    if (landscape_)
         std::swap(width, height);
 }
 
