@@ -191,6 +191,7 @@ void PdfDocument::beginPage(double width, double height)
     if (pageOpen_)
         endPage();
     pageOpen_ = true;
+    textOpen_ = false;
     pageWidth_ = width;
     pageHeight_ = height;
     content_.clear();
@@ -200,6 +201,7 @@ void PdfDocument::endPage()
 {
     if (!pageOpen_)
         return;
+    closeText();
     pageOpen_ = false;
     const Page page{writer_.reserve(), static_cast<float>(pageWidth_), static_cast<float>(pageHeight_)};
     pages_.push_back(page);

@@ -44,6 +44,21 @@ public:
     double pageHeight() const { return pageHeight_; }
     // The open page's content, to append operators to.
     std::string& content() { return content_; }
+    // A text object (BT) may stay open across texts; the page closes it when
+    // it ends. closeText() is for operators not allowed inside one.
+    bool textOpen() const { return textOpen_; }
+    void openText()
+    {
+        if (!textOpen_)
+            content_ += "BT\n";
+        textOpen_ = true;
+    }
+    void closeText()
+    {
+        if (textOpen_)
+            content_ += "ET\n";
+        textOpen_ = false;
+    }
     void endPage();
     std::size_t pageCount() const { return pages_.size(); }
 
@@ -88,6 +103,7 @@ private:
     uint32_t infoObject_ = 0;
 
     bool pageOpen_ = false;
+    bool textOpen_ = false;
     double pageWidth_ = 0;
     double pageHeight_ = 0;
     std::string content_;

@@ -34,12 +34,25 @@ void appendDash(std::string& out, LineStyle style)
     }
 }
 
+// A glyph id as two bytes of a literal string: binary deflates better than
+// hex. A carriage return is escaped, as a reader would take it for a line end.
 void appendGlyph(std::string& out, uint32_t glyph)
 {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    const char digits[4] = {kHex[(glyph >> 12) & 0xF], kHex[(glyph >> 8) & 0xF], kHex[(glyph >> 4) & 0xF],
-                            kHex[glyph & 0xF]};
-    out.append(digits, 4);
+    for (const unsigned byte : {(glyph >> 8) & 0xFF, glyph & 0xFF}) {
+        switch (byte) {
+        case '(':
+        case ')':
+        case '\\':
+            out.push_back('\\');
+            out.push_back(static_cast<char>(byte));
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        default:
+            out.push_back(static_cast<char>(byte));
+        }
+    }
 }
 
 }  // namespace
@@ -139,6 +152,7 @@ Status PdfSurface::Print(std::string_view text, LineEnd end)
         drawGlyphs(currentX_, baseline, glyphs_);
         if (underline_) {
             std::string& out = content();
+            document_->closeText();
             const double thickness = size * face_->underlineThickness() / face_->unitsPerEm();
             const double top = baseline - size * face_->underlinePosition() / face_->unitsPerEm() - thickness / 2;
             append_number(out, currentX_);
@@ -160,8 +174,9 @@ Status PdfSurface::Print(std::string_view text, LineEnd end)
     return {};
 }
 
-// One text object; the font changes where a fallback face takes over, and a
-// glyph whose shaped advance differs from its width moves the next one.
+// Texts in a row share a text object, each placed relative to the one
+// before. The font changes where a fallback face takes over, and a glyph whose
+// shaped advance differs from its width moves the next one.
 void PdfSurface::drawGlyphs(double x, double baseline, const std::vector<ShapedGlyph>& glyphs)
 {
     std::string& out = content();
@@ -169,21 +184,41 @@ void PdfSurface::drawGlyphs(double x, double baseline, const std::vector<ShapedG
     if (synthetic) {
         // Stroke and fill, inside a saved state that the stroke's width and
         // colour do not outlive.
+        document_->closeText();
         out += "q 0 G 2 Tr ";
         append_number(out, std::max(points() / 40.0, 0.01));
         out += " w\n";
     }
-    out += "BT\n";
+    // Positions are rounded as written, so that the relative moves add up
+    // to exactly the position asked for.
+    const double px = std::round(x * 100) / 100;
+    const double py = std::round((document_->pageHeight() - baseline) * 100) / 100;
+    if (document_->textOpen()) {
+        append_number(out, px - stream_.textX);
+        out.push_back(' ');
+        append_number(out, py - stream_.textY);
+    } else {
+        document_->openText();
+        append_number(out, px);
+        out.push_back(' ');
+        append_number(out, py);
+    }
+    out += " Td\n";
+    stream_.textX = px;
+    stream_.textY = py;
+
+    // A text with moves between its glyphs is written as arrays.
+    bool adjusted = false;
+    for (const ShapedGlyph& g : glyphs)
+        adjusted = adjusted || g.advance != g.face->advance(g.glyph);
     const FontFace* inFace = nullptr;
     int font = 0;
     bool inString = false;
-    bool first = true;
     for (const ShapedGlyph& g : glyphs) {
         if (g.face != inFace) {
-            if (inString) {
-                out += ">]TJ\n";
-                inString = false;
-            }
+            if (inString)
+                out += adjusted ? ")]TJ\n" : ")Tj\n";
+            inString = false;
             inFace = g.face;
             font = document_->fontNumber(g.face);
             if (stream_.font != font || stream_.fontTwips != fontTwips_) {
@@ -193,31 +228,24 @@ void PdfSurface::drawGlyphs(double x, double baseline, const std::vector<ShapedG
                 stream_.font = font;
                 stream_.fontTwips = fontTwips_;
             }
-            if (first) {
-                append_number(out, x);
-                out.push_back(' ');
-                append_number(out, document_->pageHeight() - baseline);
-                out += " Td\n";
-                first = false;
-            }
         }
+        const int32_t width = g.face->advance(g.glyph);
         if (!inString) {
-            out += "[<";
+            out += adjusted ? "[(" : "(";
             inString = true;
         }
         document_->useGlyph(font, g.glyph, g.text);
         appendGlyph(out, g.glyph);
-        const int32_t width = g.face->advance(g.glyph);
         if (g.advance != width) {
-            out += "> ";
+            out += ")";
             append_number3(out, -(g.advance - width) * 1000.0 / g.face->unitsPerEm());
-            out += " <";
+            out += "(";
         }
     }
     if (inString)
-        out += ">]TJ\n";
-    out += "ET\n";
+        out += adjusted ? ")]TJ\n" : ")Tj\n";
     if (synthetic) {
+        document_->closeText();
         out += "Q\n";
         // Q restores the font of before the text object.
         stream_.font = 0;
@@ -283,6 +311,7 @@ Status PdfSurface::Line(float x1, float y1, float x2, float y2)
     if (drawStyle_ == static_cast<int16_t>(LineStyle::Invisible))
         return {};
     std::string& out = content();
+    document_->closeText();
     const double height = document_->pageHeight();
     if (x1 == x2 && y1 == y2) {
         const double w = std::max(drawWidth_ * 72.0 / nominalDpi_, 72.0 / deviceDpi_);

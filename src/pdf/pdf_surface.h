@@ -74,6 +74,10 @@ private:
         int cap = -1;
         int dash = -1;
         int gray = -1;
+        // Where the last text started, for the next one in the same text
+        // object to move relative to it.
+        double textX = 0;
+        double textY = 0;
     };
 
     double points() const { return fontTwips_ / 20.0; }

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <charconv>
 #include <cmath>
+#include <memory>
+#include <new>
 
 #include "pdf/font_service.h"
 
@@ -93,14 +95,36 @@ void append_text_string(std::string& out, std::string_view utf8)
     out.push_back('>');
 }
 
+namespace {
+
+// A compressor costs a few hundred kilobytes to set up; each thread keeps
+// one per level it uses.
+struct Compressor {
+    explicit Compressor(int level) : handle(libdeflate_alloc_compressor(level)) {}
+    ~Compressor() { libdeflate_free_compressor(handle); }
+    Compressor(const Compressor&) = delete;
+    Compressor& operator=(const Compressor&) = delete;
+    libdeflate_compressor* handle;
+};
+
+libdeflate_compressor* compressorFor(int level)
+{
+    level = std::clamp(level, 0, 12);
+    thread_local std::unique_ptr<Compressor> compressors[13];
+    if (!compressors[level])
+        compressors[level] = std::make_unique<Compressor>(level);
+    if (!compressors[level]->handle)
+        throw std::bad_alloc();
+    return compressors[level]->handle;
+}
+
+}  // namespace
+
 std::string deflate(std::string_view data, int level)
 {
-    libdeflate_compressor* compressor = libdeflate_alloc_compressor(level);
-    if (!compressor)
-        throw std::bad_alloc();
+    libdeflate_compressor* compressor = compressorFor(level);
     std::string out(libdeflate_zlib_compress_bound(compressor, data.size()), '\0');
     const std::size_t size = libdeflate_zlib_compress(compressor, data.data(), data.size(), out.data(), out.size());
-    libdeflate_free_compressor(compressor);
     out.resize(size);
     return out;
 }

@@ -24,8 +24,10 @@ void append_number3(std::string& out, double value);
 // A text string: as it stands when printable ASCII, else UTF-16BE in hex.
 void append_text_string(std::string& out, std::string_view utf8);
 
-// Deflates data (zlib format) with libdeflate.
-std::string deflate(std::string_view data, int level = 6);
+// Deflates data (zlib format) with libdeflate. Level 9 makes page content
+// about 2 % smaller than 6 for half as much time again, which the worker
+// threads absorb; 12 would take four times as long.
+std::string deflate(std::string_view data, int level = 9);
 
 class PdfWriter {
 public:
