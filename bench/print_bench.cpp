@@ -32,9 +32,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QFont>
-#include <QFontInfo>
-#include <QFontMetricsF>
 #include <QMarginsF>
 #include <QPageSize>
 #include <QPainter>
@@ -59,11 +56,13 @@
 #include <vector>
 
 #include "bench_support.h"
+#include "cairo_page.h"
 #include "dense_form.h"
 #include "draw_calls.h"
 #include "job/job_state.h"
 #include "job/object_fields.h"
 #include "kt482/kt482.h"
+#include "pdf/font_service.h"
 #include "platform/qt/qt_application.h"
 #include "platform/qt/qt_draw_surface.h"
 #include "render/page_out.h"
@@ -78,6 +77,10 @@ using kt482::Status;
 
 constexpr int kDocumentPages = 1000;
 constexpr int kPageCounts[] = {100, kDocumentPages};
+// The PDF printer's memory is also measured on a document this long, recorded
+// for that probe alone.
+constexpr int kLongDocumentPages = 10000;
+int recordPages = kDocumentPages;
 
 // ---------------------------------------------------------------------------
 // The document and one page's primitives.
@@ -92,13 +95,13 @@ struct RecordedDocument {
     {
         job.P_Temp_Dir(sub_folder("spool"));
         job.E_StartEdit();
-        for (int page = 1; page <= kDocumentPages; ++page) {
+        for (int page = 1; page <= recordPages; ++page) {
             if (page > 1)
                 job.E_ChangePage();
             texts = record_dense_form_page(job);
         }
         job.E_EndEdit();
-        complete = job.Answer().is_empty() && job.P_Min_Page() == 1 && job.P_Max_Page() == kDocumentPages;
+        complete = job.Answer().is_empty() && job.P_Min_Page() == 1 && job.P_Max_Page() == recordPages;
     }
 };
 
@@ -188,11 +191,19 @@ const Capture& page_primitives()
 // ---------------------------------------------------------------------------
 // One document each way.
 
-enum class Path { Printer, Direct };
+enum class Path { Printer, Direct, Cairo };
 
 const char* path_name(Path path)
 {
-    return path == Path::Printer ? "printer" : "direct";
+    switch (path) {
+    case Path::Printer:
+        return "printer";
+    case Path::Direct:
+        return "direct";
+    case Path::Cairo:
+        break;
+    }
+    return "cairo";
 }
 
 // Prints pages 1 to pages of the document to the PDF printer, a new file in
@@ -224,6 +235,8 @@ bool write_document(Path path, int pages, const std::string& folder)
 {
     if (path == Path::Printer)
         return print_to_pdf_printer(pages);
+    if (path == Path::Cairo)
+        return draw_into_cairo_pdf(page_primitives().calls, pages, folder + "/cairo.pdf");
     return draw_into_pdf_writer(pages, folder + "/direct.pdf");
 }
 
@@ -282,11 +295,13 @@ int run_memory_probe(std::string_view what)
     const auto colon = what.find(':');
     const std::string_view name = what.substr(0, colon);
     const int pages = colon == std::string_view::npos ? 0 : std::atoi(std::string(what.substr(colon + 1)).c_str());
-    if ((name != "printer" && name != "direct") || pages < 1 || pages > kDocumentPages) {
-        std::fprintf(stderr, "kt482_bench_print: --memory-probe=printer|direct:PAGES (1 to %d)\n", kDocumentPages);
+    const Path path = name == "printer" ? Path::Printer : name == "cairo" ? Path::Cairo : Path::Direct;
+    const int most = path == Path::Printer ? kLongDocumentPages : kDocumentPages;
+    if ((name != "printer" && name != "direct" && name != "cairo") || pages < 1 || pages > most) {
+        std::fprintf(stderr, "kt482_bench_print: --memory-probe=printer|direct|cairo:PAGES (1 to %d)\n", most);
         return 2;
     }
-    const Path path = name == "printer" ? Path::Printer : Path::Direct;
+    recordPages = std::max(pages, kDocumentPages);
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
     kt482::ensure_qt_application();
@@ -357,6 +372,10 @@ void skip(benchmark::State& state, const char* why)
 void run_documents(benchmark::State& state, Path path)
 {
     const int pages = static_cast<int>(state.range(0));
+    // The PDF printer's threads: the drawing thread alone, or with one
+    // thread deflating page content.
+    if (path == Path::Printer)
+        setenv("KT482_PDF_THREADS", std::to_string(state.range(1) - 1).c_str(), 1);
     kt482::ensure_qt_application();
     if (!page_primitives().complete)
         return skip(state, "the form did not record or render completely");
@@ -388,6 +407,11 @@ void run_documents(benchmark::State& state, Path path)
     }
     state.counters["peak_rss_kB"] = static_cast<double>(memory.peak_kb);
     state.counters["rss_growth_kB"] = static_cast<double>(memory.peak_kb - memory.before_kb);
+    if (path == Path::Printer && pages == kDocumentPages) {
+        const MemoryProbe& longer = memory_of(path, kLongDocumentPages);
+        if (longer.ok)
+            state.counters["peak_rss_10000_pages_kB"] = static_cast<double>(longer.peak_kb);
+    }
 }
 
 void BM_PrintToPdfPrinter(benchmark::State& state)
@@ -400,19 +424,30 @@ void BM_DirectQPdfWriter(benchmark::State& state)
     run_documents(state, Path::Direct);
 }
 
+void BM_DirectCairoPdf(benchmark::State& state)
+{
+    run_documents(state, Path::Cairo);
+}
+
 void register_benchmarks()
 {
-    for (auto* bm : {benchmark::RegisterBenchmark("BM_PrintToPdfPrinter", BM_PrintToPdfPrinter),
-                     benchmark::RegisterBenchmark("BM_DirectQPdfWriter", BM_DirectQPdfWriter)}) {
+    auto* printer = benchmark::RegisterBenchmark("BM_PrintToPdfPrinter", BM_PrintToPdfPrinter);
+    printer->ArgNames({"pages", "threads"})->UseRealTime()->Unit(benchmark::kMillisecond);
+    for (const int threads : {1, 2})
+        for (const int pages : kPageCounts)
+            printer->Args({pages, threads});
+    for (auto* bm : {benchmark::RegisterBenchmark("BM_DirectQPdfWriter", BM_DirectQPdfWriter),
+                     benchmark::RegisterBenchmark("BM_DirectCairoPdf", BM_DirectCairoPdf)}) {
         bm->ArgName("pages")->UseRealTime()->Unit(benchmark::kMillisecond);
         for (const int pages : kPageCounts)
             bm->Arg(pages);
     }
 }
 
-std::string run_name(const char* benchmark, int pages)
+std::string run_name(const char* benchmark, int pages, int threads = 0)
 {
-    return std::string(benchmark) + "/pages:" + std::to_string(pages) + "/real_time";
+    return std::string(benchmark) + "/pages:" + std::to_string(pages)
+           + (threads ? "/threads:" + std::to_string(threads) : std::string()) + "/real_time";
 }
 
 std::string summary(const Rates& rates)
@@ -455,7 +490,7 @@ std::string summary(const Rates& rates)
                       few, many, printer, direct, std::fabs(printer - direct) < 0.005 ? 0.0 : printer - direct);
         text += line;
     }
-    const double printer = rate_of(rates, run_name("BM_PrintToPdfPrinter", many));
+    const double printer = rate_of(rates, run_name("BM_PrintToPdfPrinter", many, 2));
     const double direct = rate_of(rates, run_name("BM_DirectQPdfWriter", many));
     if (printer > 0 && direct > 0) {
         std::snprintf(line, sizeof line,
@@ -549,12 +584,13 @@ public:
         Status status = inner_.Print(text, end);
         if (!status.ok())
             return status;
-        // The painter works in twips.
-        const QFont font = inner_.painter()->font();
-        const std::string family = QFontInfo(font).family().toStdString();
+        // The face the font service resolves, which every surface draws with.
+        const kt482::pdf::FontFace* face = kt482::pdf::FontService::shared().face(face_);
+        const std::string family = face->postscriptName();
         families[face_] = family;
+        const double ascent = static_cast<double>(inner_.FontSize()) * face->ascender() / face->unitsPerEm();
         ops.push_back("{\"op\":\"text\",\"x\":" + json_number(x) + ",\"y\":" + json_number(y)
-                      + ",\"ascent\":" + json_number(QFontMetricsF(font).ascent() / 20)
+                      + ",\"ascent\":" + json_number(ascent)
                       + ",\"face\":" + json_string(face_) + ",\"family\":" + json_string(family)
                       + ",\"size\":" + json_number(inner_.FontSize()) + ",\"bold\":" + (bold_ ? "true" : "false")
                       + ",\"underline\":" + (underline_ ? "true" : "false") + ",\"text\":" + json_string(text) + "}");
