@@ -73,12 +73,27 @@ void PdfSurface::setResolution(int nominalDpi, int deviceDpi)
     deviceDpi_ = deviceDpi > 0 ? deviceDpi : 1200;
 }
 
-// A page's stream starts from the default state: nothing set yet.
+void PdfSurface::setOrigin(double x, double y)
+{
+    originX_ = x;
+    originY_ = y;
+}
+
+// A page's stream starts from the default state: nothing set yet but the
+// move to the origin.
 std::string& PdfSurface::content()
 {
     std::string& out = document_->content();
-    if (out.empty())
+    if (out.empty()) {
         stream_ = StreamState{};
+        if (originX_ != 0 || originY_ != 0) {
+            out += "1 0 0 1 ";
+            append_number(out, originX_);
+            out.push_back(' ');
+            append_number(out, -originY_);
+            out += " cm\n";
+        }
+    }
     return out;
 }
 

@@ -39,6 +39,9 @@ public:
     // The resolution DrawWidth's pixels are in, and that of the device (the
     // thinnest line); 0 keeps the defaults (600 and 1200).
     void setResolution(int nominalDpi, int deviceDpi);
+    // Where (0, 0) lies on the page, in points from its top left corner: the
+    // corner of a printer's printable area.
+    void setOrigin(double x, double y);
 
     // The state the interface sets but does not read back.
     const std::string& fontName() const { return faceName_; }
@@ -96,6 +99,8 @@ private:
     float currentX_ = 0;
     float currentY_ = 0;
 
+    double originX_ = 0;
+    double originY_ = 0;
     int nominalDpi_ = kNominalDpi;
     int deviceDpi_ = 1200;
     int16_t drawMode_ = kDrawModePen;

@@ -71,8 +71,9 @@ protected:
     void TearDown() override
     {
         printer_.reset();
-        if (!IsSkipped())
+        if (!IsSkipped()) {
             EXPECT_EQ(test::invalid_pdfs_in(out_.path()), "");
+        }
     }
 
     std::string end()
@@ -180,8 +181,9 @@ class PdfEnginePages : public PdfEngine, public testing::WithParamInterface<Page
 TEST_P(PdfEnginePages, AreExactlyTheirPaper)
 {
     const PageCase& c = GetParam();
-    if (c.paper == 256)
+    if (c.paper == 256) {
         ASSERT_TRUE(printer_->PageHeight(c.heightTwips).ok() && printer_->PageWidth(c.widthTwips).ok());
+    }
     ASSERT_TRUE(printer_->PaperSize(c.paper).ok());
     ASSERT_TRUE(printer_->Orientation(c.orientation).ok());
     ASSERT_TRUE(printer_->Line(0, 0, 10, 10).ok());
@@ -222,8 +224,9 @@ TEST_F(PdfEngine, RulesKeepTheirStyleAndWidth)
     };
     for (const auto& c : cases) {
         std::shared_ptr<PdfPrinter> printer = PdfPrinter::forFolder();
-        if (c.quality)
+        if (c.quality) {
             ASSERT_TRUE(printer->PrintQuality(c.quality).ok());
+        }
         ASSERT_TRUE(printer->DrawStyle(c.style).ok() && printer->DrawWidth(c.width).ok());
         ASSERT_TRUE(printer->Line(10, 100, 300, 100).ok());
         ASSERT_TRUE(printer->EndDoc().ok());

@@ -78,8 +78,9 @@ protected:
 
     void TearDown() override
     {
-        if (!IsSkipped())
+        if (!IsSkipped()) {
             EXPECT_EQ(test::invalid_pdfs_in(out_.path()), "");
+        }
     }
 
     TempFolder spool_;

@@ -2,19 +2,23 @@
 
 #include "platform/qt/qt_duplex_codes.h"
 
-#include <cups/cups.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <QMarginsF>
-#include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
 
 #include <algorithm>
+#include <cstdlib>
+#include <ctime>
 #include <cmath>
 #include <optional>
 #include <utility>
 
-#include "platform/qt/cups_probe.h"
+#include "pdf/pdf_document.h"
+#include "platform/qt/cups_job.h"
+#include "platform/qt/pdf_printer.h"
 #include "platform/qt/qt_application.h"
 #include "platform/qt/qt_paper_codes.h"
 
@@ -39,27 +43,17 @@ QSizeF portrait(const QSizeF& size)
     return QSizeF(std::min(size.width(), size.height()), std::max(size.width(), size.height()));
 }
 
-// The newest job of this user on the queue: the one just submitted, as Qt
-// does not pass on the id the server gave it. A quick job may already be
-// done, so the finished ones are asked for only when no active one is found.
-int newestJobId(const std::string& queue)
+// A private file for a queue's document until it is sent: in $TMPDIR (else
+// /tmp), readable by its owner only, under a name nobody else can take.
+int createQueueFile(std::string& path)
 {
-    for (const int which : {CUPS_WHICHJOBS_ACTIVE, CUPS_WHICHJOBS_ALL}) {
-        cups_job_t* jobs = nullptr;
-        const int count = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, queue.c_str(), 1, which);
-        int newest = 0;
-        for (int i = 0; i < count; ++i)
-            newest = std::max(newest, jobs[i].id);
-        if (count > 0)
-            cupsFreeJobs(count, jobs);
-        if (newest > 0)
-            return newest;
-    }
-    return 0;
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/kt482-job-XXXXXX.pdf";
+    const int fd = ::mkostemps(pattern.data(), 4, O_CLOEXEC);
+    if (fd >= 0)
+        path = pattern;
+    return fd;
 }
-
-// Where libcups is sent to fail at once: a unix socket that cannot exist.
-constexpr const char* kNoPrintServer = "/nonexistent/kt482-no-print-server";
 
 }  // namespace
 
@@ -159,8 +153,7 @@ Status QtPrinter::NewPage()
 {
     if (Status started = startDocument(); !started)
         return started;
-    if (!surface_.newPage())
-        return Failure(ErrorNumber::PrinterError, "The printer cannot start a new page");
+    document_->beginPage(pageWidth_, pageHeight_);
     return {};
 }
 
@@ -265,6 +258,7 @@ Status QtPrinter::PrintQuality(int16_t dpi)
     if (dpi <= 0)
         return invalidValue();
     dpi_ = dpi;
+    dpiSet_ = true;
     return {};
 }
 
@@ -281,85 +275,89 @@ QPageSize QtPrinter::documentPageSize() const
 
 // -- The document -------------------------------------------------------------
 
+// The drawing area is the printable area: the margins are the least the
+// driver allows for the paper and orientation, as on any printer whose
+// origin is where its print head can first reach.
 Status QtPrinter::startDocument()
 {
     if (started_)
         return {};
     ensure_qt_application();
-    if (Status opened = startQueueDocument(); !opened)
-        return opened;
-    started_ = true;
-    return {};
-}
-
-// The drawing area is the printable area: the margins are the least the
-// driver allows for the paper and orientation, as on any printer whose
-// origin is where its print head can first reach.
-Status QtPrinter::startQueueDocument()
-{
     QPrinter& printer = *printer_;
     if (!printer.setPageSize(documentPageSize()))
         return Failure(ErrorNumber::PrinterError, "The printer cannot take this paper size");
     printer.setPageOrientation(orientation_);
-    const QPageLayout layout = printer.pageLayout();
-    printer.setPageMargins(layout.minimumMargins(), layout.units());
-    printer.setResolution(dpi_);
-    printer.setCopyCount(copies_);
-    printer.setCollateCopies(true);
-    printer.setDuplex(duplexModeForCode(duplex_));
-    printer.setDocName(QString::fromLatin1(kDocumentName));
-    surface_.setNominalDpi(dpi_);
-    if (!surface_.begin(&printer))
-        return Failure(ErrorNumber::PrinterError, "The printer cannot start a document");
+    const QPageLayout allowed = printer.pageLayout();
+    const QPageLayout layout(documentPageSize(), orientation_, allowed.minimumMargins(), allowed.units(),
+                             allowed.minimumMargins());
+    const QRectF page = layout.fullRect(QPageLayout::Point);
+    const QMarginsF margins = layout.margins(QPageLayout::Point);
+    fd_ = createQueueFile(pdfPath_);
+    if (fd_ < 0)
+        return Failure(ErrorNumber::PrinterError, "Cannot create the document for the printer");
+    pdf::DocumentInfo info;
+    info.title = kDocumentName;
+    info.creator = kDocumentName;
+    info.created = std::time(nullptr);
+    document_ = std::make_unique<pdf::PdfDocument>(fd_, std::move(info), PdfPrinter::compressionThreads());
+    pageWidth_ = page.width();
+    pageHeight_ = page.height();
+    surface_.setDocument(document_.get());
+    surface_.setResolution(dpi_, dpi_);
+    surface_.setOrigin(margins.left(), margins.top());
+    document_->beginPage(pageWidth_, pageHeight_);
+    started_ = true;
     return {};
+}
+
+void QtPrinter::closeDocument()
+{
+    surface_.setDocument(nullptr);
+    document_.reset();
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+    if (!pdfPath_.empty())
+        ::unlink(pdfPath_.c_str());
+    pdfPath_.clear();
+    started_ = false;
 }
 
 Status QtPrinter::EndDoc()
 {
     if (!started_)
         return {};
-    started_ = false;
     return endQueueDocument();
 }
 
-// Qt submits the job when its painter ends; pointed at a server that cannot
-// exist, it drops it instead.
 Status QtPrinter::AbortDoc()
 {
-    if (!started_)
-        return {};
-    started_ = false;
-    printer_->abort();
-    cupsSetServer(kNoPrintServer);
-    surface_.painter()->end();
-    surface_.end();
-    cupsSetServer(nullptr);
+    if (started_)
+        closeDocument();
     return {};
 }
 
-// Ending the painter makes Qt submit the job, and libcups would wait minutes
-// for a server that has gone silent since the printer was opened. Such a
-// server is found out first, and libcups is pointed at a server that cannot
-// exist while Qt ends the document, so that the job is dropped at once.
+// The document goes to the queue as one job, the page setup with it; the
+// driver makes the copies. Sending is bounded in time whatever the server
+// does, and the file is removed either way.
 Status QtPrinter::endQueueDocument()
 {
-    if (cups_server_state(kCupsProbeTimeout) != CupsServerState::Answers) {
-        cupsSetServer(kNoPrintServer);
-        surface_.painter()->end();
-        surface_.end();
-        cupsSetServer(nullptr);
-        return Failure(ErrorNumber::PrinterError, "The print server does not answer");
-    }
-    const bool sent = surface_.painter()->end();
-    surface_.end();
-    if (!sent)
+    bool written = document_->finish(1);
+    written = ::close(fd_) == 0 && written;
+    fd_ = -1;
+    if (!written) {
+        closeDocument();
         return Failure(ErrorNumber::PrinterError, "The document could not be sent to the printer");
-    // Qt submits with libcups on this thread and keeps its status.
-    if (cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE)
-        return Failure(ErrorNumber::PrinterError,
-                       std::string("The print server refused the job: ") + cupsLastErrorString());
-    const int job = newestJobId(deviceName_);
-    lastOutput_ = job > 0 ? "job " + std::to_string(job) + " on " + deviceName_ : "queue " + deviceName_;
+    }
+    const QSizeF points = documentPageSize().size(QPageSize::Point);
+    const CupsJobOptions options = cups_job_options(
+        PaperSize(), points.width(), points.height(), orientation_ == QPageLayout::Landscape ? 2 : 1,
+        static_cast<int16_t>(copies_), duplex_, static_cast<int16_t>(dpiSet_ ? dpi_ : 0), kDocumentName);
+    const auto sent = send_pdf_to_queue(deviceName_, pdfPath_, options);
+    closeDocument();
+    if (!sent)
+        return sent.failure();
+    lastOutput_ = *sent;
     return {};
 }
 

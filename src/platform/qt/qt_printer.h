@@ -1,5 +1,7 @@
-// A print queue's printer through QPrinter. It draws with a QtDrawSurface, in
-// points, from the top left corner of the drawing area: the printable area of
+// A print queue's printer. Its documents are drawn with the PDF engine into a
+// private file and sent as PDF jobs through libcups (cups_job.h); QPrinter
+// only tells the page sizes and margins the queue's driver allows. It draws in
+// points from the top left corner of the drawing area: the printable area of
 // the queue's paper (its driver's hardware margins). The built-in PDF printer
 // is PdfPrinter (pdf_printer.h).
 //
@@ -7,10 +9,11 @@
 //   Nothing is opened until the first Print, Line or NewPage; NewPage on a
 //   document not yet started starts it and then breaks the page. Fonts, the
 //   pen and the position may be set before: they carry into the document, and
-//   TextWidth measures at any time. EndDoc hands the document over (one job
-//   to the print server, or a finished PDF file) and the next drawing starts
+//   TextWidth measures at any time. EndDoc sends the document as one job,
+//   within seconds whatever the server does, and the next drawing starts
 //   another one; EndDoc without a document does nothing. AbortDoc drops the
-//   document without sending anything.
+//   document without sending anything. The private file is removed either
+//   way.
 //
 // Page setup
 //   Setup calls are kept and applied when a document starts, so a call made
@@ -33,9 +36,9 @@
 //                    dpi). A line's pixel is one dot at that resolution.
 //
 // Failures
-//   A queue whose print server stops answering, a document Qt cannot start
-//   and a job the server refuses are PrinterError (482). Every failure leaves
-//   the printer ready for the next document.
+//   A queue whose print server stops answering, a document that cannot be
+//   written and a job the server refuses are PrinterError (482). Every
+//   failure leaves the printer ready for the next document.
 #pragma once
 
 #include <QPageLayout>
@@ -51,12 +54,16 @@
 #include <vector>
 
 #include "platform/printer.h"
-#include "platform/qt/qt_draw_surface.h"
+#include "pdf/pdf_surface.h"
 
 class QPrinter;
 class QPrinterInfo;
 
 namespace kt482 {
+
+namespace pdf {
+class PdfDocument;
+}
 
 class QtPrinter final : public Printer {
 public:
@@ -109,14 +116,14 @@ private:
     QtPrinter();
 
     Status startDocument();
-    Status startQueueDocument();
     Status endQueueDocument();
+    void closeDocument();
     QPageSize documentPageSize() const;
 
     std::string deviceName_;
-    QtDrawSurface surface_;
+    pdf::PdfSurface surface_;
 
-    // A queue: its printer lives as long as this object, one job per document.
+    // The queue's printer, for the page sizes and margins its driver allows.
     std::unique_ptr<QPrinter> printer_;
     std::vector<QPageSize> queueSizes_;
     bool queueCustomSizes_ = false;
@@ -132,6 +139,14 @@ private:
     int copies_ = 1;
     int16_t duplex_ = 1;
     int dpi_ = 1200;
+    bool dpiSet_ = false;
+
+    // The open document: its private file, and its page in points.
+    std::unique_ptr<pdf::PdfDocument> document_;
+    int fd_ = -1;
+    std::string pdfPath_;
+    double pageWidth_ = 0;
+    double pageHeight_ = 0;
 
     bool started_ = false;
     std::string lastOutput_;

@@ -15,7 +15,11 @@ enum class ServerBehaviour {
     HangUp,      // accepts and closes without a word
     NeverReply,  // never accepts: connections wait in the backlog
     FullBacklog, // never accepts and its backlog is full: connect() stays pending
+    IppThenStall, // answers IPP requests for the queue "fake", then stops mid-request
 };
+
+// The queue an IppThenStall server offers.
+inline constexpr const char* kFakeQueue = "fake";
 
 class FakeServer {
 public:
@@ -23,6 +27,15 @@ public:
     static std::unique_ptr<FakeServer> on_unix_socket(ServerBehaviour behaviour);
     // Listens on 127.0.0.1 at a free port.
     static std::unique_ptr<FakeServer> on_loopback(ServerBehaviour behaviour);
+    // An IPP server on a unix socket that answers the first `answered` IPP
+    // requests as a print server with the one queue kFakeQueue would (its
+    // attributes; Create-Job makes job 7) and then goes quiet: it takes the
+    // next request's headers, says "100 Continue", and neither reads nor
+    // writes again. Other HTTP requests (the probe) are answered throughout.
+    static std::unique_ptr<FakeServer> ipp_then_stall(int answered);
+
+    // The IPP operations received so far, stalled one included.
+    int ipp_requests() const { return ipp_requests_; }
 
     ~FakeServer();
     FakeServer(const FakeServer&) = delete;
@@ -35,6 +48,7 @@ private:
     FakeServer(int fd, ServerBehaviour behaviour, std::string address, std::string folder);
     void serve();
     void fill_backlog();
+    void serve_ipp(int client);
 
     int fd_;
     ServerBehaviour behaviour_;
@@ -43,6 +57,9 @@ private:
     std::atomic<bool> stop_{false};
     std::thread thread_;
     std::vector<int> fillers_;
+    std::atomic<int> answered_{0};
+    std::atomic<int> ipp_requests_{0};
+    std::vector<std::thread> clients_;
 };
 
 // A fresh temporary folder, removed with everything in it at destruction.
