@@ -34,6 +34,8 @@
 
 #include <QMarginsF>
 #include <QPageSize>
+#include <QFont>
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPen>
@@ -218,17 +220,81 @@ bool print_to_pdf_printer(int pages)
     return job.Answer().is_empty();
 }
 
+// The page's calls drawn the way Qt draws text itself: QFont (the face the
+// font service resolves, sized in twips under a twips scale) and drawText,
+// which shapes through Qt's text layout; lines with a QPen.
+void draw_natively(QPainter& painter, const std::vector<Call>& calls)
+{
+    QFont font;
+    font.setHintingPreference(QFont::PreferVerticalHinting);
+    double ascent = 0;
+    double x = 0;
+    double y = 0;
+    int width = 1;
+    int style = 0;
+    const kt482::pdf::FontFace* face = kt482::pdf::FontService::shared().face("ＭＳ 明朝");
+    int twips = 210;
+    auto applyFont = [&] {
+        font.setFamily(QString::fromStdString(face->postscriptName()));
+        font.setPixelSize(twips);
+        painter.setFont(font);
+        ascent = static_cast<double>(twips) * face->ascender() / face->unitsPerEm();
+    };
+    applyFont();
+    for (const Call& c : calls) {
+        switch (c.op) {
+        case Op::FontName:
+            face = kt482::pdf::FontService::shared().face(c.text);
+            applyFont();
+            break;
+        case Op::FontSize:
+            twips = static_cast<int>(std::lround(c.x1 * 20));
+            applyFont();
+            break;
+        case Op::FontBold:
+            font.setBold(c.value != 0);
+            painter.setFont(font);
+            break;
+        case Op::CurrentX: x = c.x1 * 20; break;
+        case Op::CurrentY: y = c.y1 * 20; break;
+        case Op::Print: {
+            const QString text = QString::fromStdString(c.text);
+            painter.setPen(Qt::black);
+            painter.drawText(QPointF(x, y + ascent), text);
+            x += QFontMetricsF(font).horizontalAdvance(text);
+            break;
+        }
+        case Op::DrawWidth: width = c.value; break;
+        case Op::DrawStyle: style = c.value; break;
+        case Op::Line: {
+            QPen pen(Qt::black, std::max(width * 1440.0 / 600, 1.2), Qt::SolidLine, Qt::SquareCap);
+            if (width == 1 && style == 2) {
+                pen.setDashPattern({2.25 * 20 / pen.widthF(), 2.25 * 20 / pen.widthF()});
+                pen.setCapStyle(Qt::FlatCap);
+            }
+            painter.setPen(pen);
+            painter.drawLine(QPointF(c.x1 * 20, c.y1 * 20), QPointF(c.x2 * 20, c.y2 * 20));
+            break;
+        }
+        default: break;
+        }
+    }
+}
+
 // Draws the page's primitives pages times into a new PDF at path.
 bool draw_into_pdf_writer(int pages, const std::string& path)
 {
     const auto writer = a4_pdf_writer(path);
-    QtDrawSurface surface;
-    if (!surface.begin(writer.get()))
+    QPainter painter;
+    if (!painter.begin(writer.get()))
         return false;
+    painter.scale(writer->logicalDpiX() / 1440.0, writer->logicalDpiY() / 1440.0);
     bool ok = true;
-    for (int page = 0; ok && page < pages; ++page)
-        ok = (page == 0 || surface.newPage()) && replay(page_primitives().calls, surface);
-    return surface.end() && ok;
+    for (int page = 0; ok && page < pages; ++page) {
+        ok = page == 0 || writer->newPage();
+        draw_natively(painter, page_primitives().calls);
+    }
+    return painter.end() && ok;
 }
 
 bool write_document(Path path, int pages, const std::string& folder)
