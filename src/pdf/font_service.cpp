@@ -44,18 +44,33 @@ constexpr hb_tag_t kShapingFeatures[] = {
     HB_TAG('m', 'a', 'r', 'k'), HB_TAG('m', 'k', 'm', 'k'), HB_TAG('c', 'l', 'i', 'g'),
 };
 
-bool hasShapingFeatures(hb_face_t* face)
+// The glyphs at which a lookup of the default features can start: a text
+// without any of them shapes to its nominal glyphs at their advances.
+std::vector<bool> lookupStartGlyphs(hb_face_t* face, unsigned glyphCount)
 {
+    std::vector<bool> starts(glyphCount, false);
+    hb_tag_t features[std::size(kShapingFeatures) + 1];
+    std::copy(std::begin(kShapingFeatures), std::end(kShapingFeatures), features);
+    features[std::size(kShapingFeatures)] = HB_TAG_NONE;
+    hb_set_t* lookups = hb_set_create();
+    hb_set_t* input = hb_set_create();
     for (hb_tag_t table : {HB_OT_TAG_GSUB, HB_OT_TAG_GPOS}) {
-        hb_tag_t tags[256];
-        unsigned count = 256;
-        hb_ot_layout_table_get_feature_tags(face, table, 0, &count, tags);
-        for (unsigned i = 0; i < count; ++i)
-            for (hb_tag_t wanted : kShapingFeatures)
-                if (tags[i] == wanted)
-                    return true;
+        hb_set_clear(lookups);
+        hb_ot_layout_collect_lookups(face, table, nullptr, nullptr, features, lookups);
+        for (hb_codepoint_t lookup = HB_SET_VALUE_INVALID; hb_set_next(lookups, &lookup);)
+            hb_ot_layout_lookup_collect_glyphs(face, table, lookup, nullptr, input, nullptr, nullptr);
     }
-    // An old-style kerning table applies by default too.
+    for (hb_codepoint_t glyph = HB_SET_VALUE_INVALID; hb_set_next(input, &glyph);)
+        if (glyph < glyphCount)
+            starts[glyph] = true;
+    hb_set_destroy(input);
+    hb_set_destroy(lookups);
+    return starts;
+}
+
+// An old-style kerning table applies by default to every pair.
+bool hasKerningTable(hb_face_t* face)
+{
     hb_blob_t* kern = hb_face_reference_table(face, HB_TAG('k', 'e', 'r', 'n'));
     const bool kerned = hb_blob_get_length(kern) > 0;
     hb_blob_destroy(kern);
@@ -158,7 +173,15 @@ FontFace::FontFace(std::string path, unsigned index, hb_blob_t* blob)
     }
     if (postscriptName_.empty())
         postscriptName_ = "Font";
-    needsShaping_ = hasShapingFeatures(face_);
+    allShaped_ = hasKerningTable(face_);
+    lookupStarts_ = lookupStartGlyphs(face_, glyphCount_);
+    advances_.resize(glyphCount_);
+    std::vector<hb_codepoint_t> ids(glyphCount_);
+    for (unsigned i = 0; i < glyphCount_; ++i)
+        ids[i] = i;
+    if (glyphCount_ > 0)
+        hb_font_get_glyph_h_advances(font_, glyphCount_, ids.data(), sizeof(hb_codepoint_t), advances_.data(),
+                                     sizeof(int32_t));
 }
 
 FontFace::~FontFace()
@@ -167,25 +190,13 @@ FontFace::~FontFace()
     hb_face_destroy(face_);
 }
 
+// HarfBuzz keeps the character map's lookups cached, safely across threads.
 uint32_t FontFace::glyph(char32_t c) const
 {
-    {
-        std::lock_guard lock(cacheMutex_);
-        if (auto found = cache_.find(c); found != cache_.end())
-            return found->second.glyph;
-    }
     hb_codepoint_t id = 0;
     if (!hb_font_get_nominal_glyph(font_, c, &id))
-        id = 0;
-    const int32_t width = hb_font_get_glyph_h_advance(font_, id);
-    std::lock_guard lock(cacheMutex_);
-    cache_.emplace(c, Mapped{id, width});
+        return 0;
     return id;
-}
-
-int32_t FontFace::advance(uint32_t glyph) const
-{
-    return hb_font_get_glyph_h_advance(font_, glyph);
 }
 
 FontService& FontService::shared()
@@ -323,7 +334,10 @@ void FontService::shape(const FontFace* face, std::string_view text, std::vector
                 break;
             ++end;
         }
-        if (!runFace->needsShaping()) {
+        bool plain = true;
+        for (std::size_t i = start; plain && i < end; ++i)
+            plain = !runFace->startsLookup(runFace->glyph(chars[i]));
+        if (plain) {
             for (std::size_t i = start; i < end; ++i) {
                 const uint32_t id = runFace->glyph(chars[i]);
                 glyphs.push_back({runFace, id, chars[i], runFace->advance(id), 0, 0});

@@ -55,17 +55,19 @@ public:
     // The glyph of a character; 0 when the face has none.
     uint32_t glyph(char32_t c) const;
     // The design advance of a glyph in font units.
-    int32_t advance(uint32_t glyph) const;
-    // Whether shaping may differ from one glyph per character at its design
-    // advance (substitutions or positioning the default features apply).
-    bool needsShaping() const { return needsShaping_; }
+    int32_t advance(uint32_t glyph) const
+    {
+        return glyph < advances_.size() ? advances_[glyph] : 0;
+    }
+    // Whether shaping a text with this glyph may differ from one glyph per
+    // character at its design advance: a lookup of the default features
+    // (composition, ligatures, kerning, ...) starts at it.
+    bool startsLookup(uint32_t glyph) const
+    {
+        return allShaped_ || (glyph < lookupStarts_.size() && lookupStarts_[glyph]);
+    }
 
 private:
-    struct Mapped {
-        uint32_t glyph;
-        int32_t advance;
-    };
-
     std::string path_;
     unsigned index_ = 0;
     std::string postscriptName_;
@@ -78,11 +80,10 @@ private:
     int underlinePosition_ = 0;
     int underlineThickness_ = 0;
     bool bold_ = false;
-    bool needsShaping_ = false;
+    bool allShaped_ = false;
+    std::vector<bool> lookupStarts_;
+    std::vector<int32_t> advances_;
     uint16_t glyphCount_ = 0;
-    // Characters looked up so far; the common ones of a form are a few hundred.
-    mutable std::mutex cacheMutex_;
-    mutable std::unordered_map<char32_t, Mapped> cache_;
 };
 
 // One glyph of shaped text: its face, glyph id, the character(s) it shows
