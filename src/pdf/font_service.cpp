@@ -317,31 +317,37 @@ void FontService::shape(const FontFace* face, std::string_view text, std::vector
     chars.reserve(text.size());
     decode_utf8(text, chars);
 
+    // Each character's glyph in the face asked for, looked up once; 0 where
+    // the face has none.
+    thread_local std::vector<uint32_t> ids;
+    ids.resize(chars.size());
+    for (std::size_t i = 0; i < chars.size(); ++i)
+        ids[i] = face->glyph(chars[i]);
+    auto faceOf = [&](std::size_t i) {
+        if (ids[i] != 0)
+            return face;
+        const FontFace* other = fallback(chars[i]);
+        return other ? other : face;
+    };
+
     std::size_t start = 0;
     while (start < chars.size()) {
-        // The face of this run: the face asked for when it has the character
-        // (or nobody has it), else the fallback that does.
-        const FontFace* runFace = face;
-        if (face->glyph(chars[start]) == 0) {
-            if (const FontFace* other = fallback(chars[start]))
-                runFace = other;
-        }
+        // A run of characters in one face: the face asked for where it has
+        // them (or nobody has), else the fallback that does.
+        const FontFace* runFace = faceOf(start);
         std::size_t end = start + 1;
-        while (end < chars.size()) {
-            const bool inFace = face->glyph(chars[end]) != 0;
-            const FontFace* next = inFace ? face : fallback(chars[end]);
-            if ((next ? next : face) != runFace)
-                break;
+        while (end < chars.size() && faceOf(end) == runFace)
             ++end;
+        if (runFace != face) {
+            for (std::size_t i = start; i < end; ++i)
+                ids[i] = runFace->glyph(chars[i]);
         }
         bool plain = true;
         for (std::size_t i = start; plain && i < end; ++i)
-            plain = !runFace->startsLookup(runFace->glyph(chars[i]));
+            plain = !runFace->startsLookup(ids[i]);
         if (plain) {
-            for (std::size_t i = start; i < end; ++i) {
-                const uint32_t id = runFace->glyph(chars[i]);
-                glyphs.push_back({runFace, id, chars[i], runFace->advance(id), 0, 0});
-            }
+            for (std::size_t i = start; i < end; ++i)
+                glyphs.push_back({runFace, ids[i], chars[i], runFace->advance(ids[i]), 0, 0});
         } else {
             hb_buffer_t* buffer = hb_buffer_create();
             hb_buffer_add_utf32(buffer, reinterpret_cast<const uint32_t*>(chars.data()),
