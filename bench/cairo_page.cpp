@@ -68,14 +68,14 @@ struct CairoPage {
     {
         shaped.clear();
         pdf::FontService::shared().shape(face, text, shaped);
-        const double baseline = y + size * face->ascender() / face->unitsPerEm();
+        const double baseline = y + size * face->ascender() / face->units_per_em();
         std::size_t start = 0;
         while (start < shaped.size()) {
             const pdf::FontFace* runFace = shaped[start].face;
             glyphs.clear();
             for (; start < shaped.size() && shaped[start].face == runFace; ++start) {
                 glyphs.push_back({shaped[start].glyph, x, baseline});
-                x += size * shaped[start].advance / runFace->unitsPerEm();
+                x += size * shaped[start].advance / runFace->units_per_em();
             }
             cairo_set_font_face(cr, fonts.face(runFace));
             cairo_set_font_size(cr, size);

@@ -237,10 +237,10 @@ void draw_natively(QPainter& painter, const std::vector<Call>& calls)
     const kt482::pdf::FontFace* face = kt482::pdf::FontService::shared().face("ＭＳ 明朝");
     int twips = 210;
     auto applyFont = [&] {
-        font.setFamily(QString::fromStdString(face->postscriptName()));
+        font.setFamily(QString::fromStdString(face->postscript_name()));
         font.setPixelSize(twips);
         painter.setFont(font);
-        ascent = static_cast<double>(twips) * face->ascender() / face->unitsPerEm();
+        ascent = static_cast<double>(twips) * face->ascender() / face->units_per_em();
     };
     applyFont();
     for (const Call& c : calls) {
@@ -653,9 +653,9 @@ public:
             return status;
         // The face the font service resolves, which every surface draws with.
         const kt482::pdf::FontFace* face = kt482::pdf::FontService::shared().face(face_);
-        const std::string family = face->postscriptName();
+        const std::string family = face->postscript_name();
         families[face_] = family;
-        const double ascent = static_cast<double>(inner_.FontSize()) * face->ascender() / face->unitsPerEm();
+        const double ascent = static_cast<double>(inner_.FontSize()) * face->ascender() / face->units_per_em();
         ops.push_back("{\"op\":\"text\",\"x\":" + json_number(x) + ",\"y\":" + json_number(y)
                       + ",\"ascent\":" + json_number(ascent)
                       + ",\"face\":" + json_string(face_) + ",\"family\":" + json_string(family)

@@ -46,9 +46,9 @@ constexpr hb_tag_t kShapingFeatures[] = {
 
 // The glyphs at which a lookup of the default features can start: a text
 // without any of them shapes to its nominal glyphs at their advances.
-std::vector<bool> lookupStartGlyphs(hb_face_t* face, unsigned glyphCount)
+std::vector<bool> lookup_start_glyphs(hb_face_t* face, unsigned glyph_count)
 {
-    std::vector<bool> starts(glyphCount, false);
+    std::vector<bool> starts(glyph_count, false);
     hb_tag_t features[std::size(kShapingFeatures) + 1];
     std::copy(std::begin(kShapingFeatures), std::end(kShapingFeatures), features);
     features[std::size(kShapingFeatures)] = HB_TAG_NONE;
@@ -61,7 +61,7 @@ std::vector<bool> lookupStartGlyphs(hb_face_t* face, unsigned glyphCount)
             hb_ot_layout_lookup_collect_glyphs(face, table, lookup, nullptr, input, nullptr, nullptr);
     }
     for (hb_codepoint_t glyph = HB_SET_VALUE_INVALID; hb_set_next(input, &glyph);)
-        if (glyph < glyphCount)
+        if (glyph < glyph_count)
             starts[glyph] = true;
     hb_set_destroy(input);
     hb_set_destroy(lookups);
@@ -69,7 +69,7 @@ std::vector<bool> lookupStartGlyphs(hb_face_t* face, unsigned glyphCount)
 }
 
 // An old-style kerning table applies by default to every pair.
-bool hasKerningTable(hb_face_t* face)
+bool has_kerning_table(hb_face_t* face)
 {
     hb_blob_t* kern = hb_face_reference_table(face, HB_TAG('k', 'e', 'r', 'n'));
     const bool kerned = hb_blob_get_length(kern) > 0;
@@ -77,7 +77,7 @@ bool hasKerningTable(hb_face_t* face)
     return kerned;
 }
 
-bool isTrueType(hb_face_t* face)
+bool is_true_type(hb_face_t* face)
 {
     hb_blob_t* glyf = hb_face_reference_table(face, HB_TAG('g', 'l', 'y', 'f'));
     const bool found = hb_blob_get_length(glyf) > 0;
@@ -131,22 +131,22 @@ FontFace::FontFace(std::string path, unsigned index, hb_blob_t* blob)
     font_ = hb_font_create(face_);
     upem_ = static_cast<int>(hb_face_get_upem(face_));
     hb_font_set_scale(font_, upem_, upem_);
-    glyphCount_ = static_cast<uint16_t>(std::min(hb_face_get_glyph_count(face_), 65535u));
+    glyph_count_ = static_cast<uint16_t>(std::min(hb_face_get_glyph_count(face_), 65535u));
 
     hb_font_extents_t extents{};
     hb_font_get_h_extents(font_, &extents);
     ascender_ = extents.ascender;
     descender_ = -extents.descender;
-    lineGap_ = extents.line_gap;
+    line_gap_ = extents.line_gap;
     hb_position_t position = 0;
     if (hb_ot_metrics_get_position(font_, HB_OT_METRICS_TAG_UNDERLINE_OFFSET, &position))
-        underlinePosition_ = position;
+        underline_position_ = position;
     else
-        underlinePosition_ = -upem_ / 10;
+        underline_position_ = -upem_ / 10;
     if (hb_ot_metrics_get_position(font_, HB_OT_METRICS_TAG_UNDERLINE_SIZE, &position) && position > 0)
-        underlineThickness_ = position;
+        underline_thickness_ = position;
     else
-        underlineThickness_ = upem_ / 20;
+        underline_thickness_ = upem_ / 20;
 
     // The font's box from its head table (xMin, yMin, xMax, yMax at 36).
     hb_blob_t* head = hb_face_reference_table(face_, HB_TAG('h', 'e', 'a', 'd'));
@@ -161,26 +161,26 @@ FontFace::FontFace(std::string path, unsigned index, hb_blob_t* blob)
     hb_blob_destroy(head);
 
     char name[128];
-    unsigned nameLength = sizeof name;
-    if (hb_ot_name_get_utf8(face_, HB_OT_NAME_ID_POSTSCRIPT_NAME, HB_LANGUAGE_INVALID, &nameLength, name)
+    unsigned name_length = sizeof name;
+    if (hb_ot_name_get_utf8(face_, HB_OT_NAME_ID_POSTSCRIPT_NAME, HB_LANGUAGE_INVALID, &name_length, name)
         > 0) {
-        for (unsigned i = 0; i < nameLength && name[i]; ++i) {
+        for (unsigned i = 0; i < name_length && name[i]; ++i) {
             const char c = name[i];
             // A PDF name of printable ASCII without delimiters.
             if (c > ' ' && c < 0x7F && std::string_view("()<>[]{}/%#").find(c) == std::string_view::npos)
-                postscriptName_.push_back(c);
+                postscript_name_.push_back(c);
         }
     }
-    if (postscriptName_.empty())
-        postscriptName_ = "Font";
-    allShaped_ = hasKerningTable(face_);
-    lookupStarts_ = lookupStartGlyphs(face_, glyphCount_);
-    advances_.resize(glyphCount_);
-    std::vector<hb_codepoint_t> ids(glyphCount_);
-    for (unsigned i = 0; i < glyphCount_; ++i)
+    if (postscript_name_.empty())
+        postscript_name_ = "Font";
+    all_shaped_ = has_kerning_table(face_);
+    lookup_starts_ = lookup_start_glyphs(face_, glyph_count_);
+    advances_.resize(glyph_count_);
+    std::vector<hb_codepoint_t> ids(glyph_count_);
+    for (unsigned i = 0; i < glyph_count_; ++i)
         ids[i] = i;
-    if (glyphCount_ > 0)
-        hb_font_get_glyph_h_advances(font_, glyphCount_, ids.data(), sizeof(hb_codepoint_t), advances_.data(),
+    if (glyph_count_ > 0)
+        hb_font_get_glyph_h_advances(font_, glyph_count_, ids.data(), sizeof(hb_codepoint_t), advances_.data(),
                                      sizeof(int32_t));
 }
 
@@ -215,19 +215,19 @@ FontService::~FontService() = default;
 const FontFace* FontService::load(const std::string& path, unsigned index)
 {
     const std::string key = path + '\n' + std::to_string(index);
-    if (auto found = byFile_.find(key); found != byFile_.end())
+    if (auto found = by_file_.find(key); found != by_file_.end())
         return found->second.get();
     hb_blob_t* blob = hb_blob_create_from_file_or_fail(path.c_str());
     if (!blob)
         return nullptr;
     std::unique_ptr<FontFace> face;
     hb_face_t* probe = hb_face_create(blob, index);
-    if (hb_face_get_glyph_count(probe) > 0 && isTrueType(probe))
+    if (hb_face_get_glyph_count(probe) > 0 && is_true_type(probe))
         face = std::make_unique<FontFace>(path, index, blob);
     hb_face_destroy(probe);
     hb_blob_destroy(blob);
     const FontFace* loaded = face.get();
-    byFile_.emplace(key, std::move(face));
+    by_file_.emplace(key, std::move(face));
     return loaded;
 }
 
@@ -273,14 +273,14 @@ const FontFace* FontService::face(std::string_view name)
 {
     std::lock_guard lock(mutex_);
     const std::string key(name);
-    if (auto found = byName_.find(key); found != byName_.end())
+    if (auto found = by_name_.find(key); found != by_name_.end())
         return found->second;
     if (!default_)
         default_ = match(std::string(kDefaultFamily), 0);
     const FontFace* face = name.empty() ? default_ : match(substituted(name), 0);
     if (!face)
         face = default_;
-    byName_.emplace(key, face);
+    by_name_.emplace(key, face);
     return face;
 }
 
@@ -323,7 +323,7 @@ void FontService::shape(const FontFace* face, std::string_view text, std::vector
     ids.resize(chars.size());
     for (std::size_t i = 0; i < chars.size(); ++i)
         ids[i] = face->glyph(chars[i]);
-    auto faceOf = [&](std::size_t i) {
+    auto face_of = [&](std::size_t i) {
         if (ids[i] != 0)
             return face;
         const FontFace* other = fallback(chars[i]);
@@ -334,20 +334,20 @@ void FontService::shape(const FontFace* face, std::string_view text, std::vector
     while (start < chars.size()) {
         // A run of characters in one face: the face asked for where it has
         // them (or nobody has), else the fallback that does.
-        const FontFace* runFace = faceOf(start);
+        const FontFace* run_face = face_of(start);
         std::size_t end = start + 1;
-        while (end < chars.size() && faceOf(end) == runFace)
+        while (end < chars.size() && face_of(end) == run_face)
             ++end;
-        if (runFace != face) {
+        if (run_face != face) {
             for (std::size_t i = start; i < end; ++i)
-                ids[i] = runFace->glyph(chars[i]);
+                ids[i] = run_face->glyph(chars[i]);
         }
         bool plain = true;
         for (std::size_t i = start; plain && i < end; ++i)
-            plain = !runFace->startsLookup(ids[i]);
+            plain = !run_face->starts_lookup(ids[i]);
         if (plain) {
             for (std::size_t i = start; i < end; ++i)
-                glyphs.push_back({runFace, ids[i], chars[i], runFace->advance(ids[i]), 0, 0});
+                glyphs.push_back({run_face, ids[i], chars[i], run_face->advance(ids[i]), 0, 0});
         } else {
             hb_buffer_t* buffer = hb_buffer_create();
             hb_buffer_add_utf32(buffer, reinterpret_cast<const uint32_t*>(chars.data()),
@@ -355,12 +355,12 @@ void FontService::shape(const FontFace* face, std::string_view text, std::vector
                                 static_cast<int>(end - start));
             hb_buffer_guess_segment_properties(buffer);
             hb_buffer_set_direction(buffer, HB_DIRECTION_LTR);
-            hb_shape(runFace->hbFont(), buffer, nullptr, 0);
+            hb_shape(run_face->hb_font(), buffer, nullptr, 0);
             unsigned count = 0;
             const hb_glyph_info_t* info = hb_buffer_get_glyph_infos(buffer, &count);
             const hb_glyph_position_t* pos = hb_buffer_get_glyph_positions(buffer, &count);
             for (unsigned i = 0; i < count; ++i)
-                glyphs.push_back({runFace, info[i].codepoint, chars[info[i].cluster], pos[i].x_advance,
+                glyphs.push_back({run_face, info[i].codepoint, chars[info[i].cluster], pos[i].x_advance,
                                   pos[i].x_offset, pos[i].y_offset});
             hb_buffer_destroy(buffer);
         }
@@ -368,13 +368,13 @@ void FontService::shape(const FontFace* face, std::string_view text, std::vector
     }
 }
 
-double FontService::textWidth(const FontFace* face, double points, std::string_view text)
+double FontService::text_width(const FontFace* face, double points, std::string_view text)
 {
     std::vector<ShapedGlyph> glyphs;
     shape(face, text, glyphs);
     double width = 0;
     for (const ShapedGlyph& g : glyphs)
-        width += static_cast<double>(g.advance) / g.face->unitsPerEm();
+        width += static_cast<double>(g.advance) / g.face->units_per_em();
     return width * points;
 }
 

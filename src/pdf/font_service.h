@@ -33,24 +33,24 @@ public:
     const std::string& path() const { return path_; }
     unsigned index() const { return index_; }
     // The PostScript name, for the embedded font's name ("IPAMincho").
-    const std::string& postscriptName() const { return postscriptName_; }
-    hb_face_t* hbFace() const { return face_; }
-    hb_font_t* hbFont() const { return font_; }
+    const std::string& postscript_name() const { return postscript_name_; }
+    hb_face_t* hb_face() const { return face_; }
+    hb_font_t* hb_font() const { return font_; }
 
-    int unitsPerEm() const { return upem_; }
+    int units_per_em() const { return upem_; }
     // Above and below the baseline, both positive, and the gap between lines;
     // in font units.
     int ascender() const { return ascender_; }
     int descender() const { return descender_; }
-    int lineGap() const { return lineGap_; }
-    int underlinePosition() const { return underlinePosition_; }  // negative: below
-    int underlineThickness() const { return underlineThickness_; }
+    int line_gap() const { return line_gap_; }
+    int underline_position() const { return underline_position_; }  // negative: below
+    int underline_thickness() const { return underline_thickness_; }
     // The font's box, for the embedded font's descriptor.
     int bbox[4] = {0, 0, 0, 0};
     // Whether the font has a bold weight of its own (otherwise bold is drawn
     // by stroking the outlines as well as filling them).
-    bool isBold() const { return bold_; }
-    uint16_t glyphCount() const { return glyphCount_; }
+    bool is_bold() const { return bold_; }
+    uint16_t glyph_count() const { return glyph_count_; }
 
     // The glyph of a character; 0 when the face has none.
     uint32_t glyph(char32_t c) const;
@@ -62,28 +62,28 @@ public:
     // Whether shaping a text with this glyph may differ from one glyph per
     // character at its design advance: a lookup of the default features
     // (composition, ligatures, kerning, ...) starts at it.
-    bool startsLookup(uint32_t glyph) const
+    bool starts_lookup(uint32_t glyph) const
     {
-        return allShaped_ || (glyph < lookupStarts_.size() && lookupStarts_[glyph]);
+        return all_shaped_ || (glyph < lookup_starts_.size() && lookup_starts_[glyph]);
     }
 
 private:
     std::string path_;
     unsigned index_ = 0;
-    std::string postscriptName_;
+    std::string postscript_name_;
     hb_face_t* face_ = nullptr;
     hb_font_t* font_ = nullptr;
     int upem_ = 1000;
     int ascender_ = 0;
     int descender_ = 0;
-    int lineGap_ = 0;
-    int underlinePosition_ = 0;
-    int underlineThickness_ = 0;
+    int line_gap_ = 0;
+    int underline_position_ = 0;
+    int underline_thickness_ = 0;
     bool bold_ = false;
-    bool allShaped_ = false;
-    std::vector<bool> lookupStarts_;
+    bool all_shaped_ = false;
+    std::vector<bool> lookup_starts_;
     std::vector<int32_t> advances_;
-    uint16_t glyphCount_ = 0;
+    uint16_t glyph_count_ = 0;
 };
 
 // One glyph of shaped text: its face, glyph id, the character(s) it shows
@@ -93,8 +93,8 @@ struct ShapedGlyph {
     uint32_t glyph = 0;
     char32_t text = 0;  // the first character of its cluster
     int32_t advance = 0;
-    int32_t xOffset = 0;
-    int32_t yOffset = 0;
+    int32_t x_offset = 0;
+    int32_t y_offset = 0;
 };
 
 // The resolved form of a face name: its face and the name asked for.
@@ -113,7 +113,7 @@ public:
     void shape(const FontFace* face, std::string_view text, std::vector<ShapedGlyph>& glyphs);
 
     // The advance of text at a size in points.
-    double textWidth(const FontFace* face, double points, std::string_view text);
+    double text_width(const FontFace* face, double points, std::string_view text);
 
     FontService();
     ~FontService();
@@ -126,8 +126,8 @@ private:
     const FontFace* fallback(char32_t c);
 
     std::mutex mutex_;
-    std::unordered_map<std::string, const FontFace*> byName_;
-    std::unordered_map<std::string, std::unique_ptr<FontFace>> byFile_;
+    std::unordered_map<std::string, const FontFace*> by_name_;
+    std::unordered_map<std::string, std::unique_ptr<FontFace>> by_file_;
     std::unordered_map<char32_t, const FontFace*> fallbacks_;
     const FontFace* default_ = nullptr;
 };

@@ -21,7 +21,7 @@ std::string ref(uint32_t object)
 }
 
 // The subset's tag: six capital letters that differ when the glyphs do.
-std::string subsetTag(const std::vector<char32_t>& text, const std::string& name)
+std::string subset_tag(const std::vector<char32_t>& text, const std::string& name)
 {
     uint64_t hash = 1469598103934665603ull;
     auto mix = [&](uint64_t v) { hash = (hash ^ v) * 1099511628211ull; };
@@ -38,7 +38,7 @@ std::string subsetTag(const std::vector<char32_t>& text, const std::string& name
     return tag;
 }
 
-std::string pdfDate(std::time_t when)
+std::string pdf_date(std::time_t when)
 {
     std::tm local{};
     localtime_r(&when, &local);
@@ -52,7 +52,7 @@ std::string pdfDate(std::time_t when)
 }
 
 // The ToUnicode map of a font: each used glyph to the character it shows.
-std::string toUnicodeCMap(const std::vector<char32_t>& text)
+std::string to_unicode_cmap(const std::vector<char32_t>& text)
 {
     std::string cmap =
         "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
@@ -85,7 +85,7 @@ std::string toUnicodeCMap(const std::vector<char32_t>& text)
 // The font file of the glyphs used. Glyph ids stay as they are, so the
 // content streams need no renumbering; the glyphs left out cost a few bytes
 // each in the index tables, which deflate to almost nothing.
-std::string subsetFontFile(const FontFace& face, const std::vector<char32_t>& text)
+std::string subset_font_file(const FontFace& face, const std::vector<char32_t>& text)
 {
     hb_subset_input_t* input = hb_subset_input_create_or_fail();
     if (!input)
@@ -102,7 +102,7 @@ std::string subsetFontFile(const FontFace& face, const std::vector<char32_t>& te
                          HB_TAG('J', 'S', 'T', 'F'), HB_TAG('k', 'e', 'r', 'n'), HB_TAG('n', 'a', 'm', 'e'),
                          HB_TAG('V', 'O', 'R', 'G'), HB_TAG('D', 'S', 'I', 'G')})
         hb_set_add(drop, tag);
-    hb_face_t* subset = hb_subset_or_fail(face.hbFace(), input);
+    hb_face_t* subset = hb_subset_or_fail(face.hb_face(), input);
     hb_subset_input_destroy(input);
     if (!subset)
         return {};
@@ -176,9 +176,9 @@ private:
 PdfDocument::PdfDocument(int fd, DocumentInfo info, int threads) : writer_(fd), info_(std::move(info))
 {
     catalog_ = writer_.reserve();
-    pagesRoot_ = writer_.reserve();
+    pages_root_ = writer_.reserve();
     resources_ = writer_.reserve();
-    infoObject_ = writer_.reserve();
+    info_object_ = writer_.reserve();
     fonts_.emplace_back();
     if (threads > 0)
         pool_ = std::make_unique<Pool>(threads);
@@ -186,30 +186,30 @@ PdfDocument::PdfDocument(int fd, DocumentInfo info, int threads) : writer_(fd), 
 
 PdfDocument::~PdfDocument() = default;
 
-void PdfDocument::beginPage(double width, double height)
+void PdfDocument::begin_page(double width, double height)
 {
-    if (pageOpen_)
-        endPage();
-    pageOpen_ = true;
-    textOpen_ = false;
-    pageWidth_ = width;
-    pageHeight_ = height;
+    if (page_open_)
+        end_page();
+    page_open_ = true;
+    text_open_ = false;
+    page_width_ = width;
+    page_height_ = height;
     content_.clear();
 }
 
-void PdfDocument::endPage()
+void PdfDocument::end_page()
 {
-    if (!pageOpen_)
+    if (!page_open_)
         return;
-    closeText();
-    pageOpen_ = false;
-    const Page page{writer_.reserve(), static_cast<float>(pageWidth_), static_cast<float>(pageHeight_)};
+    close_text();
+    page_open_ = false;
+    const Page page{writer_.reserve(), static_cast<float>(page_width_), static_cast<float>(page_height_)};
     pages_.push_back(page);
-    writePage(page);
+    write_page(page);
     if (pool_) {
         pending_.push_back({page.content, pool_->submit(std::move(content_))});
         content_ = std::string();
-        drainCompressed(false);
+        drain_compressed(false);
     } else {
         writer_.stream(page.content, "/Filter/FlateDecode", deflate(content_));
     }
@@ -218,7 +218,7 @@ void PdfDocument::endPage()
 
 // Written streams leave memory as soon as they are done; at most a few
 // pages per thread wait.
-void PdfDocument::drainCompressed(bool all)
+void PdfDocument::drain_compressed(bool all)
 {
     const std::size_t limit = all ? 0 : 2 * pool_->size() + 1;
     while (!pending_.empty()) {
@@ -232,11 +232,11 @@ void PdfDocument::drainCompressed(bool all)
     }
 }
 
-void PdfDocument::writePage(const Page& page)
+void PdfDocument::write_page(const Page& page)
 {
     const uint32_t object = writer_.reserve();
-    pageObjects_.push_back(object);
-    std::string body = "<</Type/Page/Parent " + ref(pagesRoot_) + "/Resources " + ref(resources_)
+    page_objects_.push_back(object);
+    std::string body = "<</Type/Page/Parent " + ref(pages_root_) + "/Resources " + ref(resources_)
                        + "/MediaBox[0 0 ";
     append_number(body, page.width);
     body.push_back(' ');
@@ -245,7 +245,7 @@ void PdfDocument::writePage(const Page& page)
     writer_.object(object, body);
 }
 
-int PdfDocument::fontNumber(const FontFace* face)
+int PdfDocument::font_number(const FontFace* face)
 {
     for (std::size_t i = 1; i < fonts_.size(); ++i)
         if (fonts_[i].face == face)
@@ -253,24 +253,24 @@ int PdfDocument::fontNumber(const FontFace* face)
     FontUse use;
     use.face = face;
     use.object = writer_.reserve();
-    use.text.assign(face->glyphCount(), 0);
+    use.text.assign(face->glyph_count(), 0);
     fonts_.push_back(std::move(use));
     return static_cast<int>(fonts_.size() - 1);
 }
 
-void PdfDocument::writeFont(const FontUse& font)
+void PdfDocument::write_font(const FontUse& font)
 {
     const FontFace& face = *font.face;
-    const double toThousandths = 1000.0 / face.unitsPerEm();
-    const std::string name = subsetTag(font.text, face.postscriptName()) + "+" + face.postscriptName();
-    const uint32_t cidFont = writer_.reserve();
+    const double to_thousandths = 1000.0 / face.units_per_em();
+    const std::string name = subset_tag(font.text, face.postscript_name()) + "+" + face.postscript_name();
+    const uint32_t cid_font = writer_.reserve();
     const uint32_t descriptor = writer_.reserve();
     const uint32_t file = writer_.reserve();
-    const uint32_t toUnicode = writer_.reserve();
+    const uint32_t to_unicode = writer_.reserve();
 
     writer_.object(font.object, "<</Type/Font/Subtype/Type0/BaseFont/" + name
-                                    + "/Encoding/Identity-H/DescendantFonts[" + ref(cidFont)
-                                    + "]/ToUnicode " + ref(toUnicode) + ">>");
+                                    + "/Encoding/Identity-H/DescendantFonts[" + ref(cid_font)
+                                    + "]/ToUnicode " + ref(to_unicode) + ">>");
 
     // Widths of the glyphs used, in runs of consecutive ids.
     std::string widths = "[";
@@ -279,61 +279,61 @@ void PdfDocument::writeFont(const FontUse& font)
             continue;
         widths += std::to_string(glyph) + "[";
         for (; glyph < font.text.size() && font.text[glyph]; ++glyph) {
-            append_number3(widths, face.advance(static_cast<uint32_t>(glyph)) * toThousandths);
+            append_number3(widths, face.advance(static_cast<uint32_t>(glyph)) * to_thousandths);
             widths.push_back(' ');
         }
         widths.back() = ']';
     }
     widths.push_back(']');
-    writer_.object(cidFont, "<</Type/Font/Subtype/CIDFontType2/BaseFont/" + name
+    writer_.object(cid_font, "<</Type/Font/Subtype/CIDFontType2/BaseFont/" + name
                                 + "/CIDSystemInfo<</Registry(Adobe)/Ordering(Identity)/Supplement 0>>"
                                   "/FontDescriptor "
                                 + ref(descriptor) + "/DW 1000/W" + widths + "/CIDToGIDMap/Identity>>");
 
     std::string box = "[";
     for (int i = 0; i < 4; ++i) {
-        append_number3(box, face.bbox[i] * toThousandths);
+        append_number3(box, face.bbox[i] * to_thousandths);
         box.push_back(i < 3 ? ' ' : ']');
     }
     std::string metrics = "/Ascent ";
-    append_number3(metrics, face.ascender() * toThousandths);
+    append_number3(metrics, face.ascender() * to_thousandths);
     metrics += "/Descent ";
-    append_number3(metrics, -face.descender() * toThousandths);
+    append_number3(metrics, -face.descender() * to_thousandths);
     metrics += "/CapHeight ";
-    append_number3(metrics, face.ascender() * toThousandths);
+    append_number3(metrics, face.ascender() * to_thousandths);
     writer_.object(descriptor, "<</Type/FontDescriptor/FontName/" + name + "/Flags 4/FontBBox" + box
                                    + "/ItalicAngle 0" + metrics + "/StemV 80/FontFile2 " + ref(file) + ">>");
 
-    const std::string data = subsetFontFile(face, font.text);
+    const std::string data = subset_font_file(face, font.text);
     writer_.stream(file, "/Length1 " + std::to_string(data.size()) + "/Filter/FlateDecode", deflate(data));
-    writer_.stream(toUnicode, "/Filter/FlateDecode", deflate(toUnicodeCMap(font.text)));
+    writer_.stream(to_unicode, "/Filter/FlateDecode", deflate(to_unicode_cmap(font.text)));
 }
 
 bool PdfDocument::finish(int copies)
 {
-    endPage();
+    end_page();
     if (pool_)
-        drainCompressed(true);
+        drain_compressed(true);
     const std::size_t drawn = pages_.size();
     for (int copy = 2; copy <= copies; ++copy)
         for (std::size_t i = 0; i < drawn; ++i)
-            writePage(pages_[i]);
+            write_page(pages_[i]);
 
     std::string fonts;
     for (std::size_t i = 1; i < fonts_.size(); ++i) {
-        writeFont(fonts_[i]);
+        write_font(fonts_[i]);
         fonts += "/F" + std::to_string(i) + " " + ref(fonts_[i].object);
     }
     writer_.object(resources_, fonts.empty() ? "<<>>" : "<</Font<<" + fonts + ">>>>");
 
-    std::string kids = "<</Type/Pages/Count " + std::to_string(pageObjects_.size()) + "/Kids[";
-    for (const uint32_t page : pageObjects_)
+    std::string kids = "<</Type/Pages/Count " + std::to_string(page_objects_.size()) + "/Kids[";
+    for (const uint32_t page : page_objects_)
         kids += ref(page) + " ";
-    if (!pageObjects_.empty())
+    if (!page_objects_.empty())
         kids.pop_back();
     kids += "]>>";
-    writer_.object(pagesRoot_, kids);
-    writer_.object(catalog_, "<</Type/Catalog/Pages " + ref(pagesRoot_) + ">>");
+    writer_.object(pages_root_, kids);
+    writer_.object(catalog_, "<</Type/Catalog/Pages " + ref(pages_root_) + ">>");
 
     std::string info = "<</Producer";
     append_text_string(info, std::string("kt482 ") + KT482_VERSION);
@@ -346,10 +346,10 @@ bool PdfDocument::finish(int copies)
         append_text_string(info, info_.creator);
     }
     info += "/CreationDate";
-    append_text_string(info, pdfDate(info_.created ? info_.created : std::time(nullptr)));
+    append_text_string(info, pdf_date(info_.created ? info_.created : std::time(nullptr)));
     info += ">>";
-    writer_.object(infoObject_, info);
-    return writer_.finish(catalog_, infoObject_);
+    writer_.object(info_object_, info);
+    return writer_.finish(catalog_, info_object_);
 }
 
 }  // namespace kt482::pdf

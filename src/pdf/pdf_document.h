@@ -39,34 +39,34 @@ public:
     PdfDocument& operator=(const PdfDocument&) = delete;
 
     // A page of a size in points; the page before is ended first.
-    void beginPage(double width, double height);
-    bool pageOpen() const { return pageOpen_; }
-    double pageHeight() const { return pageHeight_; }
+    void begin_page(double width, double height);
+    bool page_open() const { return page_open_; }
+    double page_height() const { return page_height_; }
     // The open page's content, to append operators to.
     std::string& content() { return content_; }
     // A text object (BT) may stay open across texts; the page closes it when
-    // it ends. closeText() is for operators not allowed inside one.
-    bool textOpen() const { return textOpen_; }
-    void openText()
+    // it ends. close_text() is for operators not allowed inside one.
+    bool text_open() const { return text_open_; }
+    void open_text()
     {
-        if (!textOpen_)
+        if (!text_open_)
             content_ += "BT\n";
-        textOpen_ = true;
+        text_open_ = true;
     }
-    void closeText()
+    void close_text()
     {
-        if (textOpen_)
+        if (text_open_)
             content_ += "ET\n";
-        textOpen_ = false;
+        text_open_ = false;
     }
-    void endPage();
-    std::size_t pageCount() const { return pages_.size(); }
+    void end_page();
+    std::size_t page_count() const { return pages_.size(); }
 
     // The resource number of a face in this document ("/F3" is 3).
-    int fontNumber(const FontFace* face);
+    int font_number(const FontFace* face);
     // Marks a glyph as used in a font and what it shows, for the subset and
     // the text a reader extracts.
-    void useGlyph(int font, uint32_t glyph, char32_t text)
+    void use_glyph(int font, uint32_t glyph, char32_t text)
     {
         FontUse& use = fonts_[static_cast<std::size_t>(font)];
         if (glyph < use.text.size() && use.text[glyph] == 0)
@@ -90,25 +90,24 @@ private:
         float height;
     };
 
-    void writePage(const Page& page);
-    void writeFont(const FontUse& font);
-    void writeContent(uint32_t object, std::string data);
-    void drainCompressed(bool all);
+    void write_page(const Page& page);
+    void write_font(const FontUse& font);
+    void drain_compressed(bool all);
 
     PdfWriter writer_;
     DocumentInfo info_;
     uint32_t catalog_ = 0;
-    uint32_t pagesRoot_ = 0;
+    uint32_t pages_root_ = 0;
     uint32_t resources_ = 0;
-    uint32_t infoObject_ = 0;
+    uint32_t info_object_ = 0;
 
-    bool pageOpen_ = false;
-    bool textOpen_ = false;
-    double pageWidth_ = 0;
-    double pageHeight_ = 0;
+    bool page_open_ = false;
+    bool text_open_ = false;
+    double page_width_ = 0;
+    double page_height_ = 0;
     std::string content_;
     std::vector<Page> pages_;
-    std::vector<uint32_t> pageObjects_;
+    std::vector<uint32_t> page_objects_;
     std::vector<FontUse> fonts_;  // index 0 unused
 
     // Content deflated on the pool, written in the order the pages ended.

@@ -13,7 +13,7 @@ namespace {
 constexpr float kMaxFontPoints = 2048.0f;
 constexpr double kDashStep = 72.0 / 96.0;
 
-void appendDash(std::string& out, LineStyle style)
+void append_dash(std::string& out, LineStyle style)
 {
     switch (style) {
     case LineStyle::Dash:
@@ -36,7 +36,7 @@ void appendDash(std::string& out, LineStyle style)
 
 // A glyph id as two bytes of a literal string: binary deflates better than
 // hex. A carriage return is escaped, as a reader would take it for a line end.
-void appendGlyph(std::string& out, uint32_t glyph)
+void append_glyph(std::string& out, uint32_t glyph)
 {
     for (const unsigned byte : {(glyph >> 8) & 0xFF, glyph & 0xFF}) {
         switch (byte) {
@@ -59,24 +59,24 @@ void appendGlyph(std::string& out, uint32_t glyph)
 
 static_assert(kDashStep * 12 == 9.0);
 
-PdfSurface::PdfSurface() : face_(FontService::shared().face(faceName_)) {}
+PdfSurface::PdfSurface() : face_(FontService::shared().face(face_name_)) {}
 
-void PdfSurface::setDocument(PdfDocument* document)
+void PdfSurface::set_document(PdfDocument* document)
 {
     document_ = document;
     stream_ = StreamState{};
 }
 
-void PdfSurface::setResolution(int nominalDpi, int deviceDpi)
+void PdfSurface::set_resolution(int nominal_dpi, int device_dpi)
 {
-    nominalDpi_ = nominalDpi > 0 ? nominalDpi : kNominalDpi;
-    deviceDpi_ = deviceDpi > 0 ? deviceDpi : 1200;
+    nominal_dpi_ = nominal_dpi > 0 ? nominal_dpi : kNominalDpi;
+    device_dpi_ = device_dpi > 0 ? device_dpi : 1200;
 }
 
-void PdfSurface::setOrigin(double x, double y)
+void PdfSurface::set_origin(double x, double y)
 {
-    originX_ = x;
-    originY_ = y;
+    origin_x_ = x;
+    origin_y_ = y;
 }
 
 // A page's stream starts from the default state: nothing set yet but the
@@ -86,11 +86,11 @@ std::string& PdfSurface::content()
     std::string& out = document_->content();
     if (out.empty()) {
         stream_ = StreamState{};
-        if (originX_ != 0 || originY_ != 0) {
+        if (origin_x_ != 0 || origin_y_ != 0) {
             out += "1 0 0 1 ";
-            append_number(out, originX_);
+            append_number(out, origin_x_);
             out.push_back(' ');
-            append_number(out, -originY_);
+            append_number(out, -origin_y_);
             out += " cm\n";
         }
     }
@@ -101,7 +101,7 @@ Status PdfSurface::FontName(std::string_view face)
 {
     if (face.empty())
         return {};
-    faceName_ = std::string(face);
+    face_name_ = std::string(face);
     face_ = FontService::shared().face(face);
     return {};
 }
@@ -111,13 +111,13 @@ Status PdfSurface::FontSize(float points)
 {
     if (!(points > 0.0f) || points > kMaxFontPoints)
         return Failure(ErrorNumber::InvalidPropertyValue);
-    fontTwips_ = std::max(1, static_cast<int>(std::lround(points * 20.0f)));
+    font_twips_ = std::max(1, static_cast<int>(std::lround(points * 20.0f)));
     return {};
 }
 
 float PdfSurface::FontSize() const
 {
-    return static_cast<float>(fontTwips_ / 20.0);
+    return static_cast<float>(font_twips_ / 20.0);
 }
 
 Status PdfSurface::FontBold(bool bold)
@@ -134,13 +134,13 @@ Status PdfSurface::FontUnderline(bool underline)
 
 Status PdfSurface::CurrentX(float x)
 {
-    currentX_ = x;
+    current_x_ = x;
     return {};
 }
 
 Status PdfSurface::CurrentY(float y)
 {
-    currentY_ = y;
+    current_y_ = y;
     return {};
 }
 
@@ -148,43 +148,43 @@ float PdfSurface::TextWidth(std::string_view text)
 {
     if (!face_)
         return 0;
-    return static_cast<float>(FontService::shared().textWidth(face_, points(), text));
+    return static_cast<float>(FontService::shared().text_width(face_, points(), text));
 }
 
 Status PdfSurface::Print(std::string_view text, LineEnd end)
 {
-    if (!document_ || !document_->pageOpen())
+    if (!document_ || !document_->page_open())
         return Failure(ErrorNumber::InvalidCall, "Nothing is being drawn on");
     if (!text.empty() && face_) {
         glyphs_.clear();
         FontService::shared().shape(face_, text, glyphs_);
         const double size = points();
-        const double baseline = currentY_ + size * face_->ascender() / face_->unitsPerEm();
+        const double baseline = current_y_ + size * face_->ascender() / face_->units_per_em();
         double width = 0;
         for (const ShapedGlyph& g : glyphs_)
-            width += static_cast<double>(g.advance) / g.face->unitsPerEm();
+            width += static_cast<double>(g.advance) / g.face->units_per_em();
         width *= size;
-        drawGlyphs(currentX_, baseline, glyphs_);
+        draw_glyphs(current_x_, baseline, glyphs_);
         if (underline_) {
             std::string& out = content();
-            document_->closeText();
-            const double thickness = size * face_->underlineThickness() / face_->unitsPerEm();
-            const double top = baseline - size * face_->underlinePosition() / face_->unitsPerEm() - thickness / 2;
-            append_number(out, currentX_);
+            document_->close_text();
+            const double thickness = size * face_->underline_thickness() / face_->units_per_em();
+            const double top = baseline - size * face_->underline_position() / face_->units_per_em() - thickness / 2;
+            append_number(out, current_x_);
             out.push_back(' ');
-            append_number(out, document_->pageHeight() - top - thickness);
+            append_number(out, document_->page_height() - top - thickness);
             out.push_back(' ');
             append_number(out, width);
             out.push_back(' ');
             append_number(out, std::max(thickness, 0.01));
             out += " re f\n";
         }
-        currentX_ += static_cast<float>(width);
+        current_x_ += static_cast<float>(width);
     }
     if (end == LineEnd::With && face_) {
-        currentX_ = 0;
-        currentY_ += static_cast<float>(points() * (face_->ascender() + face_->descender() + face_->lineGap())
-                                        / face_->unitsPerEm());
+        current_x_ = 0;
+        current_y_ += static_cast<float>(points() * (face_->ascender() + face_->descender() + face_->line_gap())
+                                        / face_->units_per_em());
     }
     return {};
 }
@@ -192,14 +192,14 @@ Status PdfSurface::Print(std::string_view text, LineEnd end)
 // Texts in a row share a text object, each placed relative to the one
 // before. The font changes where a fallback face takes over, and a glyph whose
 // shaped advance differs from its width moves the next one.
-void PdfSurface::drawGlyphs(double x, double baseline, const std::vector<ShapedGlyph>& glyphs)
+void PdfSurface::draw_glyphs(double x, double baseline, const std::vector<ShapedGlyph>& glyphs)
 {
     std::string& out = content();
-    const bool synthetic = bold_ && !face_->isBold();
+    const bool synthetic = bold_ && !face_->is_bold();
     if (synthetic) {
         // Stroke and fill, inside a saved state that the stroke's width and
         // colour do not outlive.
-        document_->closeText();
+        document_->close_text();
         out += "q 0 G 2 Tr ";
         append_number(out, std::max(points() / 40.0, 0.01));
         out += " w\n";
@@ -207,60 +207,60 @@ void PdfSurface::drawGlyphs(double x, double baseline, const std::vector<ShapedG
     // Positions are rounded as written, so that the relative moves add up
     // to exactly the position asked for.
     const double px = std::round(x * 100) / 100;
-    const double py = std::round((document_->pageHeight() - baseline) * 100) / 100;
-    if (document_->textOpen()) {
-        append_number(out, px - stream_.textX);
+    const double py = std::round((document_->page_height() - baseline) * 100) / 100;
+    if (document_->text_open()) {
+        append_number(out, px - stream_.text_x);
         out.push_back(' ');
-        append_number(out, py - stream_.textY);
+        append_number(out, py - stream_.text_y);
     } else {
-        document_->openText();
+        document_->open_text();
         append_number(out, px);
         out.push_back(' ');
         append_number(out, py);
     }
     out += " Td\n";
-    stream_.textX = px;
-    stream_.textY = py;
+    stream_.text_x = px;
+    stream_.text_y = py;
 
     // A text with moves between its glyphs is written as arrays.
     bool adjusted = false;
     for (const ShapedGlyph& g : glyphs)
         adjusted = adjusted || g.advance != g.face->advance(g.glyph);
-    const FontFace* inFace = nullptr;
+    const FontFace* in_face = nullptr;
     int font = 0;
-    bool inString = false;
+    bool in_string = false;
     for (const ShapedGlyph& g : glyphs) {
-        if (g.face != inFace) {
-            if (inString)
+        if (g.face != in_face) {
+            if (in_string)
                 out += adjusted ? ")]TJ\n" : ")Tj\n";
-            inString = false;
-            inFace = g.face;
-            font = document_->fontNumber(g.face);
-            if (stream_.font != font || stream_.fontTwips != fontTwips_) {
+            in_string = false;
+            in_face = g.face;
+            font = document_->font_number(g.face);
+            if (stream_.font != font || stream_.font_twips != font_twips_) {
                 out += "/F" + std::to_string(font) + ' ';
                 append_number(out, points());
                 out += " Tf\n";
                 stream_.font = font;
-                stream_.fontTwips = fontTwips_;
+                stream_.font_twips = font_twips_;
             }
         }
         const int32_t width = g.face->advance(g.glyph);
-        if (!inString) {
+        if (!in_string) {
             out += adjusted ? "[(" : "(";
-            inString = true;
+            in_string = true;
         }
-        document_->useGlyph(font, g.glyph, g.text);
-        appendGlyph(out, g.glyph);
+        document_->use_glyph(font, g.glyph, g.text);
+        append_glyph(out, g.glyph);
         if (g.advance != width) {
             out += ")";
-            append_number3(out, -(g.advance - width) * 1000.0 / g.face->unitsPerEm());
+            append_number3(out, -(g.advance - width) * 1000.0 / g.face->units_per_em());
             out += "(";
         }
     }
-    if (inString)
+    if (in_string)
         out += adjusted ? ")]TJ\n" : ")Tj\n";
     if (synthetic) {
-        document_->closeText();
+        document_->close_text();
         out += "Q\n";
         // Q restores the font of before the text object.
         stream_.font = 0;
@@ -271,7 +271,7 @@ Status PdfSurface::DrawMode(int16_t mode)
 {
     if (mode < 1 || mode > 16)
         return Failure(ErrorNumber::InvalidPropertyValue);
-    drawMode_ = mode;
+    draw_mode_ = mode;
     return {};
 }
 
@@ -279,7 +279,7 @@ Status PdfSurface::DrawWidth(int16_t pixels)
 {
     if (pixels < 1)
         return Failure(ErrorNumber::InvalidPropertyValue);
-    drawWidth_ = pixels;
+    draw_width_ = pixels;
     return {};
 }
 
@@ -287,21 +287,21 @@ Status PdfSurface::DrawStyle(int16_t style)
 {
     if (style < 0 || style > static_cast<int16_t>(LineStyle::InsideSolid))
         return Failure(ErrorNumber::InvalidPropertyValue);
-    drawStyle_ = style;
+    draw_style_ = style;
     return {};
 }
 
-void PdfSurface::applyLinePen(std::string& out)
+void PdfSurface::apply_line_pen(std::string& out)
 {
-    const double width = std::max(drawWidth_ * 72.0 / nominalDpi_, 72.0 / deviceDpi_);
-    const int gray = drawMode_ == kDrawModeWhite ? 1 : 0;
-    const auto style = static_cast<LineStyle>(drawStyle_);
-    const bool dashed = style >= LineStyle::Dash && style <= LineStyle::DashDotDot && drawWidth_ == 1;
-    const int dash = dashed ? drawStyle_ : 0;
-    if (stream_.lineWidth != width) {
+    const double width = std::max(draw_width_ * 72.0 / nominal_dpi_, 72.0 / device_dpi_);
+    const int gray = draw_mode_ == kDrawModeWhite ? 1 : 0;
+    const auto style = static_cast<LineStyle>(draw_style_);
+    const bool dashed = style >= LineStyle::Dash && style <= LineStyle::DashDotDot && draw_width_ == 1;
+    const int dash = dashed ? draw_style_ : 0;
+    if (stream_.line_width != width) {
         append_number3(out, width);
         out += " w\n";
-        stream_.lineWidth = width;
+        stream_.line_width = width;
     }
     if (stream_.gray != gray) {
         out += gray ? "1 G\n" : "0 G\n";
@@ -313,7 +313,7 @@ void PdfSurface::applyLinePen(std::string& out)
         stream_.cap = cap;
     }
     if (stream_.dash != dash) {
-        appendDash(out, static_cast<LineStyle>(dash));
+        append_dash(out, static_cast<LineStyle>(dash));
         stream_.dash = dash;
     }
 }
@@ -321,16 +321,16 @@ void PdfSurface::applyLinePen(std::string& out)
 // A line of no length still marks its point: a square as wide as the pen.
 Status PdfSurface::Line(float x1, float y1, float x2, float y2)
 {
-    if (!document_ || !document_->pageOpen())
+    if (!document_ || !document_->page_open())
         return Failure(ErrorNumber::InvalidCall, "Nothing is being drawn on");
-    if (drawStyle_ == static_cast<int16_t>(LineStyle::Invisible))
+    if (draw_style_ == static_cast<int16_t>(LineStyle::Invisible))
         return {};
     std::string& out = content();
-    document_->closeText();
-    const double height = document_->pageHeight();
+    document_->close_text();
+    const double height = document_->page_height();
     if (x1 == x2 && y1 == y2) {
-        const double w = std::max(drawWidth_ * 72.0 / nominalDpi_, 72.0 / deviceDpi_);
-        out += drawMode_ == kDrawModeWhite ? "q 1 g " : "q 0 g ";
+        const double w = std::max(draw_width_ * 72.0 / nominal_dpi_, 72.0 / device_dpi_);
+        out += draw_mode_ == kDrawModeWhite ? "q 1 g " : "q 0 g ";
         append_number(out, x1 - w / 2);
         out.push_back(' ');
         append_number(out, height - y1 - w / 2);
@@ -341,7 +341,7 @@ Status PdfSurface::Line(float x1, float y1, float x2, float y2)
         out += " re f Q\n";
         return {};
     }
-    applyLinePen(out);
+    apply_line_pen(out);
     append_number(out, x1);
     out.push_back(' ');
     append_number(out, height - y1);

@@ -34,23 +34,23 @@ public:
 
     // The document drawn on; null while there is none (drawing then fails).
     // The surface's state (font, position, pen) stays across documents.
-    void setDocument(PdfDocument* document);
+    void set_document(PdfDocument* document);
     PdfDocument* document() const { return document_; }
     // The resolution DrawWidth's pixels are in, and that of the device (the
     // thinnest line); 0 keeps the defaults (600 and 1200).
-    void setResolution(int nominalDpi, int deviceDpi);
+    void set_resolution(int nominal_dpi, int device_dpi);
     // Where (0, 0) lies on the page, in points from its top left corner: the
     // corner of a printer's printable area.
-    void setOrigin(double x, double y);
+    void set_origin(double x, double y);
 
     // The state the interface sets but does not read back.
-    const std::string& fontName() const { return faceName_; }
-    bool fontBold() const { return bold_; }
-    bool fontUnderline() const { return underline_; }
-    float currentY() const { return currentY_; }
-    int16_t drawMode() const { return drawMode_; }
-    int16_t drawWidth() const { return drawWidth_; }
-    int16_t drawStyle() const { return drawStyle_; }
+    const std::string& font_name() const { return face_name_; }
+    bool font_bold() const { return bold_; }
+    bool font_underline() const { return underline_; }
+    float current_y() const { return current_y_; }
+    int16_t draw_mode() const { return draw_mode_; }
+    int16_t draw_width() const { return draw_width_; }
+    int16_t draw_style() const { return draw_style_; }
 
     Status FontName(std::string_view face) override;
     Status FontSize(float points) override;
@@ -58,7 +58,7 @@ public:
     Status FontBold(bool bold) override;
     Status FontUnderline(bool underline) override;
     Status CurrentX(float x) override;
-    float CurrentX() const override { return currentX_; }
+    float CurrentX() const override { return current_x_; }
     Status CurrentY(float y) override;
     Status Print(std::string_view text, LineEnd end) override;
     float TextWidth(std::string_view text) override;
@@ -72,40 +72,40 @@ private:
     // lines repeat no state.
     struct StreamState {
         int font = 0;
-        int fontTwips = 0;
-        double lineWidth = -1;
+        int font_twips = 0;
+        double line_width = -1;
         int cap = -1;
         int dash = -1;
         int gray = -1;
         // Where the last text started, for the next one in the same text
         // object to move relative to it.
-        double textX = 0;
-        double textY = 0;
+        double text_x = 0;
+        double text_y = 0;
     };
 
-    double points() const { return fontTwips_ / 20.0; }
+    double points() const { return font_twips_ / 20.0; }
     std::string& content();
-    void drawGlyphs(double x, double baseline, const std::vector<ShapedGlyph>& glyphs);
-    void applyLinePen(std::string& out);
+    void draw_glyphs(double x, double baseline, const std::vector<ShapedGlyph>& glyphs);
+    void apply_line_pen(std::string& out);
 
     PdfDocument* document_ = nullptr;
     StreamState stream_;
 
-    std::string faceName_ = "ＭＳ 明朝";
+    std::string face_name_ = "ＭＳ 明朝";
     const FontFace* face_ = nullptr;
-    int fontTwips_ = 210;
+    int font_twips_ = 210;
     bool bold_ = false;
     bool underline_ = false;
-    float currentX_ = 0;
-    float currentY_ = 0;
+    float current_x_ = 0;
+    float current_y_ = 0;
 
-    double originX_ = 0;
-    double originY_ = 0;
-    int nominalDpi_ = kNominalDpi;
-    int deviceDpi_ = 1200;
-    int16_t drawMode_ = kDrawModePen;
-    int16_t drawWidth_ = 1;
-    int16_t drawStyle_ = 0;
+    double origin_x_ = 0;
+    double origin_y_ = 0;
+    int nominal_dpi_ = kNominalDpi;
+    int device_dpi_ = 1200;
+    int16_t draw_mode_ = kDrawModePen;
+    int16_t draw_width_ = 1;
+    int16_t draw_style_ = 0;
 
     std::vector<ShapedGlyph> glyphs_;
 };

@@ -21,7 +21,7 @@ namespace {
 constexpr double kLargestNumber = 32767.0;
 constexpr std::size_t kBufferSize = 1 << 18;
 
-void appendScaled(std::string& out, double value, int decimals, int64_t scale)
+void append_scaled(std::string& out, double value, int decimals, int64_t scale)
 {
     if (!std::isfinite(value))
         value = 0;
@@ -42,23 +42,23 @@ void appendScaled(std::string& out, double value, int decimals, int64_t scale)
         --decimals;
     }
     out.push_back('.');
-    char fractionDigits[8];
-    auto end = std::to_chars(fractionDigits, fractionDigits + sizeof fractionDigits, fraction);
-    for (auto n = end.ptr - fractionDigits; n < decimals; ++n)
+    char fraction_digits[8];
+    auto end = std::to_chars(fraction_digits, fraction_digits + sizeof fraction_digits, fraction);
+    for (auto n = end.ptr - fraction_digits; n < decimals; ++n)
         out.push_back('0');
-    out.append(fractionDigits, end.ptr);
+    out.append(fraction_digits, end.ptr);
 }
 
 }  // namespace
 
 void append_number(std::string& out, double value)
 {
-    appendScaled(out, value, 2, 100);
+    append_scaled(out, value, 2, 100);
 }
 
 void append_number3(std::string& out, double value)
 {
-    appendScaled(out, value, 3, 1000);
+    append_scaled(out, value, 3, 1000);
 }
 
 void append_text_string(std::string& out, std::string_view utf8)
@@ -107,7 +107,7 @@ struct Compressor {
     libdeflate_compressor* handle;
 };
 
-libdeflate_compressor* compressorFor(int level)
+libdeflate_compressor* compressor_for(int level)
 {
     level = std::clamp(level, 0, 12);
     thread_local std::unique_ptr<Compressor> compressors[13];
@@ -122,7 +122,7 @@ libdeflate_compressor* compressorFor(int level)
 
 std::string deflate(std::string_view data, int level)
 {
-    libdeflate_compressor* compressor = compressorFor(level);
+    libdeflate_compressor* compressor = compressor_for(level);
     std::string out(libdeflate_zlib_compress_bound(compressor, data.size()), '\0');
     const std::size_t size = libdeflate_zlib_compress(compressor, data.data(), data.size(), out.data(), out.size());
     out.resize(size);

@@ -49,7 +49,7 @@ public:
     bool finish(uint32_t root, uint32_t info);
 
     bool failed() const { return failed_; }
-    uint64_t bytesWritten() const { return offset_; }
+    uint64_t bytes_written() const { return offset_; }
 
 private:
     void write(std::string_view data);

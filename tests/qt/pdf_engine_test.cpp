@@ -387,7 +387,7 @@ TEST(FontService, FacesResolveWithTheClassicSubstitutions)
     for (const auto& c : cases) {
         const pdf::FontFace* face = fonts.face(c.asked);
         ASSERT_NE(face, nullptr) << c.asked;
-        EXPECT_EQ(face->postscriptName(), c.face) << c.asked;
+        EXPECT_EQ(face->postscript_name(), c.face) << c.asked;
     }
     EXPECT_NE(fonts.face("No Such Face 42"), nullptr);
 

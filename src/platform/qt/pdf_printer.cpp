@@ -165,7 +165,7 @@ Status PdfPrinter::NewPage()
 {
     if (Status started = startDocument(); !started)
         return started;
-    document_->beginPage(documentWidth_, documentHeight_);
+    document_->begin_page(documentWidth_, documentHeight_);
     return {};
 }
 
@@ -269,10 +269,10 @@ Status PdfPrinter::startDocument()
     info.created = std::time(nullptr);
     document_ = std::make_unique<pdf::PdfDocument>(fd_, std::move(info), compressionThreads());
     copiesOfDocument_ = copies_;
-    surface_.setDocument(document_.get());
-    surface_.setResolution(dpiSet_ ? dpi_ : kPdfPrinterDpi, dpi_);
+    surface_.set_document(document_.get());
+    surface_.set_resolution(dpiSet_ ? dpi_ : kPdfPrinterDpi, dpi_);
     pagePoints(documentWidth_, documentHeight_);
-    document_->beginPage(documentWidth_, documentHeight_);
+    document_->begin_page(documentWidth_, documentHeight_);
     return {};
 }
 
@@ -320,7 +320,7 @@ Status PdfPrinter::createFile()
 
 void PdfPrinter::closeFile(bool keep)
 {
-    surface_.setDocument(nullptr);
+    surface_.set_document(nullptr);
     document_.reset();
     if (fd_ >= 0)
         ::close(fd_);

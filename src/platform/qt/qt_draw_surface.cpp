@@ -187,7 +187,7 @@ Status QtDrawSurface::Print(std::string_view text, LineEnd end)
         return Failure(ErrorNumber::InvalidCall, "Nothing is being drawn on");
     if (!face_)
         return {};
-    const double twipsPerUnit = static_cast<double>(fontTwips_) / face_->unitsPerEm();
+    const double twipsPerUnit = static_cast<double>(fontTwips_) / face_->units_per_em();
     if (!text.empty()) {
         glyphs_.clear();
         pdf::FontService::shared().shape(face_, text, glyphs_);
@@ -199,18 +199,18 @@ Status QtDrawSurface::Print(std::string_view text, LineEnd end)
         // advance agree to the last bit.
         double ems = 0;
         for (const pdf::ShapedGlyph& g : glyphs_)
-            ems += static_cast<double>(g.advance) / g.face->unitsPerEm();
+            ems += static_cast<double>(g.advance) / g.face->units_per_em();
         const double width = ems * (fontTwips_ / kTwipsPerPoint);
         if (underline_) {
-            const double thickness = face_->underlineThickness() * twipsPerUnit;
-            const double top = baseline - face_->underlinePosition() * twipsPerUnit - thickness / 2;
+            const double thickness = face_->underline_thickness() * twipsPerUnit;
+            const double top = baseline - face_->underline_position() * twipsPerUnit - thickness / 2;
             painter_.fillRect(QRectF(x, top, width * kTwipsPerPoint, thickness), textPen_.color());
         }
         currentX_ += static_cast<float>(width);
     }
     if (end == LineEnd::With) {
         currentX_ = 0;
-        currentY_ += static_cast<float>((face_->ascender() + face_->descender() + face_->lineGap()) * twipsPerUnit
+        currentY_ += static_cast<float>((face_->ascender() + face_->descender() + face_->line_gap()) * twipsPerUnit
                                         / kTwipsPerPoint);
     }
     return {};
@@ -222,21 +222,21 @@ Status QtDrawSurface::Print(std::string_view text, LineEnd end)
 // advances stay those of the regular face.
 void QtDrawSurface::drawGlyphs(double x, double baseline)
 {
-    const bool overstrike = bold_ && !face_->isBold();
+    const bool overstrike = bold_ && !face_->is_bold();
     const qreal step = std::max(fontTwips_ / 40.0, kTwipsPerInch / std::max(device_->logicalDpiX(), 1));
     QList<quint32> indexes;
     QList<QPointF> positions;
     std::size_t start = 0;
     while (start < glyphs_.size()) {
         const pdf::FontFace* face = glyphs_[start].face;
-        const double scale = static_cast<double>(fontTwips_) / face->unitsPerEm();
+        const double scale = static_cast<double>(fontTwips_) / face->units_per_em();
         indexes.clear();
         positions.clear();
         std::size_t end = start;
         for (; end < glyphs_.size() && glyphs_[end].face == face; ++end) {
             const pdf::ShapedGlyph& g = glyphs_[end];
             indexes.append(g.glyph);
-            positions.append(QPointF(x + g.xOffset * scale, baseline - g.yOffset * scale));
+            positions.append(QPointF(x + g.x_offset * scale, baseline - g.y_offset * scale));
             x += g.advance * scale;
         }
         QGlyphRun run;
@@ -254,7 +254,7 @@ float QtDrawSurface::TextWidth(std::string_view text)
 {
     if (!face_)
         return 0;
-    return static_cast<float>(pdf::FontService::shared().textWidth(face_, fontTwips_ / kTwipsPerPoint, text));
+    return static_cast<float>(pdf::FontService::shared().text_width(face_, fontTwips_ / kTwipsPerPoint, text));
 }
 
 Status QtDrawSurface::DrawMode(int16_t mode)

@@ -153,7 +153,7 @@ Status QtPrinter::NewPage()
 {
     if (Status started = startDocument(); !started)
         return started;
-    document_->beginPage(pageWidth_, pageHeight_);
+    document_->begin_page(pageWidth_, pageHeight_);
     return {};
 }
 
@@ -302,17 +302,17 @@ Status QtPrinter::startDocument()
     document_ = std::make_unique<pdf::PdfDocument>(fd_, std::move(info), PdfPrinter::compressionThreads());
     pageWidth_ = page.width();
     pageHeight_ = page.height();
-    surface_.setDocument(document_.get());
-    surface_.setResolution(dpi_, dpi_);
-    surface_.setOrigin(margins.left(), margins.top());
-    document_->beginPage(pageWidth_, pageHeight_);
+    surface_.set_document(document_.get());
+    surface_.set_resolution(dpi_, dpi_);
+    surface_.set_origin(margins.left(), margins.top());
+    document_->begin_page(pageWidth_, pageHeight_);
     started_ = true;
     return {};
 }
 
 void QtPrinter::closeDocument()
 {
-    surface_.setDocument(nullptr);
+    surface_.set_document(nullptr);
     document_.reset();
     if (fd_ >= 0)
         ::close(fd_);
