@@ -17,7 +17,7 @@ namespace kt482::bench {
 const std::string& bench_folder()
 {
     static const std::string folder = [] {
-        char name[] = "/tmp/kt482-bench-XXXXXX";
+        char name[] = "/var/tmp/kt482-bench-XXXXXX";
         if (!mkdtemp(name)) {
             std::perror("mkdtemp");
             std::exit(1);

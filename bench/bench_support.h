@@ -11,7 +11,8 @@
 
 namespace kt482::bench {
 
-// A folder made once per process under /tmp; run_benchmarks() removes it.
+// A folder made once per process under /var/tmp (a disk, as spools are);
+// run_benchmarks() removes it.
 const std::string& bench_folder();
 // A folder inside bench_folder(), created when missing.
 std::string sub_folder(const char* name);

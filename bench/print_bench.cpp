@@ -32,11 +32,10 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QFont>
-#include <QFontInfo>
-#include <QFontMetricsF>
 #include <QMarginsF>
 #include <QPageSize>
+#include <QFont>
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPen>
@@ -59,11 +58,13 @@
 #include <vector>
 
 #include "bench_support.h"
+#include "cairo_page.h"
 #include "dense_form.h"
 #include "draw_calls.h"
 #include "job/job_state.h"
 #include "job/object_fields.h"
 #include "kt482/kt482.h"
+#include "pdf/font_service.h"
 #include "platform/qt/qt_application.h"
 #include "platform/qt/qt_draw_surface.h"
 #include "render/page_out.h"
@@ -78,6 +79,9 @@ using kt482::Status;
 
 constexpr int kDocumentPages = 1000;
 constexpr int kPageCounts[] = {100, kDocumentPages};
+// The PDF printer's memory is also measured on a document this long: the
+// recorded pages printed ten times over.
+constexpr int kLongDocumentPages = 10000;
 
 // ---------------------------------------------------------------------------
 // The document and one page's primitives.
@@ -188,11 +192,19 @@ const Capture& page_primitives()
 // ---------------------------------------------------------------------------
 // One document each way.
 
-enum class Path { Printer, Direct };
+enum class Path { Printer, Direct, Cairo };
 
 const char* path_name(Path path)
 {
-    return path == Path::Printer ? "printer" : "direct";
+    switch (path) {
+    case Path::Printer:
+        return "printer";
+    case Path::Direct:
+        return "direct";
+    case Path::Cairo:
+        break;
+    }
+    return "cairo";
 }
 
 // Prints pages 1 to pages of the document to the PDF printer, a new file in
@@ -202,28 +214,97 @@ bool print_to_pdf_printer(int pages)
     kt482::KT482_Print& job = recorded_document().job;
     job.W_Device("KT482 PDF");
     job.W_StartDoc(9, 1);
-    job.W_Print(1, static_cast<int16_t>(pages));
+    // A job holds at most 9,999 pages; a longer document prints the recorded
+    // pages again, each drawn anew, into the same document.
+    for (int left = pages; left > 0; left -= kDocumentPages)
+        job.W_Print(1, static_cast<int16_t>(std::min(left, kDocumentPages)));
     job.W_EndDoc();
     return job.Answer().is_empty();
+}
+
+// The page's calls drawn the way Qt draws text itself: QFont (the face the
+// font service resolves, sized in twips under a twips scale) and drawText,
+// which shapes through Qt's text layout; lines with a QPen.
+void draw_natively(QPainter& painter, const std::vector<Call>& calls)
+{
+    QFont font;
+    font.setHintingPreference(QFont::PreferVerticalHinting);
+    double ascent = 0;
+    double x = 0;
+    double y = 0;
+    int width = 1;
+    int style = 0;
+    const kt482::pdf::FontFace* face = kt482::pdf::FontService::shared().face("ＭＳ 明朝");
+    int twips = 210;
+    auto applyFont = [&] {
+        font.setFamily(QString::fromStdString(face->postscript_name()));
+        font.setPixelSize(twips);
+        painter.setFont(font);
+        ascent = static_cast<double>(twips) * face->ascender() / face->units_per_em();
+    };
+    applyFont();
+    for (const Call& c : calls) {
+        switch (c.op) {
+        case Op::FontName:
+            face = kt482::pdf::FontService::shared().face(c.text);
+            applyFont();
+            break;
+        case Op::FontSize:
+            twips = static_cast<int>(std::lround(c.x1 * 20));
+            applyFont();
+            break;
+        case Op::FontBold:
+            font.setBold(c.value != 0);
+            painter.setFont(font);
+            break;
+        case Op::CurrentX: x = c.x1 * 20; break;
+        case Op::CurrentY: y = c.y1 * 20; break;
+        case Op::Print: {
+            const QString text = QString::fromStdString(c.text);
+            painter.setPen(Qt::black);
+            painter.drawText(QPointF(x, y + ascent), text);
+            x += QFontMetricsF(font).horizontalAdvance(text);
+            break;
+        }
+        case Op::DrawWidth: width = c.value; break;
+        case Op::DrawStyle: style = c.value; break;
+        case Op::Line: {
+            QPen pen(Qt::black, std::max(width * 1440.0 / 600, 1.2), Qt::SolidLine, Qt::SquareCap);
+            if (width == 1 && style == 2) {
+                pen.setDashPattern({2.25 * 20 / pen.widthF(), 2.25 * 20 / pen.widthF()});
+                pen.setCapStyle(Qt::FlatCap);
+            }
+            painter.setPen(pen);
+            painter.drawLine(QPointF(c.x1 * 20, c.y1 * 20), QPointF(c.x2 * 20, c.y2 * 20));
+            break;
+        }
+        default: break;
+        }
+    }
 }
 
 // Draws the page's primitives pages times into a new PDF at path.
 bool draw_into_pdf_writer(int pages, const std::string& path)
 {
     const auto writer = a4_pdf_writer(path);
-    QtDrawSurface surface;
-    if (!surface.begin(writer.get()))
+    QPainter painter;
+    if (!painter.begin(writer.get()))
         return false;
+    painter.scale(writer->logicalDpiX() / 1440.0, writer->logicalDpiY() / 1440.0);
     bool ok = true;
-    for (int page = 0; ok && page < pages; ++page)
-        ok = (page == 0 || surface.newPage()) && replay(page_primitives().calls, surface);
-    return surface.end() && ok;
+    for (int page = 0; ok && page < pages; ++page) {
+        ok = page == 0 || writer->newPage();
+        draw_natively(painter, page_primitives().calls);
+    }
+    return painter.end() && ok;
 }
 
 bool write_document(Path path, int pages, const std::string& folder)
 {
     if (path == Path::Printer)
         return print_to_pdf_printer(pages);
+    if (path == Path::Cairo)
+        return draw_into_cairo_pdf(page_primitives().calls, pages, folder + "/cairo.pdf");
     return draw_into_pdf_writer(pages, folder + "/direct.pdf");
 }
 
@@ -282,11 +363,12 @@ int run_memory_probe(std::string_view what)
     const auto colon = what.find(':');
     const std::string_view name = what.substr(0, colon);
     const int pages = colon == std::string_view::npos ? 0 : std::atoi(std::string(what.substr(colon + 1)).c_str());
-    if ((name != "printer" && name != "direct") || pages < 1 || pages > kDocumentPages) {
-        std::fprintf(stderr, "kt482_bench_print: --memory-probe=printer|direct:PAGES (1 to %d)\n", kDocumentPages);
+    const Path path = name == "printer" ? Path::Printer : name == "cairo" ? Path::Cairo : Path::Direct;
+    const int most = path == Path::Printer ? kLongDocumentPages : kDocumentPages;
+    if ((name != "printer" && name != "direct" && name != "cairo") || pages < 1 || pages > most) {
+        std::fprintf(stderr, "kt482_bench_print: --memory-probe=printer|direct|cairo:PAGES (1 to %d)\n", most);
         return 2;
     }
-    const Path path = name == "printer" ? Path::Printer : Path::Direct;
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
     kt482::ensure_qt_application();
@@ -357,6 +439,10 @@ void skip(benchmark::State& state, const char* why)
 void run_documents(benchmark::State& state, Path path)
 {
     const int pages = static_cast<int>(state.range(0));
+    // The PDF printer's threads: the drawing thread alone, or with one
+    // thread deflating page content.
+    if (path == Path::Printer)
+        setenv("KT482_PDF_THREADS", std::to_string(state.range(1) - 1).c_str(), 1);
     kt482::ensure_qt_application();
     if (!page_primitives().complete)
         return skip(state, "the form did not record or render completely");
@@ -388,6 +474,11 @@ void run_documents(benchmark::State& state, Path path)
     }
     state.counters["peak_rss_kB"] = static_cast<double>(memory.peak_kb);
     state.counters["rss_growth_kB"] = static_cast<double>(memory.peak_kb - memory.before_kb);
+    if (path == Path::Printer && pages == kDocumentPages) {
+        const MemoryProbe& longer = memory_of(path, kLongDocumentPages);
+        if (longer.ok)
+            state.counters["peak_rss_10000_pages_kB"] = static_cast<double>(longer.peak_kb);
+    }
 }
 
 void BM_PrintToPdfPrinter(benchmark::State& state)
@@ -400,19 +491,30 @@ void BM_DirectQPdfWriter(benchmark::State& state)
     run_documents(state, Path::Direct);
 }
 
+void BM_DirectCairoPdf(benchmark::State& state)
+{
+    run_documents(state, Path::Cairo);
+}
+
 void register_benchmarks()
 {
-    for (auto* bm : {benchmark::RegisterBenchmark("BM_PrintToPdfPrinter", BM_PrintToPdfPrinter),
-                     benchmark::RegisterBenchmark("BM_DirectQPdfWriter", BM_DirectQPdfWriter)}) {
+    auto* printer = benchmark::RegisterBenchmark("BM_PrintToPdfPrinter", BM_PrintToPdfPrinter);
+    printer->ArgNames({"pages", "threads"})->UseRealTime()->Unit(benchmark::kMillisecond);
+    for (const int threads : {1, 2})
+        for (const int pages : kPageCounts)
+            printer->Args({pages, threads});
+    for (auto* bm : {benchmark::RegisterBenchmark("BM_DirectQPdfWriter", BM_DirectQPdfWriter),
+                     benchmark::RegisterBenchmark("BM_DirectCairoPdf", BM_DirectCairoPdf)}) {
         bm->ArgName("pages")->UseRealTime()->Unit(benchmark::kMillisecond);
         for (const int pages : kPageCounts)
             bm->Arg(pages);
     }
 }
 
-std::string run_name(const char* benchmark, int pages)
+std::string run_name(const char* benchmark, int pages, int threads = 0)
 {
-    return std::string(benchmark) + "/pages:" + std::to_string(pages) + "/real_time";
+    return std::string(benchmark) + "/pages:" + std::to_string(pages)
+           + (threads ? "/threads:" + std::to_string(threads) : std::string()) + "/real_time";
 }
 
 std::string summary(const Rates& rates)
@@ -455,7 +557,7 @@ std::string summary(const Rates& rates)
                       few, many, printer, direct, std::fabs(printer - direct) < 0.005 ? 0.0 : printer - direct);
         text += line;
     }
-    const double printer = rate_of(rates, run_name("BM_PrintToPdfPrinter", many));
+    const double printer = rate_of(rates, run_name("BM_PrintToPdfPrinter", many, 2));
     const double direct = rate_of(rates, run_name("BM_DirectQPdfWriter", many));
     if (printer > 0 && direct > 0) {
         std::snprintf(line, sizeof line,
@@ -549,12 +651,13 @@ public:
         Status status = inner_.Print(text, end);
         if (!status.ok())
             return status;
-        // The painter works in twips.
-        const QFont font = inner_.painter()->font();
-        const std::string family = QFontInfo(font).family().toStdString();
+        // The face the font service resolves, which every surface draws with.
+        const kt482::pdf::FontFace* face = kt482::pdf::FontService::shared().face(face_);
+        const std::string family = face->postscript_name();
         families[face_] = family;
+        const double ascent = static_cast<double>(inner_.FontSize()) * face->ascender() / face->units_per_em();
         ops.push_back("{\"op\":\"text\",\"x\":" + json_number(x) + ",\"y\":" + json_number(y)
-                      + ",\"ascent\":" + json_number(QFontMetricsF(font).ascent() / 20)
+                      + ",\"ascent\":" + json_number(ascent)
                       + ",\"face\":" + json_string(face_) + ",\"family\":" + json_string(family)
                       + ",\"size\":" + json_number(inner_.FontSize()) + ",\"bold\":" + (bold_ ? "true" : "false")
                       + ",\"underline\":" + (underline_ ? "true" : "false") + ",\"text\":" + json_string(text) + "}");

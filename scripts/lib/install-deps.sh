@@ -18,6 +18,8 @@ KT482_PACKAGES=(
   clang-14 libclang-rt-14-dev  # scripts/fuzz: libFuzzer and the sanitizers
   pybind11-dev python3-dev python3-pytest  # python/: the module and its tests
   pkgconf qpdf  # scripts/check-package: the pkg-config host, PDF checks
+  libfreetype-dev libharfbuzz-dev libfontconfig-dev libdeflate-dev  # src/pdf: fonts, shaping and subsets, compression
+  libcairo2-dev  # bench/peer: cairo's PDF surface
 )
 
 # Prints the packages of KT482_PACKAGES that are not installed, one a line.

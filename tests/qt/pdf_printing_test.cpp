@@ -23,9 +23,8 @@ namespace fs = std::filesystem;
 using test::ScopedEnv;
 using test::TempFolder;
 
-// A4 in points is 595.28 x 841.89; Qt writes page boxes in whole points, so a
-// page is within half a point of its paper.
-constexpr double kPageTolerance = 0.5;
+// A4 in points is 595.28 x 841.89, written to the hundredth of a point.
+constexpr double kPageTolerance = 0.005;
 
 std::set<std::string> pdf_files(const std::string& folder)
 {
@@ -77,6 +76,13 @@ protected:
         return printer ? printer->LastOutput() : std::string();
     }
 
+    void TearDown() override
+    {
+        if (!IsSkipped()) {
+            EXPECT_EQ(test::invalid_pdfs_in(out_.path()), "");
+        }
+    }
+
     TempFolder spool_;
     TempFolder out_;
     std::optional<ScopedEnv> server_;
@@ -106,9 +112,8 @@ TEST_F(PdfPrintingThroughTheLibrary, PagesTextAndFontsAsRecorded)
         EXPECT_NE(texts[page - 1].find("PAGE-" + std::to_string(page)), std::string::npos) << texts[page - 1];
 
     // Row 2, column 3 with pitches 15 and 6 and no margins: the text's box
-    // starts at (40, 48), the top of the font's ascent as Qt measures it.
-    // The reader places a word's top by the ascent in the embedded font's
-    // descriptor, which agrees with Qt's to a thousandth of a point.
+    // starts at (40, 48), the top of the font's ascent. The reader places a
+    // word's top by the ascent in the embedded font's descriptor.
     const auto words = test::pdf_words(path);
     const auto abc = std::find_if(words.begin(), words.end(), [](const auto& w) { return w.text == "ABC"; });
     ASSERT_NE(abc, words.end());
@@ -122,10 +127,11 @@ TEST_F(PdfPrintingThroughTheLibrary, PagesTextAndFontsAsRecorded)
         return f.name.find("IPAMincho") != std::string::npos || f.name.find("IPAexMincho") != std::string::npos;
     });
     ASSERT_NE(mincho, fonts.end());
-    EXPECT_TRUE(mincho->embedded);
-    // Qt embeds only the glyphs used but does not tag the font's name as a
-    // subset, so the reader's subset column says no; the file's size tells:
-    // the whole IPA Mincho is several megabytes.
+    // A subset of the glyphs used, tagged as one ("ABCDEF+IPAMincho"), with
+    // the map that gives the text back: the whole IPA Mincho is several
+    // megabytes.
+    EXPECT_TRUE(mincho->embedded && mincho->subset && mincho->unicode) << mincho->name;
+    EXPECT_EQ(mincho->name.find('+'), 6u) << mincho->name;
     EXPECT_LT(fs::file_size(path), 100'000u);
 }
 

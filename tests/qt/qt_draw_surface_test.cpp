@@ -9,7 +9,10 @@
 #include <cmath>
 
 #include "platform/qt/qt_application.h"
+#include "platform/qt/pdf_printer.h"
 #include "platform/qt/qt_draw_surface.h"
+#include "support/fake_server.h"
+#include "support/poppler.h"
 
 namespace kt482 {
 namespace {
@@ -141,7 +144,8 @@ TEST(QtDrawSurfaceText, TopLeftAtTheCurrentPositionThenAdvances)
     EXPECT_FLOAT_EQ(surface.CurrentX(), 20 + width);
     ASSERT_TRUE(surface.Print("", LineEnd::With));
     EXPECT_EQ(surface.CurrentX(), 0.0f);
-    EXPECT_GT(surface.currentY(), 30 + 20.0f);
+    // The IPA faces' ascent, descent and line gap add up to one em.
+    EXPECT_GE(surface.currentY(), 30 + 20.0f);
     EXPECT_LT(surface.currentY(), 30 + 26.0f);
     surface.end();
 
@@ -230,6 +234,79 @@ TEST(QtDrawSurfaceState, SurvivesEndAndBeginOnAnotherDevice)
     ASSERT_TRUE(surface.Line(10, 20, 60, 20));
     surface.end();
     EXPECT_EQ(ink(second, true).height(), 2);
+}
+
+}  // namespace
+}  // namespace kt482
+
+namespace kt482 {
+namespace {
+
+// The darkness-weighted centre of the ink in a band of rows, in pixels: where
+// a text stands, to a fraction of a pixel, however its edges are smoothed.
+double inkCentre(const QImage& image, int top, int bottom)
+{
+    double weight = 0, sum = 0;
+    for (int y = std::max(top, 0); y < std::min(bottom, image.height()); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const double dark = 255 - qGray(image.pixel(x, y));
+            weight += dark;
+            sum += dark * (x + 0.5);
+        }
+    return weight > 0 ? sum / weight : -1;
+}
+
+// Texts placed left, centred and right by their widths stand at the same
+// point on the preview's image and on the PDF printer's page as a reader
+// renders it.
+TEST(QtDrawSurfaceText, StandsWhereThePdfPrinterPutsIt)
+{
+    if (!test::command_output("command -v pdftoppm"))
+        GTEST_SKIP() << "pdftoppm is not installed (poppler-utils)";
+    struct Row {
+        const char* face;
+        float size;
+        const char* text;
+        float anchor;
+        int align;  // 0 left, 1 centre, 2 right
+    };
+    const Row rows[] = {
+        {"ＭＳ 明朝", 10.5f, "請求書 ABC", 13.3f, 0},     {"ＭＳ Ｐ明朝", 12, "Proportional 明朝", 120, 1},
+        {"ＭＳ ゴシック", 9, "合計 1,234,567", 229.7f, 2}, {"MS PGothic", 10.5f, "iiiiWWWW 株式会社", 120.4f, 1},
+        {"ＭＳ 明朝", 18, "右寄せ", 231, 2},
+    };
+    constexpr int kDpi = 96;
+    QImage image = page(kDpi);
+    test::TempFolder out;
+    const std::string path = out.path() + "/agree.pdf";
+    std::shared_ptr<PdfPrinter> printer = PdfPrinter::forFile(path);
+    ASSERT_TRUE(printer->PaperSize(256).ok() && printer->PageWidth(240 * 20).ok() && printer->PageHeight(160 * 20).ok());
+    {
+        QtDrawSurface surface(&image);
+        float y = 8;
+        for (const Row& row : rows) {
+            for (DrawSurface* target : {static_cast<DrawSurface*>(&surface), static_cast<DrawSurface*>(printer.get())}) {
+                ASSERT_TRUE(target->FontName(row.face).ok() && target->FontSize(row.size).ok());
+                const float width = target->TextWidth(row.text);
+                ASSERT_TRUE(target->CurrentX(row.anchor - width * row.align / 2).ok() && target->CurrentY(y).ok());
+                ASSERT_TRUE(target->Print(row.text, LineEnd::Without).ok());
+            }
+            y += 30;
+        }
+    }
+    ASSERT_TRUE(printer->EndDoc().ok());
+    ASSERT_TRUE(test::command_output("pdftoppm -r 96 -gray -singlefile '" + path + "' '" + out.path() + "/agree'"));
+    QImage paper(QString::fromStdString(out.path() + "/agree.pgm"));
+    ASSERT_FALSE(paper.isNull());
+    ASSERT_EQ(paper.width(), image.width());
+    for (int i = 0; i < static_cast<int>(std::size(rows)); ++i) {
+        const int top = (8 + 30 * i) * kDpi / 72;
+        const int bottom = (8 + 30 * i + 26) * kDpi / 72;
+        const double screen = inkCentre(image, top, bottom);
+        const double onPaper = inkCentre(paper, top, bottom);
+        ASSERT_GT(screen, 0) << rows[i].text;
+        EXPECT_NEAR(screen, onPaper, 0.5) << rows[i].text;
+    }
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #include "platform/qt/qt_draw_surface.h"
 
-#include <QFontDatabase>
-#include <QFontInfo>
+#include <QFile>
+#include <QGlyphRun>
 #include <QPagedPaintDevice>
 #include <QPaintEngine>
 #include <QPaintDevice>
@@ -24,24 +24,20 @@ constexpr double kTwipsPerInch = 1440.0;
 // Font sizes beyond this are no longer a size a form can use.
 constexpr float kMaxFontPoints = 2048.0f;
 
-QString fromUtf8(std::string_view s)
+// The bytes of a font file, read once for every size of it.
+QByteArray fontData(const pdf::FontFace* face)
 {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-// The default font of a new surface. QFont needs the application object, so
-// this runs before the first font member is built.
-QFont defaultFont()
-{
-    ensure_qt_application();
-    QFont font(QString::fromUtf8("ＭＳ 明朝"));
-    font.setPixelSize(210);  // 10.5 pt
-    // Vertical hinting keeps baselines and horizontal strokes crisp but leaves
-    // the advances at the font's design widths, whatever hinting the
-    // machine's font configuration asks for, so that text widths scale with
-    // the size instead of being rounded to whole twips per character.
-    font.setHintingPreference(QFont::PreferVerticalHinting);
-    return font;
+    static QHash<QString, QByteArray> files;
+    const QString path = QString::fromStdString(face->path());
+    auto found = files.constFind(path);
+    if (found != files.constEnd())
+        return *found;
+    QFile file(path);
+    QByteArray data;
+    if (file.open(QIODevice::ReadOnly))
+        data = file.readAll();
+    files.insert(path, data);
+    return data;
 }
 
 // Dash patterns in steps of 1/96 inch, so that a dashed rule looks the same
@@ -68,8 +64,9 @@ QVector<qreal> dashPattern(LineStyle style)
 }  // namespace
 
 QtDrawSurface::QtDrawSurface(QPaintDevice* device, int nominalDpi)
-    : nominalDpi_(std::max(nominalDpi, 0)), font_(defaultFont()), fontTwips_(210), metrics_(font_)
+    : nominalDpi_(std::max(nominalDpi, 0)), face_(pdf::FontService::shared().face(faceName_))
 {
+    ensure_qt_application();
     if (device)
         begin(device);
 }
@@ -92,7 +89,6 @@ bool QtDrawSurface::begin(QPaintDevice* device)
     // as text antialiasing is on. The PDF engine ignores both hints.
     painter_.setRenderHint(QPainter::TextAntialiasing, true);
     painter_.setRenderHint(QPainter::Antialiasing, false);
-    applyFont();
     updateLinePen();
     penInUse_ = PenInUse::None;
     return true;
@@ -130,25 +126,17 @@ Status QtDrawSurface::FontName(std::string_view face)
 {
     if (face.empty())
         return {};
-    font_.setFamily(fromUtf8(face));
-    fontChanged();
+    faceName_ = std::string(face);
+    face_ = pdf::FontService::shared().face(face);
     return {};
 }
 
-// The size is kept in whole twips and set as the font's pixel size: with the
-// painter scaled to twips a pixel size is taken in logical units and mapped by
-// the painter like any coordinate, whereas a point size would be converted
-// with the device's resolution and rounded to its pixels.
+// The size is kept in whole twips, the unit of the painter.
 Status QtDrawSurface::FontSize(float points)
 {
     if (!(points > 0.0f) || points > kMaxFontPoints)
         return Failure(ErrorNumber::InvalidPropertyValue);
-    const int twips = std::max(1, static_cast<int>(std::lround(points * kTwipsPerPoint)));
-    if (twips == fontTwips_)
-        return {};
-    fontTwips_ = twips;
-    font_.setPixelSize(twips);
-    fontChanged();
+    fontTwips_ = std::max(1, static_cast<int>(std::lround(points * kTwipsPerPoint)));
     return {};
 }
 
@@ -159,63 +147,23 @@ float QtDrawSurface::FontSize() const
 
 Status QtDrawSurface::FontBold(bool bold)
 {
-    if (font_.bold() != bold) {
-        font_.setBold(bold);
-        fontChanged();
-    }
+    bold_ = bold;
     return {};
 }
 
 Status QtDrawSurface::FontUnderline(bool underline)
 {
-    if (font_.underline() != underline) {
-        font_.setUnderline(underline);
-        fontChanged();
-    }
+    underline_ = underline;
     return {};
 }
 
-void QtDrawSurface::fontChanged()
+const QRawFont& QtDrawSurface::rawFont(const pdf::FontFace* face)
 {
-    metrics_ = QFontMetricsF(font_);
-    if (painter_.isActive())
-        applyFont();
-}
-
-// Most form fonts have no bold face, and Qt's raster engine does not embolden
-// reliably under a scaled painter: with the twips scale it draws such a font
-// regular, with a milder scale far too heavy. On a raster device such a font is
-// therefore drawn regular and struck a second time a little to the right. The
-// PDF engine emboldens correctly (and keeps the second pass out of the text a
-// reader extracts), so paper devices get the bold font itself. A synthetic
-// bold has the regular advances either way, so the metrics hold for both.
-void QtDrawSurface::applyFont()
-{
-    overstrikeBold_ = font_.bold() && painter_.paintEngine()
-                      && painter_.paintEngine()->type() == QPaintEngine::Raster && !hasBoldFace();
-    if (!overstrikeBold_) {
-        painter_.setFont(font_);
-        return;
-    }
-    QFont regular = font_;
-    regular.setBold(false);
-    painter_.setFont(regular);
-    // The second pass must not draw the underline again, one step further.
-    overstrikeFont_ = regular;
-    overstrikeFont_.setUnderline(false);
-}
-
-bool QtDrawSurface::hasBoldFace()
-{
-    const QString family = QFontInfo(font_).family();
-    auto known = boldFaces_.constFind(family);
-    if (known != boldFaces_.constEnd())
-        return *known;
-    bool bold = false;
-    for (const QString& style : QFontDatabase::styles(family))
-        bold = bold || QFontDatabase::weight(family, style) >= QFont::DemiBold;
-    boldFaces_.insert(family, bold);
-    return bold;
+    const QPair<quintptr, int> key(reinterpret_cast<quintptr>(face), fontTwips_);
+    auto found = rawFonts_.find(key);
+    if (found == rawFonts_.end())
+        found = rawFonts_.insert(key, QRawFont(fontData(face), fontTwips_, QFont::PreferNoHinting));
+    return *found;
 }
 
 Status QtDrawSurface::CurrentX(float x)
@@ -230,48 +178,83 @@ Status QtDrawSurface::CurrentY(float y)
     return {};
 }
 
-// The text's top is the top of the font's ascent, so its baseline lies one
-// ascent below CurrentY. A line end moves down by the font's line spacing
-// (ascent, descent and leading).
+// The text's top is the top of the face's ascent, so its baseline lies one
+// ascent below CurrentY. A line end moves down by the face's line spacing
+// (ascent, descent and line gap).
 Status QtDrawSurface::Print(std::string_view text, LineEnd end)
 {
     if (!painter_.isActive())
         return Failure(ErrorNumber::InvalidCall, "Nothing is being drawn on");
-    const QString s = fromUtf8(text);
-    if (!s.isEmpty()) {
+    if (!face_)
+        return {};
+    const double twipsPerUnit = static_cast<double>(fontTwips_) / face_->units_per_em();
+    if (!text.empty()) {
+        glyphs_.clear();
+        pdf::FontService::shared().shape(face_, text, glyphs_);
         use(PenInUse::Text);
-        const QPointF baseline(currentX_ * kTwipsPerPoint, currentY_ * kTwipsPerPoint + metrics_.ascent());
-        painter_.drawText(baseline, s);
-        if (overstrikeBold_)
-            overstrike(baseline, s);
-        currentX_ += static_cast<float>(metrics_.horizontalAdvance(s) / kTwipsPerPoint);
+        const double x = currentX_ * kTwipsPerPoint;
+        const double baseline = currentY_ * kTwipsPerPoint + face_->ascender() * twipsPerUnit;
+        drawGlyphs(x, baseline);
+        // In points as the font service measures, so that TextWidth and the
+        // advance agree to the last bit.
+        double ems = 0;
+        for (const pdf::ShapedGlyph& g : glyphs_)
+            ems += static_cast<double>(g.advance) / g.face->units_per_em();
+        const double width = ems * (fontTwips_ / kTwipsPerPoint);
+        if (underline_) {
+            const double thickness = face_->underline_thickness() * twipsPerUnit;
+            const double top = baseline - face_->underline_position() * twipsPerUnit - thickness / 2;
+            painter_.fillRect(QRectF(x, top, width * kTwipsPerPoint, thickness), textPen_.color());
+        }
+        currentX_ += static_cast<float>(width);
     }
     if (end == LineEnd::With) {
         currentX_ = 0;
-        currentY_ += static_cast<float>(metrics_.lineSpacing() / kTwipsPerPoint);
+        currentY_ += static_cast<float>((face_->ascender() + face_->descender() + face_->line_gap()) * twipsPerUnit
+                                        / kTwipsPerPoint);
     }
     return {};
 }
 
-// The second pass of a synthetic bold: 1/40 em to the right, about what the
-// PDF engine does, but at least one device pixel, which is all that shows at
-// screen resolution.
-void QtDrawSurface::overstrike(const QPointF& baseline, const QString& text)
+// A run per face, at the positions shaping gave. Bold on a face without a
+// bold weight is the run struck a second time 1/40 em to the right, but at
+// least one device pixel, which is all that shows at screen resolution; the
+// advances stay those of the regular face.
+void QtDrawSurface::drawGlyphs(double x, double baseline)
 {
-    const qreal step = std::max(fontTwips_ / 40.0, kTwipsPerInch / device_->logicalDpiX());
-    if (font_.underline()) {
-        const QFont drawn = painter_.font();
-        painter_.setFont(overstrikeFont_);
-        painter_.drawText(baseline + QPointF(step, 0), text);
-        painter_.setFont(drawn);
-    } else {
-        painter_.drawText(baseline + QPointF(step, 0), text);
+    const bool overstrike = bold_ && !face_->is_bold();
+    const qreal step = std::max(fontTwips_ / 40.0, kTwipsPerInch / std::max(device_->logicalDpiX(), 1));
+    QList<quint32> indexes;
+    QList<QPointF> positions;
+    std::size_t start = 0;
+    while (start < glyphs_.size()) {
+        const pdf::FontFace* face = glyphs_[start].face;
+        const double scale = static_cast<double>(fontTwips_) / face->units_per_em();
+        indexes.clear();
+        positions.clear();
+        std::size_t end = start;
+        for (; end < glyphs_.size() && glyphs_[end].face == face; ++end) {
+            const pdf::ShapedGlyph& g = glyphs_[end];
+            indexes.append(g.glyph);
+            positions.append(QPointF(x + g.x_offset * scale, baseline - g.y_offset * scale));
+            x += g.advance * scale;
+        }
+        QGlyphRun run;
+        run.setRawFont(rawFont(face));
+        run.setGlyphIndexes(indexes);
+        run.setPositions(positions);
+        painter_.drawGlyphRun(QPointF(0, 0), run);
+        if (overstrike)
+            painter_.drawGlyphRun(QPointF(step, 0), run);
+        start = end;
     }
 }
 
 float QtDrawSurface::TextWidth(std::string_view text)
 {
-    return static_cast<float>(metrics_.horizontalAdvance(fromUtf8(text)) / kTwipsPerPoint);
+    if (!face_)
+        return 0;
+    return static_cast<float>(pdf::FontService::shared().text_width(face_, fontTwips_ / kTwipsPerPoint, text));
 }
 
 Status QtDrawSurface::DrawMode(int16_t mode)

@@ -8,6 +8,11 @@
 // twips a font is exact to 1/20 point on any device, and a high-resolution
 // device draws as fast as with an unscaled painter.
 //
+// Text is measured and shaped by the font service that the PDF engine uses
+// too, and drawn as glyph runs of the same font files at the positions it
+// gives, so a text spread, centred or aligned right by its width stands at
+// the same point on the screen and on paper.
+//
 // The current position, font and pen belong to the surface, not to the
 // painter: they survive end() and begin() on another device, so a renderer
 // can set them once and draw page after page.
@@ -17,16 +22,18 @@
 #pragma once
 
 #include <QColor>
-#include <QFont>
-#include <QFontMetricsF>
 #include <QHash>
 #include <QPainter>
 #include <QPen>
+#include <QRawFont>
 #include <QString>
 
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <vector>
 
+#include "pdf/font_service.h"
 #include "platform/draw_surface.h"
 
 class QPaintDevice;
@@ -75,9 +82,9 @@ public:
     float currentY() const { return currentY_; }
     // The state the interface sets but does not read back, so that a caller
     // can take a snapshot of it and set it again later.
-    QString fontFamily() const { return font_.family(); }
-    bool fontBold() const { return font_.bold(); }
-    bool fontUnderline() const { return font_.underline(); }
+    QString fontFamily() const { return QString::fromStdString(faceName_); }
+    bool fontBold() const { return bold_; }
+    bool fontUnderline() const { return underline_; }
     int16_t drawMode() const { return drawMode_; }
     int16_t drawWidth() const { return drawWidth_; }
     LineStyle drawStyle() const { return drawStyle_; }
@@ -112,10 +119,9 @@ private:
     // changes keeps runs of text or of lines free of state changes.
     enum class PenInUse { None, Text, Line };
 
-    void fontChanged();
-    void applyFont();
-    bool hasBoldFace();
-    void overstrike(const QPointF& baseline, const QString& text);
+    // The face's glyphs at the current size, loaded once per face and size.
+    const QRawFont& rawFont(const pdf::FontFace* face);
+    void drawGlyphs(double x, double baseline);
     void updateLinePen();
     void use(PenInUse pen);
 
@@ -123,16 +129,13 @@ private:
     QPaintDevice* device_ = nullptr;
     int nominalDpi_ = 0;
 
-    QFont font_;
-    int fontTwips_ = 0;
-    // Metrics of font_, rebuilt only when the font changes.
-    QFontMetricsF metrics_;
-    // Bold drawn by overstriking, with this font for the second pass (see
-    // applyFont()).
-    bool overstrikeBold_ = false;
-    QFont overstrikeFont_;
-    // Whether a resolved family has a bold face of its own.
-    QHash<QString, bool> boldFaces_;
+    std::string faceName_ = "ＭＳ 明朝";
+    const pdf::FontFace* face_ = nullptr;
+    int fontTwips_ = 210;  // 10.5 pt
+    bool bold_ = false;
+    bool underline_ = false;
+    QHash<QPair<quintptr, int>, QRawFont> rawFonts_;
+    std::vector<pdf::ShapedGlyph> glyphs_;
 
     float currentX_ = 0;
     float currentY_ = 0;

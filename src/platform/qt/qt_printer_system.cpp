@@ -157,7 +157,7 @@ public:
     Result<std::shared_ptr<Printer>> open_printer(const std::string& device_name) override
     {
         if (device_name == kPdfPrinterName)
-            return std::shared_ptr<Printer>(QtPrinter::forPdf());
+            return std::shared_ptr<Printer>(PdfPrinter::forFolder());
         if (Status reachable = serverAnswers(); !reachable)
             return reachable.failure();
         ensure_qt_application();
@@ -173,7 +173,7 @@ public:
 
     Result<std::shared_ptr<Printer>> open_pdf_file_printer(const std::string& path) override
     {
-        return std::shared_ptr<Printer>(QtPrinter::forPdfFile(path));
+        return std::shared_ptr<Printer>(PdfPrinter::forFile(path));
     }
 
 private:

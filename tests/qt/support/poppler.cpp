@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 
 namespace kt482::test {
@@ -147,9 +149,40 @@ std::vector<PdfFont> pdf_fonts(const std::string& path)
             font.type += (font.type.empty() ? "" : " ") + words[i];
         font.embedded = words[n - 5] == "yes";
         font.subset = words[n - 4] == "yes";
+        font.unicode = words[n - 3] == "yes";
         fonts.push_back(font);
     }
     return fonts;
+}
+
+std::string qpdf_problems(const std::string& path)
+{
+    if (!command_output("command -v qpdf"))
+        return {};
+    // qpdf exits 0 when the file is clean and 3 on warnings; both fail here
+    // unless it says so.
+    const auto out = command_output("qpdf --check " + quoted(path) + " 2>&1");
+    if (out && out->find("No syntax or stream encoding errors") != std::string::npos
+        && out->find("WARNING") == std::string::npos)
+        return {};
+    return out ? *out : "qpdf --check failed";
+}
+
+std::string invalid_pdfs_in(const std::string& folder)
+{
+    std::string problems;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        if (!entry.is_regular_file())
+            continue;
+        std::ifstream in(entry.path(), std::ios::binary);
+        char head[5] = {};
+        in.read(head, 5);
+        if (std::string_view(head, 5) != "%PDF-")
+            continue;
+        if (const std::string found = qpdf_problems(entry.path().string()); !found.empty())
+            problems += entry.path().string() + ": " + found + "\n";
+    }
+    return problems;
 }
 
 }  // namespace kt482::test

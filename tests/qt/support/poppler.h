@@ -39,8 +39,17 @@ struct PdfFont {
     std::string type;
     bool embedded = false;
     bool subset = false;
+    bool unicode = false;  // has a ToUnicode map
 };
 
 std::vector<PdfFont> pdf_fonts(const std::string& path);
+
+// What qpdf --check finds wrong with a file: empty when it is valid, or when
+// qpdf is not installed (then "qpdf is not installed" only if required).
+std::string qpdf_problems(const std::string& path);
+
+// Every file under folder that starts as a PDF does and that qpdf finds
+// fault with, each with its problems.
+std::string invalid_pdfs_in(const std::string& folder);
 
 }  // namespace kt482::test

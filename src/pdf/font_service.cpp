@@ -1,0 +1,381 @@
+#include "pdf/font_service.h"
+
+#include <fontconfig/fontconfig.h>
+#include <hb-ot.h>
+#include <hb.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace kt482::pdf {
+namespace {
+
+// Forms name their fonts by the classic Japanese family names, which no free
+// system has; the IPA fonts are metric-compatible stand-ins.
+struct Substitution {
+    std::string_view family;
+    std::string_view replacement;
+};
+constexpr Substitution kSubstitutions[] = {
+    {"ＭＳ 明朝", "IPAMincho"},       {"MS Mincho", "IPAMincho"},
+    {"ＭＳ ゴシック", "IPAGothic"},   {"MS Gothic", "IPAGothic"},
+    {"ＭＳ Ｐ明朝", "IPAPMincho"},    {"MS PMincho", "IPAPMincho"},
+    {"ＭＳ Ｐゴシック", "IPAPGothic"}, {"MS PGothic", "IPAPGothic"},
+};
+
+constexpr std::string_view kDefaultFamily = "IPAMincho";
+// Faces tried, in order, for a character the face asked for lacks, before
+// fontconfig is asked for any face that has it.
+constexpr std::string_view kFallbackFamilies[] = {"IPAGothic", "IPAMincho"};
+
+std::string substituted(std::string_view name)
+{
+    for (const auto& s : kSubstitutions)
+        if (s.family == name)
+            return std::string(s.replacement);
+    return std::string(name);
+}
+
+// Default OpenType features whose lookups change glyphs or positions of
+// horizontal text.
+constexpr hb_tag_t kShapingFeatures[] = {
+    HB_TAG('c', 'c', 'm', 'p'), HB_TAG('l', 'i', 'g', 'a'), HB_TAG('c', 'a', 'l', 't'),
+    HB_TAG('r', 'l', 'i', 'g'), HB_TAG('l', 'o', 'c', 'l'), HB_TAG('k', 'e', 'r', 'n'),
+    HB_TAG('m', 'a', 'r', 'k'), HB_TAG('m', 'k', 'm', 'k'), HB_TAG('c', 'l', 'i', 'g'),
+};
+
+// The glyphs at which a lookup of the default features can start: a text
+// without any of them shapes to its nominal glyphs at their advances.
+std::vector<bool> lookup_start_glyphs(hb_face_t* face, unsigned glyph_count)
+{
+    std::vector<bool> starts(glyph_count, false);
+    hb_tag_t features[std::size(kShapingFeatures) + 1];
+    std::copy(std::begin(kShapingFeatures), std::end(kShapingFeatures), features);
+    features[std::size(kShapingFeatures)] = HB_TAG_NONE;
+    hb_set_t* lookups = hb_set_create();
+    hb_set_t* input = hb_set_create();
+    for (hb_tag_t table : {HB_OT_TAG_GSUB, HB_OT_TAG_GPOS}) {
+        hb_set_clear(lookups);
+        hb_ot_layout_collect_lookups(face, table, nullptr, nullptr, features, lookups);
+        for (hb_codepoint_t lookup = HB_SET_VALUE_INVALID; hb_set_next(lookups, &lookup);)
+            hb_ot_layout_lookup_collect_glyphs(face, table, lookup, nullptr, input, nullptr, nullptr);
+    }
+    for (hb_codepoint_t glyph = HB_SET_VALUE_INVALID; hb_set_next(input, &glyph);)
+        if (glyph < glyph_count)
+            starts[glyph] = true;
+    hb_set_destroy(input);
+    hb_set_destroy(lookups);
+    return starts;
+}
+
+// An old-style kerning table applies by default to every pair.
+bool has_kerning_table(hb_face_t* face)
+{
+    hb_blob_t* kern = hb_face_reference_table(face, HB_TAG('k', 'e', 'r', 'n'));
+    const bool kerned = hb_blob_get_length(kern) > 0;
+    hb_blob_destroy(kern);
+    return kerned;
+}
+
+bool is_true_type(hb_face_t* face)
+{
+    hb_blob_t* glyf = hb_face_reference_table(face, HB_TAG('g', 'l', 'y', 'f'));
+    const bool found = hb_blob_get_length(glyf) > 0;
+    hb_blob_destroy(glyf);
+    return found;
+}
+
+}  // namespace
+
+void decode_utf8(std::string_view text, std::u32string& out)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* end = p + text.size();
+    while (p < end) {
+        const unsigned char b = *p;
+        if (b < 0x80) {
+            out.push_back(b);
+            ++p;
+            continue;
+        }
+        int length = 0;
+        char32_t c = 0;
+        char32_t least = 0;
+        if ((b & 0xE0) == 0xC0) {
+            length = 2, c = b & 0x1F, least = 0x80;
+        } else if ((b & 0xF0) == 0xE0) {
+            length = 3, c = b & 0x0F, least = 0x800;
+        } else if ((b & 0xF8) == 0xF0) {
+            length = 4, c = b & 0x07, least = 0x10000;
+        }
+        bool valid = length > 0 && end - p >= length;
+        for (int i = 1; valid && i < length; ++i) {
+            valid = (p[i] & 0xC0) == 0x80;
+            c = (c << 6) | (p[i] & 0x3F);
+        }
+        valid = valid && c >= least && c <= 0x10FFFF && !(c >= 0xD800 && c <= 0xDFFF);
+        if (!valid) {
+            out.push_back(0xFFFD);
+            ++p;
+            continue;
+        }
+        out.push_back(c);
+        p += length;
+    }
+}
+
+FontFace::FontFace(std::string path, unsigned index, hb_blob_t* blob)
+    : path_(std::move(path)), index_(index)
+{
+    face_ = hb_face_create(blob, index);
+    font_ = hb_font_create(face_);
+    upem_ = static_cast<int>(hb_face_get_upem(face_));
+    hb_font_set_scale(font_, upem_, upem_);
+    glyph_count_ = static_cast<uint16_t>(std::min(hb_face_get_glyph_count(face_), 65535u));
+
+    hb_font_extents_t extents{};
+    hb_font_get_h_extents(font_, &extents);
+    ascender_ = extents.ascender;
+    descender_ = -extents.descender;
+    line_gap_ = extents.line_gap;
+    hb_position_t position = 0;
+    if (hb_ot_metrics_get_position(font_, HB_OT_METRICS_TAG_UNDERLINE_OFFSET, &position))
+        underline_position_ = position;
+    else
+        underline_position_ = -upem_ / 10;
+    if (hb_ot_metrics_get_position(font_, HB_OT_METRICS_TAG_UNDERLINE_SIZE, &position) && position > 0)
+        underline_thickness_ = position;
+    else
+        underline_thickness_ = upem_ / 20;
+
+    // The font's box from its head table (xMin, yMin, xMax, yMax at 36).
+    hb_blob_t* head = hb_face_reference_table(face_, HB_TAG('h', 'e', 'a', 'd'));
+    unsigned length = 0;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(hb_blob_get_data(head, &length));
+    if (length >= 54) {
+        for (int i = 0; i < 4; ++i)
+            bbox[i] = static_cast<int16_t>((bytes[36 + 2 * i] << 8) | bytes[37 + 2 * i]);
+        // macStyle bit 0: bold.
+        bold_ = (bytes[45] & 1) != 0;
+    }
+    hb_blob_destroy(head);
+
+    char name[128];
+    unsigned name_length = sizeof name;
+    if (hb_ot_name_get_utf8(face_, HB_OT_NAME_ID_POSTSCRIPT_NAME, HB_LANGUAGE_INVALID, &name_length, name)
+        > 0) {
+        for (unsigned i = 0; i < name_length && name[i]; ++i) {
+            const char c = name[i];
+            // A PDF name of printable ASCII without delimiters.
+            if (c > ' ' && c < 0x7F && std::string_view("()<>[]{}/%#").find(c) == std::string_view::npos)
+                postscript_name_.push_back(c);
+        }
+    }
+    if (postscript_name_.empty())
+        postscript_name_ = "Font";
+    all_shaped_ = has_kerning_table(face_);
+    lookup_starts_ = lookup_start_glyphs(face_, glyph_count_);
+    advances_.resize(glyph_count_);
+    std::vector<hb_codepoint_t> ids(glyph_count_);
+    for (unsigned i = 0; i < glyph_count_; ++i)
+        ids[i] = i;
+    if (glyph_count_ > 0)
+        hb_font_get_glyph_h_advances(font_, glyph_count_, ids.data(), sizeof(hb_codepoint_t), advances_.data(),
+                                     sizeof(int32_t));
+}
+
+FontFace::~FontFace()
+{
+    hb_font_destroy(font_);
+    hb_face_destroy(face_);
+}
+
+// HarfBuzz keeps the character map's lookups cached, safely across threads.
+uint32_t FontFace::glyph(char32_t c) const
+{
+    hb_codepoint_t id = 0;
+    if (!hb_font_get_nominal_glyph(font_, c, &id))
+        return 0;
+    return id;
+}
+
+FontService& FontService::shared()
+{
+    static FontService* service = new FontService();
+    return *service;
+}
+
+FontService::FontService()
+{
+    FcInit();
+}
+
+FontService::~FontService() = default;
+
+const FontFace* FontService::load(const std::string& path, unsigned index)
+{
+    const std::string key = path + '\n' + std::to_string(index);
+    if (auto found = by_file_.find(key); found != by_file_.end())
+        return found->second.get();
+    hb_blob_t* blob = hb_blob_create_from_file_or_fail(path.c_str());
+    if (!blob)
+        return nullptr;
+    std::unique_ptr<FontFace> face;
+    hb_face_t* probe = hb_face_create(blob, index);
+    if (hb_face_get_glyph_count(probe) > 0 && is_true_type(probe))
+        face = std::make_unique<FontFace>(path, index, blob);
+    hb_face_destroy(probe);
+    hb_blob_destroy(blob);
+    const FontFace* loaded = face.get();
+    by_file_.emplace(key, std::move(face));
+    return loaded;
+}
+
+// The best face fontconfig offers for a family, or for a character when one
+// is given; only TrueType faces are taken, as only they embed as such.
+const FontFace* FontService::match(const std::string& family, char32_t character)
+{
+    FcPattern* pattern = FcPatternCreate();
+    if (!family.empty())
+        FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+    FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+    FcCharSet* chars = nullptr;
+    if (character) {
+        chars = FcCharSetCreate();
+        FcCharSetAddChar(chars, character);
+        FcPatternAddCharSet(pattern, FC_CHARSET, chars);
+    }
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    FcPattern* found = FcFontMatch(nullptr, pattern, &result);
+    const FontFace* face = nullptr;
+    if (found) {
+        FcChar8* file = nullptr;
+        int index = 0;
+        FcCharSet* has = nullptr;
+        const bool covers = !character
+                            || (FcPatternGetCharSet(found, FC_CHARSET, 0, &has) == FcResultMatch
+                                && FcCharSetHasChar(has, character));
+        if (covers && FcPatternGetString(found, FC_FILE, 0, &file) == FcResultMatch) {
+            FcPatternGetInteger(found, FC_INDEX, 0, &index);
+            face = load(reinterpret_cast<const char*>(file), static_cast<unsigned>(std::max(index, 0)));
+        }
+        FcPatternDestroy(found);
+    }
+    if (chars)
+        FcCharSetDestroy(chars);
+    FcPatternDestroy(pattern);
+    return face;
+}
+
+const FontFace* FontService::face(std::string_view name)
+{
+    std::lock_guard lock(mutex_);
+    const std::string key(name);
+    if (auto found = by_name_.find(key); found != by_name_.end())
+        return found->second;
+    if (!default_)
+        default_ = match(std::string(kDefaultFamily), 0);
+    const FontFace* face = name.empty() ? default_ : match(substituted(name), 0);
+    if (!face)
+        face = default_;
+    by_name_.emplace(key, face);
+    return face;
+}
+
+const FontFace* FontService::fallback(char32_t c)
+{
+    std::lock_guard lock(mutex_);
+    if (auto found = fallbacks_.find(c); found != fallbacks_.end())
+        return found->second;
+    const FontFace* face = nullptr;
+    for (std::string_view family : kFallbackFamilies) {
+        const FontFace* candidate = match(std::string(family), 0);
+        if (candidate && candidate->glyph(c) != 0) {
+            face = candidate;
+            break;
+        }
+    }
+    if (!face) {
+        const FontFace* candidate = match(std::string(), c);
+        if (candidate && candidate->glyph(c) != 0)
+            face = candidate;
+    }
+    fallbacks_.emplace(c, face);
+    return face;
+}
+
+// Runs of characters in one face are shaped together; a face without
+// substitutions or kerning maps each character to its glyph directly, which
+// is what HarfBuzz would do, only without building a buffer.
+void FontService::shape(const FontFace* face, std::string_view text, std::vector<ShapedGlyph>& glyphs)
+{
+    if (!face || text.empty())
+        return;
+    std::u32string chars;
+    chars.reserve(text.size());
+    decode_utf8(text, chars);
+
+    // Each character's glyph in the face asked for, looked up once; 0 where
+    // the face has none.
+    thread_local std::vector<uint32_t> ids;
+    ids.resize(chars.size());
+    for (std::size_t i = 0; i < chars.size(); ++i)
+        ids[i] = face->glyph(chars[i]);
+    auto face_of = [&](std::size_t i) {
+        if (ids[i] != 0)
+            return face;
+        const FontFace* other = fallback(chars[i]);
+        return other ? other : face;
+    };
+
+    std::size_t start = 0;
+    while (start < chars.size()) {
+        // A run of characters in one face: the face asked for where it has
+        // them (or nobody has), else the fallback that does.
+        const FontFace* run_face = face_of(start);
+        std::size_t end = start + 1;
+        while (end < chars.size() && face_of(end) == run_face)
+            ++end;
+        if (run_face != face) {
+            for (std::size_t i = start; i < end; ++i)
+                ids[i] = run_face->glyph(chars[i]);
+        }
+        bool plain = true;
+        for (std::size_t i = start; plain && i < end; ++i)
+            plain = !run_face->starts_lookup(ids[i]);
+        if (plain) {
+            for (std::size_t i = start; i < end; ++i)
+                glyphs.push_back({run_face, ids[i], chars[i], run_face->advance(ids[i]), 0, 0});
+        } else {
+            hb_buffer_t* buffer = hb_buffer_create();
+            hb_buffer_add_utf32(buffer, reinterpret_cast<const uint32_t*>(chars.data()),
+                                static_cast<int>(chars.size()), static_cast<unsigned>(start),
+                                static_cast<int>(end - start));
+            hb_buffer_guess_segment_properties(buffer);
+            hb_buffer_set_direction(buffer, HB_DIRECTION_LTR);
+            hb_shape(run_face->hb_font(), buffer, nullptr, 0);
+            unsigned count = 0;
+            const hb_glyph_info_t* info = hb_buffer_get_glyph_infos(buffer, &count);
+            const hb_glyph_position_t* pos = hb_buffer_get_glyph_positions(buffer, &count);
+            for (unsigned i = 0; i < count; ++i)
+                glyphs.push_back({run_face, info[i].codepoint, chars[info[i].cluster], pos[i].x_advance,
+                                  pos[i].x_offset, pos[i].y_offset});
+            hb_buffer_destroy(buffer);
+        }
+        start = end;
+    }
+}
+
+double FontService::text_width(const FontFace* face, double points, std::string_view text)
+{
+    std::vector<ShapedGlyph> glyphs;
+    shape(face, text, glyphs);
+    double width = 0;
+    for (const ShapedGlyph& g : glyphs)
+        width += static_cast<double>(g.advance) / g.face->units_per_em();
+    return width * points;
+}
+
+}  // namespace kt482::pdf

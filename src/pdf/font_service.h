@@ -1,0 +1,139 @@
+// The fonts of every output: face names resolved through fontconfig, one
+// set of text metrics for the preview and the PDF, and the shaping of text
+// into glyphs with HarfBuzz.
+//
+// Metrics are the font's design values scaled to the size, never hinted, so a
+// text is as wide on a 96-dpi preview as in a PDF. A character the face lacks
+// is taken from a fallback face that has it; a face name fontconfig does not
+// know resolves to whatever face it offers instead.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+struct hb_face_t;
+struct hb_font_t;
+struct hb_blob_t;
+
+namespace kt482::pdf {
+
+// One loaded font file (a TrueType face); lives as long as the service.
+class FontFace {
+public:
+    FontFace(std::string path, unsigned index, hb_blob_t* blob);
+    ~FontFace();
+    FontFace(const FontFace&) = delete;
+    FontFace& operator=(const FontFace&) = delete;
+
+    const std::string& path() const { return path_; }
+    unsigned index() const { return index_; }
+    // The PostScript name, for the embedded font's name ("IPAMincho").
+    const std::string& postscript_name() const { return postscript_name_; }
+    hb_face_t* hb_face() const { return face_; }
+    hb_font_t* hb_font() const { return font_; }
+
+    int units_per_em() const { return upem_; }
+    // Above and below the baseline, both positive, and the gap between lines;
+    // in font units.
+    int ascender() const { return ascender_; }
+    int descender() const { return descender_; }
+    int line_gap() const { return line_gap_; }
+    int underline_position() const { return underline_position_; }  // negative: below
+    int underline_thickness() const { return underline_thickness_; }
+    // The font's box, for the embedded font's descriptor.
+    int bbox[4] = {0, 0, 0, 0};
+    // Whether the font has a bold weight of its own (otherwise bold is drawn
+    // by stroking the outlines as well as filling them).
+    bool is_bold() const { return bold_; }
+    uint16_t glyph_count() const { return glyph_count_; }
+
+    // The glyph of a character; 0 when the face has none.
+    uint32_t glyph(char32_t c) const;
+    // The design advance of a glyph in font units.
+    int32_t advance(uint32_t glyph) const
+    {
+        return glyph < advances_.size() ? advances_[glyph] : 0;
+    }
+    // Whether shaping a text with this glyph may differ from one glyph per
+    // character at its design advance: a lookup of the default features
+    // (composition, ligatures, kerning, ...) starts at it.
+    bool starts_lookup(uint32_t glyph) const
+    {
+        return all_shaped_ || (glyph < lookup_starts_.size() && lookup_starts_[glyph]);
+    }
+
+private:
+    std::string path_;
+    unsigned index_ = 0;
+    std::string postscript_name_;
+    hb_face_t* face_ = nullptr;
+    hb_font_t* font_ = nullptr;
+    int upem_ = 1000;
+    int ascender_ = 0;
+    int descender_ = 0;
+    int line_gap_ = 0;
+    int underline_position_ = 0;
+    int underline_thickness_ = 0;
+    bool bold_ = false;
+    bool all_shaped_ = false;
+    std::vector<bool> lookup_starts_;
+    std::vector<int32_t> advances_;
+    uint16_t glyph_count_ = 0;
+};
+
+// One glyph of shaped text: its face, glyph id, the character(s) it shows
+// (for text extraction), and its advance and offsets in font units.
+struct ShapedGlyph {
+    const FontFace* face = nullptr;
+    uint32_t glyph = 0;
+    char32_t text = 0;  // the first character of its cluster
+    int32_t advance = 0;
+    int32_t x_offset = 0;
+    int32_t y_offset = 0;
+};
+
+// The resolved form of a face name: its face and the name asked for.
+class FontService {
+public:
+    // The process's service; thread safe.
+    static FontService& shared();
+
+    // The face for a name as forms spell it ("ＭＳ 明朝", "MS PGothic", "Arial").
+    // Never null while the machine has any usable font; an empty name or
+    // one fontconfig cannot place resolves to its default.
+    const FontFace* face(std::string_view name);
+
+    // Text (UTF-8; invalid bytes become U+FFFD) shaped in face, characters the
+    // face lacks taken from a fallback face. Appends to glyphs.
+    void shape(const FontFace* face, std::string_view text, std::vector<ShapedGlyph>& glyphs);
+
+    // The advance of text at a size in points.
+    double text_width(const FontFace* face, double points, std::string_view text);
+
+    FontService();
+    ~FontService();
+    FontService(const FontService&) = delete;
+    FontService& operator=(const FontService&) = delete;
+
+private:
+    const FontFace* load(const std::string& path, unsigned index);
+    const FontFace* match(const std::string& family, char32_t character);
+    const FontFace* fallback(char32_t c);
+
+    std::mutex mutex_;
+    std::unordered_map<std::string, const FontFace*> by_name_;
+    std::unordered_map<std::string, std::unique_ptr<FontFace>> by_file_;
+    std::unordered_map<char32_t, const FontFace*> fallbacks_;
+    const FontFace* default_ = nullptr;
+};
+
+// The code points of UTF-8 text; a byte that starts no valid sequence
+// becomes U+FFFD.
+void decode_utf8(std::string_view text, std::u32string& out);
+
+}  // namespace kt482::pdf

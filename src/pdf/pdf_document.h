@@ -1,0 +1,123 @@
+// A PDF document written as it is drawn: each page's content stream goes to
+// the file when the page ends, the fonts (subsets of the glyphs used) once at
+// the end. What stays in memory per page is its object numbers and size.
+//
+// Content streams are deflated on a small pool of worker threads and still
+// written in page order. Copies of the whole document are further page
+// objects on the content streams already written.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <ctime>
+#include <deque>
+#include <future>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "pdf/pdf_writer.h"
+
+namespace kt482::pdf {
+
+class FontFace;
+
+struct DocumentInfo {
+    std::string title;
+    std::string creator;
+    std::time_t created = 0;
+};
+
+class PdfDocument {
+public:
+    // Writes to fd (not closed by the document). threads: how many deflate
+    // page content besides the drawing thread; 0 deflates on it.
+    PdfDocument(int fd, DocumentInfo info, int threads = 0);
+    ~PdfDocument();
+    PdfDocument(const PdfDocument&) = delete;
+    PdfDocument& operator=(const PdfDocument&) = delete;
+
+    // A page of a size in points; the page before is ended first.
+    void begin_page(double width, double height);
+    bool page_open() const { return page_open_; }
+    double page_height() const { return page_height_; }
+    // The open page's content, to append operators to.
+    std::string& content() { return content_; }
+    // A text object (BT) may stay open across texts; the page closes it when
+    // it ends. close_text() is for operators not allowed inside one.
+    bool text_open() const { return text_open_; }
+    void open_text()
+    {
+        if (!text_open_)
+            content_ += "BT\n";
+        text_open_ = true;
+    }
+    void close_text()
+    {
+        if (text_open_)
+            content_ += "ET\n";
+        text_open_ = false;
+    }
+    void end_page();
+    std::size_t page_count() const { return pages_.size(); }
+
+    // The resource number of a face in this document ("/F3" is 3).
+    int font_number(const FontFace* face);
+    // Marks a glyph as used in a font and what it shows, for the subset and
+    // the text a reader extracts.
+    void use_glyph(int font, uint32_t glyph, char32_t text)
+    {
+        FontUse& use = fonts_[static_cast<std::size_t>(font)];
+        if (glyph < use.text.size() && use.text[glyph] == 0)
+            use.text[glyph] = text ? text : 0xFFFD;
+    }
+
+    // Ends the last page, writes the pages of copies 2 to copies again on
+    // the same content, the fonts, the page tree and the trailer. False when
+    // the file could not be written completely.
+    bool finish(int copies = 1);
+
+private:
+    struct FontUse {
+        const FontFace* face = nullptr;
+        uint32_t object = 0;
+        std::vector<char32_t> text;  // by glyph; 0 while unused
+    };
+    struct Page {
+        uint32_t content;
+        float width;   // points, to 0.01
+        float height;
+    };
+
+    void write_page(const Page& page);
+    void write_font(const FontUse& font);
+    void drain_compressed(bool all);
+
+    PdfWriter writer_;
+    DocumentInfo info_;
+    uint32_t catalog_ = 0;
+    uint32_t pages_root_ = 0;
+    uint32_t resources_ = 0;
+    uint32_t info_object_ = 0;
+
+    bool page_open_ = false;
+    bool text_open_ = false;
+    double page_width_ = 0;
+    double page_height_ = 0;
+    std::string content_;
+    std::vector<Page> pages_;
+    std::vector<uint32_t> page_objects_;
+    std::vector<FontUse> fonts_;  // index 0 unused
+
+    // Content deflated on the pool, written in the order the pages ended.
+    struct Pending {
+        uint32_t object;
+        std::future<std::string> data;
+    };
+    class Pool;
+    std::unique_ptr<Pool> pool_;
+    std::deque<Pending> pending_;
+};
+
+}  // namespace kt482::pdf

@@ -1,0 +1,356 @@
+#include "pdf/pdf_surface.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "pdf/pdf_document.h"
+#include "pdf/pdf_writer.h"
+
+namespace kt482::pdf {
+namespace {
+
+// Font sizes beyond this are no longer a size a form can use.
+constexpr float kMaxFontPoints = 2048.0f;
+constexpr double kDashStep = 72.0 / 96.0;
+
+void append_dash(std::string& out, LineStyle style)
+{
+    switch (style) {
+    case LineStyle::Dash:
+        out += "[9 4.5]0 d\n";
+        break;
+    case LineStyle::Dot:
+        out += "[2.25 2.25]0 d\n";
+        break;
+    case LineStyle::DashDot:
+        out += "[9 3 2.25 3]0 d\n";
+        break;
+    case LineStyle::DashDotDot:
+        out += "[9 3 2.25 3 2.25 3]0 d\n";
+        break;
+    default:
+        out += "[]0 d\n";
+        break;
+    }
+}
+
+// A glyph id as two bytes of a literal string: binary deflates better than
+// hex. A carriage return is escaped, as a reader would take it for a line end.
+void append_glyph(std::string& out, uint32_t glyph)
+{
+    for (const unsigned byte : {(glyph >> 8) & 0xFF, glyph & 0xFF}) {
+        switch (byte) {
+        case '(':
+        case ')':
+        case '\\':
+            out.push_back('\\');
+            out.push_back(static_cast<char>(byte));
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        default:
+            out.push_back(static_cast<char>(byte));
+        }
+    }
+}
+
+}  // namespace
+
+static_assert(kDashStep * 12 == 9.0);
+
+PdfSurface::PdfSurface() : face_(FontService::shared().face(face_name_)) {}
+
+void PdfSurface::set_document(PdfDocument* document)
+{
+    document_ = document;
+    stream_ = StreamState{};
+}
+
+void PdfSurface::set_resolution(int nominal_dpi, int device_dpi)
+{
+    nominal_dpi_ = nominal_dpi > 0 ? nominal_dpi : kNominalDpi;
+    device_dpi_ = device_dpi > 0 ? device_dpi : 1200;
+}
+
+void PdfSurface::set_origin(double x, double y)
+{
+    origin_x_ = x;
+    origin_y_ = y;
+}
+
+// A page's stream starts from the default state: nothing set yet but the
+// move to the origin.
+std::string& PdfSurface::content()
+{
+    std::string& out = document_->content();
+    if (out.empty()) {
+        stream_ = StreamState{};
+        if (origin_x_ != 0 || origin_y_ != 0) {
+            out += "1 0 0 1 ";
+            append_number(out, origin_x_);
+            out.push_back(' ');
+            append_number(out, -origin_y_);
+            out += " cm\n";
+        }
+    }
+    return out;
+}
+
+Status PdfSurface::FontName(std::string_view face)
+{
+    if (face.empty())
+        return {};
+    face_name_ = std::string(face);
+    face_ = FontService::shared().face(face);
+    return {};
+}
+
+// The size is kept in whole twips, as on every surface.
+Status PdfSurface::FontSize(float points)
+{
+    if (!(points > 0.0f) || points > kMaxFontPoints)
+        return Failure(ErrorNumber::InvalidPropertyValue);
+    font_twips_ = std::max(1, static_cast<int>(std::lround(points * 20.0f)));
+    return {};
+}
+
+float PdfSurface::FontSize() const
+{
+    return static_cast<float>(font_twips_ / 20.0);
+}
+
+Status PdfSurface::FontBold(bool bold)
+{
+    bold_ = bold;
+    return {};
+}
+
+Status PdfSurface::FontUnderline(bool underline)
+{
+    underline_ = underline;
+    return {};
+}
+
+Status PdfSurface::CurrentX(float x)
+{
+    current_x_ = x;
+    return {};
+}
+
+Status PdfSurface::CurrentY(float y)
+{
+    current_y_ = y;
+    return {};
+}
+
+float PdfSurface::TextWidth(std::string_view text)
+{
+    if (!face_)
+        return 0;
+    return static_cast<float>(FontService::shared().text_width(face_, points(), text));
+}
+
+Status PdfSurface::Print(std::string_view text, LineEnd end)
+{
+    if (!document_ || !document_->page_open())
+        return Failure(ErrorNumber::InvalidCall, "Nothing is being drawn on");
+    if (!text.empty() && face_) {
+        glyphs_.clear();
+        FontService::shared().shape(face_, text, glyphs_);
+        const double size = points();
+        const double baseline = current_y_ + size * face_->ascender() / face_->units_per_em();
+        double width = 0;
+        for (const ShapedGlyph& g : glyphs_)
+            width += static_cast<double>(g.advance) / g.face->units_per_em();
+        width *= size;
+        draw_glyphs(current_x_, baseline, glyphs_);
+        if (underline_) {
+            std::string& out = content();
+            document_->close_text();
+            const double thickness = size * face_->underline_thickness() / face_->units_per_em();
+            const double top = baseline - size * face_->underline_position() / face_->units_per_em() - thickness / 2;
+            append_number(out, current_x_);
+            out.push_back(' ');
+            append_number(out, document_->page_height() - top - thickness);
+            out.push_back(' ');
+            append_number(out, width);
+            out.push_back(' ');
+            append_number(out, std::max(thickness, 0.01));
+            out += " re f\n";
+        }
+        current_x_ += static_cast<float>(width);
+    }
+    if (end == LineEnd::With && face_) {
+        current_x_ = 0;
+        current_y_ += static_cast<float>(points() * (face_->ascender() + face_->descender() + face_->line_gap())
+                                        / face_->units_per_em());
+    }
+    return {};
+}
+
+// Texts in a row share a text object, each placed relative to the one
+// before. The font changes where a fallback face takes over, and a glyph whose
+// shaped advance differs from its width moves the next one.
+void PdfSurface::draw_glyphs(double x, double baseline, const std::vector<ShapedGlyph>& glyphs)
+{
+    std::string& out = content();
+    const bool synthetic = bold_ && !face_->is_bold();
+    if (synthetic) {
+        // Stroke and fill, inside a saved state that the stroke's width and
+        // colour do not outlive.
+        document_->close_text();
+        out += "q 0 G 2 Tr ";
+        append_number(out, std::max(points() / 40.0, 0.01));
+        out += " w\n";
+    }
+    // Positions are rounded as written, so that the relative moves add up
+    // to exactly the position asked for.
+    const double px = std::round(x * 100) / 100;
+    const double py = std::round((document_->page_height() - baseline) * 100) / 100;
+    if (document_->text_open()) {
+        append_number(out, px - stream_.text_x);
+        out.push_back(' ');
+        append_number(out, py - stream_.text_y);
+    } else {
+        document_->open_text();
+        append_number(out, px);
+        out.push_back(' ');
+        append_number(out, py);
+    }
+    out += " Td\n";
+    stream_.text_x = px;
+    stream_.text_y = py;
+
+    // A text with moves between its glyphs is written as arrays.
+    bool adjusted = false;
+    for (const ShapedGlyph& g : glyphs)
+        adjusted = adjusted || g.advance != g.face->advance(g.glyph);
+    const FontFace* in_face = nullptr;
+    int font = 0;
+    bool in_string = false;
+    for (const ShapedGlyph& g : glyphs) {
+        if (g.face != in_face) {
+            if (in_string)
+                out += adjusted ? ")]TJ\n" : ")Tj\n";
+            in_string = false;
+            in_face = g.face;
+            font = document_->font_number(g.face);
+            if (stream_.font != font || stream_.font_twips != font_twips_) {
+                out += "/F" + std::to_string(font) + ' ';
+                append_number(out, points());
+                out += " Tf\n";
+                stream_.font = font;
+                stream_.font_twips = font_twips_;
+            }
+        }
+        const int32_t width = g.face->advance(g.glyph);
+        if (!in_string) {
+            out += adjusted ? "[(" : "(";
+            in_string = true;
+        }
+        document_->use_glyph(font, g.glyph, g.text);
+        append_glyph(out, g.glyph);
+        if (g.advance != width) {
+            out += ")";
+            append_number3(out, -(g.advance - width) * 1000.0 / g.face->units_per_em());
+            out += "(";
+        }
+    }
+    if (in_string)
+        out += adjusted ? ")]TJ\n" : ")Tj\n";
+    if (synthetic) {
+        document_->close_text();
+        out += "Q\n";
+        // Q restores the font of before the text object.
+        stream_.font = 0;
+    }
+}
+
+Status PdfSurface::DrawMode(int16_t mode)
+{
+    if (mode < 1 || mode > 16)
+        return Failure(ErrorNumber::InvalidPropertyValue);
+    draw_mode_ = mode;
+    return {};
+}
+
+Status PdfSurface::DrawWidth(int16_t pixels)
+{
+    if (pixels < 1)
+        return Failure(ErrorNumber::InvalidPropertyValue);
+    draw_width_ = pixels;
+    return {};
+}
+
+Status PdfSurface::DrawStyle(int16_t style)
+{
+    if (style < 0 || style > static_cast<int16_t>(LineStyle::InsideSolid))
+        return Failure(ErrorNumber::InvalidPropertyValue);
+    draw_style_ = style;
+    return {};
+}
+
+void PdfSurface::apply_line_pen(std::string& out)
+{
+    const double width = std::max(draw_width_ * 72.0 / nominal_dpi_, 72.0 / device_dpi_);
+    const int gray = draw_mode_ == kDrawModeWhite ? 1 : 0;
+    const auto style = static_cast<LineStyle>(draw_style_);
+    const bool dashed = style >= LineStyle::Dash && style <= LineStyle::DashDotDot && draw_width_ == 1;
+    const int dash = dashed ? draw_style_ : 0;
+    if (stream_.line_width != width) {
+        append_number3(out, width);
+        out += " w\n";
+        stream_.line_width = width;
+    }
+    if (stream_.gray != gray) {
+        out += gray ? "1 G\n" : "0 G\n";
+        stream_.gray = gray;
+    }
+    const int cap = dashed ? 0 : 2;
+    if (stream_.cap != cap) {
+        out += cap == 2 ? "2 J\n" : "0 J\n";
+        stream_.cap = cap;
+    }
+    if (stream_.dash != dash) {
+        append_dash(out, static_cast<LineStyle>(dash));
+        stream_.dash = dash;
+    }
+}
+
+// A line of no length still marks its point: a square as wide as the pen.
+Status PdfSurface::Line(float x1, float y1, float x2, float y2)
+{
+    if (!document_ || !document_->page_open())
+        return Failure(ErrorNumber::InvalidCall, "Nothing is being drawn on");
+    if (draw_style_ == static_cast<int16_t>(LineStyle::Invisible))
+        return {};
+    std::string& out = content();
+    document_->close_text();
+    const double height = document_->page_height();
+    if (x1 == x2 && y1 == y2) {
+        const double w = std::max(draw_width_ * 72.0 / nominal_dpi_, 72.0 / device_dpi_);
+        out += draw_mode_ == kDrawModeWhite ? "q 1 g " : "q 0 g ";
+        append_number(out, x1 - w / 2);
+        out.push_back(' ');
+        append_number(out, height - y1 - w / 2);
+        out.push_back(' ');
+        append_number3(out, w);
+        out.push_back(' ');
+        append_number3(out, w);
+        out += " re f Q\n";
+        return {};
+    }
+    apply_line_pen(out);
+    append_number(out, x1);
+    out.push_back(' ');
+    append_number(out, height - y1);
+    out += " m ";
+    append_number(out, x2);
+    out.push_back(' ');
+    append_number(out, height - y2);
+    out += " l S\n";
+    return {};
+}
+
+}  // namespace kt482::pdf

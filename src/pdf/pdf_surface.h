@@ -1,0 +1,113 @@
+// The drawing surface on a PDF document: text as glyphs of the embedded
+// fonts, lines as stroked paths, in points from the top left corner of the
+// page.
+//
+// A text's top is the top of its face's ascent, so its baseline lies one
+// ascent below CurrentY; a line end moves down by the face's line spacing.
+// Widths come from the font service, the same on every surface. Bold on a
+// face without a bold weight fills and strokes the outlines, 1/40 em wider.
+//
+// Line widths are pixels of the nominal resolution (600 dpi unless set), but
+// never less than one dot of the device resolution. Dashed and dotted styles
+// apply to lines one pixel wide, in steps of 1/96 inch; wider ones are solid.
+// Solid lines have square ends so that the sides of a box close; dashed ones
+// flat ends, which keep their gaps open.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "pdf/font_service.h"
+#include "platform/draw_surface.h"
+
+namespace kt482::pdf {
+
+class PdfDocument;
+
+class PdfSurface final : public DrawSurface {
+public:
+    static constexpr int kNominalDpi = 600;
+
+    PdfSurface();
+
+    // The document drawn on; null while there is none (drawing then fails).
+    // The surface's state (font, position, pen) stays across documents.
+    void set_document(PdfDocument* document);
+    PdfDocument* document() const { return document_; }
+    // The resolution DrawWidth's pixels are in, and that of the device (the
+    // thinnest line); 0 keeps the defaults (600 and 1200).
+    void set_resolution(int nominal_dpi, int device_dpi);
+    // Where (0, 0) lies on the page, in points from its top left corner: the
+    // corner of a printer's printable area.
+    void set_origin(double x, double y);
+
+    // The state the interface sets but does not read back.
+    const std::string& font_name() const { return face_name_; }
+    bool font_bold() const { return bold_; }
+    bool font_underline() const { return underline_; }
+    float current_y() const { return current_y_; }
+    int16_t draw_mode() const { return draw_mode_; }
+    int16_t draw_width() const { return draw_width_; }
+    int16_t draw_style() const { return draw_style_; }
+
+    Status FontName(std::string_view face) override;
+    Status FontSize(float points) override;
+    float FontSize() const override;
+    Status FontBold(bool bold) override;
+    Status FontUnderline(bool underline) override;
+    Status CurrentX(float x) override;
+    float CurrentX() const override { return current_x_; }
+    Status CurrentY(float y) override;
+    Status Print(std::string_view text, LineEnd end) override;
+    float TextWidth(std::string_view text) override;
+    Status DrawMode(int16_t mode) override;
+    Status DrawWidth(int16_t pixels) override;
+    Status DrawStyle(int16_t style) override;
+    Status Line(float x1, float y1, float x2, float y2) override;
+
+private:
+    // What the open page's content stream has set, so that runs of text or
+    // lines repeat no state.
+    struct StreamState {
+        int font = 0;
+        int font_twips = 0;
+        double line_width = -1;
+        int cap = -1;
+        int dash = -1;
+        int gray = -1;
+        // Where the last text started, for the next one in the same text
+        // object to move relative to it.
+        double text_x = 0;
+        double text_y = 0;
+    };
+
+    double points() const { return font_twips_ / 20.0; }
+    std::string& content();
+    void draw_glyphs(double x, double baseline, const std::vector<ShapedGlyph>& glyphs);
+    void apply_line_pen(std::string& out);
+
+    PdfDocument* document_ = nullptr;
+    StreamState stream_;
+
+    std::string face_name_ = "ＭＳ 明朝";
+    const FontFace* face_ = nullptr;
+    int font_twips_ = 210;
+    bool bold_ = false;
+    bool underline_ = false;
+    float current_x_ = 0;
+    float current_y_ = 0;
+
+    double origin_x_ = 0;
+    double origin_y_ = 0;
+    int nominal_dpi_ = kNominalDpi;
+    int device_dpi_ = 1200;
+    int16_t draw_mode_ = kDrawModePen;
+    int16_t draw_width_ = 1;
+    int16_t draw_style_ = 0;
+
+    std::vector<ShapedGlyph> glyphs_;
+};
+
+}  // namespace kt482::pdf
