@@ -1,4 +1,4 @@
-#include "job/class_lifecycle.h"
+#include "api/class_lifecycle.h"
 
 #include "job/error_trap.h"
 #include "job/job_state.h"

@@ -2,12 +2,12 @@
 
 #include <cmath>
 
-#include "job/class_lifecycle.h"
+#include "api/class_lifecycle.h"
 #include "job/editing_session.h"
 #include "job/error_trap.h"
 #include "job/job_state.h"
 #include "job/layout_commands.h"
-#include "job/late_binding.h"
+#include "api/late_binding.h"
 #include "job/object_fields.h"
 #include "platform/printer.h"
 #include "platform/services.h"

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "job/member_list.h"
+#include "api/member_list.h"
 #include "job/name_text.h"
 
 namespace kt482 {

@@ -1,4 +1,4 @@
-#include "job/late_binding.h"
+#include "api/late_binding.h"
 
 #include <array>
 #include <cstdint>
@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "job/error_trap.h"
-#include "job/member_list.h"
+#include "api/member_list.h"
 #include "job/number_text.h"
 
 namespace kt482 {
