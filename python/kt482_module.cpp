@@ -382,4 +382,8 @@ class Error(Exception):
     cls.def("LastFailure", [](PyPrint& p) { return p.job().LastFailure(); },
             "The last failure a member reported (number 0 when none).");
     cls.def("ClearLastFailure", [](PyPrint& p) { p.job().ClearLastFailure(); });
+    cls.def("SetNextPdfPath", [](PyPrint& p, const std::string& path) { p.job().SetNextPdfPath(path); }, "path"_a,
+            "The file the next document on \"KT482 PDF\" is written to (empty: the printer's folder).");
+    cls.def("LastPdfPath", [](PyPrint& p) { return p.job().LastPdfPath(); },
+            "Where the last PDF document went (empty before the first).");
 }

@@ -65,6 +65,43 @@ TEST_F(PrintRunTest, HostSequencePrintsARangeWithPageBreaks)
     EXPECT_TRUE(sink.messages.empty());
 }
 
+// A host names the file of the next PDF document: that one document goes
+// there, the next to the PDF printer's folder again, and where each went is
+// read back. A queue printed on meanwhile leaves the name waiting.
+TEST_F(PrintRunTest, HostNamesTheFileOfTheNextPdfDocument)
+{
+    record_pages(2);
+    job.SetNextPdfPath("/out/invoice.pdf");
+    job.W_Device("Office Laser");
+    job.W_StartDoc(9, 1);
+    job.W_Print();
+    job.W_EndDoc();
+    EXPECT_FALSE(printers.pdf_file);
+    EXPECT_EQ(job.LastPdfPath(), "");
+
+    job.W_Device("KT482 PDF");
+    const std::shared_ptr<RecordingSurface> folder = printers.opened;
+    job.W_StartDoc(9, 1);
+    ASSERT_TRUE(printers.pdf_file);
+    EXPECT_EQ(printers.pdf_file_path, "/out/invoice.pdf");
+    EXPECT_EQ(job.P_PRINT(), printers.pdf_file);
+    EXPECT_EQ(printers.pdf_file->only("PaperSize"), (Lines{"PaperSize 9"})) << "the page setup reaches the file";
+    job.W_Print();
+    job.W_EndDoc();
+    EXPECT_EQ(printers.pdf_file->only("Print \"page"), (Lines{"Print \"page 1\" nl", "Print \"page 2\" nl"}));
+    EXPECT_EQ(job.LastPdfPath(), printers.pdf_file->LastOutput());
+    EXPECT_TRUE(folder->only("Print").empty());
+
+    const std::shared_ptr<RecordingSurface> named = printers.pdf_file;
+    job.W_StartDoc(9, 1);
+    job.W_Print(1, 1);
+    job.W_EndDoc();
+    EXPECT_EQ(printers.pdf_file, named) << "no second file printer";
+    EXPECT_EQ(folder->only("Print \"page"), (Lines{"Print \"page 1\" nl"}));
+    EXPECT_EQ(job.LastPdfPath(), folder->LastOutput());
+    EXPECT_TRUE(sink.messages.empty());
+}
+
 TEST_F(PrintRunTest, RangesOfTheHost)
 {
     record_pages(5);

@@ -138,6 +138,16 @@ public:
     // line; an empty handler restores them. Returns the handler it replaces.
     static MessageHandler SetMessageHandler(MessageHandler handler);
 
+    // The file the next document on "KT482 PDF" is written to, instead of a
+    // new file in the printer's folder: taken by the next W_StartDoc with
+    // that printer selected, used for that one document, and replaced only
+    // once the document is complete. An empty path goes back to the folder.
+    // Kept per thread, like the job.
+    void SetNextPdfPath(const std::string& path);
+    // Where the last PDF document of this thread's jobs went (an absolute
+    // path), empty before the first.
+    std::string LastPdfPath() const;
+
 private:
     std::unique_ptr<ObjectFields> self_;
 };

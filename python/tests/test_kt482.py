@@ -168,14 +168,20 @@ def test_message_handler_takes_the_messages_and_answers(job, tmp_path, capfd):
     assert "Path not found" in capfd.readouterr().err
 
 
-def test_print_a_pdf_on_the_pdf_printer(strict, tmp_path, monkeypatch):
+def record_for_the_pdf_printer(job, tmp_path, monkeypatch):
+    """Records the invoice; returns the PDF printer's folder."""
     out = tmp_path / "pdf"
     out.mkdir()
     monkeypatch.setenv("KT482_PDF_DIR", str(out))
     spool = tmp_path / "spool"
     spool.mkdir()
-    strict.P_Temp_Dir = str(spool)
-    record_invoice(strict)
+    job.P_Temp_Dir = str(spool)
+    record_invoice(job)
+    return out
+
+
+def test_print_a_pdf_on_the_pdf_printer(strict, tmp_path, monkeypatch):
+    out = record_for_the_pdf_printer(strict, tmp_path, monkeypatch)
     strict.W_Device("KT482 PDF")
     strict.W_StartDoc(9, 1)
     assert isinstance(strict.P_PRINT, kt482.DrawSurface)
@@ -188,6 +194,23 @@ def test_print_a_pdf_on_the_pdf_printer(strict, tmp_path, monkeypatch):
     if shutil.which("pdfinfo"):
         info = subprocess.run(["pdfinfo", str(written[0])], capture_output=True, text=True, check=True).stdout
         assert any(line.split() == ["Pages:", "2"] for line in info.splitlines())
+
+
+def test_the_host_names_the_next_pdf_and_reads_back_where_each_went(strict, tmp_path, monkeypatch):
+    out = record_for_the_pdf_printer(strict, tmp_path, monkeypatch)
+    named = tmp_path / "請求書 0001.pdf"
+    strict.SetNextPdfPath(str(named))
+    strict.W_Device("KT482 PDF")
+    for document in range(2):
+        strict.W_StartDoc(9, 1)
+        strict.W_Print()
+        strict.W_EndDoc()
+        if document == 0:
+            assert strict.LastPdfPath() == str(named)
+    # The name served one document; the next went to the printer's folder.
+    assert named.read_bytes().startswith(b"%PDF-")
+    written = list(out.glob("*.pdf"))
+    assert [str(p) for p in written] == [strict.LastPdfPath()]
 
 
 def test_threads_record_their_own_jobs_at_the_same_time(tmp_path):

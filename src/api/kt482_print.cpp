@@ -3,17 +3,18 @@
 #include <cmath>
 
 #include "api/class_lifecycle.h"
+#include "api/late_binding.h"
 #include "job/editing_session.h"
 #include "job/error_trap.h"
 #include "job/job_state.h"
 #include "job/layout_commands.h"
-#include "api/late_binding.h"
 #include "job/object_fields.h"
 #include "platform/printer.h"
 #include "platform/services.h"
-#include "print/page_setup.h"
 #include "preview/preview_display.h"
 #include "preview/preview_sizing.h"
+#include "print/page_setup.h"
+#include "print/pdf_file_choice.h"
 #include "print/print_dialog_flow.h"
 #include "print/print_run.h"
 
@@ -195,6 +196,9 @@ const Variant& KT482_Print::Answer() const noexcept { return self_->Answer; }
 
 const FailureReport& KT482_Print::LastFailure() const { return self_->LastFailure; }
 void KT482_Print::ClearLastFailure() { self_->LastFailure = {}; }
+
+void KT482_Print::SetNextPdfPath(const std::string& path) { choose_next_pdf_file(path); }
+std::string KT482_Print::LastPdfPath() const { return job().LastPdfPath; }
 
 MessageHandler KT482_Print::SetMessageHandler(MessageHandler handler)
 {

@@ -67,6 +67,11 @@ struct JobState {
     // Output.
     int16_t OutputTarget = 0;
     std::shared_ptr<Printer> PrinterObject;
+    // The host's file for the next PDF document, the PDF printer it replaced
+    // while that document is written, and where the last PDF document went.
+    std::string NextPdfPath;
+    std::shared_ptr<Printer> FolderPdfPrinter;
+    std::string LastPdfPath;
     std::shared_ptr<DrawSurface> PreviewCanvas;
     int16_t OutStartP = 0;
     int16_t OutEndP = 0;

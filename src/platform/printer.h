@@ -10,6 +10,10 @@
 
 namespace kt482 {
 
+// The built-in PDF printer's device name: always installed, whatever the
+// print server does.
+inline constexpr const char* kPdfPrinterName = "KT482 PDF";
+
 class Printer : public DrawSurface {
 public:
     // The device name under which the printer is installed.

@@ -6,6 +6,7 @@
 #include "job/job_state.h"
 #include "platform/printer.h"
 #include "print/paper_table.h"
+#include "print/pdf_file_choice.h"
 #include "print/print_run.h"
 
 namespace kt482 {
@@ -50,8 +51,10 @@ void W_StartDoc(ObjectFields& self, int16_t P_Size, int16_t P_Orient, float P_He
         if (s.OutputTarget != 1)
             return;
         ZZ100_EndDoc();
+        give_back_pdf_printer();
         apply_paper_arguments(P_Size, P_Orient, P_Height, P_Width);
         s.PageStarted = 0;
+        take_chosen_pdf_file();
         ZZ100_PRT_Layout();
         self.P_PRINT = nullptr;
         self.P_PRINT = s.PrinterObject;

@@ -2,6 +2,7 @@
 
 #include "job/error_trap.h"
 #include "job/job_state.h"
+#include "print/pdf_file_choice.h"
 #include "job/name_text.h"
 #include "platform/services.h"
 #include "render/page_out.h"
@@ -106,12 +107,20 @@ void ZZ100_EndDoc()
     // matched no name, or an end that failed, is reported once, and must not
     // make every later selection fail on the same open page.
     s.PageStarted = 0;
-    check(selected_printer().EndDoc());
+    Printer& printer = selected_printer();
+    check(printer.EndDoc());
+    if (printer.DeviceName() == kPdfPrinterName)
+        s.LastPdfPath = printer.LastOutput();
 }
 
 void W_EndDoc(ObjectFields& self)
 {
     run_trapped(self, "W_EndDoc", [&] {
+        // A document sent to the host's file, or failed, leaves the folder's
+        // PDF printer selected again.
+        struct GiveBack {
+            ~GiveBack() { give_back_pdf_printer(); }
+        } give_back;
         ZZ100_EndDoc();
         self.P_PRINT = nullptr;
     });

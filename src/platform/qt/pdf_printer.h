@@ -39,7 +39,6 @@ namespace pdf {
 class PdfDocument;
 }
 
-inline constexpr const char* kPdfPrinterName = "KT482 PDF";
 
 // The nominal resolution of the PDF printer in dots per inch, reported as the
 // further printer setting and used when drawing its pages.

@@ -1,0 +1,21 @@
+// The host's choice of the file for the next PDF document: a document
+// started with W_StartDoc on the built-in PDF printer goes to that file
+// instead of a new file in the printer's folder, once.
+#pragma once
+
+#include <string>
+
+namespace kt482 {
+
+// The file for the next document on the PDF printer; empty: its folder.
+void choose_next_pdf_file(std::string path);
+
+// At the start of a document: with a file chosen and the PDF printer
+// selected, a printer for that file takes its place until the document ends.
+// Raises when that printer cannot be made.
+void take_chosen_pdf_file();
+
+// At the end of a document: the PDF printer of the folder comes back.
+void give_back_pdf_printer() noexcept;
+
+}  // namespace kt482
