@@ -135,6 +135,20 @@ Status QtPrinter::DrawStyle(int16_t style)
     return surface_.DrawStyle(style);
 }
 
+Status QtPrinter::FillRect(float x, float y, float width, float height)
+{
+    if (Status started = startDocument(); !started)
+        return started;
+    return surface_.FillRect(x, y, width, height);
+}
+
+Status QtPrinter::Image(float x, float y, float width, float height, const ImagePixels& picture)
+{
+    if (Status started = startDocument(); !started)
+        return started;
+    return surface_.Image(x, y, width, height, picture);
+}
+
 Status QtPrinter::Line(float x1, float y1, float x2, float y2)
 {
     if (Status started = startDocument(); !started)
