@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "job/job_state.h"
-#include "print/paper_table.h"
+#include "base/paper_table.h"
 #include "kt482/kt482.h"
 #include "support/fake_preview.h"
 #include "support/spool_fixture.h"

@@ -9,7 +9,7 @@
 
 #include "kt482/variant.h"
 #include "platform/failure.h"
-#include "platform/utf8.h"
+#include "base/utf8.h"
 
 namespace kt482 {
 

@@ -5,7 +5,7 @@
 
 #include "job/number_text.h"
 #include "job/page_record.h"
-#include "platform/utf8.h"
+#include "base/utf8.h"
 
 namespace kt482 {
 namespace {

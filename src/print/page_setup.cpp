@@ -5,7 +5,7 @@
 #include "job/error_trap.h"
 #include "job/job_state.h"
 #include "platform/printer.h"
-#include "print/paper_table.h"
+#include "base/paper_table.h"
 #include "print/pdf_file_choice.h"
 #include "print/print_run.h"
 

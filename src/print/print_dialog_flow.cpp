@@ -7,7 +7,7 @@
 #include "job/name_text.h"
 #include "platform/services.h"
 #include "print/page_setup.h"
-#include "print/paper_table.h"
+#include "base/paper_table.h"
 #include "print/print_run.h"
 
 namespace kt482 {

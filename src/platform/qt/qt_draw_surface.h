@@ -33,7 +33,7 @@
 #include <string_view>
 #include <vector>
 
-#include "pdf/font_service.h"
+#include "text/font_service.h"
 #include "platform/draw_surface.h"
 
 class QPaintDevice;

@@ -30,9 +30,9 @@
 #include <optional>
 #include <utility>
 
-#include "platform/qt/cups_deadline.h"
-#include "platform/qt/cups_probe.h"
-#include "platform/qt/pdf_printer.h"
+#include "print/cups_deadline.h"
+#include "print/cups_probe.h"
+#include "print/pdf_printer.h"
 #include "platform/qt/qt_application.h"
 #include "platform/qt/qt_paper_codes.h"
 #include "platform/qt/qt_preview_window.h"

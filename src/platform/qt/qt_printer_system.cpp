@@ -13,13 +13,13 @@
 #include <utility>
 #include <vector>
 
-#include "platform/qt/cups_deadline.h"
-#include "platform/qt/cups_probe.h"
-#include "platform/qt/cups_queue.h"
-#include "platform/qt/pdf_printer.h"
+#include "print/cups_deadline.h"
+#include "print/cups_probe.h"
+#include "print/cups_queue.h"
+#include "print/pdf_printer.h"
 #include "platform/qt/qt_application.h"
 #include "platform/qt/qt_paper_codes.h"
-#include "platform/qt/qt_printer.h"
+#include "print/cups_queue_destination.h"
 
 namespace kt482 {
 namespace {

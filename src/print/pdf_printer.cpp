@@ -1,4 +1,4 @@
-#include "platform/qt/pdf_printer.h"
+#include "print/pdf_printer.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "pdf/font_service.h"
+#include "text/font_service.h"
 
 #include <fontconfig/fontconfig.h>
 #include <hb-ot.h>

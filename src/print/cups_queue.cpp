@@ -1,4 +1,4 @@
-#include "platform/qt/cups_queue.h"
+#include "print/cups_queue.h"
 
 #include <cups/cups.h>
 

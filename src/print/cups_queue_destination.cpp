@@ -1,4 +1,4 @@
-#include "platform/qt/qt_printer.h"
+#include "print/cups_queue_destination.h"
 
 #include "platform/qt/qt_duplex_codes.h"
 
@@ -17,8 +17,8 @@
 #include <utility>
 
 #include "pdf/pdf_document.h"
-#include "platform/qt/cups_job.h"
-#include "platform/qt/pdf_printer.h"
+#include "print/cups_job.h"
+#include "print/pdf_printer.h"
 #include "platform/qt/qt_application.h"
 #include "platform/qt/qt_paper_codes.h"
 

@@ -1,4 +1,4 @@
-#include "print/paper_table.h"
+#include "base/paper_table.h"
 
 #include <algorithm>
 #include <array>
