@@ -2,8 +2,8 @@
 
 #include <filesystem>
 
-#include "job/job_state.h"
 #include "base/paper_table.h"
+#include "job/job_state.h"
 #include "kt482/kt482.h"
 #include "support/fake_preview.h"
 #include "support/spool_fixture.h"

@@ -13,8 +13,8 @@
 #include <utility>
 #include <vector>
 
-#include "print/cups_probe.h"
 #include "base/paper_table.h"
+#include "platform/cups_probe.h"
 
 namespace kt482 {
 namespace {

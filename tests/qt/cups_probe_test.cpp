@@ -4,7 +4,7 @@
 #include <ostream>
 #include <string>
 
-#include "print/cups_probe.h"
+#include "platform/cups_probe.h"
 #include "support/fake_server.h"
 #include "support/scoped_env.h"
 

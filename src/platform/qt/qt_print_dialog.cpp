@@ -30,9 +30,10 @@
 #include <optional>
 #include <utility>
 
-#include "print/cups_deadline.h"
-#include "print/cups_probe.h"
-#include "print/pdf_printer.h"
+#include "platform/cups_deadline.h"
+#include "platform/cups_probe.h"
+#include "platform/pdf_output_folder.h"
+#include "platform/printer.h"
 #include "platform/qt/qt_application.h"
 #include "platform/qt/qt_paper_codes.h"
 #include "platform/qt/qt_preview_window.h"

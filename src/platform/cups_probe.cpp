@@ -1,4 +1,4 @@
-#include "print/cups_probe.h"
+#include "platform/cups_probe.h"
 
 #include <cups/cups.h>
 #include <netdb.h>

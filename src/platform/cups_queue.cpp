@@ -1,4 +1,4 @@
-#include "print/cups_queue.h"
+#include "platform/cups_queue.h"
 
 #include <cups/cups.h>
 

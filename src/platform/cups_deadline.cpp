@@ -1,4 +1,4 @@
-#include "print/cups_deadline.h"
+#include "platform/cups_deadline.h"
 
 #include <cups/cups.h>
 
