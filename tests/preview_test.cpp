@@ -5,7 +5,7 @@
 #include "job/job_state.h"
 #include "kt482/kt482.h"
 #include "preview/preview_state.h"
-#include "preview/preview_view.h"
+#include "preview/preview_geometry.h"
 #include "support/fake_preview.h"
 #include "support/spool_fixture.h"
 

@@ -1,4 +1,4 @@
-#include "preview/preview_view.h"
+#include "preview/preview_geometry.h"
 
 #include <algorithm>
 #include <cmath>

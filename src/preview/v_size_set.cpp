@@ -1,4 +1,4 @@
-#include "preview/preview_sizing.h"
+#include "preview/v_size_set.h"
 
 #include "job/error_trap.h"
 #include "job/job_state.h"
