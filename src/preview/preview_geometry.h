@@ -38,6 +38,13 @@ CanvasRoom canvas_room(const PreviewWindow& window, int outer_width, int outer_h
 OuterSize opening_size(const PreviewWindow& window, float page_width, float page_height, OuterSize available,
                        OuterSize smallest);
 
+// The part of the page that does not fit, scrolled to value percent of the
+// bar, in whole points.
+float scroll_offset(float page_extent, float canvas_extent, int value);
+
+// The thumb position, 0 to 100, that an offset within the overflow gives.
+int bar_value(float offset, float overflow);
+
 // The scroll offset after moving by delta points, within 0..overflow, in
 // whole points.
 float scrolled(float offset, double delta, float overflow);
