@@ -277,12 +277,12 @@ void PreviewHandlers::ZOOM_LostFocus() noexcept
         if (!number)
             return;
         const float zoom = must(to_r4(*number));
-        if (zoom > 500) {
+        if (zoom > kMaximumZoom) {
             message_box().show(kZoomTooLargeMessage, kMessageExclamationOk, kZoomTitle);
             w.set_text(PreviewControl::ZOOM, zoom_text());
             return;
         }
-        if (zoom < 20) {
+        if (zoom < kMinimumZoom) {
             message_box().show(kZoomTooSmallMessage, kMessageExclamationOk, kZoomTitle);
             w.set_text(PreviewControl::ZOOM, zoom_text());
             return;

@@ -37,7 +37,7 @@ bool print_range(PreviewWindow& w)
     if (cancelled) {
         if (Printer* printer = s.PrinterObject.get())
             check(printer->AbortDoc());
-        s.PageStarted = 0;
+        s.PageStarted = false;
         return false;
     }
     ZZ100_EndDoc();
@@ -58,7 +58,7 @@ struct KeptTarget {
     }
 
     std::shared_ptr<Printer> printer;
-    int16_t target;
+    OutputTarget target;
     float x;
     float y;
 };
@@ -101,13 +101,13 @@ void save_preview_as_pdf(PreviewWindow& w)
             job().PrinterObject = kept.printer;
             job().PageStarted = started;
         }
-        int16_t started = job().PageStarted;
+        bool started = job().PageStarted;
         bool finished = false;
     } restore;
     JobState& s = job();
     s.PrinterObject = must(printer_system().open_pdf_file_printer(path));
-    s.OutputTarget = 1;
-    s.PageStarted = 0;
+    s.OutputTarget = OutputTarget::Printer;
+    s.PageStarted = false;
     w.set_busy(true);
     ZZ100_PRT_Layout();
     s.ScrollX = 0;

@@ -27,6 +27,7 @@
 #include <cmath>
 #include <vector>
 
+#include "base/zoom_steps.h"
 #include "platform/qt/qt_application.h"
 #include "platform/qt/qt_canvas.h"
 #include "platform/qt/qt_preview_layout.h"
@@ -42,8 +43,6 @@ namespace {
 // minimum width, then the minimum height, then the layout take three; more
 // means a handler that would never settle.
 constexpr int kMaxResizeRounds = 8;
-
-const char* const kZoomChoices[] = {"50", "75", "80", "100", "150", "200"};
 
 struct Shortcut {
     QKeySequence keys;
@@ -145,8 +144,8 @@ void QtPreviewWindow::createControls()
             combo->setInsertPolicy(QComboBox::NoInsert);
             combo->installEventFilter(
                 new KeepsKeys({Qt::Key_Up, Qt::Key_Down, Qt::Key_PageUp, Qt::Key_PageDown}, combo));
-            for (const char* choice : kZoomChoices)
-                combo->addItem(QString::fromUtf8(choice));
+            for (int step : kZoomSteps)
+                combo->addItem(QString::number(step));
             combo->setCurrentIndex(combo->findText(text));
             combo->setEditText(text);
             QObject::connect(combo, &QComboBox::activated, parent, [this] { events_.ZOOM_Click(); });
