@@ -14,7 +14,7 @@
 #include "preview/preview_geometry.h"
 #include "preview/preview_printing.h"
 #include "print/page_setup.h"
-#include "print/paper_table.h"
+#include "base/paper_table.h"
 #include "print/print_dialog_flow.h"
 #include "render/grid_coordinates.h"
 

@@ -7,9 +7,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/units.h"
+
 namespace kt482::preview_window {
 
-inline constexpr double kPixelsPerPoint = 96.0 / 72.0;
 // 20 twips per point over 96/72 pixels per point.
 inline constexpr int kTwipsPerPixel = 15;
 
