@@ -30,6 +30,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -51,6 +52,14 @@ struct Arg {
 template <ParamType T>
 struct Ret {
     Variant value;
+};
+// A message handler from Python, or None.
+struct HandlerArg {
+    py::object callable;
+};
+// A native window id for W_PrtDialog, or None for no window (0).
+struct WindowId {
+    uintptr_t id = 0;
 };
 
 namespace {
@@ -213,6 +222,37 @@ struct type_caster<kt482::Ret<T>> {
     }
 };
 
+template <>
+struct type_caster<kt482::HandlerArg> {
+    PYBIND11_TYPE_CASTER(kt482::HandlerArg, const_name("Callable[[str, str, int], int | None] | None"));
+    bool load(handle src, bool)
+    {
+        if (!src.is_none() && !PyCallable_Check(src.ptr()))
+            return false;
+        value.callable = reinterpret_borrow<object>(src);
+        return true;
+    }
+    static handle cast(const kt482::HandlerArg& h, return_value_policy, handle) { return h.callable.inc_ref(); }
+};
+
+template <>
+struct type_caster<kt482::WindowId> {
+    PYBIND11_TYPE_CASTER(kt482::WindowId, const_name("int | None"));
+    bool load(handle src, bool)
+    {
+        if (src.is_none())
+            return true;
+        if (!PyLong_Check(src.ptr()))
+            return false;
+        const unsigned long long id = PyLong_AsUnsignedLongLong(src.ptr());
+        if (PyErr_Occurred())
+            throw error_already_set();  // negative or beyond 64 bits: OverflowError
+        value.id = static_cast<uintptr_t>(id);
+        return true;
+    }
+    static handle cast(const kt482::WindowId& w, return_value_policy, handle) { return PyLong_FromSize_t(w.id); }
+};
+
 }  // namespace pybind11::detail
 
 namespace kt482 {
@@ -234,7 +274,7 @@ public:
     };
 
     // With the interpreter lock.
-    std::shared_ptr<Entry> add(py::function callable)
+    std::shared_ptr<Entry> add(py::object callable)
     {
         std::lock_guard lock(mutex_);
         drop_released();
@@ -314,7 +354,7 @@ HandlerRegistry& handlers()
     return *registry;
 }
 
-MessageHandler python_handler(py::function callback)
+MessageHandler python_handler(py::object callback)
 {
     std::shared_ptr<HandlerRegistry::Entry> entry = handlers().add(std::move(callback));
     return [entry](const Message& m) { return handlers().call(*entry, m); };
@@ -419,7 +459,7 @@ private:
 // 91 no output target, 482 Printer error).
 #define KT482_LAYOUT_FAILURES                                                                         \
     "\n\nFailures: 52 without an open page (no E_StartEdit, or a preview or print since), 6 for a text " \
-    "longer than 32,767 characters or a number out of its parameter's range."
+    "over 32,767 characters or a number out of range."
 const std::map<std::string_view, const char*> kDocs{
     {"P_PRINT", "The printer's drawing target while a document runs (a kt482.DrawSurface, or None): set by "
                 "W_StartDoc and W_PrtDialog, cleared by W_EndDoc."},
@@ -672,12 +712,12 @@ class Error(Exception):
     m.def(
         "members",
         [] {
-            py::list out;
+            std::vector<std::tuple<std::string, int32_t, std::string, std::vector<std::string>>> out;
             for (const MemberInfo& member : member_table()) {
-                py::list params;
+                std::vector<std::string> params;
                 for (const ParamInfo& p : member.params)
-                    params.append(std::string(p.name));
-                out.append(py::make_tuple(std::string(member.name), member.dispid, kind_name(member.kind), params));
+                    params.emplace_back(p.name);
+                out.emplace_back(member.name, member.dispid, kind_name(member.kind), std::move(params));
             }
             return out;
         },
@@ -686,9 +726,10 @@ class Error(Exception):
 
     m.def(
         "set_message_handler",
-        [](std::optional<py::function> handler) {
+        [](HandlerArg handler) {
             handlers().collect();
-            KT482_Print::SetMessageHandler(handler ? python_handler(std::move(*handler)) : MessageHandler());
+            KT482_Print::SetMessageHandler(handler.callable.is_none() ? MessageHandler()
+                                                                      : python_handler(std::move(handler.callable)));
         },
         "handler"_a,
         "Installs handler(title, text, buttons) -> int for this thread's messages instead of the message "
@@ -703,7 +744,10 @@ class Error(Exception):
                             "raise_errors=False it shows the message, as in C++, and returns. A value of the "
                             "wrong type raises TypeError, an int beyond a float OverflowError; a number out of "
                             "its parameter's range is the member's failure 6 Overflow.");
-    cls.def(py::init<bool>(), py::kw_only(), "raise_errors"_a = true)
+    cls.def(py::init<bool>(), py::kw_only(), "raise_errors"_a = true,
+            "A new object; creating one resets the calling thread's job state. raise_errors=False shows a "
+            "failure's message instead of raising kt482.Error.\n\nFailures: those of asking the print server "
+            "for the default printer.")
         .def_property_readonly("raise_errors", &PyPrint::raise_errors,
                                "True when failures raise kt482.Error, False when they show their message.");
 
@@ -729,14 +773,14 @@ class Error(Exception):
 
     cls.def(
         "W_PrtDialog",
-        [](PyPrint& p, std::optional<uintptr_t> form, Arg<ParamType::Text> printer, Arg<ParamType::I2> size,
+        [](PyPrint& p, WindowId form, Arg<ParamType::Text> printer, Arg<ParamType::I2> size,
            Arg<ParamType::I2> orient, Arg<ParamType::R4> height, Arg<ParamType::R4> width) {
             const std::string name = printer.value.as_text();
             const auto s = checked<int16_t>(size.value, "P_Size");
             const auto o = checked<int16_t>(orient.value, "P_Orient");
             const auto h = checked<float>(height.value, "P_Height");
             const auto w = checked<float>(width.value, "P_Width");
-            return p.run("W_PrtDialog", [&] { return p.job().W_PrtDialog(form.value_or(0), name, s, o, h, w); });
+            return p.run("W_PrtDialog", [&] { return p.job().W_PrtDialog(form.id, name, s, o, h, w); });
         },
         "P_Form"_a = py::none(), "P_PrinterName"_a = "", "P_Size"_a = 0, "P_Orient"_a = 0, "P_Height"_a = 0.0,
         "P_Width"_a = 0.0, doc_of("W_PrtDialog"));
