@@ -1,5 +1,8 @@
+import os
+import pathlib
 import shutil
 import subprocess
+import sys
 import threading
 
 import pytest
@@ -214,3 +217,20 @@ def test_threads_record_their_own_jobs_at_the_same_time(tmp_path):
     for w in workers:
         w.join(timeout=60)
     assert results == {n: (1, 3 + n, 3 + n) for n in range(4)}
+
+
+EXAMPLE = pathlib.Path(__file__).resolve().parents[2] / "examples" / "python" / "invoice.py"
+
+
+@pytest.mark.parametrize(
+    "arguments, status, said",
+    [([], 0, " yen printed on KT482 PDF, pages 1 to 1"), (["--printer", "no such printer"], 1, "invoice: ")],
+    ids=["prints", "reports-a-failure"],
+)
+def test_the_invoice_example(tmp_path, arguments, status, said):
+    env = dict(os.environ, KT482_PDF_DIR=str(tmp_path), PYTHONPATH=os.path.dirname(kt482.__file__))
+    run = subprocess.run([sys.executable, str(EXAMPLE), *arguments], env=env, capture_output=True, text=True,
+                         timeout=120)
+    assert run.returncode == status, run.stderr
+    assert said in (run.stdout if status == 0 else run.stderr)
+    assert len(list(tmp_path.glob("*.pdf"))) == 1 - status
