@@ -276,33 +276,40 @@ public:
     // With the interpreter lock.
     std::shared_ptr<Entry> add(py::object callable)
     {
-        std::lock_guard lock(mutex_);
-        drop_released();
+        collect();
         auto* entry = new Entry{callable.release().ptr()};
+        std::lock_guard lock(mutex_);
         live_.insert(entry);
         return std::shared_ptr<Entry>(entry, [this](Entry* e) { forget(e); });
     }
 
-    // With the interpreter lock: drops the references given up since.
+    // With the interpreter lock: drops the references given up since. The
+    // drops run outside the registry's lock, as they may run Python code.
     void collect()
     {
-        std::lock_guard lock(mutex_);
-        drop_released();
+        std::vector<PyObject*> dropped;
+        {
+            std::lock_guard lock(mutex_);
+            dropped.swap(released_);
+        }
+        for (PyObject* callable : dropped)
+            Py_DECREF(callable);
     }
 
     // At exit, with the interpreter lock: releases every callable.
     void close()
     {
-        std::lock_guard lock(mutex_);
-        closed_ = true;
-        drop_released();
-        for (Entry* e : live_) {
-            Py_XDECREF(e->callable);
-            e->callable = nullptr;
+        std::vector<PyObject*> dropped;
+        {
+            std::lock_guard lock(mutex_);
+            closed_ = true;
+            dropped.swap(released_);
+            for (Entry* e : live_)
+                dropped.push_back(std::exchange(e->callable, nullptr));
         }
+        for (PyObject* callable : dropped)
+            Py_XDECREF(callable);
     }
-
-    bool closed() const { return closed_; }
 
     int call(const Entry& entry, const Message& m)
     {
@@ -311,8 +318,10 @@ public:
         py::gil_scoped_acquire locked;
         if (closed_ || entry.callable == nullptr)
             return 1;
+        // A reference of its own: the callable may be released while it runs.
+        const auto callable = py::reinterpret_borrow<py::object>(entry.callable);
         try {
-            py::object answer = py::handle(entry.callable)(std::string(m.title), std::string(m.text), m.buttons);
+            py::object answer = callable(std::string(m.title), std::string(m.text), m.buttons);
             return answer.is_none() ? 1 : answer.cast<int>();
         } catch (py::error_already_set& e) {
             e.discard_as_unraisable("kt482 message handler");
@@ -331,13 +340,6 @@ private:
         if (e->callable != nullptr && !closed_)
             released_.push_back(e->callable);
         delete e;
-    }
-
-    void drop_released()
-    {
-        for (PyObject* callable : released_)
-            Py_DECREF(callable);
-        released_.clear();
     }
 
     std::mutex mutex_;
