@@ -158,12 +158,8 @@ struct PythonType;
 template <>
 struct PythonType<ParamType::I2> {
     static constexpr auto name = py::detail::const_name("int");
-    static std::optional<Variant> load(py::handle v)
-    {
-        if (auto b = load_bool(v))
-            return b;
-        return load_int(v);
-    }
+    // A bool counts as its int, 1 or 0.
+    static std::optional<Variant> load(py::handle v) { return load_int(v); }
 };
 template <>
 struct PythonType<ParamType::R4> {
@@ -765,7 +761,10 @@ class Error(Exception):
             doc_of(name));
     }
 
-    // Every other member of the list, from the list.
+    // Every other member of the list, from the list. Host additions that
+    // late-bound calls reach are bound the same way: expand their list here
+    // too, and give each member a kDocs entry and its line in kt482.pyi (the
+    // tests hold the stub to the module).
     Binder binder(cls);
 #define KT482_PY_BIND(NAME, ID, KIND, PARAMS, RESULT) \
     binder.member<MemberKind::KIND, member_params::PARAMS, ParamType::RESULT>(#NAME, ID);

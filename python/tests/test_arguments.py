@@ -85,6 +85,16 @@ def test_python_number_types_convert(strict, call):
     assert strict.LastFailure().number == 0
 
 
+def test_a_bool_for_a_number_is_its_int(strict, tmp_path):
+    strict.E_StartEdit()
+    strict.E_DrawStyle(True, False)
+    strict.E_String(1, 1, True)  # a value keeps its type
+    strict.E_ChangePage()  # the page is written out
+    page = (tmp_path / "KT482_PRT_PAGE_0001.tmp").read_bytes()
+    assert page.split(b"DR  ", 1)[1][12:14] == b"10"  # six field lengths, then style 1 and width 0
+    assert b"True" in page
+
+
 # The exit of an interpreter whose thread left its message handler installed:
 # the thread's handler is destroyed after the thread's Python state, while
 # the main thread finalises.
