@@ -14,7 +14,6 @@
 // and procedure; KT482_Print(raise_errors=False) shows the message as in C++
 // and returns normally.
 #include <pybind11/eval.h>
-#include <pybind11/functional.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
