@@ -373,6 +373,58 @@ TEST_F(PdfEngine, TenThousandPagesTakeNoMoreMemoryThanAThousand)
     EXPECT_EQ(test::pdf_page_sizes(path).size(), 10001u);
 }
 
+// A text far off the page stands clamped where it is; no text drawn after it
+// in the same row of texts moves. Each document is compared with one that
+// leaves the far texts out.
+TEST_F(PdfEngine, TextsFarOffThePageMoveNoOtherText)
+{
+    struct At {
+        float x, y;
+    };
+    const struct {
+        const char* name;
+        std::vector<At> far;
+    } cases[] = {
+        {"rows above", {{40, -45000}}},
+        {"columns left", {{-63000, 100}}},
+        {"right and below", {{40000, 40000}}},
+        {"both ways at once", {{-1e7f, 1e7f}}},
+        {"just past the largest number", {{-32800, 300}}},
+        {"two in a row", {{-63000, -45000}, {63000, 45000}}},
+    };
+    const std::pair<const char*, At> visible[] = {
+        {"Before", {40, 60}}, {"Row30", {262, 468}}, {"Col40", {262, 100}}, {"Last", {500, 800}}};
+    auto words_of = [&](const std::vector<At>& far) {
+        std::shared_ptr<PdfPrinter> printer = PdfPrinter::forFolder();
+        auto print_at = [&](const char* text, At at) {
+            EXPECT_TRUE(printer->CurrentX(at.x).ok() && printer->CurrentY(at.y).ok());
+            EXPECT_TRUE(printer->Print(text, LineEnd::Without).ok());
+        };
+        print_at(visible[0].first, visible[0].second);
+        for (const At& at : far)
+            print_at("Away", at);
+        for (std::size_t i = 1; i < std::size(visible); ++i)
+            print_at(visible[i].first, visible[i].second);
+        EXPECT_TRUE(printer->EndDoc().ok());
+        std::vector<test::PdfWord> words;
+        for (const auto& word : test::pdf_words(printer->LastOutput()))
+            if (word.text != "Away")
+                words.push_back(word);
+        return words;
+    };
+    const auto expected = words_of({});
+    ASSERT_EQ(expected.size(), std::size(visible));
+    for (const auto& c : cases) {
+        const auto words = words_of(c.far);
+        ASSERT_EQ(words.size(), expected.size()) << c.name;
+        for (std::size_t i = 0; i < words.size(); ++i) {
+            EXPECT_EQ(words[i].text, expected[i].text) << c.name;
+            EXPECT_NEAR(words[i].x_min, expected[i].x_min, 0.01) << c.name << ": " << words[i].text;
+            EXPECT_NEAR(words[i].y_min, expected[i].y_min, 0.01) << c.name << ": " << words[i].text;
+        }
+    }
+}
+
 TEST(FontService, FacesResolveWithTheClassicSubstitutions)
 {
     pdf::FontService& fonts = pdf::FontService::shared();

@@ -11,10 +11,12 @@
 //
 // Files
 //   In the folder (pdf_output_folder()), a document is a new file
-//   "KT482-<yyyyMMdd-HHmmss>-<n>.pdf", created exclusively, never over an
-//   existing one. A named file is written beside its name and takes it only
-//   once complete, so a failed or dropped document leaves the old file (or
-//   nothing) there.
+//   "KT482-<yyyyMMdd-HHmmss>-<n>.pdf", never put over an existing one. Every
+//   document is written beside its name, under a hidden temporary ending in
+//   ".part", and takes the name only once complete: a failed, dropped or
+//   killed document leaves the old file (or nothing) under the name. A named
+//   file replaces the file of that name. See platform/file_publishing.h for
+//   what a crash leaves behind.
 //
 // Page setup
 //   As on the queues: kept and applied when the next document starts. Every
@@ -103,6 +105,7 @@ private:
 
     Status startDocument();
     Status createFile();
+    bool publishInFolder();
     void closeFile(bool keep);
     // The page of the next document in points, turned for landscape.
     void pagePoints(double& width, double& height) const;
