@@ -287,6 +287,34 @@ TEST_F(PdfEngine, NamedFilesAndAbortedDocuments)
     EXPECT_TRUE(printer_->AbortDoc().ok());  // nothing to drop
 }
 
+// Any name the file system takes can be written, up to its longest: the
+// temporary beside the name has a short name of its own.
+TEST_F(PdfEngine, NamedFilesOfTheLongestNamesAreWritten)
+{
+    const std::string kana = "\xE3\x81\x82";  // three bytes
+    const std::string names[] = {
+        std::string(244, 'a') + ".pdf",  std::string(247, 'b') + ".pdf", std::string(248, 'c') + ".pdf",
+        std::string(251, 'd') + ".pdf",  std::string(255, 'e'),
+        [&] {
+            std::string name;
+            for (int i = 0; i < 83; ++i)
+                name += kana;
+            return name + "ab.pdf";  // 255 bytes
+        }(),
+    };
+    for (const std::string& name : names) {
+        const std::string path = out_.path() + "/" + name;
+        std::shared_ptr<PdfPrinter> printer = PdfPrinter::forFile(path);
+        ASSERT_TRUE(printer->Print("long", LineEnd::Without).ok()) << name.size();
+        const Status ended = printer->EndDoc();
+        EXPECT_TRUE(ended.ok()) << name.size() << ": " << (ended.ok() ? "" : ended.failure().description);
+        EXPECT_EQ(printer->LastOutput(), path) << name.size();
+        EXPECT_EQ(test::qpdf_problems(path), "") << name.size();
+        fs::remove(path);
+        EXPECT_TRUE(fs::is_empty(out_.path())) << name.size() << ": a temporary was left";
+    }
+}
+
 // The pages of every further copy show the content streams of the first.
 TEST_F(PdfEngine, CopiesShareTheContentOfTheFirst)
 {

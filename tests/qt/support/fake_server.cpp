@@ -217,13 +217,6 @@ std::unique_ptr<FakeServer> FakeServer::on_loopback(ServerBehaviour behaviour)
     return std::unique_ptr<FakeServer>(new FakeServer(fd, behaviour, host, ""));
 }
 
-std::unique_ptr<FakeServer> FakeServer::sending_slowly(ServerBehaviour behaviour)
-{
-    auto server = on_unix_socket(behaviour);
-    server->answered_ = 1 << 30;
-    return server;
-}
-
 std::unique_ptr<FakeServer> FakeServer::ipp_then_stall(int answered)
 {
     auto server = on_unix_socket(ServerBehaviour::IppThenStall);
@@ -234,6 +227,8 @@ std::unique_ptr<FakeServer> FakeServer::ipp_then_stall(int answered)
 FakeServer::FakeServer(int fd, ServerBehaviour behaviour, std::string address, std::string folder)
     : fd_(fd), behaviour_(behaviour), address_(std::move(address)), folder_(std::move(folder))
 {
+    if (behaviour_ == ServerBehaviour::Drip || behaviour_ == ServerBehaviour::EndlessHeader)
+        answered_ = 1 << 30;
     if (behaviour_ == ServerBehaviour::FullBacklog)
         fill_backlog();
     else if (behaviour_ != ServerBehaviour::NeverReply)

@@ -37,10 +37,6 @@ public:
     // writes again. Other HTTP requests (the probe) are answered throughout.
     static std::unique_ptr<FakeServer> ipp_then_stall(int answered);
 
-    // A server that keeps sending, so that no wait for data ever times out:
-    // Drip or EndlessHeader, on a unix socket.
-    static std::unique_ptr<FakeServer> sending_slowly(ServerBehaviour behaviour);
-
     // The IPP operations received so far, stalled one included.
     int ipp_requests() const { return ipp_requests_; }
 
