@@ -383,7 +383,7 @@ TEST_F(PrintRunTest, IncompleteListingReportsOnlyNamesItLacks)
     EXPECT_EQ(sink.messages[0].title, "KT482_Print : W_Device");
     EXPECT_EQ(sink.messages[0].text, "The print server does not answer: \"Queue Elsewhere\"");
     EXPECT_EQ(kt482::job().PrinterObject, nullptr);
-    EXPECT_EQ(kt482::job().OutputTarget, 1);
+    EXPECT_EQ(kt482::job().OutputTarget, 0) << "nothing was selected before";
 
     sink.messages.clear();
     job.W_Device("kt482 pdf");
