@@ -444,7 +444,9 @@ TEST_F(PdfEngine, TextsFarOffThePageMoveNoOtherText)
     ASSERT_EQ(expected.size(), std::size(visible));
     for (const auto& c : cases) {
         const auto words = words_of(c.far);
-        ASSERT_EQ(words.size(), expected.size()) << c.name;
+        EXPECT_EQ(words.size(), expected.size()) << c.name;
+        if (words.size() != expected.size())
+            continue;
         for (std::size_t i = 0; i < words.size(); ++i) {
             EXPECT_EQ(words[i].text, expected[i].text) << c.name;
             EXPECT_NEAR(words[i].x_min, expected[i].x_min, 0.01) << c.name << ": " << words[i].text;
