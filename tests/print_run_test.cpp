@@ -4,8 +4,8 @@
 #include <limits>
 #include <optional>
 
+#include "base/paper_table.h"
 #include "job/job_state.h"
-#include "print/paper_table.h"
 #include "print/print_run.h"
 #include "kt482/kt482.h"
 #include "support/fake_preview.h"
@@ -191,7 +191,7 @@ TEST_F(PrintRunTest, UnknownPrinterIsReportedAtSelectionAndTheEarlierOneStays)
             job.W_Device(c.earlier);
         const std::shared_ptr<Printer> earlier = kt482::job().PrinterObject;
         const std::string device_name = kt482::job().DeviceName;
-        const int16_t target = kt482::job().OutputTarget;
+        const OutputTarget target = kt482::job().OutputTarget;
         printers.incomplete_listing = c.listing;
         job.W_Device(c.name);
         ASSERT_EQ(sink.messages.size(), 1u) << c.name;
@@ -296,7 +296,7 @@ TEST_F(PrintRunTest, StartDocWithoutASelectedPrinterDoesNothing)
 {
     job.W_StartDoc(8, 2);
     EXPECT_EQ(job.P_PaperSize(), 9);
-    kt482::job().OutputTarget = 2;  // the preview was set up last
+    kt482::job().OutputTarget = OutputTarget::Preview;  // the preview was set up last
     job.W_StartDoc(8, 2);
     EXPECT_EQ(job.P_PaperSize(), 9);
     EXPECT_EQ(job.P_Orientation(), 1);
@@ -383,7 +383,7 @@ TEST_F(PrintRunTest, IncompleteListingReportsOnlyNamesItLacks)
     EXPECT_EQ(sink.messages[0].title, "KT482_Print : W_Device");
     EXPECT_EQ(sink.messages[0].text, "The print server does not answer: \"Queue Elsewhere\"");
     EXPECT_EQ(kt482::job().PrinterObject, nullptr);
-    EXPECT_EQ(kt482::job().OutputTarget, 0) << "nothing was selected before";
+    EXPECT_EQ(kt482::job().OutputTarget, OutputTarget::None) << "nothing was selected before";
 
     sink.messages.clear();
     job.W_Device("kt482 pdf");

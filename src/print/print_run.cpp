@@ -55,7 +55,7 @@ void select_printer(std::string_view name, std::shared_ptr<Printer> printer)
     s.PageStarted = 0;
     if (!without_trailing_blanks(name).empty())
         s.DeviceName.assign(name);
-    s.OutputTarget = 1;
+    s.OutputTarget = OutputTarget::Printer;
     // The path names only a file the new document writes.
     s.LastPdfPath.clear();
 }
@@ -128,14 +128,14 @@ void ZZ100_Print(ObjectFields& self, int16_t start, int16_t end, const PageProgr
         if (start > end)
             return;
         // A page of an earlier run in the same document is still open.
-        if (s.OutputTarget == 1 && s.PageStarted == 1)
+        if (s.OutputTarget == OutputTarget::Printer && s.PageStarted)
             break_page();
         for (int page = start; page <= end; ++page) {
             ZZ100_Page_Out(self, static_cast<int16_t>(page));
             s.PageStarted = 1;
             if (progress && !progress(page - start + 1, end - start + 1))
                 return;
-            if (s.OutputTarget == 1 && page < s.OutEndP)
+            if (s.OutputTarget == OutputTarget::Printer && page < s.OutEndP)
                 break_page();
         }
     });
@@ -145,7 +145,7 @@ void ZZ100_EndDoc()
 {
     enter("ZZ100_EndDoc");
     JobState& s = job();
-    if (s.OutputTarget != 1 || s.PageStarted != 1)
+    if (s.OutputTarget != OutputTarget::Printer || !s.PageStarted)
         return;
     // The document is over whether or not it could be ended: a printer that
     // matched no name, or an end that failed, is reported once, and must not

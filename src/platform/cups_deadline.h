@@ -21,7 +21,7 @@
 #include <mutex>
 #include <thread>
 
-#include "platform/qt/cups_probe.h"
+#include "platform/cups_probe.h"
 
 typedef struct _http_s http_t;
 

@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/qt/pdf_printer.h"
+#include "print/pdf_printer.h"
 #include "support/fake_server.h"
 #include "support/poppler.h"
 

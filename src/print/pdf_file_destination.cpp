@@ -1,0 +1,241 @@
+#include "print/pdf_file_destination.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <utility>
+
+#include "base/paper_table.h"
+#include "base/units.h"
+#include "platform/file_publishing.h"
+#include "platform/pdf_output_folder.h"
+#include "platform/printer.h"
+
+namespace kt482 {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int16_t kPaperCodeA4 = 9;
+
+// A PDF page is 3 to 14,400 points on a side.
+constexpr int32_t kPdfMinPageTwips = 3 * 20;
+constexpr int32_t kPdfMaxPageTwips = 14400 * 20;
+
+// A numbered file name is tried this many times before the folder counts as
+// full: more documents in the same second are not to be expected.
+constexpr int kMaxPdfNumber = 9999;
+
+Failure invalidValue()
+{
+    return Failure(ErrorNumber::InvalidPropertyValue);
+}
+
+// Why a PDF file could not be created in its folder, as a file operation
+// would report it.
+Failure pdfFileFailure(int error)
+{
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+        return Failure(ErrorNumber::PathNotFound);
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return Failure(ErrorNumber::PermissionDenied);
+    case ENOSPC:
+    case EDQUOT:
+        return Failure(ErrorNumber::DiskFull);
+    default:
+        return Failure(ErrorNumber::PrinterError, "Cannot create the PDF file");
+    }
+}
+
+std::string timeStamp()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
+    return text;
+}
+
+}  // namespace
+
+PdfFileDestination::PdfFileDestination(std::string file) : file_(std::move(file)), paperCode_(kPaperCodeA4)
+{
+    const PaperTwips twips = portrait_twips(*paper_entry(kPaperCodeA4));
+    userHeightTwips_ = twips.height;
+    userWidthTwips_ = twips.width;
+}
+
+std::string PdfFileDestination::device_name() const
+{
+    return kPdfPrinterName;
+}
+
+// -- Paper --------------------------------------------------------------------
+
+Status PdfFileDestination::paper_size(int16_t code)
+{
+    if (code == kPaperUserDefined) {
+        userDefined_ = true;
+        return {};
+    }
+    const auto entry = paper_entry(code);
+    if (!entry)
+        return invalidValue();
+    paperCode_ = code;
+    userDefined_ = false;
+    return {};
+}
+
+int16_t PdfFileDestination::paper_size() const
+{
+    return userDefined_ ? kPaperUserDefined : paper_code_for_size(paper_size_mm(*paper_entry(paperCode_)));
+}
+
+Status PdfFileDestination::page_height(int32_t twips)
+{
+    if (twips < kPdfMinPageTwips || twips > kPdfMaxPageTwips)
+        return invalidValue();
+    userHeightTwips_ = twips;
+    return {};
+}
+
+Status PdfFileDestination::page_width(int32_t twips)
+{
+    if (twips < kPdfMinPageTwips || twips > kPdfMaxPageTwips)
+        return invalidValue();
+    userWidthTwips_ = twips;
+    return {};
+}
+
+void PdfFileDestination::pagePoints(bool landscape, double& width, double& height) const
+{
+    if (userDefined_) {
+        width = points_from_twips(userWidthTwips_);
+        height = points_from_twips(userHeightTwips_);
+    } else {
+        const PaperPoints points = paper_points(*paper_entry(paperCode_));
+        width = points.width;
+        height = points.height;
+    }
+    // Paper is defined upright and a user's page as given; landscape turns
+    // either.
+    if (landscape)
+        std::swap(width, height);
+}
+
+// -- The document's file ------------------------------------------------------
+
+Result<OpenedDocument> PdfFileDestination::open(const DocumentSetup& setup)
+{
+    if (Status created = createFile(); !created)
+        return created.failure();
+    OpenedDocument opened;
+    opened.fd = fd_;
+    opened.title = fs::path(finalPath_).filename().string();
+    pagePoints(setup.landscape, opened.width, opened.height);
+    opened.nominal_dpi = setup.dpi_set ? setup.dpi : kPdfPrinterDpi;
+    opened.device_dpi = setup.dpi;
+    opened.copies_in_file = setup.copies;
+    return opened;
+}
+
+// A document is written under a temporary name beside its final one and
+// takes that name only once complete. A folder's file is created anew, never
+// over an existing one: the name carries the time and a number, and a number
+// whose name or temporary is taken moves on to the next. A named file's
+// temporary has a short name of its own, so that any name the folder takes
+// can be written.
+Status PdfFileDestination::createFile()
+{
+    if (!file_.empty()) {
+        const fs::path target = fs::absolute(fs::path(file_));
+        std::string temporary;
+        const int fd = create_temporary_in(target.parent_path().string(), temporary);
+        if (fd < 0)
+            return pdfFileFailure(errno);
+        fd_ = fd;
+        writingPath_ = std::move(temporary);
+        finalPath_ = target.string();
+        return {};
+    }
+    auto folder = pdf_output_folder();
+    if (!folder)
+        return folder.failure();
+    const std::string stamp = timeStamp();
+    for (int number = 1;; ++number) {
+        if (number > kMaxPdfNumber)
+            return Failure(ErrorNumber::PrinterError, "No free name for the PDF file");
+        const std::string name = "KT482-" + stamp + "-" + std::to_string(number);
+        const std::string path = (fs::path(*folder) / (name + ".pdf")).string();
+        struct stat existing{};
+        if (::lstat(path.c_str(), &existing) == 0)
+            continue;
+        if (errno != ENOENT)
+            return pdfFileFailure(errno);
+        const std::string temporary = (fs::path(*folder) / ("." + name + ".part")).string();
+        const int fd = create_new_file(temporary);
+        if (fd >= 0) {
+            fd_ = fd;
+            writingPath_ = temporary;
+            finalPath_ = path;
+            return {};
+        }
+        if (errno != EEXIST)
+            return pdfFileFailure(errno);
+    }
+}
+
+// The folder's name chosen at the start was taken meanwhile by a writer that
+// does not reserve it as this printer does: the next free number.
+bool PdfFileDestination::publishInFolder()
+{
+    if (publish_new(writingPath_, finalPath_))
+        return true;
+    const fs::path chosen(finalPath_);
+    const std::string stem = chosen.stem().string();
+    const std::size_t dash = stem.rfind('-');
+    for (int number = std::atoi(stem.c_str() + dash + 1) + 1; errno == EEXIST && number <= kMaxPdfNumber; ++number) {
+        const std::string path =
+            (chosen.parent_path() / (stem.substr(0, dash + 1) + std::to_string(number) + ".pdf")).string();
+        if (publish_new(writingPath_, path)) {
+            finalPath_ = path;
+            return true;
+        }
+    }
+    return false;
+}
+
+Result<std::string> PdfFileDestination::finish(bool written)
+{
+    fd_ = -1;
+    if (written)
+        written = file_.empty() ? publishInFolder() : publish_replacing(writingPath_, finalPath_);
+    std::string path = std::move(finalPath_);
+    if (written)
+        writingPath_.clear();
+    drop();
+    if (!written)
+        return Failure(ErrorNumber::PrinterError, "The PDF file could not be written");
+    return path;
+}
+
+void PdfFileDestination::drop()
+{
+    fd_ = -1;
+    if (!writingPath_.empty())
+        ::unlink(writingPath_.c_str());
+    writingPath_.clear();
+    finalPath_.clear();
+}
+
+}  // namespace kt482
