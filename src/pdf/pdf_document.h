@@ -83,6 +83,9 @@ public:
     // the same content, the fonts, the page tree and the trailer. False when
     // the file could not be written completely.
     bool finish(int copies = 1);
+    // True once a write to the file failed: the document can no longer be
+    // completed.
+    bool write_failed() const { return writer_.failed(); }
 
 private:
     struct FontUse {

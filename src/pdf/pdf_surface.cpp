@@ -226,10 +226,15 @@ void PdfSurface::draw_glyphs(double x, double baseline, const std::vector<Shaped
         append_number(out, std::max(points() / 40.0, 0.01));
         out += " w\n";
     }
-    // Positions are rounded as written, so that the relative moves add up
-    // to exactly the position asked for.
-    const double px = std::round(x * 100) / 100;
-    const double py = std::round((document_->page_height() - baseline) * 100) / 100;
+    // Positions are taken as written (rounded, and clamped far off the
+    // page), so that the relative moves add up to exactly where each text
+    // stands. A move longer than a number may be starts a new text object
+    // placed from the origin: a clamped move would shift every later text.
+    const double px = written_number(x);
+    const double py = written_number(document_->page_height() - baseline);
+    if (document_->text_open() &&
+        (std::abs(px - stream_.text_x) > kLargestPdfNumber || std::abs(py - stream_.text_y) > kLargestPdfNumber))
+        document_->close_text();
     if (document_->text_open()) {
         append_number(out, px - stream_.text_x);
         out.push_back(' ');

@@ -16,16 +16,13 @@
 namespace kt482::pdf {
 namespace {
 
-// Beyond this a coordinate means nothing on any page (the largest is 14,400
-// points) and older readers stop taking reals.
-constexpr double kLargestNumber = 32767.0;
 constexpr std::size_t kBufferSize = 1 << 18;
 
 void append_scaled(std::string& out, double value, int decimals, int64_t scale)
 {
     if (!std::isfinite(value))
         value = 0;
-    value = std::clamp(value, -kLargestNumber, kLargestNumber);
+    value = std::clamp(value, -kLargestPdfNumber, kLargestPdfNumber);
     int64_t scaled = std::llround(value * static_cast<double>(scale));
     if (scaled < 0) {
         out.push_back('-');
@@ -59,6 +56,13 @@ void append_number(std::string& out, double value)
 void append_number3(std::string& out, double value)
 {
     append_scaled(out, value, 3, 1000);
+}
+
+double written_number(double value)
+{
+    if (!std::isfinite(value))
+        return 0;
+    return static_cast<double>(std::llround(std::clamp(value, -kLargestPdfNumber, kLargestPdfNumber) * 100)) / 100;
 }
 
 void append_text_string(std::string& out, std::string_view utf8)

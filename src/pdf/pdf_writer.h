@@ -15,12 +15,19 @@
 
 namespace kt482::pdf {
 
+// The largest number written: beyond it a coordinate means nothing on any
+// page (the largest is 14,400 points) and older readers stop taking reals.
+inline constexpr double kLargestPdfNumber = 32767.0;
+
 // Appends a number rounded to two decimals, without trailing zeros; values
 // that are not finite become 0 and huge ones are clamped, so that no number
 // written is ever malformed or beyond what readers take.
 void append_number(std::string& out, double value);
 // The same with three decimals, for glyph widths in thousandths of an em.
 void append_number3(std::string& out, double value);
+// The value append_number writes for a number: rounded to two decimals,
+// clamped, 0 when not finite.
+double written_number(double value);
 // A text string: as it stands when printable ASCII, else UTF-16BE in hex.
 void append_text_string(std::string& out, std::string_view utf8);
 

@@ -97,6 +97,10 @@ Status PdfPrinter::NewPage()
     if (Status started = startDocument(); !started)
         return started;
     document_->begin_page(pageWidth_, pageHeight_);
+    // The pages written so far could not all be: said at the page, rather
+    // than only when the document ends.
+    if (document_->write_failed())
+        return Failure(ErrorNumber::PrinterError, "The PDF file could not be written");
     return {};
 }
 
