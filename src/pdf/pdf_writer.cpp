@@ -76,15 +76,22 @@ void append_text_string(std::string& out, std::string_view utf8)
         out.push_back(')');
         return;
     }
+    std::u32string chars;
+    decode_utf8(utf8, chars);
+    append_utf16_hex(out, chars, true);
+}
+
+void append_utf16_hex(std::string& out, std::u32string_view text, bool bom)
+{
     static constexpr char kHex[] = "0123456789ABCDEF";
     auto unit = [&](unsigned u) {
         for (int shift = 12; shift >= 0; shift -= 4)
             out.push_back(kHex[(u >> shift) & 0xF]);
     };
-    std::u32string chars;
-    decode_utf8(utf8, chars);
-    out += "<FEFF";
-    for (const char32_t c : chars) {
+    out.push_back('<');
+    if (bom)
+        unit(0xFEFF);
+    for (const char32_t c : text) {
         if (c >= 0x10000) {
             unit(0xD800 + ((c - 0x10000) >> 10));
             unit(0xDC00 + ((c - 0x10000) & 0x3FF));

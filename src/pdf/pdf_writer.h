@@ -24,6 +24,10 @@ void append_number3(std::string& out, double value);
 // A text string: as it stands when printable ASCII, else UTF-16BE in hex.
 void append_text_string(std::string& out, std::string_view utf8);
 
+// Text as UTF-16BE in hex between angle brackets, with the byte order mark
+// a text string starts with when bom is set.
+void append_utf16_hex(std::string& out, std::u32string_view text, bool bom);
+
 // Deflates data (zlib format) with libdeflate. Level 9 makes page content
 // about 2 % smaller than 6 for half as much time again, which the worker
 // threads absorb; 12 would take four times as long.

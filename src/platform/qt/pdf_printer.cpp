@@ -154,6 +154,13 @@ Status PdfPrinter::Print(std::string_view text, LineEnd end)
     return surface_.Print(text, end);
 }
 
+Status PdfPrinter::BeginSpreadText(std::string_view text)
+{
+    if (Status started = startDocument(); !started)
+        return started;
+    return surface_.BeginSpreadText(text);
+}
+
 Status PdfPrinter::Line(float x1, float y1, float x2, float y2)
 {
     if (Status started = startDocument(); !started)

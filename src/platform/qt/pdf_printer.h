@@ -81,6 +81,8 @@ public:
     Status DrawWidth(int16_t pixels) override { return surface_.DrawWidth(pixels); }
     Status DrawStyle(int16_t style) override { return surface_.DrawStyle(style); }
     Status Line(float x1, float y1, float x2, float y2) override;
+    Status BeginSpreadText(std::string_view text) override;
+    Status EndSpreadText() override { return surface_.EndSpreadText(); }
 
     Status ScaleModePoints() override { return {}; }
     Status FillTransparent() override { return {}; }

@@ -120,6 +120,13 @@ Status QtPrinter::Print(std::string_view text, LineEnd end)
     return surface_.Print(text, end);
 }
 
+Status QtPrinter::BeginSpreadText(std::string_view text)
+{
+    if (Status started = startDocument(); !started)
+        return started;
+    return surface_.BeginSpreadText(text);
+}
+
 Status QtPrinter::DrawMode(int16_t mode)
 {
     return surface_.DrawMode(mode);
