@@ -2,7 +2,7 @@
 
 #include <hb.h>
 
-#include "pdf/font_service.h"
+#include "text/font_service.h"
 #include "pdf/pdf_writer.h"
 
 namespace kt482::pdf {

@@ -20,9 +20,10 @@
 #include <unordered_map>
 #include <vector>
 
-#include "pdf/font_service.h"
+#include "base/units.h"
+#include "kt482/draw_surface.h"
 #include "pdf/glyph_outline.h"
-#include "platform/draw_surface.h"
+#include "text/font_service.h"
 
 namespace kt482::pdf {
 
@@ -97,7 +98,7 @@ private:
         double text_y = 0;
     };
 
-    double points() const { return font_twips_ / 20.0; }
+    double points() const { return points_from_twips(font_twips_); }
     std::string& content();
     void draw_glyphs(double x, double baseline, const std::vector<ShapedGlyph>& glyphs);
     void apply_line_pen(std::string& out);
