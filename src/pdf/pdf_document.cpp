@@ -3,7 +3,10 @@
 #include <hb-subset.h>
 #include <hb.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
 #include <functional>
 
 #include "text/font_service.h"
@@ -37,6 +40,7 @@ std::string subset_tag(const std::vector<uint32_t>& glyphs, const std::string& n
     return tag;
 }
 
+// The date of an information dictionary, local time with its offset.
 std::string pdf_date(std::time_t when)
 {
     std::tm local{};
@@ -49,6 +53,80 @@ std::string pdf_date(std::time_t when)
     std::snprintf(zone, sizeof zone, "%c%02ld'%02ld'", offset < 0 ? '-' : '+', minutes / 60, minutes % 60);
     return std::string(text) + zone;
 }
+
+// The same moment as XMP writes it.
+std::string xmp_date(std::time_t when)
+{
+    std::tm local{};
+    localtime_r(&when, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
+    const long offset = local.tm_gmtoff;
+    const long minutes = (offset < 0 ? -offset : offset) / 60;
+    char zone[48];
+    std::snprintf(zone, sizeof zone, "%c%02ld:%02ld", offset < 0 ? '-' : '+', minutes / 60, minutes % 60);
+    return std::string(text) + zone;
+}
+
+void append_xml_text(std::string& out, std::string_view text)
+{
+    for (const char c : text) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        default:
+            out.push_back(c);
+        }
+    }
+}
+
+// Control characters become blanks (XML takes none, and the metadata must
+// say what the dictionary says); invalid UTF-8 becomes U+FFFD; at most
+// kLongestInfoText characters.
+std::string clean_info_text(std::string_view text)
+{
+    std::u32string chars;
+    decode_utf8(text, chars);
+    if (chars.size() > kLongestInfoText)
+        chars.resize(kLongestInfoText);
+    std::string out;
+    for (char32_t c : chars) {
+        if (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0) || c == 0xFFFE || c == 0xFFFF)
+            c = ' ';
+        char bytes[4];
+        int n = 0;
+        if (c < 0x80) {
+            bytes[n++] = static_cast<char>(c);
+        } else if (c < 0x800) {
+            bytes[n++] = static_cast<char>(0xC0 | (c >> 6));
+            bytes[n++] = static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            bytes[n++] = static_cast<char>(0xE0 | (c >> 12));
+            bytes[n++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            bytes[n++] = static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            bytes[n++] = static_cast<char>(0xF0 | (c >> 18));
+            bytes[n++] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            bytes[n++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            bytes[n++] = static_cast<char>(0x80 | (c & 0x3F));
+        }
+        out.append(bytes, n);
+    }
+    return out;
+}
+
+// The sRGB profile of the output intent, built in from the file the build
+// was given (KT482_SRGB_PROFILE).
+constexpr unsigned char kSrgbProfile[] = {
+#include "srgb_profile.inc"
+};
 
 // The ToUnicode map of a font: each code to the text it shows; codes
 // without text (their text given by marked content) are left out.
@@ -171,6 +249,9 @@ private:
 
 PdfDocument::PdfDocument(int fd, DocumentInfo info, int threads) : writer_(fd), info_(std::move(info))
 {
+    for (std::string* field : {&info_.title, &info_.author, &info_.subject, &info_.keywords, &info_.creator})
+        *field = clean_info_text(*field);
+    created_ = info_.created ? info_.created : std::time(nullptr);
     catalog_ = writer_.reserve();
     pages_root_ = writer_.reserve();
     resources_ = writer_.reserve();
@@ -389,21 +470,117 @@ bool PdfDocument::finish(int copies)
     writer_.object(pages_root_, kids);
     writer_.object(catalog_, "<</Type/Catalog/Pages " + ref(pages_root_) + ">>");
 
-    std::string info = "<</Producer";
-    append_text_string(info, std::string("kt482 ") + KT482_VERSION);
-    if (!info_.title.empty()) {
-        info += "/Title";
-        append_text_string(info, info_.title);
-    }
-    if (!info_.creator.empty()) {
-        info += "/Creator";
-        append_text_string(info, info_.creator);
+    std::string catalog = "<</Type/Catalog/Pages " + ref(pages_root_);
+    if (info_.archive)
+        catalog += write_archive_parts();
+    writer_.object(catalog_, catalog + ">>");
+    write_info();
+    return writer_.finish(catalog_, info_object_, file_identifier());
+}
+
+std::string PdfDocument::producer()
+{
+    return std::string("kt482 ") + KT482_VERSION;
+}
+
+// The fields of the information dictionary, also those of the XMP metadata.
+std::vector<std::pair<const char*, std::string>> PdfDocument::info_fields() const
+{
+    return {{"Title", info_.title},       {"Author", info_.author},   {"Subject", info_.subject},
+            {"Keywords", info_.keywords}, {"Creator", info_.creator}, {"Producer", producer()}};
+}
+
+void PdfDocument::write_info()
+{
+    std::string info = "<<";
+    for (const auto& [key, value] : info_fields()) {
+        if (value.empty())
+            continue;
+        info += '/';
+        info += key;
+        append_text_string(info, value);
     }
     info += "/CreationDate";
-    append_text_string(info, pdf_date(info_.created ? info_.created : std::time(nullptr)));
+    append_text_string(info, pdf_date(created_));
     info += ">>";
     writer_.object(info_object_, info);
-    return writer_.finish(catalog_, info_object_);
 }
+
+// Unique per document: the time, the process, a count of the process's
+// documents and what the document holds.
+std::string PdfDocument::file_identifier() const
+{
+    static std::atomic<uint64_t> documents{0};
+    const uint64_t seeds[] = {1469598103934665603ull, 7809847782465536322ull};
+    std::string id;
+    for (const uint64_t seed : seeds) {
+        uint64_t hash = seed;
+        auto mix = [&](uint64_t v) {
+            for (int i = 0; i < 8; ++i, v >>= 8)
+                hash = (hash ^ (v & 0xFF)) * 1099511628211ull;
+        };
+        mix(static_cast<uint64_t>(created_));
+        mix(static_cast<uint64_t>(::getpid()));
+        mix(documents.fetch_add(1));
+        mix(writer_.bytes_written());
+        mix(page_objects_.size());
+        for (const char c : info_.title)
+            mix(static_cast<unsigned char>(c));
+        for (int i = 0; i < 8; ++i, hash >>= 8)
+            id.push_back(static_cast<char>(hash & 0xFF));
+    }
+    return id;
+}
+
+// The archival form's parts (XMP metadata and the sRGB output intent), as
+// the catalog's entries.
+std::string PdfDocument::write_archive_parts()
+{
+    const uint32_t metadata = writer_.reserve();
+    const uint32_t intent = writer_.reserve();
+    const uint32_t profile = writer_.reserve();
+    // Metadata stays uncompressed, for tools that read it without a PDF parser.
+    writer_.stream(metadata, "/Type/Metadata/Subtype/XML", xmp_metadata());
+    const std::string_view icc(reinterpret_cast<const char*>(kSrgbProfile), sizeof kSrgbProfile);
+    writer_.stream(profile, "/N 3/Filter/FlateDecode", deflate(icc));
+    writer_.object(intent, "<</Type/OutputIntent/S/GTS_PDFA1/OutputConditionIdentifier(sRGB IEC61966-2.1)"
+                           "/RegistryName(http://www.color.org)/Info(sRGB IEC61966-2.1)/DestOutputProfile "
+                           + ref(profile) + ">>");
+    return "/Metadata " + ref(metadata) + "/OutputIntents[" + ref(intent) + "]";
+}
+
+std::string PdfDocument::xmp_metadata() const
+{
+    std::string x =
+        "<?xpacket begin=\"\xEF\xBB\xBF\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?>\n"
+        "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\">\n"
+        "<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">\n"
+        "<rdf:Description rdf:about=\"\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\""
+        " xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\" xmlns:pdf=\"http://ns.adobe.com/pdf/1.3/\""
+        " xmlns:pdfaid=\"http://www.aiim.org/pdfa/ns/id/\">\n"
+        "<dc:format>application/pdf</dc:format>\n";
+    auto element = [&](const char* open, const std::string& value, const char* close) {
+        if (value.empty())
+            return;
+        x += open;
+        append_xml_text(x, value);
+        x += close;
+    };
+    element("<dc:title><rdf:Alt><rdf:li xml:lang=\"x-default\">", info_.title, "</rdf:li></rdf:Alt></dc:title>\n");
+    element("<dc:creator><rdf:Seq><rdf:li>", info_.author, "</rdf:li></rdf:Seq></dc:creator>\n");
+    element("<dc:description><rdf:Alt><rdf:li xml:lang=\"x-default\">", info_.subject,
+            "</rdf:li></rdf:Alt></dc:description>\n");
+    element("<pdf:Keywords>", info_.keywords, "</pdf:Keywords>\n");
+    element("<pdf:Producer>", producer(), "</pdf:Producer>\n");
+    element("<xmp:CreatorTool>", info_.creator, "</xmp:CreatorTool>\n");
+    element("<xmp:CreateDate>", xmp_date(created_), "</xmp:CreateDate>\n");
+    x += "<pdfaid:part>2</pdfaid:part>\n<pdfaid:conformance>U</pdfaid:conformance>\n"
+         "</rdf:Description>\n</rdf:RDF>\n</x:xmpmeta>\n";
+    // Room to edit the packet in place, as its trailer allows.
+    x.append(20, ' ');
+    x += "\n<?xpacket end=\"w\"?>";
+    return x;
+}
+
 
 }  // namespace kt482::pdf

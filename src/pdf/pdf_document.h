@@ -25,11 +25,21 @@ namespace kt482::pdf {
 
 class FontFace;
 
+// What a document says of itself. Text is UTF-8; control characters become
+// blanks and each field keeps at most kLongestInfoText characters.
 struct DocumentInfo {
     std::string title;
+    std::string author;
+    std::string subject;
+    std::string keywords;
     std::string creator;
     std::time_t created = 0;
+    // Archivable (PDF/A-2u): XMP metadata matching the fields above, the sRGB
+    // output intent, and nothing the archival form forbids.
+    bool archive = false;
 };
+
+inline constexpr std::size_t kLongestInfoText = 4000;
 
 class PdfDocument {
 public:
@@ -71,8 +81,7 @@ public:
     // distinct pair of glyph and text has a code of its own, so that glyphs
     // shared by several characters and characters shown by several glyphs
     // keep their text wherever they stand. Codes are numbered in order of
-    // first use, whatever the glyph ids. Empty text: a glyph whose text is
-    // given otherwise (marked content).
+    // first use, whatever the glyph ids.
     uint16_t glyph_code(int font, uint32_t glyph, std::u32string_view text)
     {
         FontUse& use = fonts_[static_cast<std::size_t>(font)];
@@ -117,12 +126,19 @@ private:
     };
 
     void write_page(const Page& page);
+    std::vector<std::pair<const char*, std::string>> info_fields() const;
+    static std::string producer();
+    void write_info();
+    std::string file_identifier() const;
+    std::string write_archive_parts();
+    std::string xmp_metadata() const;
     uint16_t other_glyph_code(FontUse& use, uint32_t glyph, std::u32string_view text);
     void write_font(const FontUse& font);
     void drain_compressed(bool all);
 
     PdfWriter writer_;
     DocumentInfo info_;
+    std::time_t created_ = 0;
     uint32_t catalog_ = 0;
     uint32_t pages_root_ = 0;
     uint32_t resources_ = 0;

@@ -279,7 +279,9 @@ void PdfSurface::draw_glyphs(double x, double baseline, const std::vector<Shaped
                     stream_.font_twips = font_twips_;
                 }
             }
-            std::u32string_view text;
+            // A glyph whose text is its cluster's, given otherwise, maps to
+            // a zero-width space: archivable files map every code.
+            std::u32string_view text = U"\u200B";
             if (one_to_one)
                 text = chars.substr(first + (k - i), 1);
             else if (!marked && k == i)

@@ -183,7 +183,7 @@ void PdfWriter::stream(uint32_t number, std::string_view entries, std::string_vi
     write("\nendstream\nendobj\n");
 }
 
-bool PdfWriter::finish(uint32_t root, uint32_t info)
+bool PdfWriter::finish(uint32_t root, uint32_t info, std::string_view id)
 {
     const uint64_t xref = offset_;
     std::string table = "xref\n0 " + std::to_string(offsets_.size() + 1) + "\n0000000000 65535 f \n";
@@ -201,7 +201,16 @@ bool PdfWriter::finish(uint32_t root, uint32_t info)
         }
     }
     table += "trailer\n<</Size " + std::to_string(offsets_.size() + 1) + "/Root " + std::to_string(root)
-             + " 0 R/Info " + std::to_string(info) + " 0 R>>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+             + " 0 R/Info " + std::to_string(info) + " 0 R";
+    if (!id.empty()) {
+        std::string hex;
+        for (const char c : id) {
+            std::snprintf(entry, sizeof entry, "%02X", static_cast<unsigned char>(c));
+            hex += entry;
+        }
+        table += "/ID[<" + hex + "><" + hex + ">]";
+    }
+    table += ">>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
     write(table);
     flush();
     return !failed_;

@@ -48,9 +48,10 @@ public:
     // A stream object: extra dictionary entries and the data, deflated
     // already when the entries say so.
     void stream(uint32_t number, std::string_view entries, std::string_view data);
-    // The cross-reference table and trailer; then flushes. False when any
-    // write failed.
-    bool finish(uint32_t root, uint32_t info);
+    // The cross-reference table and trailer, with the file's identifier (16
+    // bytes, written twice) when given; then flushes. False when any write
+    // failed.
+    bool finish(uint32_t root, uint32_t info, std::string_view id = {});
 
     bool failed() const { return failed_; }
     uint64_t bytes_written() const { return offset_; }

@@ -56,6 +56,7 @@ void W_StartDoc(ObjectFields& self, int16_t P_Size, int16_t P_Orient, float P_He
         apply_paper_arguments(P_Size, P_Orient, P_Height, P_Width);
         s.PageStarted = 0;
         take_chosen_pdf_file();
+        hand_over_document_properties();
         ZZ100_PRT_Layout();
         self.P_PRINT = nullptr;
         self.P_PRINT = s.PrinterObject;

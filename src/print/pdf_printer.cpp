@@ -138,9 +138,17 @@ Status PdfPrinter::startDocument()
     if (!opened)
         return opened.failure();
     pdf::DocumentInfo info;
-    info.title = std::move(opened->title);
+    info.title = next_.title.empty() ? std::move(opened->title) : next_.title;
+    info.author = next_.author;
+    info.subject = next_.subject;
+    info.keywords = next_.keywords;
+    info.archive = next_.archive;
     info.creator = kDocumentName;
     info.created = std::time(nullptr);
+    // The information is the one document's; archiving stays.
+    const bool archive = next_.archive;
+    next_ = DocumentProperties{};
+    next_.archive = archive;
     fd_ = opened->fd;
     document_ = std::make_unique<pdf::PdfDocument>(fd_, std::move(info), compressionThreads());
     copiesInFile_ = opened->copies_in_file;

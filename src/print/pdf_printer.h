@@ -96,6 +96,7 @@ public:
     Status NewPage() override;
     Status EndDoc() override;
     Status AbortDoc() override;
+    void NextDocumentProperties(const DocumentProperties& properties) override { next_ = properties; }
     std::string LastOutput() const override { return lastOutput_; }
 
 private:
@@ -105,6 +106,7 @@ private:
     std::unique_ptr<PrintDestination> destination_;
     pdf::PdfSurface surface_;
     DocumentSetup setup_;  // for the next document
+    DocumentProperties next_;  // for the next document
 
     // The open document: its file and its page in points.
     std::unique_ptr<pdf::PdfDocument> document_;

@@ -179,4 +179,10 @@ std::vector<std::string> RecordingSurface::only(std::string_view prefix) const
     return lines;
 }
 
+void RecordingSurface::NextDocumentProperties(const DocumentProperties& properties)
+{
+    log.push_back("NextDocumentProperties " + properties.title + "|" + properties.author + "|" + properties.subject
+                  + "|" + properties.keywords + (properties.archive ? " archive" : ""));
+}
+
 }  // namespace kt482::test

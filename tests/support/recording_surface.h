@@ -43,6 +43,7 @@ public:
     Status EndDoc() override;
     Status AbortDoc() override;
     std::string LastOutput() const override { return last_output_; }
+    void NextDocumentProperties(const DocumentProperties& properties) override;
 
     // Only the lines whose text starts with prefix.
     std::vector<std::string> only(std::string_view prefix) const;
