@@ -386,4 +386,11 @@ class Error(Exception):
             "The file the next document on \"KT482 PDF\" is written to (empty: the printer's folder).");
     cls.def("LastPdfPath", [](PyPrint& p) { return p.job().LastPdfPath(); },
             "Where the last PDF document went (empty before the first).");
+    cls.def("SetDocumentInfo",
+            [](PyPrint& p, const std::string& title, const std::string& author, const std::string& subject,
+               const std::string& keywords) { p.job().SetDocumentInfo(title, author, subject, keywords); },
+            "title"_a, "author"_a = "", "subject"_a = "", "keywords"_a = "",
+            "Title, author, subject and keywords of the next document W_StartDoc starts (empty title: the file's name).");
+    cls.def("SetPdfArchive", [](PyPrint& p, bool archive) { p.job().SetPdfArchive(archive); }, "archive"_a,
+            "Whether the documents W_StartDoc starts from now on are archivable PDF/A-2u files.");
 }

@@ -87,7 +87,7 @@ protected:
         const std::string path = out_.path() + "/texts.pdf";
         auto printer = PdfPrinter::forFile(path);
         JobState& s = kt482::job();
-        s.OutputTarget = 1;
+        s.OutputTarget = OutputTarget::Printer;
         s.PrinterObject = printer;
         for (int16_t page = 1; page <= pages; ++page) {
             ZZ100_Page_Out(fields_, page);
