@@ -132,9 +132,7 @@ TEST_F(PdfDocumentInfo, HostMembersReachThePrinterAtTheStartOfTheDocument)
     job.SetPdfArchive(false);
     job.W_StartDoc(9, 1);
     ASSERT_TRUE(printers.opened);
-    EXPECT_EQ(printers.opened->only("NextDocumentProperties"),
-              (std::vector<std::string>{"NextDocumentProperties T|A|S|K archive",
-                                        "NextDocumentProperties ||| archive", "NextDocumentProperties |||"}));
+    EXPECT_EQ(printers.opened->document_properties, (std::vector<std::string>{"T|A|S|K archive", "||| archive", "|||"}));
 }
 
 TEST_F(PdfDocumentInfo, ArchivedFilesMeetTheArchivalRequirements)

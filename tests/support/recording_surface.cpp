@@ -181,7 +181,7 @@ std::vector<std::string> RecordingSurface::only(std::string_view prefix) const
 
 void RecordingSurface::NextDocumentProperties(const DocumentProperties& properties)
 {
-    log.push_back("NextDocumentProperties " + properties.title + "|" + properties.author + "|" + properties.subject
+    document_properties.push_back(properties.title + "|" + properties.author + "|" + properties.subject
                   + "|" + properties.keywords + (properties.archive ? " archive" : ""));
 }
 
