@@ -82,6 +82,19 @@ public:
     }
     Status BeginSpreadText(std::string_view text) override { return target_->BeginSpreadText(text); }
     Status EndSpreadText() override { return target_->EndSpreadText(); }
+    Status Color(uint32_t rgb) override { return target_->Color(rgb); }
+    Status FillRect(float x, float y, float width, float height) override
+    {
+        if (!drawable(x) || !drawable(y) || !drawable(width) || !drawable(height))
+            return {};
+        return target_->FillRect(x, y, width, height);
+    }
+    Status Image(float x, float y, float width, float height, const ImagePixels& picture) override
+    {
+        if (!drawable(x) || !drawable(y) || !drawable(width) || !drawable(height))
+            return {};
+        return target_->Image(x, y, width, height, picture);
+    }
 
 private:
     DrawSurface* target_ = nullptr;
