@@ -805,6 +805,15 @@ class Error(Exception):
 
     // Host additions.
     cls.def(
+        "SetDocumentInfo",
+        [](PyPrint& p, const std::string& title, const std::string& author, const std::string& subject,
+           const std::string& keywords) { p.job().SetDocumentInfo(title, author, subject, keywords); },
+        "title"_a, "author"_a = "", "subject"_a = "", "keywords"_a = "",
+        "Title, author, subject and keywords of the next document W_StartDoc starts (empty title: the file's name).");
+    cls.def(
+        "SetPdfArchive", [](PyPrint& p, bool archive) { p.job().SetPdfArchive(archive); }, "archive"_a,
+        "Whether the documents W_StartDoc starts from now on are archivable PDF/A-2u files.");
+    cls.def(
         "LastFailure", [](PyPrint& p) { return p.job().LastFailure(); },
         "The last failure a member reported (number 0 when none since creation or ClearLastFailure).");
     cls.def(

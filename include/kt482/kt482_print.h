@@ -158,6 +158,14 @@ public:
     // Where the last PDF document of this thread's jobs went (an absolute
     // path), empty before the first.
     std::string LastPdfPath() const;
+    // The title, author, subject and keywords (UTF-8) of the next document
+    // W_StartDoc starts, used for that one document; an empty title leaves
+    // the file's name. Kept per thread, like the job.
+    void SetDocumentInfo(const std::string& title, const std::string& author, const std::string& subject,
+                         const std::string& keywords);
+    // Whether the documents W_StartDoc starts from now on are archivable
+    // PDF/A-2u files (off at first). Kept per thread, like the job.
+    void SetPdfArchive(bool archive);
 
 private:
     std::unique_ptr<ObjectFields> self_;

@@ -194,6 +194,26 @@ def test_the_host_names_the_next_pdf_and_reads_back_where_each_went(strict, tmp_
     assert [str(p) for p in written] == [strict.LastPdfPath()]
 
 
+@pytest.mark.skipif(not shutil.which("pdfinfo"), reason="pdfinfo is not installed")
+def test_document_info_and_archiving_reach_the_pdf(strict, tmp_path, monkeypatch):
+    record_for_the_pdf_printer(strict, tmp_path, monkeypatch)
+    named = tmp_path / "archived.pdf"
+    strict.SetNextPdfPath(str(named))
+    strict.SetDocumentInfo("請求書 0001", author="経理部", keywords="請求書, 2026")
+    strict.SetPdfArchive(True)
+    strict.W_Device("KT482 PDF")
+    strict.W_StartDoc(9, 1)
+    strict.W_Print()
+    strict.W_EndDoc()
+    info = subprocess.run(["pdfinfo", str(named)], capture_output=True, text=True, check=True).stdout
+    fields = dict(line.split(":", 1) for line in info.splitlines() if ":" in line)
+    assert fields["Title"].strip() == "請求書 0001"
+    assert fields["Author"].strip() == "経理部"
+    assert fields["Keywords"].strip() == "請求書, 2026"
+    assert "Subject" not in fields
+    assert fields["Metadata Stream"].strip() == "yes"
+
+
 def test_threads_record_their_own_jobs_at_the_same_time(tmp_path):
     # Each thread has its own job state, and members run without the
     # interpreter lock.

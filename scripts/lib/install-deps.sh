@@ -21,6 +21,7 @@ KT482_PACKAGES=(
   pkgconf qpdf  # scripts/check-package: the pkg-config host, PDF checks
   libfreetype-dev libharfbuzz-dev libfontconfig-dev libdeflate-dev  # src/pdf: fonts, shaping and subsets, compression
   libcairo2-dev  # bench/peer: cairo's PDF surface
+  icc-profiles-free mupdf-tools  # src/pdf: the sRGB profile of archived PDFs; tests: a second text extractor
   libpng-dev libjpeg62-turbo-dev  # src/image: pictures of E_Image
 )
 

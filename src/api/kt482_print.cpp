@@ -211,6 +211,12 @@ void KT482_Print::ClearLastFailure() { self_->LastFailure = {}; }
 
 void KT482_Print::SetNextPdfPath(const std::string& path) { choose_next_pdf_file(path); }
 std::string KT482_Print::LastPdfPath() const { return job().LastPdfPath; }
+void KT482_Print::SetDocumentInfo(const std::string& title, const std::string& author, const std::string& subject,
+                                  const std::string& keywords)
+{
+    choose_next_document_info(title, author, subject, keywords);
+}
+void KT482_Print::SetPdfArchive(bool archive) { choose_pdf_archive(archive); }
 
 MessageHandler KT482_Print::SetMessageHandler(MessageHandler handler)
 {

@@ -175,8 +175,10 @@ Status PdfSurface::Print(std::string_view text, LineEnd end)
     if (!document_ || !document_->page_open())
         return Failure(ErrorNumber::InvalidCall, "Nothing is being drawn on");
     if (!text.empty() && face_) {
+        chars_.clear();
+        decode_utf8(text, chars_);
         glyphs_.clear();
-        FontService::shared().shape(face_, text, glyphs_);
+        FontService::shared().shape(face_, std::u32string_view(chars_), glyphs_);
         const double size = points();
         const double baseline = current_y_ + size * face_->ascender() / face_->units_per_em();
         double width = 0;
@@ -211,6 +213,13 @@ Status PdfSurface::Print(std::string_view text, LineEnd end)
 // Texts in a row share a text object, each placed relative to the one
 // before. The font changes where a fallback face takes over, and a glyph whose
 // shaped advance differs from its width moves the next one.
+//
+// Each glyph is shown by the code of its glyph and its own characters: one
+// character where a cluster has as many glyphs as characters, all of them
+// where one glyph shows several. A cluster otherwise (one character drawn as
+// several glyphs) is marked content with its text. A character no face has
+// is an empty glyph that carries its text, and the face's missing glyph
+// drawn as a path over it, as readers leave that glyph blank.
 void PdfSurface::draw_glyphs(double x, double baseline, const std::vector<ShapedGlyph>& glyphs)
 {
     std::string& out = content();
@@ -252,46 +261,133 @@ void PdfSurface::draw_glyphs(double x, double baseline, const std::vector<Shaped
     // A text with moves between its glyphs is written as arrays.
     bool adjusted = false;
     for (const ShapedGlyph& g : glyphs)
-        adjusted = adjusted || g.advance != g.face->advance(g.glyph);
+        adjusted = adjusted || g.advance != g.face->advance(g.glyph) || g.glyph == 0;
+    const bool spans = !document_->actual_text_open();
     const FontFace* in_face = nullptr;
     int font = 0;
     bool in_string = false;
-    for (const ShapedGlyph& g : glyphs) {
-        if (g.face != in_face) {
-            if (in_string)
-                out += adjusted ? ")]TJ\n" : ")Tj\n";
-            in_string = false;
-            in_face = g.face;
-            font = document_->font_number(g.face);
-            if (stream_.font != font || stream_.font_twips != font_twips_) {
-                out += "/F" + std::to_string(font) + ' ';
-                append_number(out, points());
-                out += " Tf\n";
-                stream_.font = font;
-                stream_.font_twips = font_twips_;
+    auto close_string = [&] {
+        if (in_string)
+            out += adjusted ? ")]TJ\n" : ")Tj\n";
+        in_string = false;
+    };
+    double pen = 0;  // ems from px
+    missing_.clear();
+    const std::u32string_view chars(chars_);
+    for (std::size_t i = 0; i < glyphs.size();) {
+        // The cluster: glyphs [i, j) showing characters [first, last).
+        std::size_t j = i + 1;
+        while (j < glyphs.size() && glyphs[j].cluster == glyphs[i].cluster && glyphs[j].face == glyphs[i].face)
+            ++j;
+        const std::size_t first = std::min<std::size_t>(glyphs[i].cluster, chars.size());
+        std::size_t last = j < glyphs.size() ? glyphs[j].cluster : chars.size();
+        if (last <= first)
+            last = std::min(first + 1, chars.size());
+        const std::size_t count = j - i;
+        const std::size_t length = last - first;
+        const bool one_to_one = count == length;
+        const bool marked = !one_to_one && (count > 1 || length > kLongestGlyphText) && spans;
+        if (marked) {
+            close_string();
+            document_->begin_actual_text(chars.substr(first, length), true);
+        }
+        for (std::size_t k = i; k < j; ++k) {
+            const ShapedGlyph& g = glyphs[k];
+            if (g.face != in_face) {
+                close_string();
+                in_face = g.face;
+                font = document_->font_number(g.face);
+                if (stream_.font != font || stream_.font_twips != font_twips_) {
+                    out += "/F" + std::to_string(font) + ' ';
+                    append_number(out, points());
+                    out += " Tf\n";
+                    stream_.font = font;
+                    stream_.font_twips = font_twips_;
+                }
             }
+            // A glyph whose text is its cluster's, given otherwise, maps to
+            // a zero-width space: archivable files map every code.
+            std::u32string_view text = U"\u200B";
+            if (one_to_one)
+                text = chars.substr(first + (k - i), 1);
+            else if (!marked && k == i)
+                text = chars.substr(first, length);
+            uint32_t glyph = g.glyph;
+            if (glyph == 0) {
+                missing_.push_back({g.face, pen});
+                glyph = blank_glyph(*g.face);
+            }
+            const int32_t width = g.face->advance(glyph);
+            if (!in_string) {
+                out += adjusted ? "[(" : "(";
+                in_string = true;
+            }
+            append_glyph(out, document_->glyph_code(font, glyph, text));
+            if (g.advance != width) {
+                out += ")";
+                append_number3(out, -(g.advance - width) * 1000.0 / g.face->units_per_em());
+                out += "(";
+            }
+            pen += static_cast<double>(g.advance) / g.face->units_per_em();
         }
-        const int32_t width = g.face->advance(g.glyph);
-        if (!in_string) {
-            out += adjusted ? "[(" : "(";
-            in_string = true;
+        if (marked) {
+            close_string();
+            document_->end_actual_text();
         }
-        document_->use_glyph(font, g.glyph, g.text);
-        append_glyph(out, g.glyph);
-        if (g.advance != width) {
-            out += ")";
-            append_number3(out, -(g.advance - width) * 1000.0 / g.face->units_per_em());
-            out += "(";
-        }
+        i = j;
     }
-    if (in_string)
-        out += adjusted ? ")]TJ\n" : ")Tj\n";
+    close_string();
     if (synthetic) {
         document_->close_text();
         out += "Q\n";
         // Q restores the font of before the text object.
         stream_.font = 0;
     }
+    if (!missing_.empty()) {
+        document_->close_text();
+        for (const Missing& m : missing_) {
+            auto outline = missing_outlines_.find(m.face);
+            if (outline == missing_outlines_.end())
+                outline = missing_outlines_.emplace(m.face, GlyphOutline::of(*m.face, 0)).first;
+            outline->second.append_fill(out, px + m.ems * points(), py, points(), m.face->units_per_em());
+        }
+    }
+}
+
+// An empty glyph to carry a missing character's text: one as wide as the
+// missing glyph where the face has it, for readers to find no gap.
+uint32_t PdfSurface::blank_glyph(const FontFace& face)
+{
+    if (auto found = blank_glyphs_.find(&face); found != blank_glyphs_.end())
+        return found->second;
+    uint32_t blank = 0;
+    for (const char32_t c : {U'\u3000', U'\u2003', U' ', U'\u2002'}) {
+        const uint32_t glyph = face.glyph(c);
+        if (glyph != 0 && (blank == 0 || face.advance(glyph) == face.advance(0)))
+            blank = glyph;
+        if (blank != 0 && face.advance(blank) == face.advance(0))
+            break;
+    }
+    blank_glyphs_.emplace(&face, blank);
+    return blank;
+}
+
+Status PdfSurface::BeginSpreadText(std::string_view text)
+{
+    if (!document_ || !document_->page_open())
+        return {};
+    content();
+    std::u32string chars;
+    decode_utf8(text, chars);
+    document_->begin_actual_text(chars, false);
+    return {};
+}
+
+Status PdfSurface::EndSpreadText()
+{
+    if (document_ && document_->page_open())
+        document_->end_actual_text();
+    return {};
 }
 
 Status PdfSurface::DrawMode(int16_t mode)

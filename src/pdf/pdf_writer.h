@@ -31,6 +31,10 @@ double written_number(double value);
 // A text string: as it stands when printable ASCII, else UTF-16BE in hex.
 void append_text_string(std::string& out, std::string_view utf8);
 
+// Text as UTF-16BE in hex between angle brackets, with the byte order mark
+// a text string starts with when bom is set.
+void append_utf16_hex(std::string& out, std::u32string_view text, bool bom);
+
 // Deflates data (zlib format) with libdeflate. Level 9 makes page content
 // about 2 % smaller than 6 for half as much time again, which the worker
 // threads absorb; 12 would take four times as long.
@@ -51,9 +55,10 @@ public:
     // A stream object: extra dictionary entries and the data, deflated
     // already when the entries say so.
     void stream(uint32_t number, std::string_view entries, std::string_view data);
-    // The cross-reference table and trailer; then flushes. False when any
-    // write failed.
-    bool finish(uint32_t root, uint32_t info);
+    // The cross-reference table and trailer, with the file's identifier (16
+    // bytes, written twice) when given; then flushes. False when any write
+    // failed.
+    bool finish(uint32_t root, uint32_t info, std::string_view id = {});
 
     bool failed() const { return failed_; }
     uint64_t bytes_written() const { return offset_; }

@@ -63,6 +63,7 @@ void W_StartDoc(ObjectFields& self, int16_t P_Size, int16_t P_Orient, float P_He
         // The path names only a file the new document writes.
         s.LastPdfPath.clear();
         take_chosen_pdf_file();
+        hand_over_document_properties();
         ZZ100_PRT_Layout();
         self.P_PRINT = nullptr;
         self.P_PRINT = s.PrinterObject;

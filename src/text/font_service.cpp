@@ -285,9 +285,6 @@ const FontFace* FontService::fallback(char32_t c)
     return face;
 }
 
-// Runs of characters in one face are shaped together; a face without
-// substitutions or kerning maps each character to its glyph directly, which
-// is what HarfBuzz would do, only without building a buffer.
 void FontService::shape(const FontFace* face, std::string_view text, std::vector<ShapedGlyph>& glyphs)
 {
     if (!face || text.empty())
@@ -295,7 +292,16 @@ void FontService::shape(const FontFace* face, std::string_view text, std::vector
     std::u32string chars;
     chars.reserve(text.size());
     decode_utf8(text, chars);
+    shape(face, std::u32string_view(chars), glyphs);
+}
 
+// Runs of characters in one face are shaped together; a face without
+// substitutions or kerning maps each character to its glyph directly, which
+// is what HarfBuzz would do, only without building a buffer.
+void FontService::shape(const FontFace* face, std::u32string_view chars, std::vector<ShapedGlyph>& glyphs)
+{
+    if (!face || chars.empty())
+        return;
     // Each character's glyph in the face asked for, looked up once; 0 where
     // the face has none.
     thread_local std::vector<uint32_t> ids;
@@ -326,7 +332,7 @@ void FontService::shape(const FontFace* face, std::string_view text, std::vector
             plain = !run_face->starts_lookup(ids[i]);
         if (plain) {
             for (std::size_t i = start; i < end; ++i)
-                glyphs.push_back({run_face, ids[i], chars[i], run_face->advance(ids[i]), 0, 0});
+                glyphs.push_back({run_face, ids[i], chars[i], static_cast<uint32_t>(i), run_face->advance(ids[i]), 0, 0});
         } else {
             hb_buffer_t* buffer = hb_buffer_create();
             hb_buffer_add_utf32(buffer, reinterpret_cast<const uint32_t*>(chars.data()),
@@ -339,8 +345,8 @@ void FontService::shape(const FontFace* face, std::string_view text, std::vector
             const hb_glyph_info_t* info = hb_buffer_get_glyph_infos(buffer, &count);
             const hb_glyph_position_t* pos = hb_buffer_get_glyph_positions(buffer, &count);
             for (unsigned i = 0; i < count; ++i)
-                glyphs.push_back({run_face, info[i].codepoint, chars[info[i].cluster], pos[i].x_advance,
-                                  pos[i].x_offset, pos[i].y_offset});
+                glyphs.push_back({run_face, info[i].codepoint, chars[info[i].cluster], info[i].cluster,
+                                  pos[i].x_advance, pos[i].x_offset, pos[i].y_offset});
             hb_buffer_destroy(buffer);
         }
         start = end;

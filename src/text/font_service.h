@@ -88,10 +88,16 @@ private:
 
 // One glyph of shaped text: its face, glyph id, the character(s) it shows
 // (for text extraction), and its advance and offsets in font units.
+//
+// A cluster is the characters and glyphs shaping keeps together: one glyph
+// may show several characters (a composed voiced mark), several glyphs one
+// character (a decomposed accent). Its glyphs are consecutive and share the
+// index of its first character.
 struct ShapedGlyph {
     const FontFace* face = nullptr;
     uint32_t glyph = 0;
     char32_t text = 0;  // the first character of its cluster
+    uint32_t cluster = 0;  // that character's index in the code points shaped
     int32_t advance = 0;
     int32_t x_offset = 0;
     int32_t y_offset = 0;
@@ -111,6 +117,8 @@ public:
     // Text (UTF-8; invalid bytes become U+FFFD) shaped in face, characters the
     // face lacks taken from a fallback face. Appends to glyphs.
     void shape(const FontFace* face, std::string_view text, std::vector<ShapedGlyph>& glyphs);
+    // The same for text decoded already.
+    void shape(const FontFace* face, std::u32string_view chars, std::vector<ShapedGlyph>& glyphs);
 
     // The advance of text at a size in points.
     double text_width(const FontFace* face, double points, std::string_view text);
