@@ -38,6 +38,7 @@ enum class ErrorNumber : int32_t {
     InvalidFileFormat = 321,
     InvalidPropertyValue = 380,
     NotSupported = 438,
+    InvalidPicture = 481,
     PrinterError = 482,
 };
 

@@ -1,5 +1,11 @@
-// The thirteen record codes of the page spool, each four ASCII characters,
-// with the number of fields its records carry.
+// The record codes of the page spool, each four ASCII characters, with the
+// number of fields its records carry. A reader skips a record whose code it
+// does not know, so that spools with later codes stay readable.
+//
+// The host additions: "IMG " rows and columns of two corners, then the fit
+// (0 or 1) followed at once by the picture's absolute path ("0/srv/logo.png");
+// "FIL " two corners and the colour; "COL " the colour. Colours are six hex
+// digits RRGGBB.
 #pragma once
 
 #include <array>
@@ -21,7 +27,10 @@ namespace kt482 {
     X(StringCenter, "STC ", 4)     \
     X(StringRight, "STR ", 3)      \
     X(StringLeft, "STL ", 4)       \
-    X(Numeric, "STN ", 4)
+    X(Numeric, "STN ", 4)          \
+    X(Image, "IMG ", 5)            \
+    X(Fill, "FIL ", 5)             \
+    X(Color, "COL ", 1)
 
 enum class RecordCode {
 #define KT482_ENUM(name, text, fields) name,

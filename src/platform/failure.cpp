@@ -29,6 +29,7 @@ std::string error_description(int32_t number)
     case 321: return "Invalid file format";
     case 380: return "Invalid property value";
     case 438: return "Object doesn't support this property or method";
+    case 481: return "Invalid picture";
     case 482: return "Printer error";
     default: return "Application-defined or object-defined error";
     }
