@@ -9,6 +9,7 @@
 #include "job/page_reader.h"
 #include "job/record_code.h"
 #include "platform/services.h"
+#include "render/barcode_handler.h"
 #include "render/line_handlers.h"
 #include "render/picture_handlers.h"
 #include "render/rule_lists.h"
@@ -52,6 +53,7 @@ std::string_view handler_name(RecordCode code)
     case RecordCode::Image: return "ZZ100_Image";
     case RecordCode::Fill: return "ZZ100_Fill";
     case RecordCode::Color: return "ZZ100_Color";
+    case RecordCode::Barcode: return "ZZ100_Barcode";
     }
     return "ZZ100_Page_Out";
 }
@@ -116,6 +118,11 @@ void dispatch(ObjectFields& self, const PageRecordHeader& header, const std::arr
         const float end_row = number(f[3]);
         const float end_col = number(f[4]);
         ZZ100_Fill(row, col, end_row, end_col, color_of_field(f[5]));
+        return;
+    }
+    case RecordCode::Barcode: {
+        const float end_row = number(f[3]);
+        ZZ100_Barcode(row, col, end_row, number(f[4]), f[5]);
         return;
     }
     default: return;
