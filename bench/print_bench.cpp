@@ -65,10 +65,10 @@
 #include "job/job_state.h"
 #include "job/object_fields.h"
 #include "kt482/kt482.h"
-#include "pdf/font_service.h"
 #include "platform/qt/qt_application.h"
 #include "platform/qt/qt_draw_surface.h"
 #include "render/page_out.h"
+#include "text/font_service.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <filesystem>
 
+#include "base/paper_table.h"
 #include "job/job_state.h"
-#include "print/paper_table.h"
 #include "kt482/kt482.h"
 #include "support/fake_preview.h"
 #include "support/spool_fixture.h"

@@ -59,7 +59,7 @@ int16_t KT482_Print::P_Max_Page() const noexcept { return job().Max_Page; }
 int16_t KT482_Print::P_PRT_Copy() const noexcept { return job().PRT_Copy; }
 void KT482_Print::P_PRT_Copy(int16_t copies) noexcept
 {
-    if (copies < 1 || copies > 99)
+    if (copies < 1 || copies > kMaxCopies)
         return;
     JobState& s = job();
     s.PRT_Copy = copies;

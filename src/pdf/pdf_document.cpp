@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <functional>
 
-#include "pdf/font_service.h"
 #include "pdf/pdf_image.h"
+#include "text/font_service.h"
 
 #ifndef KT482_VERSION
 #define KT482_VERSION "0"

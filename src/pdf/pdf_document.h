@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "pdf/pdf_writer.h"
-#include "platform/draw_surface.h"
+#include "kt482/draw_surface.h"
 
 namespace kt482::pdf {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "pdf/pdf_writer.h"
-#include "platform/draw_surface.h"
+#include "kt482/draw_surface.h"
 
 namespace kt482::pdf {
 

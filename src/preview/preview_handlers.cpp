@@ -13,7 +13,7 @@
 #include "preview/preview_state.h"
 #include "preview/preview_view.h"
 #include "print/page_setup.h"
-#include "print/paper_table.h"
+#include "base/paper_table.h"
 #include "print/print_dialog_flow.h"
 #include "print/print_run.h"
 #include "render/grid_coordinates.h"

@@ -6,7 +6,7 @@
 #include "preview/preview_handlers.h"
 #include "preview/preview_state.h"
 #include "print/page_setup.h"
-#include "print/paper_table.h"
+#include "base/paper_table.h"
 #include "render/grid_coordinates.h"
 
 namespace kt482 {

@@ -35,8 +35,8 @@
 #include <utility>
 #include <vector>
 
-#include "pdf/font_service.h"
 #include "platform/draw_surface.h"
+#include "text/font_service.h"
 
 class QPaintDevice;
 class QPointF;
