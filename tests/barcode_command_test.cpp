@@ -32,7 +32,7 @@ protected:
     {
         job.E_EndEdit();
         JobState& s = kt482::job();
-        s.OutputTarget = 1;
+        s.OutputTarget = OutputTarget::Printer;
         s.PrinterObject = surface;
         s.PreviewCanvas = nullptr;
         ZZ100_Page_Out(fields, 1);
@@ -156,7 +156,7 @@ TEST_F(BarcodeCommandTest, ADamagedRecordIsAFailureOfItsHandler)
     bytes.replace(at, 7, "49O1234");
     std::ofstream(page_path(1), std::ios::binary | std::ios::trunc) << bytes;
     JobState& s = kt482::job();
-    s.OutputTarget = 1;
+    s.OutputTarget = OutputTarget::Printer;
     s.PrinterObject = surface;
     ZZ100_Page_Out(fields, 1);
     EXPECT_TRUE(filled(surface->log).empty());

@@ -49,7 +49,7 @@ void W_StartDoc(ObjectFields& self, int16_t P_Size, int16_t P_Orient, float P_He
 {
     run_trapped(self, "W_StartDoc", [&] {
         JobState& s = job();
-        if (s.OutputTarget != 1)
+        if (s.OutputTarget != OutputTarget::Printer)
             return;
         ZZ100_EndDoc();
         give_back_pdf_printer();
