@@ -168,7 +168,7 @@ protected:
     {
         job.E_EndEdit();
         JobState& s = kt482::job();
-        s.OutputTarget = 1;
+        s.OutputTarget = OutputTarget::Printer;
         s.PrinterObject = surface;
         ZZ100_Page_Out(fields, 1);
         return surface->log;
@@ -333,7 +333,7 @@ TEST_F(PictureJob, AnUnknownCodeIsSkipped)
     bytes.insert(third, unknown + "abc");
     std::ofstream(page_path(1), std::ios::binary | std::ios::trunc) << bytes;
     JobState& s = kt482::job();
-    s.OutputTarget = 1;
+    s.OutputTarget = OutputTarget::Printer;
     s.PrinterObject = surface;
     ZZ100_Page_Out(fields, 1);
     EXPECT_EQ(drawing(), (Lines{"Line 28 28 38 28", "Line 28 38 38 38"}));

@@ -194,7 +194,7 @@ TEST_F(PictureOutput, PreviewAtFullSizeMatchesThePdf)
     screen.fill(Qt::white);
     auto surface = std::make_shared<QtDrawSurface>(&screen);
     JobState& s = kt482::job();
-    s.OutputTarget = 2;
+    s.OutputTarget = OutputTarget::Preview;
     s.PreviewCanvas = surface;
     s.OutStartP = 0;
     s.OutEndP = 9999;
