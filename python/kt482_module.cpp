@@ -343,6 +343,13 @@ class Error(Exception):
         "E_Numeric",
         [](PyPrint& p, O row, O col, O value, O picture) { p.call("E_Numeric", Method, {row, col, value, picture}); },
         "P_Data_Srow"_a, "P_Data_Scol"_a, "P_Data_Num"_a, "P_Data_Format"_a);
+    cls.def(
+        "E_Barcode",
+        [](PyPrint& p, O r1, O c1, O r2, O c2, O type, O data, O options) {
+            p.call("E_Barcode", Method, {r1, c1, r2, c2, type, data, options});
+        },
+        "P_Start_Srow"_a, "P_Start_Scol"_a, "P_End_Srow"_a, "P_End_Scol"_a, "P_Type"_a, "P_Data"_a,
+        "P_Options"_a = "");
 
     // Printing.
     cls.def("W_Device", [](PyPrint& p, O name) { p.call("W_Device", Method, {name}); }, "P_PrinterName"_a = "");

@@ -236,3 +236,18 @@ def test_threads_record_their_own_jobs_at_the_same_time(tmp_path):
     for w in workers:
         w.join(timeout=60)
     assert results == {n: (1, 3 + n, 3 + n) for n in range(4)}
+
+
+@pytest.mark.parametrize("args, number", [
+    ((2, 3, 6, 40, "JAN13", "490123456789", "text=1"), 0),
+    ((2, 3, 6, 40, "JAN13", "49012345678X"), 5),
+    ((2, 3, 6, 40, "QR", "slip", "size=2"), 5),
+])
+def test_barcodes_record_or_raise_with_the_reason(strict, args, number):
+    strict.E_StartEdit()
+    if number == 0:
+        strict.E_Barcode(*args)
+        return
+    with pytest.raises(kt482.Error) as raised:
+        strict.E_Barcode(*args)
+    assert raised.value.number == number and raised.value.procedure == "E_Barcode"
