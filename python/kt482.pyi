@@ -142,6 +142,16 @@ class KT482_Print:
     def E_Image(self, P_Start_Srow: float, P_Start_Scol: float, P_End_Srow: float, P_End_Scol: float, P_File: str, P_Fit: int = 0) -> None: ...
     def E_Fill(self, P_Start_Srow: float, P_Start_Scol: float, P_End_Srow: float, P_End_Scol: float, P_Color: int) -> None: ...
     def E_Color(self, P_Color: int) -> None: ...
+    def E_Barcode(
+        self,
+        P_Start_Srow: float,
+        P_Start_Scol: float,
+        P_End_Srow: float,
+        P_End_Scol: float,
+        P_Type: str,
+        P_Data: str | int | float | None | bool,
+        P_Options: str = "",
+    ) -> None: ...
 
     # The answer and the host additions.
     def Answer(self) -> str | int | float | None | bool: ...

@@ -464,6 +464,10 @@ private:
     "\n\nFailures: 52 without an open page (no E_StartEdit, or a preview or print since), 6 for a text " \
     "over 32,767 characters or a number out of range."
 const std::map<std::string_view, const char*> kDocs{
+    {"E_Barcode", "Draws a barcode or QR code into the box between the two grid corners as vector bars. P_Type: QR, "
+                  "CODE128, GS1-128, JAN13 (EAN13), JAN8, NW7, ITF or POSTAL; P_Options: key=value pairs separated "
+                  "by ';' (ecc=L|M|Q|H, text=1, quiet=N).\n\nFailures: 5 with the encoder's reason for data, type "
+                  "or options it cannot take, 94 for null data, 52 without an open page."},
     {"E_Image", "Draws a PNG or JPEG file into the box between the two grid corners; P_Fit 0 keeps its "
                 "proportions, as large as fits, centred, 1 stretches it to the box.\n\nFailures: 53 File not "
                 "found, 481 Invalid picture, 52 without an open page."},

@@ -272,3 +272,18 @@ def test_the_invoice_example(tmp_path, arguments, status, said):
     assert run.returncode == status, run.stderr
     assert said in (run.stdout if status == 0 else run.stderr)
     assert len(list(tmp_path.glob("*.pdf"))) == 1 - status
+
+
+@pytest.mark.parametrize("args, number", [
+    ((2, 3, 6, 40, "JAN13", "490123456789", "text=1"), 0),
+    ((2, 3, 6, 40, "JAN13", "49012345678X"), 5),
+    ((2, 3, 6, 40, "QR", "slip", "size=2"), 5),
+])
+def test_barcodes_record_or_raise_with_the_reason(strict, args, number):
+    strict.E_StartEdit()
+    if number == 0:
+        strict.E_Barcode(*args)
+        return
+    with pytest.raises(kt482.Error) as raised:
+        strict.E_Barcode(*args)
+    assert raised.value.number == number and raised.value.procedure == "E_Barcode"

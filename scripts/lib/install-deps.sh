@@ -23,6 +23,7 @@ KT482_PACKAGES=(
   libcairo2-dev  # bench/peer: cairo's PDF surface
   icc-profiles-free mupdf-tools  # src/pdf: the sRGB profile of archived PDFs; tests: a second text extractor
   libpng-dev libjpeg62-turbo-dev  # src/image: pictures of E_Image
+  libzint-dev zbar-tools  # src/barcode: the encoder; the tests decode what it drew
 )
 
 # Prints the packages of KT482_PACKAGES that are not installed, one a line.
