@@ -5,15 +5,18 @@ one file a block, so that the suite compiles and runs them.
 A C++ block with its own main() is taken as it stands; any other block runs
 inside a main() that has a job ready: `job` with a spool folder of its own
 (./spool) and an editing session started, and `window_id` 0. Prints one line
-a block: "cpp|python NAME FILE".
+a block: "cpp|python NAME FILE". A block right under a line
+`<!-- file: PATH -->` must also be that file of the source tree as it stands:
+"same NAME FILE ROOT/PATH".
 
-    extract_doc_blocks.py OUTDIR FILE.md...
+    extract_doc_blocks.py OUTDIR ROOT FILE.md...
 """
 import pathlib
 import re
 import sys
 
 FENCE = re.compile(r"^```(\w*)\s*$")
+INCLUDED = re.compile(r"^<!-- file: (\S+) -->$")
 
 PRELUDE = """\
 #include <syslog.h>
@@ -45,15 +48,18 @@ EPILOGUE = """\
 
 
 def blocks(text):
-    """(language, first line number, code) of every fenced block."""
-    language, start, lines = None, 0, []
+    """(language, first line number, code, included file) of every fenced block."""
+    language, start, lines, previous, included = None, 0, [], "", None
     for number, line in enumerate(text.splitlines(), 1):
         match = FENCE.match(line)
         if language is None:
             if match and match.group(1):
                 language, start, lines = match.group(1), number + 1, []
+                marker = INCLUDED.match(previous.strip())
+                included = marker.group(1) if marker else None
+            previous = line
         elif line.strip() == "```":
-            yield language, start, "\n".join(lines) + "\n"
+            yield language, start, "\n".join(lines) + "\n", included
             language = None
         else:
             lines.append(line)
@@ -61,14 +67,18 @@ def blocks(text):
         raise SystemExit(f"a block from line {start} is never closed")
 
 
-def main(outdir, sources):
+def main(outdir, root, sources):
     out = pathlib.Path(outdir)
     out.mkdir(parents=True, exist_ok=True)
     for source in sources:
         path = pathlib.Path(source)
         stem = path.stem.replace("-", "_")
-        for language, line, code in blocks(path.read_text(encoding="utf-8")):
+        for language, line, code, included in blocks(path.read_text(encoding="utf-8")):
             name = f"{stem}_{line}"
+            if included:
+                copy = out / f"{name}.block"
+                copy.write_text(code, encoding="utf-8")
+                print("same", name, copy, pathlib.Path(root) / included)
             if language == "cpp":
                 if re.search(r"^int main\(", code, re.M):
                     body = f"// From {path.name} line {line}\n" + code
@@ -88,6 +98,6 @@ def main(outdir, sources):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) < 3:
+    if len(sys.argv) < 4:
         raise SystemExit(__doc__)
-    main(sys.argv[1], sys.argv[2:])
+    main(sys.argv[1], sys.argv[2], sys.argv[3:])

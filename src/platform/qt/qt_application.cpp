@@ -54,19 +54,6 @@ void choose_platform()
         qputenv("QT_QPA_PLATFORM", "xcb;offscreen");
 }
 
-// QApplication keeps references to argc and argv, so both live as long as the
-// process. The object itself is deliberately never destroyed: the host may
-// keep using Qt objects created through it until exit.
-void create_application()
-{
-    static int argc = 1;
-    static char name[] = "kt482";
-    static char* argv[] = {name, nullptr};
-    choose_platform();
-    static QApplication* application = new QApplication(argc, argv);
-    install_qt_translations(*application);
-}
-
 // Qt's own dialogs (the printer setup, the message box buttons) speak the
 // user's language: Qt's translations for the locale (LANG, LC_ALL,
 // LC_MESSAGES, or QLocale::setDefault before the first use), when installed.
@@ -78,6 +65,19 @@ void install_qt_translations(QCoreApplication& application)
         QCoreApplication::installTranslator(translator);
     else
         delete translator;
+}
+
+// QApplication keeps references to argc and argv, so both live as long as the
+// process. The object itself is deliberately never destroyed: the host may
+// keep using Qt objects created through it until exit.
+void create_application()
+{
+    static int argc = 1;
+    static char name[] = "kt482";
+    static char* argv[] = {name, nullptr};
+    choose_platform();
+    static QApplication* application = new QApplication(argc, argv);
+    install_qt_translations(*application);
 }
 
 }  // namespace
