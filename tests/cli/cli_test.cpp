@@ -55,10 +55,13 @@ protected:
         fs::resize_file(page2, fs::file_size(page2) - 3);
         fs::create_directories(root_ + "/empty");
         std::ofstream(root_ + "/plain-file") << "not a folder";
-        // A page of settings only: nothing on it draws.
+        // A page kept by a null text: nothing on it draws.
         fs::create_directories(root_ + "/blank");
-        fs::copy_file(root_ + "/good/KT482_PRT_PAGE_0001.tmp", root_ + "/blank/KT482_PRT_PAGE_0001.tmp");
-        fs::resize_file(root_ + "/blank/KT482_PRT_PAGE_0001.tmp", settings_bytes_);
+        kt482::KT482_Print blank;
+        blank.P_Temp_Dir(root_ + "/blank");
+        blank.E_StartEdit();
+        blank.E_String(2, 3, kt482::Variant::null());
+        blank.E_EndEdit();
     }
     static void TearDownTestSuite() { fs::remove_all(root_); }
 
@@ -73,18 +76,12 @@ protected:
                 job.E_ChangePage();
             job.E_Pitch(15, 6);
             job.E_Font("ＭＳ 明朝", 10.5f, false, 0);
-            if (settings_bytes_ == 0) {
-                job.E_EndEdit();
-                settings_bytes_ = fs::file_size(folder + "/KT482_PRT_PAGE_0001.tmp");
-                job.E_ChangePage(1);
-            }
             job.E_String(2, 3, pages[i]);
         }
         job.E_EndEdit();
     }
 
     static inline std::string root_;
-    static inline std::uintmax_t settings_bytes_ = 0;
 };
 
 struct Case {
@@ -110,7 +107,7 @@ TEST_F(KT482Command, AnswersEachCaseWithItsStatusAndMessage)
         {"pdf %s/good %s/x.pdf --pages 3-2", 2, "--pages needs a page range"},
         {"pdf %s/good %s/x.pdf --paper A4", 2, "--paper needs a paper code"},
         {"print %s/good", 2, "print needs --printer NAME"},
-        {"print %s/good --printer \"no such printer\"", 1, "No printer of that name"},
+        {"print %s/good --printer \"no such printer\"", 1, "kt482: KT482_Print : "},
         {"frobnicate %s/good", 2, "unknown command frobnicate"},
         {"dump %s/good --landscape", 2, "dump takes no output options"},
         {"preview %s/good", 1, "needs a display"},
