@@ -33,7 +33,7 @@ int main(int argc, char** argv)
     for (int row = 1; row <= 5; ++row)
         job.E_String_Right(static_cast<float>(row), 0.8f, "row " + std::to_string(row));
     for (int col = 1; col <= 13; col += 2)
-        job.E_String(0.45f, static_cast<float>(col), "c" + std::to_string(col));
+        job.E_String(-0.1f, static_cast<float>(col), "col " + std::to_string(col));
 
     // Row 2: a 20 pt text in a 36 pt row sits on the row's bottom.
     job.E_Font("ＭＳ 明朝", 20, false, 0);
@@ -42,8 +42,8 @@ int main(int argc, char** argv)
     job.E_Font("ＭＳ 明朝", 20, false, 8);
     job.E_String(4, 3, "請求書 row margin 8");
     job.E_Font("ＭＳ ゴシック", 8, false, 0);
-    job.E_String(2.05f, 14.2f, "<- row 2's top: the text starts 16 pt lower");
-    job.E_String(4.05f, 14.2f, "<- 8 pt kept free under the text");
+    job.E_String(2, 14.2f, "<- 20 pt text in a 36 pt row: 16 pt free above it");
+    job.E_String(4, 14.2f, "<- row margin 8: 8 pt free under it");
     // A rule from the top left corner of (2, 3) to that of (2, 13), 3 pixels.
     job.E_DrawStyle(0, 3);
     job.E_Line(2, 3, 2, 13);

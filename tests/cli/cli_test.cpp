@@ -18,15 +18,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Run {
+struct CommandRun {
     int status = -1;
     std::string out;  // standard output and standard error together
 };
 
-Run kt482_command(const std::string& arguments)
+CommandRun kt482_command(const std::string& arguments)
 {
     const std::string command = std::string(KT482_CLI_PATH) + " " + arguments + " 2>&1";
-    Run run;
+    CommandRun run;
     FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe)
         return run;
@@ -121,7 +121,7 @@ TEST_F(KT482Command, AnswersEachCaseWithItsStatusAndMessage)
         std::string arguments = c.arguments;
         for (std::size_t at; (at = arguments.find("%s")) != std::string::npos;)
             arguments.replace(at, 2, root_);
-        const Run run = kt482_command(arguments);
+        const CommandRun run = kt482_command(arguments);
         EXPECT_EQ(run.status, c.status) << arguments << "\n" << run.out;
         EXPECT_NE(run.out.find(c.output), std::string::npos) << arguments << "\n" << run.out;
     }
@@ -130,9 +130,8 @@ TEST_F(KT482Command, AnswersEachCaseWithItsStatusAndMessage)
 TEST_F(KT482Command, WritesTheRecordedPagesIntoOnePdf)
 {
     const std::string out = root_ + "/good.pdf";
-    const Run run = kt482_command("pdf " + root_ + "/good " + out + " --pages 2-3 --landscape");
+    const CommandRun run = kt482_command("pdf " + root_ + "/good " + out + " --pages 2-3 --landscape");
     ASSERT_EQ(run.status, 0) << run.out;
-    const Run text = {0, {}};
     FILE* pipe = ::popen(("pdftotext -layout " + out + " - 2>&1").c_str(), "r");
     ASSERT_NE(pipe, nullptr);
     std::string extracted;
@@ -143,7 +142,6 @@ TEST_F(KT482Command, WritesTheRecordedPagesIntoOnePdf)
     EXPECT_EQ(extracted.find("page one"), std::string::npos) << extracted;
     EXPECT_NE(extracted.find("page two"), std::string::npos) << extracted;
     EXPECT_NE(extracted.find("page three"), std::string::npos) << extracted;
-    (void)text;
 }
 
 }  // namespace

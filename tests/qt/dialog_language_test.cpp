@@ -10,6 +10,8 @@
 #include <QPrinter>
 #include <QPushButton>
 
+#include <string>
+
 #include "platform/qt/qt_application.h"
 #include "support/scoped_env.h"
 
@@ -21,7 +23,7 @@ using test::ScopedEnv;
 struct LanguageCase {
     const char* lang;
     const char* cancel;      // the dialog's Cancel button
-    const char* properties;  // the printer's Properties button
+    const char* properties;  // the printer's Properties button, without its &
 };
 
 class DialogLanguage : public testing::TestWithParam<LanguageCase> {};
@@ -48,8 +50,11 @@ TEST_P(DialogLanguage, PrinterSetupButtonsFollowLang)
 }
 
 INSTANTIATE_TEST_SUITE_P(Locales, DialogLanguage,
-                         testing::Values(LanguageCase{"ja_JP.UTF-8", "キャンセル", "プロパティ"},
-                                         LanguageCase{"C.UTF-8", "Cancel", "Properties"}));
+                         testing::Values(LanguageCase{"ja_JP.UTF-8", "キャンセル", "プロパティ(R)"},
+                                         LanguageCase{"C.UTF-8", "Cancel", "Properties"}),
+                         [](const testing::TestParamInfo<LanguageCase>& info) {
+                             return info.index == 0 ? std::string("Japanese") : std::string("C");
+                         });
 
 }  // namespace
 }  // namespace kt482
