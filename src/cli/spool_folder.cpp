@@ -35,6 +35,8 @@ FolderScan scan_spool_folder(const std::string& path)
     const fs::file_status status = fs::symlink_status(path, ec);
     if (ec || !fs::exists(status))
         return {std::nullopt, path + ": no such folder"};
+    if (fs::is_symlink(status))
+        return {std::nullopt, path + ": a symbolic link; name the folder itself"};
     if (!fs::is_directory(status))
         return {std::nullopt, path + ": not a folder"};
     SpoolFolder folder{path, {}};

@@ -55,6 +55,7 @@ protected:
         fs::resize_file(page2, fs::file_size(page2) - 3);
         fs::create_directories(root_ + "/empty");
         std::ofstream(root_ + "/plain-file") << "not a folder";
+        fs::create_directory_symlink(root_ + "/good", root_ + "/link");
         // A page kept by a null text: nothing on it draws.
         fs::create_directories(root_ + "/blank");
         kt482::KT482_Print blank;
@@ -101,6 +102,7 @@ TEST_F(KT482Command, AnswersEachCaseWithItsStatusAndMessage)
         {"pdf %s/damaged %s/first.pdf --pages 1-1", 0, ""},
         {"dump %s/missing", 2, "missing: no such folder"},
         {"dump %s/plain-file", 2, "plain-file: not a folder"},
+        {"dump %s/link", 2, "link: a symbolic link"},
         {"pdf %s/empty %s/x.pdf", 2, "empty: no page files"},
         {"pdf %s/blank %s/blank.pdf", 1, "draws anything"},
         {"pdf %s/good", 2, "needs SPOOLDIR and OUT.pdf"},
