@@ -77,8 +77,8 @@ INSTANTIATE_TEST_SUITE_P(
                        [](KT482_Print& j) { grid(j, 10, 6); j.E_String(2, 3, "A"); }, "CurrentY", {"CurrentY 48"}},
         ReferencePoint{"a font as large as the row starts at the row's top",
                        [](KT482_Print& j) { grid(j, 18); j.E_String(2, 3, "A"); }, "CurrentY", {"CurrentY 43"}},
-        ReferencePoint{"an empty picture draws nothing",
-                       [](KT482_Print& j) { grid(j); j.E_Numeric(2, 3, 12.5, ""); }, "Print", {}},
+        ReferencePoint{"an empty picture draws nothing: an empty text, not 12.5",
+                       [](KT482_Print& j) { grid(j); j.E_Numeric(2, 3, 12.5, ""); }, "Print", {"Print \"\" nl"}},
         ReferencePoint{"the field is the picture's characters, blanks first, code points not bytes",
                        [](KT482_Print& j) { grid(j); j.E_Numeric(2, 3, 840, "#,##0円"); }, "Print",
                        {"Print \"  840円\" nl"}},
@@ -89,7 +89,8 @@ INSTANTIATE_TEST_SUITE_P(
                        [](KT482_Print& j) { j.E_String(2, 3, "A"); grid(j); j.E_String(2, 3, "B"); }, "CurrentX",
                        {"CurrentX 28", "CurrentX 40"}},
         ReferencePoint{"on a thread's first job, rules before E_Pitch shrink to a dot",
-                       [](KT482_Print& j) { j.E_Line(2, 3, 2, 13); }, "Line", {"Line 28 28 28 28"}}));
+                       [](KT482_Print& j) { j.E_Line(2, 3, 2, 13); }, "Line", {"Line 28 28 28 28"}}),
+    [](const testing::TestParamInfo<ReferencePoint>& info) { return "Point" + std::to_string(info.index); });
 
 }  // namespace
 }  // namespace kt482::test
