@@ -4,7 +4,8 @@ one file a block, so that the suite compiles and runs them.
 
 A C++ block with its own main() is taken as it stands; any other block runs
 inside a main() that has a job ready: `job` with a spool folder of its own
-(./spool) and an editing session started, and `window_id` 0. Prints one line
+(./spool) and an editing session started, and `window_id` 0; a Python
+block without `import kt482` gets it. Prints one line
 a block: "cpp|python NAME FILE". A block right under a line
 `<!-- file: PATH -->` must also be that file of the source tree as it stands:
 "same NAME FILE ROOT/PATH".
@@ -87,7 +88,8 @@ def main(outdir, root, sources):
                 target = out / f"{name}.cpp"
                 kind = "cpp"
             elif language == "python":
-                body = code
+                # A fragment uses the module without importing it.
+                body = code if re.search(r"^import kt482", code, re.M) else "import kt482\n" + code
                 target = out / f"{name}.py"
                 kind = "python"
             else:
