@@ -21,6 +21,7 @@ KT482_PACKAGES=(
   libfreetype-dev libharfbuzz-dev libfontconfig-dev libdeflate-dev  # src/pdf: fonts, shaping and subsets, compression
   libcairo2-dev  # bench/peer: cairo's PDF surface
   qt6-translations-l10n  # Qt's dialogs in the user's language
+  libpng-dev libjpeg62-turbo-dev  # src/image: pictures of E_Image
 )
 
 # Prints the packages of KT482_PACKAGES that are not installed, one a line.
