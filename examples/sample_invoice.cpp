@@ -160,12 +160,22 @@ void record_page_frame(kt482::KT482_Print& job, int page)
     job.E_String_Center(49, 0, page_number(page), kPageCols);
 }
 
-// A numeric field starts at its column and is as wide as its picture, one
-// column a character: to end at a column, it starts that many before it.
+// A numeric field starts at its column and is as wide as its picture in
+// characters of the current font, not in grid columns: with the IPA fonts a
+// digit, a comma and a blank are half the font's size wide, a full-width
+// character (three UTF-8 bytes) the whole size. To end at a column, the
+// field starts that many points before it.
 void numeric_ending_at(kt482::KT482_Print& job, float row, float end_col, const kt482::Variant& value,
-                       const std::string& picture)
+                       const std::string& picture, float font_size)
 {
-    job.E_Numeric(row, end_col - static_cast<float>(picture.size()), value, picture);
+    float halves = 0;
+    for (std::size_t i = 0; i < picture.size();) {
+        const auto lead = static_cast<unsigned char>(picture[i]);
+        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        halves += length >= 3 ? 2 : 1;
+        i += length;
+    }
+    job.E_Numeric(row, end_col - halves * font_size / 2 / kColPitch, value, picture);
 }
 
 // Page 1: the customer and the issuer, each in a ruled box, and the amount due.
@@ -192,7 +202,7 @@ void record_parties(kt482::KT482_Print& job, int64_t total)
     job.E_Font(kGothic, 12, true, 0);
     job.E_String_Kin(12, 2, "ご請求金額", 14);
     job.E_String(12, 20, "￥");
-    numeric_ending_at(job, 12, 34, total, kAmountPicture);
+    numeric_ending_at(job, 12, 34, total, kAmountPicture, 12);
     job.E_String(12, 34, "-（税込）");
     job.E_DrawStyle(kSolid, kThick);
     job.E_Line(13.2f, 2, 13.2f, 48);
@@ -239,9 +249,9 @@ void record_item(kt482::KT482_Print& job, float row, int number, const Item& ite
 {
     job.E_String_Right(row, kTableCol + kColName - 0.5f, std::to_string(number));
     job.E_String_Left(row, kTableCol + kColName + 1, item.name, kColQty - kColName - 2);
-    numeric_ending_at(job, row, kTableCol + kColPrice - 1, item.quantity, "#,##0");
-    numeric_ending_at(job, row, kTableCol + kColAmount - 1, item.unit_price, "##,##0.00");
-    numeric_ending_at(job, row, kTableCol + kColEnd - 1, item.amount, kAmountPicture);
+    numeric_ending_at(job, row, kTableCol + kColPrice - 1, item.quantity, "#,##0", 9);
+    numeric_ending_at(job, row, kTableCol + kColAmount - 1, item.unit_price, "##,##0.00", 9);
+    numeric_ending_at(job, row, kTableCol + kColEnd - 1, item.amount, kAmountPicture, 9);
 }
 
 // Last page: remarks, and the totals closed by a double rule.
@@ -266,12 +276,12 @@ void record_totals(kt482::KT482_Print& job, int64_t subtotal, int64_t tax, int64
     const float value = kTotalsCol + kTotalsWidth - 1;
     job.E_Font(kMincho, 10, false, 0);
     job.E_String_Kin(kTotalsRow, label, "小計", label_width);
-    numeric_ending_at(job, kTotalsRow, value, subtotal, kAmountPicture);
+    numeric_ending_at(job, kTotalsRow, value, subtotal, kAmountPicture, 10);
     job.E_String_Kin(kTotalsRow + 1, label, "消費税10%", label_width);
-    numeric_ending_at(job, kTotalsRow + 1, value, tax, kAmountPicture);
+    numeric_ending_at(job, kTotalsRow + 1, value, tax, kAmountPicture, 10);
     job.E_Font(kGothic, 10, true, 0);
     job.E_String_Kin(kTotalsRow + 2, label, "合計", label_width);
-    numeric_ending_at(job, kTotalsRow + 2, value, total, kAmountPicture);
+    numeric_ending_at(job, kTotalsRow + 2, value, total, kAmountPicture, 10);
 }
 
 }  // namespace

@@ -22,6 +22,7 @@ KT482_PACKAGES=(
   libfreetype-dev libharfbuzz-dev libfontconfig-dev libdeflate-dev  # src/pdf: fonts, shaping and subsets, compression
   libcairo2-dev  # bench/peer: cairo's PDF surface
   icc-profiles-free mupdf-tools  # src/pdf: the sRGB profile of archived PDFs; tests: a second text extractor
+  qt6-translations-l10n  # Qt's dialogs in the user's language
   libpng-dev libjpeg62-turbo-dev  # src/image: pictures of E_Image
   libzint-dev zbar-tools  # src/barcode: the encoder; the tests decode what it drew
 )

@@ -59,7 +59,9 @@ void round_digits(DecimalDigits& d, int keep)
     if (keep >= static_cast<int>(d.digits.size()))
         return;
     if (keep < 0) {
-        d.digits = "0";
+        // Not `= "0"`: g++ 12 at -O3 warns falsely (-Wrestrict) on assigning a
+        // literal to a string that already holds text.
+        d.digits.assign(1, '0');
         d.point = 1;
         return;
     }
@@ -151,7 +153,7 @@ std::string format_fixed(double value, int decimals, int significant_digits)
     for (int i = 0; i < d.point; ++i)
         integer += digit_at(d, i);
     if (integer.empty())
-        integer = "0";
+        integer.assign(1, '0');  // as in round_digits
     std::string fraction;
     for (int i = 0; i < decimals; ++i)
         fraction += digit_at(d, d.point + i);

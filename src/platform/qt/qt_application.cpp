@@ -3,8 +3,11 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QFont>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QString>
 #include <QThread>
+#include <QTranslator>
 
 #include <cstdlib>
 #include <mutex>
@@ -51,6 +54,19 @@ void choose_platform()
         qputenv("QT_QPA_PLATFORM", "xcb;offscreen");
 }
 
+// Qt's own dialogs (the printer setup, the message box buttons) speak the
+// user's language: Qt's translations for the locale (LANG, LC_ALL,
+// LC_MESSAGES, or QLocale::setDefault before the first use), when installed.
+void install_qt_translations(QCoreApplication& application)
+{
+    auto* translator = new QTranslator(&application);
+    if (translator->load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
+    else
+        delete translator;
+}
+
 // QApplication keeps references to argc and argv, so both live as long as the
 // process. The object itself is deliberately never destroyed: the host may
 // keep using Qt objects created through it until exit.
@@ -61,7 +77,7 @@ void create_application()
     static char* argv[] = {name, nullptr};
     choose_platform();
     static QApplication* application = new QApplication(argc, argv);
-    (void)application;
+    install_qt_translations(*application);
 }
 
 }  // namespace

@@ -10,7 +10,9 @@ namespace kt482 {
 // used as it is; otherwise a QApplication is created once and kept for the
 // life of the process. Unless QT_QPA_PLATFORM says otherwise, it runs on Qt's
 // offscreen platform without a display (neither DISPLAY nor WAYLAND_DISPLAY
-// set), and falls back to it when the display named cannot be reached. Also
+// set), and falls back to it when the display named cannot be reached. The
+// application created here loads Qt's translations for the user's locale, so
+// the setup dialog speaks Japanese under LANG=ja_JP.UTF-8. Also
 // installs, once, the substitutions that map the classic Japanese form fonts
 // to the IPA fonts installed here.
 void ensure_qt_application();

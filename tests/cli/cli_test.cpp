@@ -1,0 +1,149 @@
+// The kt482 command on spool folders recorded by this process: it runs as
+// another process, finds the pages from the files, and says clearly what is
+// wrong with a bad folder or a damaged page.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "kt482/kt482.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CommandRun {
+    int status = -1;
+    std::string out;  // standard output and standard error together
+};
+
+CommandRun kt482_command(const std::string& arguments)
+{
+    const std::string command = std::string(KT482_CLI_PATH) + " " + arguments + " 2>&1";
+    CommandRun run;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe)
+        return run;
+    std::array<char, 4096> buffer;
+    while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe))
+        run.out.append(buffer.data(), n);
+    const int status = ::pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+class KT482Command : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        char base[] = "/tmp/kt482-cli-test-XXXXXX";
+        root_ = ::mkdtemp(base);
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        ::unsetenv("DISPLAY");
+        ::unsetenv("WAYLAND_DISPLAY");
+        ::setenv("KT482_PDF_DIR", root_.c_str(), 1);
+        record(root_ + "/good", {"page one", "page two", "page three"});
+        record(root_ + "/damaged", {"page one", "page two"});
+        // Page 2 cut in the middle of its last record.
+        const fs::path page2 = root_ + "/damaged/KT482_PRT_PAGE_0002.tmp";
+        fs::resize_file(page2, fs::file_size(page2) - 3);
+        fs::create_directories(root_ + "/empty");
+        std::ofstream(root_ + "/plain-file") << "not a folder";
+        fs::create_directory_symlink(root_ + "/good", root_ + "/link");
+        // A page kept by a null text: nothing on it draws.
+        fs::create_directories(root_ + "/blank");
+        kt482::KT482_Print blank;
+        blank.P_Temp_Dir(root_ + "/blank");
+        blank.E_StartEdit();
+        blank.E_String(2, 3, kt482::Variant::null());
+        blank.E_EndEdit();
+    }
+    static void TearDownTestSuite() { fs::remove_all(root_); }
+
+    static void record(const std::string& folder, const std::vector<std::string>& pages)
+    {
+        fs::create_directories(folder);
+        kt482::KT482_Print job;
+        job.P_Temp_Dir(folder);
+        job.E_StartEdit();
+        for (std::size_t i = 0; i < pages.size(); ++i) {
+            if (i)
+                job.E_ChangePage();
+            job.E_Pitch(15, 6);
+            job.E_Font("ＭＳ 明朝", 10.5f, false, 0);
+            job.E_String(2, 3, pages[i]);
+        }
+        job.E_EndEdit();
+    }
+
+    static inline std::string root_;
+};
+
+struct Case {
+    const char* arguments;  // %s is the test's folder
+    int status;
+    const char* output;  // a part of what it says
+};
+
+TEST_F(KT482Command, AnswersEachCaseWithItsStatusAndMessage)
+{
+    const Case cases[] = {
+        {"dump %s/good", 0, "  ST   row 2.000  col 3.000  text \"page two\""},
+        {"dump %s/good 3", 0, "page 3\n  PT   row pitch 15.000  col pitch 6.000"},
+        {"dump %s/good 4", 1, "no page 4"},
+        {"dump %s/damaged", 1, "KT482_PRT_PAGE_0002.tmp: record 3: "},
+        {"pdf %s/damaged %s/damaged.pdf", 1, "KT482_PRT_PAGE_0002.tmp: record 3: "},
+        {"pdf %s/damaged %s/first.pdf --pages 1-1", 0, ""},
+        {"dump %s/missing", 2, "missing: no such folder"},
+        {"dump %s/plain-file", 2, "plain-file: not a folder"},
+        {"dump %s/link", 2, "link: a symbolic link"},
+        {"pdf %s/empty %s/x.pdf", 2, "empty: no page files"},
+        {"pdf %s/blank %s/blank.pdf", 1, "draws anything"},
+        {"pdf %s/good", 2, "needs SPOOLDIR and OUT.pdf"},
+        {"pdf %s/good %s/x.pdf --pages 3-2", 2, "--pages needs a page range"},
+        {"pdf %s/good %s/x.pdf --paper A4", 2, "--paper needs a paper code"},
+        {"print %s/good", 2, "print needs --printer NAME"},
+        {"print %s/good --printer \"no such printer\"", 1, "kt482: KT482_Print : "},
+        {"frobnicate %s/good", 2, "unknown command frobnicate"},
+        {"dump %s/good --landscape", 2, "dump takes no output options"},
+        {"preview %s/good", 1, "needs a display"},
+        {"pdf --help", 0, "usage: kt482 pdf SPOOLDIR OUT.pdf"},
+        {"print --help", 0, "--printer NAME"},
+        {"preview --help", 0, "usage: kt482 preview"},
+        {"dump --help", 0, "usage: kt482 dump SPOOLDIR [PAGE]"},
+        {"--help", 0, "commands:"},
+    };
+    for (const Case& c : cases) {
+        std::string arguments = c.arguments;
+        for (std::size_t at; (at = arguments.find("%s")) != std::string::npos;)
+            arguments.replace(at, 2, root_);
+        const CommandRun run = kt482_command(arguments);
+        EXPECT_EQ(run.status, c.status) << arguments << "\n" << run.out;
+        EXPECT_NE(run.out.find(c.output), std::string::npos) << arguments << "\n" << run.out;
+    }
+}
+
+TEST_F(KT482Command, WritesTheRecordedPagesIntoOnePdf)
+{
+    const std::string out = root_ + "/good.pdf";
+    const CommandRun run = kt482_command("pdf " + root_ + "/good " + out + " --pages 2-3 --landscape");
+    ASSERT_EQ(run.status, 0) << run.out;
+    FILE* pipe = ::popen(("pdftotext -layout " + out + " - 2>&1").c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string extracted;
+    std::array<char, 4096> buffer;
+    while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe))
+        extracted.append(buffer.data(), n);
+    ::pclose(pipe);
+    EXPECT_EQ(extracted.find("page one"), std::string::npos) << extracted;
+    EXPECT_NE(extracted.find("page two"), std::string::npos) << extracted;
+    EXPECT_NE(extracted.find("page three"), std::string::npos) << extracted;
+}
+
+}  // namespace
