@@ -237,8 +237,14 @@ public:
         checkDuplex(dialog, request.duplex);
 
         // The user takes the time the dialog is open; libcups' own waits
-        // apply to what choosing a queue asks.
+        // apply to what choosing a queue asks. A server that ran out the
+        // setup's deadline (one that drips its replies, say) is left out for
+        // the rest of the dialog too: accepting it asks for the chosen
+        // printer again, and that query would have no deadline.
+        const bool serverFailed = setupDeadline && setupDeadline->expired();
         setupDeadline.reset();
+        if (serverFailed && !serverOff)
+            serverOff.emplace();
         if (driver)
             QTimer::singleShot(0, &dialog, [&dialog, &driver] { driver(dialog); });
         if (dialog.exec() != QDialog::Accepted)
