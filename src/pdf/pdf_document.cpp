@@ -82,6 +82,38 @@ std::string to_unicode_cmap(const std::vector<char32_t>& text)
     return cmap;
 }
 
+// The vertical metrics of a font set vertically: by default a glyph's
+// vertical origin lies an ascender above its baseline and it advances by
+// ascender and descender; each glyph used gets its own advance and origin
+// from the face's vertical metrics.
+std::string vertical_metrics(const FontFace& face, const std::vector<char32_t>& text)
+{
+    const double to_thousandths = 1000.0 / face.units_per_em();
+    std::string out = "/DW2[";
+    append_number3(out, face.ascender() * to_thousandths);
+    out.push_back(' ');
+    append_number3(out, -(face.ascender() + face.descender()) * to_thousandths);
+    out += "]/W2[";
+    for (std::size_t glyph = 0; glyph < text.size(); ++glyph) {
+        if (!text[glyph])
+            continue;
+        out += std::to_string(glyph) + "[";
+        for (; glyph < text.size() && text[glyph]; ++glyph) {
+            const auto id = static_cast<uint32_t>(glyph);
+            int32_t x = 0;
+            int32_t y = 0;
+            face.vertical_origin(id, x, y);
+            for (const int32_t value : {-face.vertical_advance(id), x, y}) {
+                append_number3(out, value * to_thousandths);
+                out.push_back(' ');
+            }
+        }
+        out.back() = ']';
+    }
+    out.push_back(']');
+    return out;
+}
+
 // The font file of the glyphs used. Glyph ids stay as they are, so the
 // content streams need no renumbering; the glyphs left out cost a few bytes
 // each in the index tables, which deflate to almost nothing.
@@ -245,13 +277,14 @@ void PdfDocument::write_page(const Page& page)
     writer_.object(object, body);
 }
 
-int PdfDocument::font_number(const FontFace* face)
+int PdfDocument::font_number(const FontFace* face, bool vertical)
 {
     for (std::size_t i = 1; i < fonts_.size(); ++i)
-        if (fonts_[i].face == face)
+        if (fonts_[i].face == face && fonts_[i].vertical == vertical)
             return static_cast<int>(i);
     FontUse use;
     use.face = face;
+    use.vertical = vertical;
     use.object = writer_.reserve();
     use.text.assign(face->glyph_count(), 0);
     fonts_.push_back(std::move(use));
@@ -269,7 +302,8 @@ void PdfDocument::write_font(const FontUse& font)
     const uint32_t to_unicode = writer_.reserve();
 
     writer_.object(font.object, "<</Type/Font/Subtype/Type0/BaseFont/" + name
-                                    + "/Encoding/Identity-H/DescendantFonts[" + ref(cid_font)
+                                    + (font.vertical ? "/Encoding/Identity-V" : "/Encoding/Identity-H")
+                                    + "/DescendantFonts[" + ref(cid_font)
                                     + "]/ToUnicode " + ref(to_unicode) + ">>");
 
     // Widths of the glyphs used, in runs of consecutive ids.
@@ -285,6 +319,8 @@ void PdfDocument::write_font(const FontUse& font)
         widths.back() = ']';
     }
     widths.push_back(']');
+    if (font.vertical)
+        widths += vertical_metrics(face, font.text);
     writer_.object(cid_font, "<</Type/Font/Subtype/CIDFontType2/BaseFont/" + name
                                 + "/CIDSystemInfo<</Registry(Adobe)/Ordering(Identity)/Supplement 0>>"
                                   "/FontDescriptor "

@@ -62,8 +62,9 @@ public:
     void end_page();
     std::size_t page_count() const { return pages_.size(); }
 
-    // The resource number of a face in this document ("/F3" is 3).
-    int font_number(const FontFace* face);
+    // The resource number of a face in this document ("/F3" is 3); set
+    // vertically, a face is a resource of its own with vertical metrics.
+    int font_number(const FontFace* face, bool vertical = false);
     // Marks a glyph as used in a font and what it shows, for the subset and
     // the text a reader extracts.
     void use_glyph(int font, uint32_t glyph, char32_t text)
@@ -81,6 +82,7 @@ public:
 private:
     struct FontUse {
         const FontFace* face = nullptr;
+        bool vertical = false;
         uint32_t object = 0;
         std::vector<char32_t> text;  // by glyph; 0 while unused
     };

@@ -12,6 +12,14 @@
 // apply to lines one pixel wide, in steps of 1/96 inch; wider ones are solid.
 // Solid lines have square ends so that the sides of a box close; dashed ones
 // flat ends, which keep their gaps open.
+//
+// A face named with "@" sets texts vertically: CurrentX is the left edge of a
+// column one em wide and CurrentY the top of its first character; Print moves
+// CurrentY down by the text's length and a line end starts the next column to
+// the left at the top. Upright glyphs are written in a vertical font resource
+// (Identity-V with vertical metrics), turned runs in the horizontal one with
+// a text matrix turned a quarter clockwise, their em box centred on the
+// column; a column with turned runs carries its text as the text to extract.
 #pragma once
 
 #include <cstdint>
@@ -86,6 +94,8 @@ private:
     double points() const { return font_twips_ / 20.0; }
     std::string& content();
     void draw_glyphs(double x, double baseline, const std::vector<ShapedGlyph>& glyphs);
+    void print_vertical(std::string_view text);
+    void draw_column(double centre, double top, std::string_view text, const std::vector<ShapedGlyph>& glyphs);
     void apply_line_pen(std::string& out);
 
     PdfDocument* document_ = nullptr;
@@ -96,6 +106,7 @@ private:
     int font_twips_ = 210;
     bool bold_ = false;
     bool underline_ = false;
+    bool vertical_ = false;
     float current_x_ = 0;
     float current_y_ = 0;
 
