@@ -9,7 +9,7 @@
 #include <map>
 #include <memory>
 
-#include "pdf/font_service.h"
+#include "text/font_service.h"
 
 namespace kt482::bench {
 namespace {

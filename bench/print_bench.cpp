@@ -65,10 +65,10 @@
 #include "job/job_state.h"
 #include "job/object_fields.h"
 #include "kt482/kt482.h"
-#include "pdf/font_service.h"
 #include "platform/qt/qt_application.h"
 #include "platform/qt/qt_draw_surface.h"
 #include "render/page_out.h"
+#include "text/font_service.h"
 
 namespace {
 
@@ -162,7 +162,7 @@ Capture capture_page()
     auto capturing = std::make_shared<CapturingSurface>(printer);
 
     kt482::JobState& s = kt482::job();
-    s.OutputTarget = 1;
+    s.OutputTarget = kt482::OutputTarget::Printer;
     s.PrinterObject = capturing;
     s.OutStartP = 1;
     s.OutEndP = 1;
@@ -171,7 +171,7 @@ Capture capture_page()
     kt482::ObjectFields fields;
     kt482::ZZ100_Page_Out(fields, 1);
     s.PrinterObject.reset();
-    s.OutputTarget = 0;
+    s.OutputTarget = kt482::OutputTarget::None;
     surface.end();
     remove_files(sub_folder("capture"));
 

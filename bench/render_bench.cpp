@@ -85,7 +85,7 @@ class Device {
 public:
     virtual ~Device() = default;
     // The renderer's target: 1 the printer, 2 the preview.
-    virtual int16_t output_target() const = 0;
+    virtual kt482::OutputTarget output_target() const = 0;
     virtual bool open(QtDrawSurface& surface) = 0;
     // Readies the surface for the next page. state, when given, is paused
     // for work that belongs to no page.
@@ -103,7 +103,7 @@ public:
         image_.setDotsPerMeterY(3780);
     }
 
-    int16_t output_target() const override { return 2; }
+    kt482::OutputTarget output_target() const override { return kt482::OutputTarget::Preview; }
     bool open(QtDrawSurface&) override { return true; }
     bool start_page(QtDrawSurface& surface, benchmark::State*) override
     {
@@ -126,7 +126,7 @@ public:
 
     explicit PdfDevice(std::string path) : path_(std::move(path)) {}
 
-    int16_t output_target() const override { return 1; }
+    kt482::OutputTarget output_target() const override { return kt482::OutputTarget::Printer; }
     bool open(QtDrawSurface& surface) override
     {
         writer_ = std::make_unique<QPdfWriter>(QString::fromStdString(path_));
@@ -176,12 +176,12 @@ std::unique_ptr<Device> make_device(DeviceKind kind, const char* file)
 
 // Points the renderer at surface, as the printer or the preview canvas, page
 // 1 of the recorded form in range.
-void target(const std::shared_ptr<kt482::Printer>& surface, int16_t output_target)
+void target(const std::shared_ptr<kt482::Printer>& surface, kt482::OutputTarget output_target)
 {
     kt482::JobState& s = kt482::job();
     s.OutputTarget = output_target;
-    s.PrinterObject = output_target == 1 ? surface : nullptr;
-    s.PreviewCanvas = output_target == 2 ? surface : nullptr;
+    s.PrinterObject = output_target == kt482::OutputTarget::Printer ? surface : nullptr;
+    s.PreviewCanvas = output_target == kt482::OutputTarget::Preview ? surface : nullptr;
     s.OutStartP = 0;
     s.OutEndP = 9999;
     s.ScrollX = 0;

@@ -91,7 +91,7 @@ TEST_P(ErrorTrapTest, AnyExceptionBecomesTheStandardReport)
     job.E_EndEdit();
     auto surface = std::make_shared<ThrowingSurface>(kind.raise);
     JobState& s = kt482::job();
-    s.OutputTarget = 2;
+    s.OutputTarget = OutputTarget::Preview;
     s.PreviewCanvas = surface;
     ObjectFields fields;
     ZZ100_Page_Out(fields, 1);

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "print/paper_table.h"
+#include "base/paper_table.h"
 
 namespace kt482 {
 namespace {

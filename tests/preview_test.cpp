@@ -5,7 +5,7 @@
 #include "job/job_state.h"
 #include "kt482/kt482.h"
 #include "preview/preview_state.h"
-#include "preview/preview_view.h"
+#include "preview/preview_geometry.h"
 #include "support/fake_preview.h"
 #include "support/spool_fixture.h"
 
@@ -69,7 +69,7 @@ TEST_F(PreviewTest, PaperSizesOfThePreview)
     EXPECT_EQ(job.P_PaperSize(), 9);
     EXPECT_EQ(job.P_Orientation(), 3);
     EXPECT_EQ(toolkit.created, 1);  // one window for all
-    EXPECT_EQ(kt482::job().OutputTarget, 2);
+    EXPECT_EQ(kt482::job().OutputTarget, OutputTarget::Preview);
     EXPECT_EQ(job.P_PREVIEW(), window().canvas());
     EXPECT_TRUE(sink.messages.empty());
 }
@@ -82,7 +82,7 @@ TEST_F(PreviewTest, UserDefinedAndRefusedPapers)
     for (int16_t refused : {24, 42, -1}) {
         job.V_Size_Set(refused, 1);
         EXPECT_EQ(kt482::job().PageHeight, 792.0f);
-        EXPECT_EQ(kt482::job().OutputTarget, 2);
+        EXPECT_EQ(kt482::job().OutputTarget, OutputTarget::Preview);
     }
     ASSERT_EQ(sink.messages.size(), 3u);
     EXPECT_EQ(sink.messages[0].title, "KT482_Print : V_Size_Set");
@@ -254,7 +254,7 @@ TEST_F(PreviewTest, PrintButtonPrintsTheRangeAndCloses)
             printed.push_back(line);
     EXPECT_EQ(printed, (Lines{"PaperSize 9", "Print \"page 2\" nl", "NewPage", "Print \"page 3\" nl", "EndDoc"}));
     EXPECT_TRUE(window().closed);
-    EXPECT_EQ(kt482::job().OutputTarget, 1);
+    EXPECT_EQ(kt482::job().OutputTarget, OutputTarget::Printer);
     EXPECT_TRUE(sink.messages.empty());
 }
 
@@ -307,7 +307,7 @@ TEST_F(PreviewTest, PrinterDialogFromTheHost)
     EXPECT_EQ(kt482::job().DeviceName, "Label ");
     EXPECT_EQ(job.P_PaperSize(), 8);
     EXPECT_EQ(job.P_PRT_Copy(), 5);
-    EXPECT_EQ(kt482::job().OutputTarget, 1);
+    EXPECT_EQ(kt482::job().OutputTarget, OutputTarget::Printer);
 
     dialog.answer = {true, "kt482 pdf", 9, 1, 2, 2, 0, 0};
     EXPECT_EQ(job.W_PrtDialog(0x1234), 1);
@@ -487,7 +487,7 @@ TEST_F(PreviewTest, SaveAsPdfWritesWhatThePrintButtonPrints)
 {
     job.W_Device("Office Laser");
     const Printer* chosen = kt482::job().PrinterObject.get();
-    int16_t target_after_save = 0;
+    OutputTarget target_after_save = OutputTarget::None;
     float scroll_after_save = 0;
     toolkit.user = [&](FakePreviewWindow& w) {
         w.type_zoom("150");
@@ -505,7 +505,7 @@ TEST_F(PreviewTest, SaveAsPdfWritesWhatThePrintButtonPrints)
     ASSERT_TRUE(printers.pdf_file);
     EXPECT_EQ(printers.pdf_file_path, "/out/invoice.pdf");
     EXPECT_EQ(window().file_requests, Lines{"KT482_Print.pdf"});
-    EXPECT_EQ(target_after_save, 2);
+    EXPECT_EQ(target_after_save, OutputTarget::Preview);
     EXPECT_EQ(scroll_after_save, 321);
     // Pages 2 to 4 at 150 %, on the job's paper, then the document's end.
     EXPECT_EQ(printers.pdf_file->only("Print \"page"),
@@ -525,7 +525,7 @@ TEST_F(PreviewTest, SaveAsPdfThatFailsAtTheEndDropsItsDocument)
     toolkit.user = [](FakePreviewWindow& w) {
         w.pdf_file = "/out/x.pdf";
         w.events.Command(Cmd::SaveAsPdf);
-        EXPECT_EQ(kt482::job().OutputTarget, 2);
+        EXPECT_EQ(kt482::job().OutputTarget, OutputTarget::Preview);
         EXPECT_EQ(kt482::job().PrinterObject, nullptr);
         EXPECT_FALSE(w.closed);
     };
@@ -561,7 +561,7 @@ TEST_F(PreviewTest, CancelledRunsDropTheirDocument)
             w.pdf_file = "/out/x.pdf";
             w.events.Command(save ? Cmd::SaveAsPdf : Cmd::Print);
             EXPECT_FALSE(w.closed);
-            EXPECT_EQ(kt482::job().OutputTarget, 2);
+            EXPECT_EQ(kt482::job().OutputTarget, OutputTarget::Preview);
             w.events.Command(Cmd::NextPage);  // the canvas, not the printer, draws it
             w.events.Command(Cmd::Close);
         };

@@ -2,8 +2,8 @@
 
 #include <filesystem>
 
+#include "base/paper_table.h"
 #include "job/job_state.h"
-#include "print/paper_table.h"
 #include "kt482/kt482.h"
 #include "support/fake_preview.h"
 #include "support/spool_fixture.h"
@@ -151,7 +151,7 @@ TEST_F(PrintRunTest, SelectionByNameIgnoresCaseAndTheInstalledTrailingBlanks)
 
     job.W_Device("Label ");  // blanks of its own match nothing
     EXPECT_EQ(kt482::job().PrinterObject, nullptr);
-    EXPECT_EQ(kt482::job().OutputTarget, 1);
+    EXPECT_EQ(kt482::job().OutputTarget, OutputTarget::Printer);
 
     job.W_Device("   ");  // blank: the stored name again
     EXPECT_EQ(kt482::job().PrinterObject, nullptr);
@@ -197,7 +197,7 @@ TEST_F(PrintRunTest, StartDocWithoutASelectedPrinterDoesNothing)
 {
     job.W_StartDoc(8, 2);
     EXPECT_EQ(job.P_PaperSize(), 9);
-    kt482::job().OutputTarget = 2;  // the preview was set up last
+    kt482::job().OutputTarget = OutputTarget::Preview;  // the preview was set up last
     job.W_StartDoc(8, 2);
     EXPECT_EQ(job.P_PaperSize(), 9);
     EXPECT_EQ(job.P_Orientation(), 1);
@@ -283,7 +283,7 @@ TEST_F(PrintRunTest, IncompleteListingReportsOnlyNamesItLacks)
     EXPECT_EQ(sink.messages[0].title, "KT482_Print : ZZ100_Device");
     EXPECT_EQ(sink.messages[0].text, "The print server does not answer");
     EXPECT_EQ(kt482::job().PrinterObject, nullptr);
-    EXPECT_EQ(kt482::job().OutputTarget, 1);
+    EXPECT_EQ(kt482::job().OutputTarget, OutputTarget::Printer);
 
     sink.messages.clear();
     job.W_Device("kt482 pdf");

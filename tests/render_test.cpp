@@ -17,8 +17,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-enum class Target { Printer, Preview };
-
 class RenderTest : public SpoolTest {
 protected:
     RenderTest()
@@ -31,17 +29,17 @@ protected:
         job.E_StartEdit();
     }
 
-    void render(int16_t page, Target target = Target::Printer)
+    void render(int16_t page, OutputTarget target = OutputTarget::Printer)
     {
         JobState& s = kt482::job();
-        s.OutputTarget = target == Target::Printer ? 1 : 2;
-        s.PrinterObject = target == Target::Printer ? surface : nullptr;
-        s.PreviewCanvas = target == Target::Preview ? surface : nullptr;
+        s.OutputTarget = target;
+        s.PrinterObject = target == OutputTarget::Printer ? surface : nullptr;
+        s.PreviewCanvas = target == OutputTarget::Preview ? surface : nullptr;
         ZZ100_Page_Out(fields, page);
     }
 
     // Ends the recording and renders page 1 on a fresh log.
-    Lines render_page(Target target = Target::Printer)
+    Lines render_page(OutputTarget target = OutputTarget::Printer)
     {
         job.E_EndEdit();
         render(1, target);
@@ -63,7 +61,7 @@ TEST_F(RenderTest, OneStringFromTheHostToThePrinter)
                                  "Print \" \"", "CurrentX 0", "CurrentY 0", "FontName IPAexMincho", "FontSize 10.5",
                                  "FontBold 0", "CurrentX 40", "CurrentY 48", "Print \"ABC\" nl",
                              }));
-    EXPECT_EQ(kt482::job().PageStarted, 1);
+    EXPECT_TRUE(kt482::job().PageStarted);
     EXPECT_EQ(kt482::job().FontScale, 1.0f);
     EXPECT_EQ(job.P_CurrPage(), 1);
     EXPECT_EQ(kt482::job().CurrentProc, "ZZ100_String");
@@ -86,7 +84,7 @@ TEST_F(RenderTest, PreviewGetsNoPrinterResets)
     job.E_Font("G", 12, false, 0);
     job.E_DrawStyle(2, 3);
     job.E_String(1, 1, Variant::null());
-    EXPECT_EQ(render_page(Target::Preview),
+    EXPECT_EQ(render_page(OutputTarget::Preview),
               (Lines{"FontName G", "FontSize 12", "FontBold 0", "DrawMode 1", "DrawWidth 3", "DrawStyle 2"}));
 }
 
@@ -107,7 +105,7 @@ TEST_F(RenderTest, FontScaleIsMeasuredOnceAfterAPitch)
     job.E_Font("A", 10, false, 0);
     job.E_Font("A", 12, false, 0);
     job.E_String(1, 1, Variant::null());
-    render_page(Target::Preview);
+    render_page(OutputTarget::Preview);
     EXPECT_EQ(kt482::job().FontScale, 1.55f);
     EXPECT_EQ(kt482::job().MeasuredFontSize, 10.0f);
     EXPECT_EQ(surface->only("FontSize"), (Lines{"FontSize 15", "FontSize 18"}));
@@ -122,7 +120,7 @@ TEST_F(RenderTest, SpreadTextSharesTheFreeSpace)
     job.E_String_Kin(4, 1, "ABCDEFGHIJK", 10);  // too wide: drawn whole from the left edge
     job.E_String_Kin(5, 1, "", 10);
     job.E_String_Kin(6, 1, "ABCDEFGHIJ", 10);   // fills the box exactly: the same
-    render_page(Target::Preview);
+    render_page(OutputTarget::Preview);
     const Lines x = surface->only("CurrentX");
     EXPECT_EQ(x, (Lines{"CurrentX 28", "CurrentX 28", "CurrentX 55", "CurrentX 82", "CurrentX 109",  //
                         "CurrentX 28", "CurrentX 28", "CurrentX 50", "CurrentX 71", "CurrentX 92",   //
@@ -148,7 +146,7 @@ TEST_F(RenderTest, CentredRightAlignedClippedAndNumericTexts)
     job.E_Numeric(9, 1, 1234.5, "#0.000");
     job.E_Numeric(10, 1, 1234, "#,##0");
     job.E_Numeric(11, 1, 1, "");
-    render_page(Target::Preview);
+    render_page(OutputTarget::Preview);
     EXPECT_EQ(surface->only("Print"),
               (Lines{"Print \"ABCDE\"", "Print \"ABCDE\"", "Print \"ABC\"", "Print \"ABC\" nl", "Print \"請求\" nl",
                      "Print \"AB\" nl", "Print \"12.500\" nl", "Print \" 3.000\" nl", "Print \"1234.500\" nl",
@@ -183,7 +181,7 @@ TEST_F(RenderTest, NumbersLongerThanTheirFieldAreNeverCut)
     job.E_Pitch(15, 6);
     for (const Row& row : rows)
         job.E_Numeric(1, 1, row.value, row.format);
-    render_page(Target::Preview);
+    render_page(OutputTarget::Preview);
     const Lines printed = surface->only("Print");
     const Lines x = surface->only("CurrentX");
     ASSERT_EQ(printed.size(), std::size(rows));
@@ -257,7 +255,7 @@ TEST_F(RenderTest, RuledBoxAndRuleSets)
     job.E_Line_Hor(5, 2, "", "1-10");
     job.E_Line_Hor(5, 2, "0.5", "5");
     job.E_Line_Vrt(1, 1, "0-3", "0;10");
-    render_page(Target::Preview);
+    render_page(OutputTarget::Preview);
     EXPECT_EQ(surface->only("Line"), (Lines{
                                          "Line 40 43 40 73", "Line 40 43 70 43", "Line 40 73 70 73", "Line 70 43 70 73",
                                          "Line 70 73 70 43", "Line 70 73 40 73", "Line 70 43 40 43", "Line 40 73 40 43",
@@ -273,7 +271,7 @@ TEST_F(RenderTest, EmptyItemOfARuleListEndsThePage)
     job.E_Pitch(15, 6);
     job.E_Line_Hor(5, 2, "1;;2", "1-10");
     job.E_String(1, 1, "never");
-    render_page(Target::Preview);
+    render_page(OutputTarget::Preview);
     EXPECT_EQ(surface->only("Line"), (Lines{"Line 40 103 94 103"}));
     EXPECT_TRUE(surface->only("Print").empty());
     EXPECT_EQ(message_titles(), (Lines{"KT482_Print : ZZ100_Line"}));
@@ -284,7 +282,7 @@ TEST_F(RenderTest, RangeStartingWithAMinusFailsInTheRuleSet)
 {
     job.E_Pitch(15, 6);
     job.E_Line_Vrt(1, 1, "-3", "0");
-    render_page(Target::Preview);
+    render_page(OutputTarget::Preview);
     EXPECT_TRUE(surface->only("Line").empty());
     EXPECT_EQ(message_titles(), (Lines{"KT482_Print : ZZ100_Line_Vrt"}));
 }
@@ -296,7 +294,7 @@ TEST_F(RenderTest, LongRuleListsDrawEveryRule)
         list += std::to_string(i % 50) + ";";
     job.E_Pitch(15, 6);
     job.E_Line_Hor(1, 1, list.substr(0, 30000), "0-10");
-    render_page(Target::Preview);
+    render_page(OutputTarget::Preview);
     EXPECT_GT(surface->only("Line").size(), 9000u);
     EXPECT_TRUE(sink.messages.empty());
 }
@@ -309,7 +307,7 @@ TEST_F(RenderTest, ScrollAndMagnificationMoveTheGridNotTheMargins)
     job.E_EndEdit();
     kt482::job().ScrollX = 28.5f;
     kt482::job().ScrollY = 100;
-    render(1, Target::Preview);
+    render(1, OutputTarget::Preview);
     kt482::job().ScrollX = 0;
     kt482::job().ScrollY = 0;
     EXPECT_EQ(surface->only("Line"), (Lines{"Line 15 -72 22 -72"}));
@@ -334,7 +332,7 @@ TEST_F(RenderTest, ItemsBeyondTheDrawableRangeAreSkippedAndTheRestDrawn)
     job.E_String(3, 1, "huge font");
     job.E_Font("f", 12, false, 0);
     job.E_String(4, 1, "after");
-    render_page(Target::Preview);
+    render_page(OutputTarget::Preview);
     EXPECT_EQ(surface->only("Print"), (Lines{"Print \"before\" nl", "Print \"after\" nl"}));
     // Of the box only its bottom side lies in range.
     EXPECT_EQ(surface->only("Line"), (Lines{"Line 28 43 34 43", "Line 34 28 40 28", "Line 28 28 34 43"}));
@@ -348,7 +346,7 @@ TEST_F(RenderTest, MarginsBeyondTheDrawableRangeDrawNothing)
     job.E_Keisen(1, 1, 2, 2);
     job.P_TopMargin(1e17f);
     job.P_LeftMargin(1e17f);
-    render_page(Target::Printer);
+    render_page(OutputTarget::Printer);
     EXPECT_TRUE(surface->only("Print \"text").empty());
     EXPECT_TRUE(surface->only("Line").empty());
     EXPECT_TRUE(sink.messages.empty()) << sink.messages.front().text;
@@ -371,7 +369,7 @@ TEST_F(RenderFailureTest, ConversionFailuresAreReportedByTheRecordsHandler)
 {
     job.E_String(1, 1, "kept");  // marks the page as holding data
     append_raw("PT  ", {"abc", "6"});
-    render_page(Target::Preview);
+    render_page(OutputTarget::Preview);
     EXPECT_EQ(surface->only("Print"), (Lines{"Print \"kept\" nl"}));
     EXPECT_EQ(message_titles(), (Lines{"KT482_Print : ZZ100_Pitch"}));
 
@@ -380,7 +378,7 @@ TEST_F(RenderFailureTest, ConversionFailuresAreReportedByTheRecordsHandler)
     job.E_StartEdit();
     append_raw("PT  ", {"abc", "6"});
     job.E_String(1, 1, "never");
-    render_page(Target::Preview);
+    render_page(OutputTarget::Preview);
     EXPECT_TRUE(surface->log.empty());
     EXPECT_EQ(message_titles(), (Lines{"KT482_Print : ZZ100_Pitch"}));
 }
@@ -389,7 +387,7 @@ TEST_F(RenderFailureTest, IntegerFieldsRoundHalvesToEvenAndOverflow)
 {
     append_raw("DR  ", {"2.5", "3.5"});
     append_raw("DR  ", {"1", "40000"});
-    render_page(Target::Preview);
+    render_page(OutputTarget::Preview);
     EXPECT_EQ(surface->log, (Lines{"DrawMode 1", "DrawWidth 4", "DrawStyle 2"}));
     EXPECT_EQ(message_titles(), (Lines{"KT482_Print : ZZ100_DrawStyle"}));
     EXPECT_EQ(sink.messages[0].text, "Overflow");
@@ -401,7 +399,7 @@ TEST_F(RenderTest, TargetFailuresAreReportedByTheirHandler)
     job.E_Font("A", 10, false, 0);
     job.E_String(1, 1, "x");
     surface->failing_operation = "Print";
-    render_page(Target::Preview);
+    render_page(OutputTarget::Preview);
     EXPECT_EQ(message_titles(), (Lines{"KT482_Print : ZZ100_String"}));
     EXPECT_EQ(sink.messages[0].text, "Invalid property value");
     EXPECT_EQ(sink.messages[0].buttons, 48);
@@ -419,7 +417,7 @@ TEST_F(RenderTest, UnknownAndLowerCaseCodesAreSkipped)
     const std::size_t second = 20 + 13 + 4;
     bytes.replace(second, 4, "st  ");
     std::ofstream(page_path(1), std::ios::binary) << bytes;
-    render(1, Target::Preview);
+    render(1, OutputTarget::Preview);
     EXPECT_EQ(surface->only("Print"), (Lines{"Print \"one\" nl", "Print \"two\" nl"}));
     EXPECT_TRUE(sink.messages.empty());
 }
@@ -435,22 +433,22 @@ TEST_F(RenderTest, PagesOutsideTheBoundsOrTheOutputRange)
     job.E_String(2, 1, "three");
     job.E_EndEdit();
 
-    render(4, Target::Preview);  // beyond Max_Page
+    render(4, OutputTarget::Preview);  // beyond Max_Page
     EXPECT_TRUE(surface->log.empty());
     EXPECT_EQ(job.P_CurrPage(), 3);
 
     JobState& s = kt482::job();
     s.OutStartP = 3;
     s.OutEndP = 3;
-    s.PageStarted = 0;
-    render(2, Target::Preview);  // outside the output range: only its pitch applies
+    s.PageStarted = false;
+    render(2, OutputTarget::Preview);  // outside the output range: only its pitch applies
     EXPECT_TRUE(surface->only("Print").empty());
-    EXPECT_EQ(s.PageStarted, 0);
+    EXPECT_FALSE(s.PageStarted);
     EXPECT_EQ(s.RowPitch, 20.0f);
-    render(3, Target::Preview);
+    render(3, OutputTarget::Preview);
     s.OutStartP = 0;
     s.OutEndP = 9999;
-    EXPECT_EQ(s.PageStarted, 1);
+    EXPECT_TRUE(s.PageStarted);
     // Row 2 with the row pitch of page 2: 28 + 20 + (20 - 10).
     EXPECT_EQ(surface->only("CurrentY"), (Lines{"CurrentY 58"}));
 }
@@ -463,7 +461,7 @@ TEST_F(RenderTest, MissingPageFileDrawsNothingSilently)
     job.E_String(1, 1, "three");
     job.E_EndEdit();
     ASSERT_FALSE(page_exists(2));
-    render(2, Target::Preview);
+    render(2, OutputTarget::Preview);
     EXPECT_TRUE(surface->log.empty());
     EXPECT_TRUE(sink.messages.empty());
     EXPECT_TRUE(page_exists(2));
@@ -475,7 +473,7 @@ TEST_F(RenderTest, WithoutATargetOnlyTheFirstTouchFails)
     job.E_Font("A", 10, false, 0);
     job.E_String(1, 1, Variant::null());
     job.E_EndEdit();
-    kt482::job().OutputTarget = 0;
+    kt482::job().OutputTarget = OutputTarget::None;
     kt482::job().PreviewCanvas = nullptr;
     ZZ100_Page_Out(fields, 1);
     EXPECT_EQ(message_titles(), (Lines{"KT482_Print : ZZ100_Font"}));
@@ -511,7 +509,7 @@ TEST_F(RenderTest, ABadFieldIsReportedByItsOwnRecordsHandler)
         bytes.replace(at, c.field.size(), std::string(c.field.size() - 3, ' ') + "NaN");
         std::ofstream(page_path(1), std::ios::binary | std::ios::trunc) << bytes;
         sink.messages.clear();
-        render(1, Target::Preview);
+        render(1, OutputTarget::Preview);
         ASSERT_EQ(sink.messages.size(), 1u) << c.title;
         EXPECT_EQ(sink.messages[0].title, c.title);
         EXPECT_EQ(sink.messages[0].text, "Type mismatch") << c.title;
@@ -538,7 +536,7 @@ TEST_F(RenderTest, RandomSpoolBytesEndInAReportNeverACrash)
                 bytes[at] = static_cast<char>(random());
         }
         std::ofstream(page_path(1), std::ios::binary | std::ios::trunc) << bytes;
-        render(1, random() % 2 ? Target::Printer : Target::Preview);
+        render(1, random() % 2 ? OutputTarget::Printer : OutputTarget::Preview);
     }
     EXPECT_FALSE(surface->log.empty());
 }

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/utf8.h"
+#include "base/utf8.h"
 
 namespace kt482::test {
 namespace {

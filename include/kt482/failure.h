@@ -10,35 +10,14 @@
 #include <variant>
 
 #include "kt482/export.h"
+#include "kt482/failure_list.h"
 
 namespace kt482 {
 
 enum class ErrorNumber : int32_t {
-    InvalidCall = 5,
-    Overflow = 6,
-    OutOfMemory = 7,
-    SubscriptOutOfRange = 9,
-    DivisionByZero = 11,
-    TypeMismatch = 13,
-    InternalError = 51,
-    BadFileNameOrNumber = 52,
-    FileNotFound = 53,
-    BadFileMode = 54,
-    FileAlreadyOpen = 55,
-    DeviceIoError = 57,
-    BadRecordLength = 59,
-    DiskFull = 61,
-    InputPastEndOfFile = 62,
-    TooManyFiles = 67,
-    PermissionDenied = 70,
-    PathFileAccessError = 75,
-    PathNotFound = 76,
-    ObjectNotSet = 91,
-    InvalidUseOfNull = 94,
-    InvalidFileFormat = 321,
-    InvalidPropertyValue = 380,
-    NotSupported = 438,
-    PrinterError = 482,
+#define KT482_ERROR_NUMBER_ENUMERATOR(name, number, description) name = number,
+    KT482_ERROR_NUMBERS(KT482_ERROR_NUMBER_ENUMERATOR)
+#undef KT482_ERROR_NUMBER_ENUMERATOR
 };
 
 // The standard description of an error number ("File not found").

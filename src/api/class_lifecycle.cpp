@@ -1,5 +1,6 @@
 #include "api/class_lifecycle.h"
 
+#include "base/units.h"
 #include "job/error_trap.h"
 #include "job/job_state.h"
 #include "platform/services.h"
@@ -18,8 +19,8 @@ void take_printer_settings(JobState& s, const PrinterSettings& p)
     s.PRT_Copy = p.copies;
     s.Duplex = p.duplex;
     s.PrinterOption = p.option;
-    s.PageHeight = static_cast<float>(p.page_height_twips / 20.0);
-    s.PageWidth = static_cast<float>(p.page_width_twips / 20.0);
+    s.PageHeight = static_cast<float>(points_from_twips(p.page_height_twips));
+    s.PageWidth = static_cast<float>(points_from_twips(p.page_width_twips));
     s.FontName = p.font_name;
     s.FontSize = p.font_size;
     s.FontBold = p.font_bold;

@@ -11,8 +11,8 @@
 #include "job/object_fields.h"
 #include "platform/printer.h"
 #include "platform/services.h"
-#include "preview/preview_display.h"
-#include "preview/preview_sizing.h"
+#include "preview/v_preview.h"
+#include "preview/v_size_set.h"
 #include "print/page_setup.h"
 #include "print/pdf_file_choice.h"
 #include "print/print_dialog_flow.h"
@@ -58,7 +58,7 @@ int16_t KT482_Print::P_Max_Page() const noexcept { return job().Max_Page; }
 int16_t KT482_Print::P_PRT_Copy() const noexcept { return job().PRT_Copy; }
 void KT482_Print::P_PRT_Copy(int16_t copies) noexcept
 {
-    if (copies < 1 || copies > 99)
+    if (copies < 1 || copies > kMaxCopies)
         return;
     JobState& s = job();
     s.PRT_Copy = copies;

@@ -29,8 +29,8 @@ bool job_state_alive()
 
 void set_fixed_defaults(JobState& s)
 {
-    s.OutputTarget = 0;
-    s.PageStarted = 0;
+    s.OutputTarget = OutputTarget::None;
+    s.PageStarted = false;
     s.Temp_Dir.clear();
     s.CurrPage = 0;
     s.StartP = 0;

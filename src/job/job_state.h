@@ -23,6 +23,9 @@ struct PageRecordHeader {
     std::array<int16_t, 6> FieldLength{};
 };
 
+// Where the renderer draws: nowhere yet, the printer, or the preview canvas.
+enum class OutputTarget : int16_t { None = 0, Printer = 1, Preview = 2 };
+
 struct JobState {
     // Printer settings, from the default printer at creation.
     std::string DeviceName;
@@ -65,7 +68,7 @@ struct JobState {
     bool PageHadRecords = false;
 
     // Output.
-    int16_t OutputTarget = 0;
+    kt482::OutputTarget OutputTarget = kt482::OutputTarget::None;
     std::shared_ptr<Printer> PrinterObject;
     // The host's file for the next PDF document, the PDF printer it replaced
     // while that document is written, and where the last PDF document went.
@@ -78,7 +81,8 @@ struct JobState {
     // The page the renderer is drawing. It is kept apart from CurrPage so
     // that output in the middle of a recording leaves the recording as it was.
     int16_t OutPage = 0;
-    int16_t PageStarted = 0;
+    // True once the printer's current page has been started by drawing.
+    bool PageStarted = false;
     float ScrollX = 0;
     float ScrollY = 0;
     float MeasuredFontSize = 0;

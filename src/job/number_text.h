@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
+#include "base/utf8.h"
 #include "kt482/variant.h"
 #include "platform/failure.h"
-#include "platform/utf8.h"
 
 namespace kt482 {
 

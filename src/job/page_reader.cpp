@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/utf8.h"
 #include "job/number_text.h"
 #include "job/page_record.h"
-#include "platform/utf8.h"
 
 namespace kt482 {
 namespace {

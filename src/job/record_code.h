@@ -1,5 +1,6 @@
 // The thirteen record codes of the page spool, each four ASCII characters,
-// with the number of fields its records carry.
+// with the number of fields its records carry and the name of the handler
+// that draws them (the name a failure in that handler is reported under).
 #pragma once
 
 #include <array>
@@ -8,23 +9,23 @@
 
 namespace kt482 {
 
-#define KT482_RECORD_CODES(X)      \
-    X(Pitch, "PT  ", 2)            \
-    X(Font, "FT  ", 4)             \
-    X(DrawStyle, "DR  ", 2)        \
-    X(Line, "LN  ", 4)             \
-    X(LineHor, "LNH ", 4)          \
-    X(LineVrt, "LNV ", 4)          \
-    X(Keisen, "KE  ", 4)           \
-    X(String, "ST  ", 3)           \
-    X(StringKin, "STK ", 4)        \
-    X(StringCenter, "STC ", 4)     \
-    X(StringRight, "STR ", 3)      \
-    X(StringLeft, "STL ", 4)       \
-    X(Numeric, "STN ", 4)
+#define KT482_RECORD_CODES(X)                         \
+    X(Pitch, "PT  ", 2, "ZZ100_Pitch")                \
+    X(Font, "FT  ", 4, "ZZ100_Font")                  \
+    X(DrawStyle, "DR  ", 2, "ZZ100_DrawStyle")        \
+    X(Line, "LN  ", 4, "ZZ100_Line")                  \
+    X(LineHor, "LNH ", 4, "ZZ100_Line_Hor")           \
+    X(LineVrt, "LNV ", 4, "ZZ100_Line_Vrt")           \
+    X(Keisen, "KE  ", 4, "ZZ100_Keisen")              \
+    X(String, "ST  ", 3, "ZZ100_String")              \
+    X(StringKin, "STK ", 4, "ZZ100_String_Kin")       \
+    X(StringCenter, "STC ", 4, "ZZ100_String_Center") \
+    X(StringRight, "STR ", 3, "ZZ100_String_Right")   \
+    X(StringLeft, "STL ", 4, "ZZ100_String_Left")     \
+    X(Numeric, "STN ", 4, "ZZ100_Numeric")
 
 enum class RecordCode {
-#define KT482_ENUM(name, text, fields) name,
+#define KT482_ENUM(name, text, fields, handler) name,
     KT482_RECORD_CODES(KT482_ENUM)
 #undef KT482_ENUM
 };
@@ -33,10 +34,11 @@ struct RecordCodeInfo {
     RecordCode code;
     std::string_view text;
     int fields;
+    std::string_view handler;
 };
 
 inline constexpr std::array kRecordCodes = {
-#define KT482_INFO(name, text, fields) RecordCodeInfo{RecordCode::name, text, fields},
+#define KT482_INFO(name, text, fields, handler) RecordCodeInfo{RecordCode::name, text, fields, handler},
     KT482_RECORD_CODES(KT482_INFO)
 #undef KT482_INFO
 };

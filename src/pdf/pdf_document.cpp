@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <functional>
 
-#include "pdf/font_service.h"
+#include "text/font_service.h"
 
 #ifndef KT482_VERSION
 #define KT482_VERSION "0"

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "base/units.h"
 #include "pdf/pdf_document.h"
 #include "pdf/pdf_writer.h"
 
@@ -138,7 +139,7 @@ Status PdfSurface::FontSize(float points)
 
 float PdfSurface::FontSize() const
 {
-    return static_cast<float>(font_twips_ / 20.0);
+    return static_cast<float>(points_from_twips(font_twips_));
 }
 
 Status PdfSurface::FontBold(bool bold)
@@ -460,7 +461,7 @@ Status PdfSurface::DrawStyle(int16_t style)
 
 void PdfSurface::apply_line_pen(std::string& out)
 {
-    const double width = std::max(draw_width_ * 72.0 / nominal_dpi_, 72.0 / device_dpi_);
+    const double width = std::max(draw_width_ * kPointsPerInch / nominal_dpi_, kPointsPerInch / device_dpi_);
     const int gray = draw_mode_ == kDrawModeWhite ? 1 : 0;
     const auto style = static_cast<LineStyle>(draw_style_);
     const bool dashed = style >= LineStyle::Dash && style <= LineStyle::DashDotDot && draw_width_ == 1;
@@ -496,7 +497,7 @@ Status PdfSurface::Line(float x1, float y1, float x2, float y2)
     document_->close_text();
     const double height = document_->page_height();
     if (x1 == x2 && y1 == y2) {
-        const double w = std::max(draw_width_ * 72.0 / nominal_dpi_, 72.0 / device_dpi_);
+        const double w = std::max(draw_width_ * kPointsPerInch / nominal_dpi_, kPointsPerInch / device_dpi_);
         out += draw_mode_ == kDrawModeWhite ? "q 1 g " : "q 0 g ";
         append_number(out, x1 - w / 2);
         out.push_back(' ');

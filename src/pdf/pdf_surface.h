@@ -27,8 +27,9 @@
 #include <string_view>
 #include <vector>
 
-#include "pdf/font_service.h"
-#include "platform/draw_surface.h"
+#include "base/units.h"
+#include "kt482/draw_surface.h"
+#include "text/font_service.h"
 
 namespace kt482::pdf {
 
@@ -91,7 +92,7 @@ private:
         double text_y = 0;
     };
 
-    double points() const { return font_twips_ / 20.0; }
+    double points() const { return points_from_twips(font_twips_); }
     std::string& content();
     void draw_glyphs(double x, double baseline, const std::vector<ShapedGlyph>& glyphs);
     void print_vertical(std::string_view text);

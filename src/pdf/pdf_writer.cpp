@@ -11,7 +11,7 @@
 #include <memory>
 #include <new>
 
-#include "pdf/font_service.h"
+#include "text/font_service.h"
 
 namespace kt482::pdf {
 namespace {

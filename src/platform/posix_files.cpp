@@ -10,7 +10,7 @@
 #include <limits>
 #include <vector>
 
-#include "platform/utf8.h"
+#include "base/utf8.h"
 
 namespace kt482 {
 namespace {

@@ -14,6 +14,13 @@ namespace kt482 {
 // print server does.
 inline constexpr const char* kPdfPrinterName = "KT482 PDF";
 
+// The nominal resolution of the PDF printer in dots per inch, reported as the
+// further printer setting and used when drawing its pages.
+inline constexpr int16_t kPdfPrinterDpi = 600;
+
+// The most copies of a document a printer makes.
+inline constexpr int16_t kMaxCopies = 99;
+
 class Printer : public DrawSurface {
 public:
     // The device name under which the printer is installed.

@@ -8,14 +8,14 @@
 #include "job/job_state.h"
 #include "job/number_text.h"
 #include "platform/services.h"
-#include "preview/preview_display.h"
-#include "preview/preview_sizing.h"
+#include "preview/v_preview.h"
+#include "preview/v_size_set.h"
 #include "preview/preview_state.h"
-#include "preview/preview_view.h"
+#include "preview/preview_geometry.h"
+#include "preview/preview_printing.h"
 #include "print/page_setup.h"
-#include "print/paper_table.h"
+#include "base/paper_table.h"
 #include "print/print_dialog_flow.h"
-#include "print/print_run.h"
 #include "render/grid_coordinates.h"
 
 namespace kt482 {
@@ -23,13 +23,6 @@ namespace {
 
 constexpr int kMinimumWidthTwips = 5500;
 constexpr int kMinimumHeightTwips = 2000;
-
-ObjectFields& owner()
-{
-    thread_local ObjectFields none;
-    PreviewState& p = preview();
-    return p.owner ? *p.owner : none;
-}
 
 // A handler's failure is shown under the window's own title prefix; the
 // box's result is not used. Nothing is thrown into the window's event loop.
@@ -60,61 +53,6 @@ std::string zoom_text()
 {
     return std::to_string(static_cast<long long>(round_half_up(static_cast<double>(job().Bairitu) * 100)));
 }
-
-// The part of the page that does not fit, scrolled to value percent.
-float scroll_offset(float page_extent, float canvas_extent, int value)
-{
-    return static_cast<float>(round_half_up((static_cast<double>(page_extent) - canvas_extent) * value / 100));
-}
-
-// The thumb position, 0 to 100, that an offset within the overflow gives.
-int bar_value(float offset, float overflow)
-{
-    if (!(overflow > 0))
-        return 0;
-    return std::clamp(static_cast<int>(round_half_up(100.0 * offset / overflow)), 0, 100);
-}
-
-// Prints the previewed range on the selected printer, showing the progress
-// of a long run. A run the user cancels stops after the page being drawn and
-// its document is dropped: false then.
-bool print_range(PreviewWindow& w)
-{
-    JobState& s = job();
-    bool cancelled = false;
-    ZZ100_Print(owner(), s.OutStartP, s.OutEndP, [&](int done, int total) {
-        cancelled = !w.show_progress(done, total);
-        return !cancelled;
-    });
-    w.end_progress();
-    if (cancelled) {
-        if (Printer* printer = s.PrinterObject.get())
-            check(printer->AbortDoc());
-        s.PageStarted = 0;
-        return false;
-    }
-    ZZ100_EndDoc();
-    return true;
-}
-
-// What a print run from the window changes in the job and the window needs
-// back to go on previewing: the target, the view and the printer.
-struct KeptTarget {
-    KeptTarget() : printer(job().PrinterObject), target(job().OutputTarget), x(job().ScrollX), y(job().ScrollY) {}
-
-    void restore_view() const
-    {
-        JobState& s = job();
-        s.OutputTarget = target;
-        s.ScrollX = x;
-        s.ScrollY = y;
-    }
-
-    std::shared_ptr<Printer> printer;
-    int16_t target;
-    float x;
-    float y;
-};
 
 void set_top_below_canvas(PreviewWindow& w, PreviewControl control)
 {
@@ -158,9 +96,9 @@ void PreviewHandlers::Form_Resize() noexcept
             return;
         }
         const JobState& s = job();
-        const ControlRect data = w.geometry(PreviewControl::DATA);
-        double available_height = height / 20.0 - data.top - w.geometry(PreviewControl::HSCROL).height - 20;
-        double available_width = width / 20.0 - data.left - w.geometry(PreviewControl::VSCROL).width - 8;
+        const CanvasRoom room = canvas_room(w, width, height);
+        double available_height = room.height;
+        double available_width = room.width;
         // The canvas never shows more than the rest of the page.
         const float rest_width = s.PageWidth - s.ScrollX;
         const float rest_height = s.PageHeight - s.ScrollY;
@@ -226,25 +164,7 @@ void PreviewHandlers::BOTOM_Click() noexcept
 
 void PreviewHandlers::Print_Click() noexcept
 {
-    handler("印刷_Click", [&] {
-        PreviewWindow& w = window();
-        w.set_busy(true);
-        const KeptTarget view;
-        ZZ100_Device("");
-        ZZ100_PRT_Layout();
-        JobState& s = job();
-        s.ScrollX = 0;
-        s.ScrollY = 0;
-        if (!print_range(w)) {
-            // Cancelled: nothing went out, and the window goes on showing
-            // its page, with the printer chosen.
-            view.restore_view();
-            w.set_busy(false);
-            return;
-        }
-        w.set_busy(false);
-        w.close();
-    });
+    handler("印刷_Click", [&] { print_from_preview(window()); });
 }
 
 void PreviewHandlers::Close_Click() noexcept
@@ -357,12 +277,12 @@ void PreviewHandlers::ZOOM_LostFocus() noexcept
         if (!number)
             return;
         const float zoom = must(to_r4(*number));
-        if (zoom > 500) {
+        if (zoom > kMaximumZoom) {
             message_box().show(kZoomTooLargeMessage, kMessageExclamationOk, kZoomTitle);
             w.set_text(PreviewControl::ZOOM, zoom_text());
             return;
         }
-        if (zoom < 20) {
+        if (zoom < kMinimumZoom) {
             message_box().show(kZoomTooSmallMessage, kMessageExclamationOk, kZoomTitle);
             w.set_text(PreviewControl::ZOOM, zoom_text());
             return;
@@ -390,7 +310,7 @@ void PreviewHandlers::Command(PreviewCommand command) noexcept
         Print_Click();
         return;
     case PreviewCommand::Close: Close_Click(); return;
-    case PreviewCommand::SaveAsPdf: save_as_pdf(); return;
+    case PreviewCommand::SaveAsPdf: handler("PDF_Click", [&] { save_preview_as_pdf(window()); }); return;
     case PreviewCommand::FitWidth: handler("FitWidth_Click", [&] { fit(false); }); return;
     case PreviewCommand::FitPage: handler("FitPage_Click", [&] { fit(true); }); return;
     case PreviewCommand::ZoomIn:
@@ -511,45 +431,6 @@ bool PreviewHandlers::scroll_by(double dx, double dy)
     w.show_scroll_value(PreviewControl::VSCROL, bar_value(y, overflow_y));
     ZZ110_Preview(preview().PreviewPage);
     return true;
-}
-
-// What the print button would print, into a PDF file the user names: the
-// previewed range on the job's page setup at the current zoom, through the
-// built-in PDF printer. The printer chosen stays chosen, and the window goes
-// on previewing where it was.
-void PreviewHandlers::save_as_pdf()
-{
-    handler("PDF_Click", [&] {
-        PreviewWindow& w = window();
-        const std::string path = w.choose_pdf_file(kSuggestedPdfName);
-        if (path.empty())
-            return;
-        struct Restore {
-            KeptTarget kept;
-            ~Restore()
-            {
-                // A save that failed half way leaves no file either.
-                if (Printer* pdf = job().PrinterObject.get(); !finished && pdf && pdf != kept.printer.get())
-                    (void)pdf->AbortDoc();
-                kept.restore_view();
-                job().PrinterObject = kept.printer;
-                job().PageStarted = started;
-            }
-            int16_t started = job().PageStarted;
-            bool finished = false;
-        } restore;
-        JobState& s = job();
-        s.PrinterObject = must(printer_system().open_pdf_file_printer(path));
-        s.OutputTarget = 1;
-        s.PageStarted = 0;
-        w.set_busy(true);
-        ZZ100_PRT_Layout();
-        s.ScrollX = 0;
-        s.ScrollY = 0;
-        print_range(w);
-        restore.finished = true;
-        w.set_busy(false);
-    });
 }
 
 }  // namespace kt482

@@ -47,7 +47,6 @@ private:
     void fit(bool whole_page);
     // Moves the view by points; false when it was already at that end.
     bool scroll_by(double dx, double dy);
-    void save_as_pdf();
 
     PreviewWindow* window_ = nullptr;
     // The text of the page box when it last got the focus.

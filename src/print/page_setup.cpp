@@ -2,10 +2,11 @@
 
 #include <cmath>
 
+#include "base/paper_table.h"
+#include "base/units.h"
 #include "job/error_trap.h"
 #include "job/job_state.h"
 #include "platform/printer.h"
-#include "print/paper_table.h"
 #include "print/pdf_file_choice.h"
 #include "print/print_run.h"
 
@@ -23,7 +24,7 @@ float inches_to_points(float inches)
 // Points to whole twips, halves to even; nullopt beyond 32 bits.
 std::optional<int32_t> twips(float points)
 {
-    const double value = std::nearbyint(static_cast<double>(points) * 20);
+    const double value = std::nearbyint(twips_from_points(static_cast<double>(points)));
     if (!(value >= INT32_MIN && value <= INT32_MAX))
         return std::nullopt;
     return static_cast<int32_t>(value);
@@ -48,7 +49,7 @@ void W_StartDoc(ObjectFields& self, int16_t P_Size, int16_t P_Orient, float P_He
 {
     run_trapped(self, "W_StartDoc", [&] {
         JobState& s = job();
-        if (s.OutputTarget != 1)
+        if (s.OutputTarget != OutputTarget::Printer)
             return;
         ZZ100_EndDoc();
         give_back_pdf_printer();

@@ -2,12 +2,12 @@
 
 #include <cmath>
 
+#include "base/paper_table.h"
 #include "job/error_trap.h"
 #include "job/job_state.h"
 #include "job/name_text.h"
 #include "platform/services.h"
 #include "print/page_setup.h"
-#include "print/paper_table.h"
 #include "print/print_run.h"
 
 namespace kt482 {

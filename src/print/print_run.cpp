@@ -43,7 +43,7 @@ void ZZ100_Device(std::string_view name)
             break;
         }
     }
-    s.OutputTarget = 1;
+    s.OutputTarget = OutputTarget::Printer;
     // Special case: a name the list did not hold because the print server
     // left its printers out is reported, rather than taken as no printer.
     if (!s.PrinterObject)
@@ -84,14 +84,14 @@ void ZZ100_Print(ObjectFields& self, int16_t start, int16_t end, const PageProgr
         if (start > end)
             return;
         // A page of an earlier run in the same document is still open.
-        if (s.OutputTarget == 1 && s.PageStarted == 1)
+        if (s.OutputTarget == OutputTarget::Printer && s.PageStarted)
             break_page();
         for (int page = start; page <= end; ++page) {
             ZZ100_Page_Out(self, static_cast<int16_t>(page));
             s.PageStarted = 1;
             if (progress && !progress(page - start + 1, end - start + 1))
                 return;
-            if (s.OutputTarget == 1 && page < s.OutEndP)
+            if (s.OutputTarget == OutputTarget::Printer && page < s.OutEndP)
                 break_page();
         }
     });
@@ -101,7 +101,7 @@ void ZZ100_EndDoc()
 {
     enter("ZZ100_EndDoc");
     JobState& s = job();
-    if (s.OutputTarget != 1 || s.PageStarted != 1)
+    if (s.OutputTarget != OutputTarget::Printer || !s.PageStarted)
         return;
     // The document is over whether or not it could be ended: a printer that
     // matched no name, or an end that failed, is reported once, and must not

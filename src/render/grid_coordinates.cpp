@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "base/units.h"
+
 namespace kt482 {
 
 double round_half_up(double value)
@@ -43,7 +45,7 @@ float RowToTextY(const JobState& s, float row)
 
 float InchToMm(float inches)
 {
-    return static_cast<float>(round_half_up(static_cast<double>(inches) * 25.4 * 1000) / 1000);
+    return static_cast<float>(round_half_up(millimetres_from_inches(static_cast<double>(inches)) * 1000) / 1000);
 }
 
 }  // namespace kt482

@@ -4,7 +4,7 @@
 #include <array>
 #include <iterator>
 
-#include "platform/utf8.h"
+#include "base/utf8.h"
 
 namespace kt482 {
 namespace {

@@ -32,33 +32,13 @@ bool boolean(const std::string& field)
     return must(variant_to_bool(Variant(field)));
 }
 
-std::string_view handler_name(RecordCode code)
-{
-    switch (code) {
-    case RecordCode::Pitch: return "ZZ100_Pitch";
-    case RecordCode::Font: return "ZZ100_Font";
-    case RecordCode::DrawStyle: return "ZZ100_DrawStyle";
-    case RecordCode::Line: return "ZZ100_Line";
-    case RecordCode::LineHor: return "ZZ100_Line_Hor";
-    case RecordCode::LineVrt: return "ZZ100_Line_Vrt";
-    case RecordCode::Keisen: return "ZZ100_Keisen";
-    case RecordCode::String: return "ZZ100_String";
-    case RecordCode::StringKin: return "ZZ100_String_Kin";
-    case RecordCode::StringCenter: return "ZZ100_String_Center";
-    case RecordCode::StringRight: return "ZZ100_String_Right";
-    case RecordCode::StringLeft: return "ZZ100_String_Left";
-    case RecordCode::Numeric: return "ZZ100_Numeric";
-    }
-    return "ZZ100_Page_Out";
-}
-
 void dispatch(const PageRecordHeader& header, const std::array<std::string, 6>& f)
 {
     const auto code = record_code_of(std::string_view(header.RecordCode.data(), header.RecordCode.size()));
     if (!code)
         return;
     // A field that does not convert is a failure of the record's handler.
-    enter(handler_name(*code));
+    enter(record_code_info(*code).handler);
     switch (*code) {
     case RecordCode::Pitch: {
         const float row_pitch = number(f[1]);

@@ -9,7 +9,7 @@ namespace kt482 {
 
 bool printer_is_target()
 {
-    return job().OutputTarget == 1;
+    return job().OutputTarget == OutputTarget::Printer;
 }
 
 namespace {
@@ -108,7 +108,7 @@ bool InOutputRange()
     JobState& s = job();
     if (s.OutPage < s.OutStartP || s.OutPage > s.OutEndP)
         return false;
-    s.PageStarted = 1;
+    s.PageStarted = true;
     return true;
 }
 

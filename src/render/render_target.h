@@ -13,7 +13,7 @@ inline constexpr float kMaxDrawablePoints = 1e6f;
 // The largest font size a surface is given, in points.
 inline constexpr float kMaxFontPoints = 1e4f;
 
-// The printer when OutputTarget is 1, else the preview canvas, seen through a
+// The printer when OutputTarget is Printer, else the preview canvas, seen through a
 // guard: an item whose position or font size is not finite or lies beyond
 // the limits above is skipped instead of passed on (a line with such an end,
 // a text placed there or drawn in such a size), and everything else goes

@@ -65,10 +65,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     s.FontSize = 10.5f;
     auto surface = std::make_shared<test::RecordingSurface>();
     ObjectFields fields;
-    for (int16_t target : {2, 1}) {
+    for (OutputTarget target : {OutputTarget::Preview, OutputTarget::Printer}) {
         s.OutputTarget = target;
-        s.PreviewCanvas = target == 2 ? surface : nullptr;
-        s.PrinterObject = target == 1 ? surface : nullptr;
+        s.PreviewCanvas = target == OutputTarget::Preview ? surface : nullptr;
+        s.PrinterObject = target == OutputTarget::Printer ? surface : nullptr;
         ZZ100_Page_Out(fields, 1);
     }
     s.PreviewCanvas = nullptr;

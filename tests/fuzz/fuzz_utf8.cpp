@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
+#include "base/utf8.h"
 #include "fuzz_check.h"
 #include "job/number_text.h"
-#include "platform/utf8.h"
 #include "render/half_width_cells.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)

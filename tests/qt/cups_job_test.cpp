@@ -17,9 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/qt/cups_job.h"
+#include "base/paper_table.h"
 #include "platform/qt/qt_printer_system.h"
-#include "print/paper_table.h"
+#include "print/cups_job.h"
 #include "support/fake_server.h"
 #include "support/scoped_env.h"
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/qt/cups_queue.h"
+#include "platform/cups_queue.h"
 #include "platform/qt/qt_printer_system.h"
 #include "support/fake_server.h"
 #include "support/scoped_env.h"

@@ -4,7 +4,7 @@
 #include <ostream>
 #include <string>
 
-#include "platform/qt/cups_probe.h"
+#include "platform/cups_probe.h"
 #include "support/fake_server.h"
 #include "support/scoped_env.h"
 

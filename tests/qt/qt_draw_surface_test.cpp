@@ -9,8 +9,8 @@
 #include <cmath>
 
 #include "platform/qt/qt_application.h"
-#include "platform/qt/pdf_printer.h"
 #include "platform/qt/qt_draw_surface.h"
+#include "print/pdf_printer.h"
 #include "support/fake_server.h"
 #include "support/poppler.h"
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/qt/pdf_printer.h"
+#include "print/pdf_printer.h"
 #include "support/fake_server.h"
 #include "support/poppler.h"
 #include "support/scoped_env.h"

@@ -50,7 +50,7 @@ TEST(RenderOnQt, TextAndRulesLandWhereTheGridPutsThem)
     image.fill(Qt::white);
     auto surface = std::make_shared<QtDrawSurface>(&image);
     JobState& s = kt482::job();
-    s.OutputTarget = 2;
+    s.OutputTarget = OutputTarget::Preview;
     s.PreviewCanvas = surface;
     s.OutStartP = 0;
     s.OutEndP = 9999;

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "pdf/font_service.h"
+#include "text/font_service.h"
 #include "pdf/pdf_document.h"
 #include "pdf/pdf_surface.h"
 #include "platform/qt/qt_application.h"

@@ -11,13 +11,13 @@
 #include <cmath>
 #include <cstring>
 
+#include "base/units.h"
+
 namespace kt482 {
 namespace {
 
-// The canvas's logical resolution: 96 device-independent pixels per inch,
-// 96/72 per point. The painter multiplies by the image's device pixel ratio.
-constexpr double kLogicalDpi = 96.0;
-constexpr double kPixelsPerPoint = kLogicalDpi / 72.0;
+// The canvas's logical resolution is kLogicalDpi (base/units.h). The painter
+// multiplies by the image's device pixel ratio.
 constexpr int kDotsPerMeter = 3780;  // 96 dpi
 
 // The desktop's size where no screen tells it, in device-independent pixels.

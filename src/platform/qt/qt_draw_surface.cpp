@@ -14,13 +14,12 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/units.h"
 #include "platform/qt/qt_application.h"
 
 namespace kt482 {
 namespace {
 
-constexpr double kTwipsPerPoint = 20.0;
-constexpr double kTwipsPerInch = 1440.0;
 // Font sizes beyond this are no longer a size a form can use.
 constexpr float kMaxFontPoints = 2048.0f;
 

@@ -39,8 +39,8 @@
 #include <string_view>
 #include <vector>
 
-#include "pdf/font_service.h"
 #include "platform/draw_surface.h"
+#include "text/font_service.h"
 
 class QPaintDevice;
 class QPointF;

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/units.h"
+
 namespace kt482 {
 namespace {
 
@@ -15,11 +17,11 @@ double twipsPerUnit(QPageSize::Unit unit)
 {
     switch (unit) {
     case QPageSize::Millimeter:
-        return 1440.0 / 25.4;
+        return kTwipsPerMillimetre;
     case QPageSize::Inch:
-        return 1440.0;
+        return kTwipsPerInch;
     case QPageSize::Point:
-        return 20.0;
+        return kTwipsPerPoint;
     case QPageSize::Pica:
         return 240.0;
     default:

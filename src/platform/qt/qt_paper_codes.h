@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "print/paper_table.h"
+#include "base/paper_table.h"
 
 namespace kt482 {
 

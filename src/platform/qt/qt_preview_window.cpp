@@ -4,9 +4,7 @@
 #include <QComboBox>
 #include <QCursor>
 #include <QDialog>
-#include <QFileDialog>
 #include <QMenu>
-#include <QProgressDialog>
 #include <QScreen>
 #include <QShortcut>
 #include <QSignalBlocker>
@@ -24,145 +22,27 @@
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QString>
-#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
+#include "base/zoom_steps.h"
 #include "platform/qt/qt_application.h"
 #include "platform/qt/qt_canvas.h"
+#include "platform/qt/qt_preview_layout.h"
+#include "platform/qt/qt_preview_widgets.h"
 
 namespace kt482 {
+
+using namespace preview_window;
+
 namespace {
-
-constexpr double kPixelsPerPoint = 96.0 / 72.0;
-// 20 twips per point over 96/72 pixels per point.
-constexpr int kTwipsPerPixel = 15;
-
-// The frame the layout allows for: 8 points across, 20 down.
-constexpr int kFrameWidthTwips = 160;
-constexpr int kFrameHeightTwips = 400;
-
-// The client area the window opens with: 397.2 × 246 points.
-constexpr int kInitialWidthTwips = 7944 + kFrameWidthTwips;
-constexpr int kInitialHeightTwips = 4920 + kFrameHeightTwips;
-
-// 9 points at 96/72 pixels per point.
-constexpr int kControlFontPixels = 12;
 
 // How often Form_Resize runs in a row when it keeps changing the size: the
 // minimum width, then the minimum height, then the layout take three; more
 // means a handler that would never settle.
 constexpr int kMaxResizeRounds = 8;
-
-struct ControlLayout {
-    PreviewControl control;
-    const char* text;
-    ControlRect rect;
-    int tabIndex;  // -1: takes no focus
-};
-
-// In creation order.
-constexpr ControlLayout kControls[] = {
-    {PreviewControl::CUR_PAGE, "ZZZ9", {45, 226, 25, 14}, 13},
-    {PreviewControl::VSCROL, "", {378, 24, 13, 201.6f}, 11},
-    {PreviewControl::Settings, "プリンタ設定", {75, 0, 65.4f, 24.75f}, 1},
-    {PreviewControl::HSCROL, "", {145, 226, 232.2f, 15}, 10},
-    {PreviewControl::DATA, "", {5.4f, 25, 370.8f, 200}, 9},
-    {PreviewControl::BOTOM, "＞|", {125, 226, 20, 15}, 8},
-    {PreviewControl::NEXT, "＞", {105, 226, 20, 15}, 7},
-    {PreviewControl::PREV, "＜", {25, 226, 20, 15}, 6},
-    {PreviewControl::TOP, "|＜", {5, 226, 20, 15}, 5},
-    {PreviewControl::ZOOM, "100", {144, 5.4f, 38.4f, 13.8f}, 2},
-    {PreviewControl::Close, "終 了", {201, 0, 63.6f, 24.75f}, 3},
-    {PreviewControl::Print, "印\u3000刷", {6, 0, 65.4f, 24.75f}, 0},
-    {PreviewControl::LAST_PAGE, "/ ZZZ9", {70, 226, 34.8f, 13.8f}, -1},
-    {PreviewControl::Label3, "％", {183, 7.8f, 10.8f, 13.2f}, -1},
-};
-
-const char* const kZoomChoices[] = {"50", "75", "80", "100", "150", "200"};
-
-int pixels(double points)
-{
-    return static_cast<int>(std::lround(points * kPixelsPerPoint));
-}
-
-// The dialog's size for an outer size: the frame's allowance taken off.
-QSize pixelSize(int widthTwips, int heightTwips)
-{
-    auto px = [](int twips) { return std::max(1, static_cast<int>(std::lround(twips / double(kTwipsPerPixel)))); };
-    return {px(widthTwips - kFrameWidthTwips), px(heightTwips - kFrameHeightTwips)};
-}
-
-int outerWidthTwips(int pixels)
-{
-    return pixels * kTwipsPerPixel + kFrameWidthTwips;
-}
-
-int outerHeightTwips(int pixels)
-{
-    return pixels * kTwipsPerPixel + kFrameHeightTwips;
-}
-
-int& progressDelay()
-{
-    static int milliseconds = 500;
-    return milliseconds;
-}
-
-// Keeps the keys a control uses itself from the window's shortcuts while it
-// has the focus: a scroll bar's arrows and page keys, the zoom list's.
-class KeepsKeys final : public QObject {
-public:
-    KeepsKeys(std::initializer_list<int> keys, QObject* parent) : QObject(parent), keys_(keys) {}
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::ShortcutOverride) {
-            auto* key = static_cast<QKeyEvent*>(event);
-            if (key->modifiers() == Qt::NoModifier
-                && std::find(keys_.begin(), keys_.end(), key->key()) != keys_.end()) {
-                event->accept();
-                return true;
-            }
-        }
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    std::vector<int> keys_;
-};
-
-// Turns the wheel over a scroll bar into a turn over the canvas, so that a
-// notch moves the page a few lines rather than a step of the bar's 0 to 100;
-// over the horizontal bar it moves across.
-class WheelToCanvas final : public QObject {
-public:
-    WheelToCanvas(bool across, std::function<void(QPoint, bool)> wheel, QObject* parent)
-        : QObject(parent), across_(across), wheel_(std::move(wheel))
-    {
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() != QEvent::Wheel)
-            return QObject::eventFilter(watched, event);
-        auto* turn = static_cast<QWheelEvent*>(event);
-        QPoint delta = turn->angleDelta();
-        if (across_ && delta.x() == 0)
-            delta = QPoint(delta.y(), 0);
-        wheel_(delta, false);
-        event->accept();
-        return true;
-    }
-
-private:
-    bool across_;
-    std::function<void(QPoint, bool)> wheel_;
-};
 
 struct Shortcut {
     QKeySequence keys;
@@ -174,161 +54,7 @@ QString fromUtf8(const std::string& s)
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-// The codes a KeyPress handler gets for a key: 13 for Enter, otherwise one
-// per character the key types; none for keys that type nothing (arrows,
-// function keys).
-std::vector<int> keyCodes(const QKeyEvent& event)
-{
-    if (event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter)
-        return {kKeyEnter};
-    std::vector<int> codes;
-    for (char32_t c : event.text().toUcs4())
-        codes.push_back(static_cast<int>(c));
-    return codes;
-}
-
-std::vector<int> committedCodes(const QInputMethodEvent& event)
-{
-    std::vector<int> codes;
-    for (char32_t c : event.commitString().toUcs4())
-        codes.push_back(static_cast<int>(c));
-    return codes;
-}
-
-std::function<void(QDialog&)>& previewDriver()
-{
-    static std::function<void(QDialog&)> driver;
-    return driver;
-}
-
-// A window on the offscreen or minimal platform, or without any display,
-// would wait for a user who cannot see it.
-Status visibleToUser()
-{
-    if (!display_available())
-        return Failure(ErrorNumber::InvalidCall,
-                       "The preview needs a display: neither DISPLAY nor WAYLAND_DISPLAY is set");
-    const QString platform = QGuiApplication::platformName();
-    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
-        return Failure(ErrorNumber::InvalidCall, "The preview needs a display: Qt runs on its " +
-                                                     platform.toStdString() + " platform, where nobody sees a window");
-    return {};
-}
-
 }  // namespace
-
-// Enter belongs to the controls: QDialog would click a default button on
-// Enter. Escape is the window's shortcut for its Close command; QDialog's
-// own Escape would close the window without it.
-class QtPreviewWindow::Dialog final : public QDialog {
-public:
-    explicit Dialog(QtPreviewWindow& owner)
-        : QDialog(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint
-                               | Qt::WindowCloseButtonHint),
-          owner_(owner)
-    {
-    }
-
-    QtPreviewWindow& owner() const { return owner_; }
-
-protected:
-    void resizeEvent(QResizeEvent* event) override
-    {
-        QDialog::resizeEvent(event);
-        owner_.dialogResized(event->size());
-    }
-
-    void keyPressEvent(QKeyEvent* event) override
-    {
-        switch (event->key()) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-        case Qt::Key_Escape:
-            event->accept();
-            return;
-        default:
-            QDialog::keyPressEvent(event);
-        }
-    }
-
-private:
-    QtPreviewWindow& owner_;
-};
-
-// The page box: every key reaches the box after the KeyPress handler has
-// seen it, as do characters from an input method.
-class QtPreviewWindow::PageBox final : public QLineEdit {
-public:
-    PageBox(QtPreviewWindow& owner, QWidget* parent) : QLineEdit(parent), owner_(owner) {}
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override
-    {
-        for (int code : keyCodes(*event))
-            owner_.events_.CUR_PAGE_KeyPress(code);
-        QLineEdit::keyPressEvent(event);
-    }
-
-    void inputMethodEvent(QInputMethodEvent* event) override
-    {
-        for (int code : committedCodes(*event))
-            owner_.events_.CUR_PAGE_KeyPress(code);
-        QLineEdit::inputMethodEvent(event);
-    }
-
-    // The click that brings the focus would place the cursor and drop the
-    // selection the got-focus handler made; the box is full, so typing
-    // would then change nothing. Keep that selection for the first click.
-    void focusInEvent(QFocusEvent* event) override
-    {
-        QLineEdit::focusInEvent(event);
-        keepSelectionOnNextPress_ = event->reason() == Qt::MouseFocusReason;
-    }
-
-    void mousePressEvent(QMouseEvent* event) override
-    {
-        if (!keepSelectionOnNextPress_) {
-            QLineEdit::mousePressEvent(event);
-            return;
-        }
-        keepSelectionOnNextPress_ = false;
-        const int start = selectionStart();
-        const int length = selectedText().size();
-        QLineEdit::mousePressEvent(event);
-        if (start >= 0)
-            setSelection(start, length);
-    }
-
-private:
-    QtPreviewWindow& owner_;
-    bool keepSelectionOnNextPress_ = false;
-};
-
-// The zoom box. The combo box, not its line edit, has the focus and gets the
-// keys, which it passes on to the line edit.
-class QtPreviewWindow::ZoomBox final : public QComboBox {
-public:
-    ZoomBox(QtPreviewWindow& owner, QWidget* parent) : QComboBox(parent), owner_(owner) {}
-
-protected:
-
-    void keyPressEvent(QKeyEvent* event) override
-    {
-        for (int code : keyCodes(*event))
-            owner_.events_.ZOOM_KeyPress(code);
-        QComboBox::keyPressEvent(event);
-    }
-
-    void inputMethodEvent(QInputMethodEvent* event) override
-    {
-        for (int code : committedCodes(*event))
-            owner_.events_.ZOOM_KeyPress(code);
-        QComboBox::inputMethodEvent(event);
-    }
-
-private:
-    QtPreviewWindow& owner_;
-};
 
 QtPreviewWindow::QtPreviewWindow(PreviewWindowEvents& events) : events_(events)
 {
@@ -418,8 +144,8 @@ void QtPreviewWindow::createControls()
             combo->setInsertPolicy(QComboBox::NoInsert);
             combo->installEventFilter(
                 new KeepsKeys({Qt::Key_Up, Qt::Key_Down, Qt::Key_PageUp, Qt::Key_PageDown}, combo));
-            for (const char* choice : kZoomChoices)
-                combo->addItem(QString::fromUtf8(choice));
+            for (int step : kZoomSteps)
+                combo->addItem(QString::number(step));
             combo->setCurrentIndex(combo->findText(text));
             combo->setEditText(text);
             QObject::connect(combo, &QComboBox::activated, parent, [this] { events_.ZOOM_Click(); });
@@ -775,46 +501,6 @@ OuterSize QtPreviewWindow::available_outer_size() const
     return {area.width() * kTwipsPerPixel, area.height() * kTwipsPerPixel};
 }
 
-std::string QtPreviewWindow::choose_pdf_file(const std::string& suggested_name)
-{
-    QFileDialog chooser(dialog_.get(), QStringLiteral("PDFに保存"));
-    chooser.setAcceptMode(QFileDialog::AcceptSave);
-    chooser.setFileMode(QFileDialog::AnyFile);
-    // The same dialog everywhere, also where the platform has none.
-    chooser.setOption(QFileDialog::DontUseNativeDialog);
-    chooser.setNameFilter(QStringLiteral("PDF (*.pdf)"));
-    chooser.setDefaultSuffix(QStringLiteral("pdf"));
-    chooser.selectFile(fromUtf8(suggested_name));
-    if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty())
-        return {};
-    return chooser.selectedFiles().constFirst().toStdString();
-}
-
-bool QtPreviewWindow::show_progress(int done, int total)
-{
-    if (!progress_) {
-        progress_ = new QProgressDialog(dialog_.get());
-        progress_->setWindowTitle(QStringLiteral("Preview"));
-        progress_->setCancelButtonText(QStringLiteral("キャンセル"));
-        progress_->setWindowModality(Qt::WindowModal);
-        progress_->setAutoClose(false);
-        progress_->setAutoReset(false);
-        progress_->setMinimumDuration(progressDelay());
-        progress_->setRange(0, total);
-        progress_->setValue(0);
-    }
-    progress_->setLabelText(QStringLiteral("印刷中… %1 / %2 ページ").arg(done).arg(total));
-    // A modal progress dialog lets the events through here.
-    progress_->setValue(done);
-    return !progress_->wasCanceled();
-}
-
-void QtPreviewWindow::end_progress()
-{
-    delete progress_;
-    progress_ = nullptr;
-}
-
 std::shared_ptr<Canvas> QtPreviewWindow::canvas()
 {
     return canvas_;
@@ -830,44 +516,6 @@ void QtPreviewWindow::set_busy(bool busy)
         QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
     else
         QApplication::restoreOverrideCursor();
-}
-
-Status QtPreviewWindow::show_modal()
-{
-    if (Status here = on_qt_application_thread(); !here)
-        return here;
-    if (dialog_->isVisible())
-        return Failure(ErrorNumber::InvalidCall, "The preview window is already shown");
-    // A copy: the driver may remove itself while it runs.
-    const std::function<void(QDialog&)> driver = previewDriver();
-    if (!driver) {
-        if (Status visible = visibleToUser(); !visible)
-            return visible;
-    } else {
-        QTimer::singleShot(0, dialog_.get(), [driver, dialog = dialog_.get()] { driver(*dialog); });
-    }
-    placeForShowing();
-    dialog_->exec();
-    return {};
-}
-
-// Centred over the host's window, or on the screen, and kept within the
-// screen's available area.
-void QtPreviewWindow::placeForShowing()
-{
-    QWidget* host = QApplication::activeWindow();
-    if (host == dialog_.get())
-        host = nullptr;
-    QScreen* screen = host ? host->screen() : dialog_->screen();
-    if (!screen)
-        return;
-    const QRect area = screen->availableGeometry();
-    const QPoint centre = host ? host->frameGeometry().center() : area.center();
-    QRect placed(QPoint(0, 0), dialog_->size());
-    placed.moveCenter(centre);
-    placed.moveLeft(std::clamp(placed.left(), area.left(), std::max(area.left(), area.right() - placed.width())));
-    placed.moveTop(std::clamp(placed.top(), area.top(), std::max(area.top(), area.bottom() - placed.height())));
-    dialog_->move(placed.topLeft());
 }
 
 void QtPreviewWindow::close()
@@ -907,16 +555,6 @@ QWidget* qtPreviewDialog(PreviewWindow* window)
 {
     auto* qt = dynamic_cast<QtPreviewWindow*>(window);
     return qt ? qt->dialog() : nullptr;
-}
-
-void set_preview_driver(std::function<void(QDialog&)> driver)
-{
-    previewDriver() = std::move(driver);
-}
-
-void set_progress_delay(int milliseconds)
-{
-    progressDelay() = milliseconds;
 }
 
 }  // namespace kt482

@@ -30,9 +30,10 @@
 #include <optional>
 #include <utility>
 
-#include "platform/qt/cups_deadline.h"
-#include "platform/qt/cups_probe.h"
-#include "platform/qt/pdf_printer.h"
+#include "platform/cups_deadline.h"
+#include "platform/cups_probe.h"
+#include "platform/pdf_output_folder.h"
+#include "platform/printer.h"
 #include "platform/qt/qt_application.h"
 #include "platform/qt/qt_paper_codes.h"
 #include "platform/qt/qt_preview_window.h"

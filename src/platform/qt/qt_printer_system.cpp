@@ -13,13 +13,14 @@
 #include <utility>
 #include <vector>
 
-#include "platform/qt/cups_deadline.h"
-#include "platform/qt/cups_probe.h"
-#include "platform/qt/cups_queue.h"
-#include "platform/qt/pdf_printer.h"
+#include "platform/cups_deadline.h"
+#include "platform/cups_probe.h"
+#include "platform/cups_queue.h"
+#include "platform/pdf_output_folder.h"
+#include "platform/printer_factory.h"
 #include "platform/qt/qt_application.h"
 #include "platform/qt/qt_paper_codes.h"
-#include "platform/qt/qt_printer.h"
+#include "platform/qt/qt_print_queue.h"
 
 namespace kt482 {
 namespace {
@@ -157,7 +158,7 @@ public:
     Result<std::shared_ptr<Printer>> open_printer(const std::string& device_name) override
     {
         if (device_name == kPdfPrinterName)
-            return std::shared_ptr<Printer>(PdfPrinter::forFolder());
+            return make_pdf_folder_printer();
         if (Status reachable = serverAnswers(); !reachable)
             return reachable.failure();
         ensure_qt_application();
@@ -165,15 +166,15 @@ public:
         auto info = queueInfo(device_name);
         if (!info)
             return deadline.expired() ? silentServer() : info.failure();
-        auto printer = QtPrinter::forQueue(*info);
+        auto printer = make_queue_printer(make_qt_print_queue(*info));
         if (deadline.expired())
             return silentServer();
-        return std::shared_ptr<Printer>(std::move(printer));
+        return printer;
     }
 
     Result<std::shared_ptr<Printer>> open_pdf_file_printer(const std::string& path) override
     {
-        return std::shared_ptr<Printer>(PdfPrinter::forFile(path));
+        return make_pdf_file_printer(path);
     }
 
 private:

@@ -18,7 +18,7 @@
 //   Opening or reading a queue of such a server fails with PrinterError.
 //   Every query waits at most kCupsQueryTimeout for replies after the probe
 //   (see cups_deadline.h). "KT482 PDF" never asks the server. See
-//   qt_printer.h for the printers themselves.
+//   print/pdf_printer.h for the printers themselves.
 //
 // The settings of a print queue
 //   device name   the queue name

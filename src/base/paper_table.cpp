@@ -1,8 +1,10 @@
-#include "print/paper_table.h"
+#include "base/paper_table.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+
+#include "base/units.h"
 
 namespace kt482 {
 namespace {
@@ -70,8 +72,23 @@ std::optional<PaperEntry> paper_entry(int16_t code)
 
 PaperSizeMm paper_size_mm(const PaperEntry& entry)
 {
-    const double scale = entry.unit == PaperUnit::Inch ? 25.4 : 1.0;
+    const double scale = entry.unit == PaperUnit::Inch ? kMillimetresPerInch : 1.0;
     return {entry.width * scale, entry.height * scale};
+}
+
+PaperPoints paper_points(const PaperEntry& entry)
+{
+    if (entry.unit == PaperUnit::Inch)
+        return {points_from_inches(entry.width), points_from_inches(entry.height)};
+    return {points_from_millimetres(entry.width), points_from_millimetres(entry.height)};
+}
+
+PaperTwips portrait_twips(const PaperEntry& entry)
+{
+    const double perUnit = entry.unit == PaperUnit::Inch ? kTwipsPerInch : kTwipsPerMillimetre;
+    const auto a = static_cast<int32_t>(std::lround(entry.width * perUnit));
+    const auto b = static_cast<int32_t>(std::lround(entry.height * perUnit));
+    return {std::min(a, b), std::max(a, b)};
 }
 
 namespace {

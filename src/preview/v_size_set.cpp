@@ -1,4 +1,4 @@
-#include "preview/preview_sizing.h"
+#include "preview/v_size_set.h"
 
 #include "job/error_trap.h"
 #include "job/job_state.h"
@@ -6,7 +6,7 @@
 #include "preview/preview_handlers.h"
 #include "preview/preview_state.h"
 #include "print/page_setup.h"
-#include "print/paper_table.h"
+#include "base/paper_table.h"
 #include "render/grid_coordinates.h"
 
 namespace kt482 {
@@ -43,7 +43,7 @@ void V_Size_Set(ObjectFields& self, int16_t P_Size, int16_t P_Orient, float P_He
         create_window_if_none(self);
         s.PreviewCanvas = preview().window->canvas();
         self.P_PREVIEW = s.PreviewCanvas;
-        s.OutputTarget = 2;
+        s.OutputTarget = OutputTarget::Preview;
         if (s.PaperSize == kPaperUserDefined)
             return;
         const bool laid_out = ZZ110_FRM_Layout();

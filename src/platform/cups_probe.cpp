@@ -1,4 +1,4 @@
-#include "platform/qt/cups_probe.h"
+#include "platform/cups_probe.h"
 
 #include <cups/cups.h>
 #include <netdb.h>

@@ -1,4 +1,4 @@
-#include "platform/qt/cups_queue.h"
+#include "platform/cups_queue.h"
 
 #include <cups/cups.h>
 

@@ -14,12 +14,12 @@
 #include <string>
 #include <vector>
 
-#include "pdf/font_service.h"
 #include "pdf/pdf_writer.h"
-#include "platform/qt/pdf_printer.h"
+#include "print/pdf_printer.h"
 #include "support/fake_server.h"
 #include "support/poppler.h"
 #include "support/scoped_env.h"
+#include "text/font_service.h"
 
 namespace kt482 {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/qt/cups_job.h"
+#include "print/cups_job.h"
 
 #include <cups/cups.h>
 #include <fcntl.h>
@@ -13,8 +13,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/qt/cups_probe.h"
-#include "print/paper_table.h"
+#include "base/paper_table.h"
+#include "platform/cups_probe.h"
 
 namespace kt482 {
 namespace {

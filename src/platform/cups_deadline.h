@@ -11,7 +11,7 @@
 
 #include <chrono>
 
-#include "platform/qt/cups_probe.h"
+#include "platform/cups_probe.h"
 
 typedef struct _http_s http_t;
 

@@ -1,4 +1,4 @@
-#include "platform/qt/cups_deadline.h"
+#include "platform/cups_deadline.h"
 
 #include <cups/cups.h>
 

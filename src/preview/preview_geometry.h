@@ -3,14 +3,11 @@
 // wheel and the arrow keys move the page.
 #pragma once
 
+#include "base/zoom_steps.h"
 #include "platform/window_toolkit.h"
 
 namespace kt482 {
 
-// The zoom box's list, in percent.
-inline constexpr int kZoomSteps[] = {50, 75, 80, 100, 150, 200};
-inline constexpr int kMinimumZoom = 20;
-inline constexpr int kMaximumZoom = 500;
 
 // A notch of the wheel moves the page three lines of 16 points; an arrow key
 // one line.
@@ -21,7 +18,7 @@ inline constexpr int kLinesPerNotch = 3;
 // (direction < 0); percent itself, unchanged, when the list has none.
 double zoom_step(double percent, int direction);
 
-// The largest whole percent within 20..500 at which page × percent / 100
+// The largest whole percent within the zoom limits at which page × percent / 100
 // fits into room. A page height of 0 fits the width alone.
 int fit_zoom(double room_width, double room_height, double page_width, double page_height);
 
@@ -37,6 +34,13 @@ CanvasRoom canvas_room(const PreviewWindow& window, int outer_width, int outer_h
 // at 100 %, within available and never below the window's first size.
 OuterSize opening_size(const PreviewWindow& window, float page_width, float page_height, OuterSize available,
                        OuterSize smallest);
+
+// The part of the page that does not fit, scrolled to value percent of the
+// bar, in whole points.
+float scroll_offset(float page_extent, float canvas_extent, int value);
+
+// The thumb position, 0 to 100, that an offset within the overflow gives.
+int bar_value(float offset, float overflow);
 
 // The scroll offset after moving by delta points, within 0..overflow, in
 // whole points.

@@ -1,4 +1,4 @@
-#include "pdf/font_service.h"
+#include "text/font_service.h"
 
 #include <fontconfig/fontconfig.h>
 #include <hb-ot.h>
@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cmath>
+
+#include "base/utf8.h"
 
 namespace kt482::pdf {
 namespace {
@@ -126,38 +128,15 @@ bool upright_in_vertical(char32_t c)
 
 void decode_utf8(std::string_view text, std::u32string& out)
 {
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    const auto* end = p + text.size();
-    while (p < end) {
-        const unsigned char b = *p;
-        if (b < 0x80) {
-            out.push_back(b);
-            ++p;
-            continue;
-        }
-        int length = 0;
-        char32_t c = 0;
-        char32_t least = 0;
-        if ((b & 0xE0) == 0xC0) {
-            length = 2, c = b & 0x1F, least = 0x80;
-        } else if ((b & 0xF0) == 0xE0) {
-            length = 3, c = b & 0x0F, least = 0x800;
-        } else if ((b & 0xF8) == 0xF0) {
-            length = 4, c = b & 0x07, least = 0x10000;
-        }
-        bool valid = length > 0 && end - p >= length;
-        for (int i = 1; valid && i < length; ++i) {
-            valid = (p[i] & 0xC0) == 0x80;
-            c = (c << 6) | (p[i] & 0x3F);
-        }
-        valid = valid && c >= least && c <= 0x10FFFF && !(c >= 0xD800 && c <= 0xDFFF);
-        if (!valid) {
+    while (!text.empty()) {
+        const Utf8Char c = ::kt482::decode_utf8(text);
+        if (c.length == 0) {
             out.push_back(0xFFFD);
-            ++p;
+            text.remove_prefix(1);
             continue;
         }
-        out.push_back(c);
-        p += length;
+        out.push_back(c.code_point);
+        text.remove_prefix(c.length);
     }
 }
 

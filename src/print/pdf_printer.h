@@ -1,29 +1,28 @@
-// The built-in PDF printer: always installed, and the default printer whenever
-// the print server offers none. It writes PDF files with the PDF engine, into
-// an output folder under names of its own, or to a file the host names.
+// The printer of every destination: the built-in PDF printer (always
+// installed, and the default printer whenever the print server offers none)
+// and a print server's queue. Documents are drawn with the PDF engine; the
+// destination (print_destination.h) is the one thing that varies.
 //
 // The document
-//   As on every printer, nothing is opened until the first Print, Line or
-//   NewPage, and EndDoc finishes the file; AbortDoc drops it. Each page's
+//   Nothing is opened until the first Print, Line or NewPage; NewPage on a
+//   document not yet started starts it and then breaks the page. Fonts, the
+//   pen and the position may be set before: they carry into the document, and
+//   TextWidth measures at any time. EndDoc finishes the document and hands it
+//   to the destination; EndDoc without a document does nothing, and the next
+//   drawing starts another one. AbortDoc drops the document. Each page's
 //   content goes to the file as the page ends, so a long document takes no
-//   more memory than a short one. Copies (1 to 99) are collated: the pages of
-//   each further copy are new pages on the content already written.
-//
-// Files
-//   In the folder (pdf_output_folder()), a document is a new file
-//   "KT482-<yyyyMMdd-HHmmss>-<n>.pdf", created exclusively, never over an
-//   existing one. A named file is written beside its name and takes it only
-//   once complete, so a failed or dropped document leaves the old file (or
-//   nothing) there.
+//   more memory than a short one.
 //
 // Page setup
-//   As on the queues: kept and applied when the next document starts. Every
-//   known paper code is taken; a user-defined page (256) is 3 to 14,400
-//   points on a side. Duplex is taken and ignored. The resolution is that of
-//   a line's pixel once set; before, a pixel is 1/600 inch.
+//   Setup calls are kept and applied when a document starts, so a call made
+//   while a document is open affects the next document, never the pages
+//   already begun.
+//   Orientation      1 portrait, 2 landscape.
+//   Copies           1 to 99, collated.
+//   Duplex           1 none, 2 long edge, 3 short edge.
+//   PrintQuality     the resolution in dpi. A line's pixel is one dot at it.
+//   The paper (PaperSize, PageHeight, PageWidth) is the destination's.
 #pragma once
-
-#include <QPageSize>
 
 #include <cstdint>
 #include <memory>
@@ -31,7 +30,9 @@
 
 #include "pdf/pdf_surface.h"
 #include "platform/failure.h"
+#include "platform/print_queue.h"
 #include "platform/printer.h"
+#include "print/print_destination.h"
 
 namespace kt482 {
 
@@ -39,23 +40,20 @@ namespace pdf {
 class PdfDocument;
 }
 
-
-// The nominal resolution of the PDF printer in dots per inch, reported as the
-// further printer setting and used when drawing its pages.
-inline constexpr int16_t kPdfPrinterDpi = 600;
-
-// The folder the PDF files go to, as an absolute path: $KT482_PDF_DIR when set
-// and not empty, else the current directory. The folder need not exist yet.
-Result<std::string> pdf_output_folder();
-
 class PdfPrinter final : public Printer {
 public:
     // Documents go to new files in pdf_output_folder().
     static std::shared_ptr<PdfPrinter> forFolder();
     // Documents go to this file, replacing it once complete.
     static std::shared_ptr<PdfPrinter> forFile(std::string path);
+    // Documents go to the queue as PDF jobs. Creating it asks the print
+    // server about the queue, so call it only after the server has answered
+    // the probe.
+    static std::shared_ptr<PdfPrinter> forQueue(std::unique_ptr<PrintQueue> queue);
 
-    // A document still open is finished as EndDoc would.
+    explicit PdfPrinter(std::unique_ptr<PrintDestination> destination);
+    // A document still open is finished as EndDoc would, so that nothing
+    // drawn is lost.
     ~PdfPrinter() override;
     PdfPrinter(const PdfPrinter&) = delete;
     PdfPrinter& operator=(const PdfPrinter&) = delete;
@@ -65,7 +63,7 @@ public:
     // set, else one when the machine has more than one core.
     static int compressionThreads();
 
-    std::string DeviceName() const override { return kPdfPrinterName; }
+    std::string DeviceName() const override { return destination_->device_name(); }
 
     Status FontName(std::string_view face) override { return surface_.FontName(face); }
     Status FontSize(float points) override { return surface_.FontSize(points); }
@@ -84,10 +82,10 @@ public:
 
     Status ScaleModePoints() override { return {}; }
     Status FillTransparent() override { return {}; }
-    Status PaperSize(int16_t code) override;
-    int16_t PaperSize() const override;
-    Status PageHeight(int32_t twips) override;
-    Status PageWidth(int32_t twips) override;
+    Status PaperSize(int16_t code) override { return destination_->paper_size(code); }
+    int16_t PaperSize() const override { return destination_->paper_size(); }
+    Status PageHeight(int32_t twips) override { return destination_->page_height(twips); }
+    Status PageWidth(int32_t twips) override { return destination_->page_width(twips); }
     Status Orientation(int16_t orientation) override;
     Status Copies(int16_t copies) override;
     Status Duplex(int16_t duplex) override;
@@ -99,35 +97,19 @@ public:
     std::string LastOutput() const override { return lastOutput_; }
 
 private:
-    explicit PdfPrinter(std::string file);
-
     Status startDocument();
-    Status createFile();
-    void closeFile(bool keep);
-    // The page of the next document in points, turned for landscape.
-    void pagePoints(double& width, double& height) const;
+    void closeDocument();
 
-    std::string file_;  // named by the host; empty for the folder
+    std::unique_ptr<PrintDestination> destination_;
     pdf::PdfSurface surface_;
+    DocumentSetup setup_;  // for the next document
 
-    // The open document: its file (a temporary one beside a named file).
+    // The open document: its file and its page in points.
     std::unique_ptr<pdf::PdfDocument> document_;
     int fd_ = -1;
-    std::string writingPath_;
-    std::string finalPath_;
-    int copiesOfDocument_ = 1;
-    double documentWidth_ = 0;  // points, as the document started
-    double documentHeight_ = 0;
-
-    QPageSize pageSize_ = QPageSize(QPageSize::A4);
-    bool userDefined_ = false;
-    int32_t userHeightTwips_ = 0;
-    int32_t userWidthTwips_ = 0;
-    bool landscape_ = false;
-    int copies_ = 1;
-    int16_t duplex_ = 1;
-    int dpi_ = 1200;
-    bool dpiSet_ = false;
+    int copiesInFile_ = 1;
+    double pageWidth_ = 0;
+    double pageHeight_ = 0;
 
     std::string lastOutput_;
 };

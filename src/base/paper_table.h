@@ -42,6 +42,21 @@ struct PaperSizeMm {
 // The entry's portrait size in millimetres.
 PaperSizeMm paper_size_mm(const PaperEntry& entry);
 
+// The paper in points, portrait, as defined (not rounded to whole points).
+struct PaperPoints {
+    double width;
+    double height;
+};
+PaperPoints paper_points(const PaperEntry& entry);
+
+// The paper in portrait, in whole twips rounded from its definition: A4 is
+// 11906 x 16838.
+struct PaperTwips {
+    int32_t width;
+    int32_t height;
+};
+PaperTwips portrait_twips(const PaperEntry& entry);
+
 // The code of a paper size: the code nearest to it within the tolerance as
 // it stands, else turned by 90 degrees; the lowest code among equally near
 // ones (Letter small and Note are Letter). kPaperUserDefined when none fits.

@@ -1,7 +1,9 @@
-#include "preview/preview_view.h"
+#include "preview/preview_geometry.h"
 
 #include <algorithm>
 #include <cmath>
+
+#include "render/grid_coordinates.h"
 
 namespace kt482 {
 namespace {
@@ -73,6 +75,18 @@ float scrolled(float offset, double delta, float overflow)
     const double limit = std::max<double>(overflow, 0);
     const double moved = std::clamp(std::round(offset + delta), 0.0, std::floor(limit + 0.5));
     return static_cast<float>(moved);
+}
+
+float scroll_offset(float page_extent, float canvas_extent, int value)
+{
+    return static_cast<float>(round_half_up((static_cast<double>(page_extent) - canvas_extent) * value / 100));
+}
+
+int bar_value(float offset, float overflow)
+{
+    if (!(overflow > 0))
+        return 0;
+    return std::clamp(static_cast<int>(round_half_up(100.0 * offset / overflow)), 0, 100);
 }
 
 }  // namespace kt482

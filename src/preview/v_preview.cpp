@@ -1,11 +1,11 @@
-#include "preview/preview_display.h"
+#include "preview/v_preview.h"
 
 #include <string>
 
 #include "job/error_trap.h"
 #include "job/job_state.h"
 #include "preview/preview_state.h"
-#include "preview/preview_view.h"
+#include "preview/preview_geometry.h"
 #include "render/grid_coordinates.h"
 #include "render/page_out.h"
 #include "render/render_target.h"

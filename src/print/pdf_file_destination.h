@@ -1,0 +1,62 @@
+// The built-in PDF printer's destination: PDF files, into an output folder
+// under names of their own, or to a file the host names.
+//
+// Files
+//   In the folder (pdf_output_folder()), a document is a new file
+//   "KT482-<yyyyMMdd-HHmmss>-<n>.pdf", created exclusively, never over an
+//   existing one. A named file is written beside its name and takes it only
+//   once complete, so a failed or dropped document leaves the old file (or
+//   nothing) there. Copies are collated: the pages of each further copy are
+//   new pages on the content already written.
+//
+// Paper
+//   Every paper code with dimensions is taken; a user-defined page (256) is
+//   3 to 14,400 points on a side. Duplex is taken and ignored. The
+//   resolution is that of a line's pixel once set; before, a pixel is 1/600
+//   inch.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "print/print_destination.h"
+
+namespace kt482 {
+
+class PdfFileDestination final : public PrintDestination {
+public:
+    // An empty file: new files in the output folder.
+    explicit PdfFileDestination(std::string file);
+
+    std::string device_name() const override;
+    int16_t default_duplex() const override { return 1; }
+    int default_dpi() const override { return 1200; }
+
+    Status paper_size(int16_t code) override;
+    int16_t paper_size() const override;
+    Status page_height(int32_t twips) override;
+    Status page_width(int32_t twips) override;
+
+    Result<OpenedDocument> open(const DocumentSetup& setup) override;
+    Result<std::string> finish(bool written) override;
+    void drop() override;
+
+private:
+    Status createFile();
+    // The page of the next document in points, turned for landscape.
+    void pagePoints(bool landscape, double& width, double& height) const;
+
+    std::string file_;  // named by the host; empty for the folder
+
+    int16_t paperCode_;  // as set; it reads back as the lowest code of its size
+    bool userDefined_ = false;
+    int32_t userHeightTwips_ = 0;
+    int32_t userWidthTwips_ = 0;
+
+    // The open document's file (a temporary one beside a named file).
+    int fd_ = -1;
+    std::string writingPath_;
+    std::string finalPath_;
+};
+
+}  // namespace kt482

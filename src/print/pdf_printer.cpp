@@ -1,0 +1,201 @@
+#include "print/pdf_printer.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <ctime>
+#include <thread>
+#include <utility>
+
+#include "pdf/pdf_document.h"
+#include "platform/printer_factory.h"
+#include "print/cups_queue_destination.h"
+#include "print/pdf_file_destination.h"
+
+namespace kt482 {
+namespace {
+
+constexpr int kMaxThreads = 8;
+
+// The creator of every document.
+constexpr const char* kDocumentName = "KT482_Print";
+
+Failure invalidValue()
+{
+    return Failure(ErrorNumber::InvalidPropertyValue);
+}
+
+}  // namespace
+
+std::shared_ptr<PdfPrinter> PdfPrinter::forFolder()
+{
+    return std::make_shared<PdfPrinter>(std::make_unique<PdfFileDestination>(std::string()));
+}
+
+std::shared_ptr<PdfPrinter> PdfPrinter::forFile(std::string path)
+{
+    return std::make_shared<PdfPrinter>(std::make_unique<PdfFileDestination>(std::move(path)));
+}
+
+std::shared_ptr<PdfPrinter> PdfPrinter::forQueue(std::unique_ptr<PrintQueue> queue)
+{
+    return std::make_shared<PdfPrinter>(std::make_unique<CupsQueueDestination>(std::move(queue)));
+}
+
+PdfPrinter::PdfPrinter(std::unique_ptr<PrintDestination> destination) : destination_(std::move(destination))
+{
+    setup_.duplex = destination_->default_duplex();
+    setup_.dpi = destination_->default_dpi();
+}
+
+PdfPrinter::~PdfPrinter()
+{
+    if (document_)
+        (void)EndDoc();
+}
+
+int PdfPrinter::compressionThreads()
+{
+    if (const char* set = std::getenv("KT482_PDF_THREADS"); set && *set)
+        return std::clamp(std::atoi(set), 0, kMaxThreads);
+    return std::thread::hardware_concurrency() > 1 ? 1 : 0;
+}
+
+// -- Drawing ----------------------------------------------------------------
+
+Status PdfPrinter::Print(std::string_view text, LineEnd end)
+{
+    if (Status started = startDocument(); !started)
+        return started;
+    return surface_.Print(text, end);
+}
+
+Status PdfPrinter::Line(float x1, float y1, float x2, float y2)
+{
+    if (Status started = startDocument(); !started)
+        return started;
+    return surface_.Line(x1, y1, x2, y2);
+}
+
+Status PdfPrinter::NewPage()
+{
+    if (Status started = startDocument(); !started)
+        return started;
+    document_->begin_page(pageWidth_, pageHeight_);
+    return {};
+}
+
+// -- Page setup ---------------------------------------------------------------
+
+Status PdfPrinter::Orientation(int16_t orientation)
+{
+    if (orientation != 1 && orientation != 2)
+        return invalidValue();
+    setup_.landscape = orientation == 2;
+    return {};
+}
+
+Status PdfPrinter::Copies(int16_t copies)
+{
+    if (copies < 1 || copies > kMaxCopies)
+        return invalidValue();
+    setup_.copies = copies;
+    return {};
+}
+
+Status PdfPrinter::Duplex(int16_t duplex)
+{
+    if (duplex < 1 || duplex > 3)
+        return invalidValue();
+    setup_.duplex = duplex;
+    return {};
+}
+
+Status PdfPrinter::PrintQuality(int16_t dpi)
+{
+    if (dpi <= 0)
+        return invalidValue();
+    setup_.dpi = dpi;
+    setup_.dpi_set = true;
+    return {};
+}
+
+// -- The document -------------------------------------------------------------
+
+Status PdfPrinter::startDocument()
+{
+    if (document_)
+        return {};
+    auto opened = destination_->open(setup_);
+    if (!opened)
+        return opened.failure();
+    pdf::DocumentInfo info;
+    info.title = std::move(opened->title);
+    info.creator = kDocumentName;
+    info.created = std::time(nullptr);
+    fd_ = opened->fd;
+    document_ = std::make_unique<pdf::PdfDocument>(fd_, std::move(info), compressionThreads());
+    copiesInFile_ = opened->copies_in_file;
+    pageWidth_ = opened->width;
+    pageHeight_ = opened->height;
+    surface_.set_document(document_.get());
+    surface_.set_resolution(opened->nominal_dpi, opened->device_dpi);
+    surface_.set_origin(opened->left, opened->top);
+    document_->begin_page(pageWidth_, pageHeight_);
+    return {};
+}
+
+void PdfPrinter::closeDocument()
+{
+    surface_.set_document(nullptr);
+    document_.reset();
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+}
+
+// A file system that reports its errors only when the file closes fails the
+// document too.
+Status PdfPrinter::EndDoc()
+{
+    if (!document_)
+        return {};
+    bool written = document_->finish(copiesInFile_);
+    written = ::close(fd_) == 0 && written;
+    fd_ = -1;
+    closeDocument();
+    auto delivered = destination_->finish(written);
+    if (!delivered)
+        return delivered.failure();
+    lastOutput_ = std::move(*delivered);
+    return {};
+}
+
+Status PdfPrinter::AbortDoc()
+{
+    if (document_) {
+        closeDocument();
+        destination_->drop();
+    }
+    return {};
+}
+
+// -- The printers the platform's printer system hands out ---------------------
+
+std::shared_ptr<Printer> make_pdf_folder_printer()
+{
+    return PdfPrinter::forFolder();
+}
+
+std::shared_ptr<Printer> make_pdf_file_printer(std::string path)
+{
+    return PdfPrinter::forFile(std::move(path));
+}
+
+std::shared_ptr<Printer> make_queue_printer(std::unique_ptr<PrintQueue> queue)
+{
+    return PdfPrinter::forQueue(std::move(queue));
+}
+
+}  // namespace kt482

@@ -1,0 +1,61 @@
+// Where a PDF printer's documents go: a file of the built-in PDF printer
+// (pdf_file_destination.h) or a print server's queue
+// (cups_queue_destination.h). The printer keeps the page setup every printer
+// shares and the document's life; the destination decides which papers it
+// takes, opens the file the document is written to and delivers it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/failure.h"
+
+namespace kt482 {
+
+// The page setup shared by every destination, as a document starts.
+struct DocumentSetup {
+    bool landscape = false;
+    int copies = 1;
+    int16_t duplex = 1;
+    int dpi = 1200;
+    bool dpi_set = false;
+};
+
+// The file a document is written to, and how it is drawn.
+struct OpenedDocument {
+    int fd = -1;
+    std::string title;
+    double width = 0;  // the page in points
+    double height = 0;
+    double left = 0;   // the origin of the drawing, in points
+    double top = 0;
+    int nominal_dpi = 0;  // a line's pixel, and the device's resolution
+    int device_dpi = 0;
+    int copies_in_file = 1;  // copies the file itself repeats
+};
+
+class PrintDestination {
+public:
+    virtual ~PrintDestination() = default;
+
+    virtual std::string device_name() const = 0;
+    virtual int16_t default_duplex() const = 0;
+    virtual int default_dpi() const = 0;
+
+    // The paper for the next document; a refused value keeps the paper and
+    // fails with InvalidPropertyValue (380).
+    virtual Status paper_size(int16_t code) = 0;
+    virtual int16_t paper_size() const = 0;
+    virtual Status page_height(int32_t twips) = 0;
+    virtual Status page_width(int32_t twips) = 0;
+
+    // Opens the file of a new document.
+    virtual Result<OpenedDocument> open(const DocumentSetup& setup) = 0;
+    // The file is closed, complete (written) or not: delivers or drops it and
+    // tells where the document went.
+    virtual Result<std::string> finish(bool written) = 0;
+    // Drops the file of the open document.
+    virtual void drop() = 0;
+};
+
+}  // namespace kt482
