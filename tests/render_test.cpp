@@ -227,7 +227,7 @@ TEST_F(RenderTest, VerticalTextsArePlacedAlongRows)
         job.E_Font("@ＭＳ 明朝", 10, false, 0);
         c.record(job);
         job.E_EndEdit();
-        render(1, Target::Preview);
+        render(1, OutputTarget::Preview);
         Lines printed, at;
         std::string x, y;
         for (const std::string& line : surface->log) {

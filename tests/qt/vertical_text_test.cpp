@@ -9,6 +9,7 @@
 #include <QImage>
 
 #include <cmath>
+#include <cstdlib>
 #include <regex>
 #include <string>
 #include <vector>
@@ -223,6 +224,8 @@ TEST_F(VerticalPdf, ThePreviewDrawsWhereThePdfDoes)
         draw(surface);
     }
     const std::string path = write_pdf(out_, "preview.pdf", kWidth, kHeight, draw);
+    if (const char* keep = std::getenv("KT482_TEST_IMAGES"))  // to look at the two side by side
+        image.save(QString::fromUtf8(keep) + "/vertical-preview.png");
     ASSERT_TRUE(test::command_output("mutool draw -q -r 96 -c gray -o '" + out_.path() + "/agree.pgm' '" + path
                                      + "' 2>/dev/null"));
     QImage paper(QString::fromStdString(out_.path() + "/agree.pgm"));
