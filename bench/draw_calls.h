@@ -63,6 +63,12 @@ public:
     Status DrawWidth(int16_t pixels) override { return surface_.DrawWidth(pixels); }
     Status DrawStyle(int16_t style) override { return surface_.DrawStyle(style); }
     Status Line(float x1, float y1, float x2, float y2) override { return surface_.Line(x1, y1, x2, y2); }
+    Status Color(uint32_t rgb) override { return surface_.Color(rgb); }
+    Status FillRect(float x, float y, float w, float h) override { return surface_.FillRect(x, y, w, h); }
+    Status Image(float x, float y, float w, float h, const kt482::ImagePixels& p) override
+    {
+        return surface_.Image(x, y, w, h, p);
+    }
 
     std::string DeviceName() const override { return "bench surface"; }
     Status ScaleModePoints() override { return {}; }

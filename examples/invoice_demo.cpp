@@ -71,6 +71,14 @@ std::string describe(const kt482::PageRecordHeader& header, const Fields& f)
         return line + at("row", "col") + "  text " + quoted(f[3]) + "  length " + f[4];
     case RecordCode::Numeric:
         return line + at("row", "col") + "  value " + f[3] + "  picture " + quoted(f[4]);
+    case RecordCode::Image:
+        return line + "from row " + f[1] + "  col " + f[2] + "  to row " + f[3] + "  col " + f[4] + "  fit "
+               + f[5].substr(0, 1) + "  file " + quoted(f[5].substr(1));
+    case RecordCode::Fill:
+        return line + "from row " + f[1] + "  col " + f[2] + "  to row " + f[3] + "  col " + f[4] + "  colour "
+               + f[5];
+    case RecordCode::Color:
+        return line + "colour " + f[1];
     }
     return line;
 }

@@ -16,6 +16,13 @@ constexpr float kColPitch = 6;
 const std::string kAmountPicture = "###,###,##0";
 constexpr float kPageCols = 90;
 
+// The pictures drawn by scripts/draw-invoice-pictures.py.
+const std::string kAssets = KT482_EXAMPLE_ASSETS;
+const std::string kLogo = kAssets + "/logo.png";
+const std::string kSeal = kAssets + "/seal.png";
+constexpr int32_t kHeadingShade = 0xD9D9D9;
+constexpr int32_t kTitleBlue = 0x1F4E8C;
+
 const std::string kMincho = "ＭＳ 明朝";
 const std::string kGothic = "ＭＳ ゴシック";
 
@@ -134,10 +141,14 @@ void record_page_frame(kt482::KT482_Print& job, int page)
 {
     job.E_Pitch(kRowPitch, kColPitch);
 
+    // The company logo at the top left, the title in the company's blue.
+    job.E_Image(1, 2, 3.5f, 22, kLogo);
+    job.E_Color(kTitleBlue);
     job.E_Font(kGothic, 20, true, 0);
     job.E_String_Center(1, 0, page == 1 ? "請　求　書" : "請　求　書（続き）", kPageCols);
     job.E_DrawStyle(kSolid, kThin);
     job.E_Line(3, 30, 3, 60);
+    job.E_Color(0);
 
     job.E_Font(kMincho, 10, false, 0);
     job.E_String_Kin(4, 62, "請求番号", 8);
@@ -175,6 +186,8 @@ void record_parties(kt482::KT482_Print& job, int64_t total)
     job.E_String(9.5f, 57, "〒100-0005 東京都千代田区丸の内1-2-3");
     job.E_String(10.5f, 57, "TEL 03-1234-5678  FAX 03-1234-5679");
     job.E_String(11.5f, 57, "登録番号 T1234567890123");
+    // The company seal, stamped over the end of the issuer's lines.
+    job.E_Image(7.6f, 77, 11.6f, 87, kSeal);
 
     job.E_Font(kGothic, 12, true, 0);
     job.E_String_Kin(12, 2, "ご請求金額", 14);
@@ -200,6 +213,9 @@ void record_table(kt482::KT482_Print& job)
     const float bottom = kRowsPerPage + 1;
     const std::string across = range(0, kColEnd);
     const std::string down = range(0, bottom);
+
+    // The header row shaded, under its rules and texts.
+    job.E_Fill(kTableRow, kTableCol, kTableRow + 1, kTableCol + kColEnd, kHeadingShade);
 
     // Dotted rules between the item rows, solid column dividers.
     job.E_DrawStyle(kDotted, kThin);

@@ -386,4 +386,16 @@ class Error(Exception):
             "The file the next document on \"KT482 PDF\" is written to (empty: the printer's folder).");
     cls.def("LastPdfPath", [](PyPrint& p) { return p.job().LastPdfPath(); },
             "Where the last PDF document went (empty before the first).");
+    // Pictures, fills and colour, late-bound like the layout commands.
+    cls.def(
+        "E_Image",
+        [](PyPrint& p, O r1, O c1, O r2, O c2, O file, O fit) { p.call("E_Image", Method, {r1, c1, r2, c2, file, fit}); },
+        "P_Start_Srow"_a, "P_Start_Scol"_a, "P_End_Srow"_a, "P_End_Scol"_a, "P_File"_a, "P_Fit"_a = 0,
+        "Draws a PNG or JPEG file into the box; P_Fit 0 keeps its proportions, 1 stretches it.");
+    cls.def(
+        "E_Fill", [](PyPrint& p, O r1, O c1, O r2, O c2, O color) { p.call("E_Fill", Method, {r1, c1, r2, c2, color}); },
+        "P_Start_Srow"_a, "P_Start_Scol"_a, "P_End_Srow"_a, "P_End_Scol"_a, "P_Color"_a,
+        "Fills the box in P_Color (0xRRGGBB).");
+    cls.def("E_Color", [](PyPrint& p, O color) { p.call("E_Color", Method, {color}); }, "P_Color"_a,
+            "The colour (0xRRGGBB) of the texts and lines recorded after it on this page.");
 }

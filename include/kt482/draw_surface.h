@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 #include "kt482/export.h"
@@ -33,6 +34,26 @@ enum class LineStyle : int16_t {
     DashDotDot = 4,
     Invisible = 5,
     InsideSolid = 6,
+};
+
+// A decoded picture handed to DrawSurface::Image: rows from the top, eight
+// bits a sample. The spans stay valid for the call only.
+struct ImagePixels {
+    // The same for every use of one picture file (path and file identity) in
+    // this process, never 0: a surface may keep what it made of a picture
+    // under it, as the PDF does to store each picture once per document.
+    uint64_t id = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t channels = 0;                // 1 grey or 3 RGB
+    std::span<const uint8_t> pixels;     // width * height * channels
+    std::span<const uint8_t> alpha;      // width * height, or empty when opaque
+    // The file unchanged when it is a JPEG, which a PDF carries as it is:
+    // its components (1, 3 or 4), and whether its CMYK samples are stored
+    // inverted (as Adobe applications write them).
+    std::span<const uint8_t> jpeg;
+    int32_t jpeg_components = 0;
+    bool jpeg_inverted = false;
 };
 
 class KT482_API DrawSurface {
@@ -69,6 +90,32 @@ public:
     virtual Status DrawStyle(int16_t style) = 0;
     // A straight line with the current pen, in the current draw mode.
     virtual Status Line(float x1, float y1, float x2, float y2) = 0;
+
+    // ---- Host additions. The defaults ignore them, so a surface written
+    // before them still draws everything else.
+
+    // The colour (0xRRGGBB) of later texts, of lines not drawn white, and of
+    // FillRect. Every page starts black: the renderer sets black again
+    // before a page that needs it.
+    virtual Status Color(uint32_t rgb)
+    {
+        (void)rgb;
+        return {};
+    }
+    // Fills the rectangle, its top left corner at (x, y), in the current
+    // colour, with exact edges (no antialiasing, no outline).
+    virtual Status FillRect(float x, float y, float width, float height)
+    {
+        (void)x, (void)y, (void)width, (void)height;
+        return {};
+    }
+    // Draws the picture stretched to the rectangle, its top left corner at
+    // (x, y); transparent parts leave what lies below visible.
+    virtual Status Image(float x, float y, float width, float height, const ImagePixels& picture)
+    {
+        (void)x, (void)y, (void)width, (void)height, (void)picture;
+        return {};
+    }
 };
 
 }  // namespace kt482

@@ -29,4 +29,5 @@
     X(InvalidFileFormat, 321, "Invalid file format") \
     X(InvalidPropertyValue, 380, "Invalid property value") \
     X(NotSupported, 438, "Object doesn't support this property or method") \
+    X(InvalidPicture, 481, "Invalid picture") \
     X(PrinterError, 482, "Printer error")

@@ -127,6 +127,17 @@ public:
     // ---- Host additions: not members of the automation interface. A host
     // that does not call them sees no difference.
 
+    // Pictures, fills and colour, recorded like the layout commands and
+    // reachable by Invoke. E_Image draws a PNG or JPEG file into the box
+    // between two grid corners: P_Fit 0 keeps its proportions, as large as
+    // fits and centred, 1 stretches it to the box. E_Fill fills the box in
+    // P_Color (0xRRGGBB). E_Color sets the colour of the texts and lines
+    // recorded after it on the page; every page starts black.
+    void E_Image(float P_Start_Srow, float P_Start_Scol, float P_End_Srow, float P_End_Scol,
+                 const std::string& P_File, int16_t P_Fit = 0) noexcept;
+    void E_Fill(float P_Start_Srow, float P_Start_Scol, float P_End_Srow, float P_End_Scol, int32_t P_Color) noexcept;
+    void E_Color(int32_t P_Color) noexcept;
+
     // The last failure a member of this object reported (number 0 when none
     // since creation or ClearLastFailure), and forgetting it. Reporting a
     // failure shows its message as before.

@@ -15,8 +15,8 @@ namespace kt482 {
 enum class MemberKind { Method, PropertyGet, PropertyLet, PropertySet };
 
 // I2 16-bit integer, R4 32-bit float, Bool, Text (UTF-8), Value (any
-// Variant), Object (a drawing target reference).
-enum class ParamType { None, I2, R4, Bool, Text, Value, Object };
+// Variant), Object (a drawing target reference), I4 32-bit integer.
+enum class ParamType { None, I2, R4, Bool, Text, Value, Object, I4 };
 
 enum class PassedBy { Value, Reference };
 enum class Presence { Required, Optional };
@@ -38,6 +38,12 @@ struct MemberInfo {
 
 // All members in interface order.
 KT482_API std::span<const MemberInfo> member_table();
+
+// The host additions that late-bound calls reach (E_Image, ...): members
+// beyond the interface's, apart from the table above.
+KT482_API std::span<const MemberInfo> host_addition_table();
+
+// The lookups below search the member table, then the host additions.
 
 // The member of that name (letter case ignored) and kind, or nullptr.
 KT482_API const MemberInfo* find_member(std::string_view name, MemberKind kind);

@@ -1,3 +1,4 @@
+import pathlib
 import shutil
 import subprocess
 import threading
@@ -236,3 +237,21 @@ def test_threads_record_their_own_jobs_at_the_same_time(tmp_path):
     for w in workers:
         w.join(timeout=60)
     assert results == {n: (1, 3 + n, 3 + n) for n in range(4)}
+
+
+def test_pictures_fills_and_colour_record_with_keyword_names(strict, tmp_path):
+    seal = pathlib.Path(__file__).resolve().parents[2] / "examples" / "assets" / "seal.png"
+    strict.E_StartEdit()
+    strict.E_Image(P_Start_Srow=1, P_Start_Scol=2, P_End_Srow=5, P_End_Scol=12, P_File=str(seal), P_Fit=1)
+    strict.E_Fill(2, 2, 3, 40, P_Color=0xD9D9D9)
+    strict.E_Color(P_Color=0xC81E1E)
+    with pytest.raises(kt482.Error) as raised:
+        strict.E_Image(1, 1, 2, 2, str(tmp_path / "missing.png"))
+    assert raised.value.number == 53
+    with pytest.raises(kt482.Error) as raised:
+        strict.E_Image(1, 1, 2, 2, __file__)
+    assert raised.value.number == 481
+    strict.E_EndEdit()
+    page = (tmp_path / "KT482_PRT_PAGE_0001.tmp").read_bytes()
+    assert b"IMG " in page and ("1" + str(seal)).encode() in page
+    assert b"D9D9D9" in page and b"C81E1E" in page

@@ -20,6 +20,7 @@ KT482_PACKAGES=(
   pkgconf qpdf  # scripts/check-package: the pkg-config host, PDF checks
   libfreetype-dev libharfbuzz-dev libfontconfig-dev libdeflate-dev  # src/pdf: fonts, shaping and subsets, compression
   libcairo2-dev  # bench/peer: cairo's PDF surface
+  libpng-dev libjpeg62-turbo-dev  # src/image: pictures of E_Image
 )
 
 # Prints the packages of KT482_PACKAGES that are not installed, one a line.

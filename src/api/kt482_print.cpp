@@ -157,6 +157,18 @@ void KT482_Print::E_Numeric(float P_Data_Srow, float P_Data_Scol, const Variant&
     kt482::E_Numeric(*self_, P_Data_Srow, P_Data_Scol, P_Data_Num, P_Data_Format);
 }
 
+void KT482_Print::E_Image(float P_Start_Srow, float P_Start_Scol, float P_End_Srow, float P_End_Scol,
+                          const std::string& P_File, int16_t P_Fit) noexcept
+{
+    kt482::E_Image(*self_, P_Start_Srow, P_Start_Scol, P_End_Srow, P_End_Scol, P_File, P_Fit);
+}
+void KT482_Print::E_Fill(float P_Start_Srow, float P_Start_Scol, float P_End_Srow, float P_End_Scol,
+                         int32_t P_Color) noexcept
+{
+    kt482::E_Fill(*self_, P_Start_Srow, P_Start_Scol, P_End_Srow, P_End_Scol, P_Color);
+}
+void KT482_Print::E_Color(int32_t P_Color) noexcept { kt482::E_Color(*self_, P_Color); }
+
 void KT482_Print::W_Device(const std::string& P_PrinterName) noexcept { kt482::W_Device(*self_, P_PrinterName); }
 void KT482_Print::W_StartDoc(int16_t P_Size, int16_t P_Orient, float P_Height, float P_Width) noexcept
 {

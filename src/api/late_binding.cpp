@@ -4,12 +4,14 @@
 #include <cstdint>
 #include <iterator>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string>
 #include <type_traits>
 #include <utility>
 
 #include "job/error_trap.h"
-#include "api/member_list.h"
+#include "api/host_addition_list.h"
 #include "job/number_text.h"
 
 namespace kt482 {
@@ -22,6 +24,7 @@ public:
     Arguments(const MemberInfo& member, const std::vector<Variant>& args) : member_(member), args_(args) {}
 
     int16_t i2(std::size_t i) const { return given(i) ? must(variant_to_i2(args_[i])) : int16_t{0}; }
+    int32_t i4(std::size_t i) const { return given(i) ? must(variant_to_i4(args_[i])) : int32_t{0}; }
     float r4(std::size_t i) const { return given(i) ? must(variant_to_r4(args_[i])) : 0.0f; }
     bool boolean(std::size_t i) const { return given(i) ? must(variant_to_bool(args_[i])) : false; }
     std::string text(std::size_t i) const { return given(i) ? must(variant_to_text(args_[i])) : std::string(); }
@@ -34,6 +37,7 @@ public:
         for (std::size_t i = 0; i < member_.params.size(); ++i) {
             switch (member_.params[i].type) {
             case ParamType::I2: (void)i2(i); break;
+            case ParamType::I4: (void)i4(i); break;
             case ParamType::R4: (void)r4(i); break;
             case ParamType::Bool: (void)boolean(i); break;
             case ParamType::Text: (void)text(i); break;
@@ -83,6 +87,8 @@ decltype(auto) argument(const Arguments& a, std::size_t i)
 {
     if constexpr (T == ParamType::I2)
         return a.i2(i);
+    else if constexpr (T == ParamType::I4)
+        return a.i4(i);
     else if constexpr (T == ParamType::R4)
         return a.r4(i);
     else if constexpr (T == ParamType::Bool)
@@ -109,7 +115,8 @@ void keep_result(Variant& result, Call&& call)
 
 using Caller = void (*)(KT482_Print&, const Arguments&, Variant&);
 
-// One caller per member, in the order of the member table: the member named
+// One caller per member, in the order of the member table and then of the
+// host additions: the member named
 // by the list entry, its arguments converted by the entry's parameter types.
 #define KT482_MEMBER_CALLER(NAME, ID, KIND, PARAMS, RESULT)                                                    \
     [](KT482_Print& o, const Arguments& a, Variant& r) {                                                     \
@@ -118,7 +125,7 @@ using Caller = void (*)(KT482_Print&, const Arguments&, Variant&);
             keep_result(r, [&] { return o.NAME(argument<params[I].type>(a, I)...); });                       \
         }(std::make_index_sequence<params.size()>{});                                                        \
     },
-constexpr Caller kCallers[]{KT482_MEMBER_LIST(KT482_MEMBER_CALLER)};
+constexpr Caller kCallers[]{KT482_MEMBER_LIST(KT482_MEMBER_CALLER) KT482_HOST_ADDITION_LIST(KT482_MEMBER_CALLER)};
 #undef KT482_MEMBER_CALLER
 
 }  // namespace
@@ -130,15 +137,26 @@ InvokeResult invoke_member(KT482_Print& object, ObjectFields& self, const Member
         return {InvokeStatus::BadParamCount, {}};
     if (!late_bound_types(member))
         return {InvokeStatus::NotSupported, {}};
-    const auto index = static_cast<std::size_t>(&member - member_table().data());
-    if (index >= std::size(kCallers))
+    // The caller's index: the member's place in its table, the host
+    // additions after the member table.
+    const auto place = [&member](std::span<const MemberInfo> table) -> std::optional<std::size_t> {
+        if (table.empty() || &member < table.data() || &member >= table.data() + table.size())
+            return std::nullopt;
+        return static_cast<std::size_t>(&member - table.data());
+    };
+    std::optional<std::size_t> index = place(member_table());
+    if (!index) {
+        if (auto extra = place(host_addition_table()))
+            index = member_table().size() + *extra;
+    }
+    if (!index || *index >= std::size(kCallers))
         return {InvokeStatus::UnknownMember, {}};
 
     const Arguments arguments(member, args);
     InvokeResult result;
     const auto call = [&] {
         arguments.check_all();
-        kCallers[index](object, arguments, result.value);
+        kCallers[*index](object, arguments, result.value);
     };
     if (member.kind == MemberKind::Method) {
         run_trapped(self, member.name, call);

@@ -87,6 +87,8 @@ struct JobState {
     float ScrollY = 0;
     float MeasuredFontSize = 0;
     float FontScale = 0;
+    // The colour the page being drawn has set on the target (0 black).
+    uint32_t PageColor = 0;
 
     // Names are literals or members of the member table, so a view suffices
     // and recording a name costs nothing on the replay of every record.

@@ -9,6 +9,8 @@
 #include "job/job_state.h"
 #include "job/number_text.h"
 #include "job/page_writer.h"
+#include "image/picture_cache.h"
+#include "image/picture_file.h"
 #include "platform/services.h"
 
 namespace kt482 {
@@ -120,7 +122,21 @@ void rule_command(ObjectFields& self, std::string_view name, RecordCode code, fl
     });
 }
 
+bool is_color(int32_t value)
+{
+    return value >= 0 && value <= 0xFFFFFF;
+}
+
 }  // namespace
+
+std::string color_field(uint32_t rgb)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out(6, '0');
+    for (int i = 5; i >= 0; --i, rgb >>= 4)
+        out[static_cast<std::size_t>(i)] = kHex[rgb & 0xF];
+    return out;
+}
 
 std::string numeric_value_text(const Variant& value)
 {
@@ -227,6 +243,44 @@ void E_Numeric(ObjectFields& self, float P_Data_Srow, float P_Data_Scol, const V
         append(RecordCode::Numeric,
                {grid(P_Data_Srow), grid(P_Data_Scol), value, valid_utf8_view(P_Data_Format, scratch)});
     });
+}
+
+// The picture must be there and decode whole when it is recorded; a failure
+// leaves the page and its flags as they were.
+void E_Image(ObjectFields& self, float P_Start_Srow, float P_Start_Scol, float P_End_Srow, float P_End_Scol,
+             const std::string& P_File, int16_t P_Fit)
+{
+    run_trapped(self, "E_Image", [&] {
+        if (!page_inside_window(job()))
+            return;
+        refuse_unless(finite({P_Start_Srow, P_Start_Scol, P_End_Srow, P_End_Scol}) && (P_Fit == 0 || P_Fit == 1));
+        // The spool holds texts in UTF-8: a name that is not could not be
+        // read back as the same file.
+        if (!is_valid_utf8(P_File))
+            raise(Failure(ErrorNumber::BadFileNameOrNumber));
+        const std::string path = absolute_picture_path(P_File);
+        (void)must(load_picture(path));
+        if (!CheckEditPage(self))
+            return;
+        append(RecordCode::Image, {grid(P_Start_Srow), grid(P_Start_Scol), grid(P_End_Srow), grid(P_End_Scol),
+                                   std::to_string(P_Fit) + path});
+    });
+}
+
+void E_Fill(ObjectFields& self, float P_Start_Srow, float P_Start_Scol, float P_End_Srow, float P_End_Scol,
+            int32_t P_Color)
+{
+    drawing_command(self, "E_Fill", finite({P_Start_Srow, P_Start_Scol, P_End_Srow, P_End_Scol}) && is_color(P_Color),
+                    [&] {
+                        append(RecordCode::Fill, {grid(P_Start_Srow), grid(P_Start_Scol), grid(P_End_Srow),
+                                                  grid(P_End_Scol), color_field(static_cast<uint32_t>(P_Color))});
+                    });
+}
+
+void E_Color(ObjectFields& self, int32_t P_Color)
+{
+    setting_command(self, "E_Color", is_color(P_Color),
+                    [&] { append(RecordCode::Color, {color_field(static_cast<uint32_t>(P_Color))}); });
 }
 
 }  // namespace kt482

@@ -30,6 +30,17 @@ void E_String_Left(ObjectFields& self, float P_Data_Srow, float P_Data_Scol, con
 void E_Numeric(ObjectFields& self, float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_Num,
                const std::string& P_Data_Format);
 
+// Host additions: a picture file in a box, a filled box, the colour of the
+// texts and lines recorded after it. Colours are 0xRRGGBB.
+void E_Image(ObjectFields& self, float P_Start_Srow, float P_Start_Scol, float P_End_Srow, float P_End_Scol,
+             const std::string& P_File, int16_t P_Fit);
+void E_Fill(ObjectFields& self, float P_Start_Srow, float P_Start_Scol, float P_End_Srow, float P_End_Scol,
+            int32_t P_Color);
+void E_Color(ObjectFields& self, int32_t P_Color);
+
+// A colour's field: six hex digits RRGGBB.
+std::string color_field(uint32_t rgb);
+
 // The value field of a numeric record: a number with four decimals, a text
 // that is not a number unchanged.
 std::string numeric_value_text(const Variant& value);

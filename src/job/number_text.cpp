@@ -279,6 +279,16 @@ Result<int16_t> to_i2(double value)
     return static_cast<int16_t>(whole);
 }
 
+Result<int32_t> to_i4(double value)
+{
+    if (std::isnan(value))
+        return Failure(ErrorNumber::Overflow);
+    double whole = std::nearbyint(value);
+    if (whole < -2147483648.0 || whole > 2147483647.0)
+        return Failure(ErrorNumber::Overflow);
+    return static_cast<int32_t>(whole);
+}
+
 Result<float> to_r4(double value)
 {
     if (std::isfinite(value) && std::fabs(value) > FLT_MAX)
@@ -298,6 +308,21 @@ Result<int16_t> variant_to_i2(const Variant& value)
         return to_i2(*number);
     }
     default: return to_i2(value.number());
+    }
+}
+
+Result<int32_t> variant_to_i4(const Variant& value)
+{
+    switch (value.type()) {
+    case Variant::Type::Empty: return int32_t{0};
+    case Variant::Type::Null: return Failure(ErrorNumber::InvalidUseOfNull);
+    case Variant::Type::Text: {
+        auto number = parse_number_text(value.as_text());
+        if (!number)
+            return number.failure();
+        return to_i4(*number);
+    }
+    default: return to_i4(value.number());
     }
 }
 

@@ -47,12 +47,15 @@ Result<double> parse_number_text(std::string_view text);
 // Whole numbers round halves to the even neighbour; outside the 16-bit
 // range, or not a number, is an overflow.
 Result<int16_t> to_i2(double value);
+// Whole numbers as to_i2 does, within the 32-bit range.
+Result<int32_t> to_i4(double value);
 // Outside the 32-bit float range is an overflow.
 Result<float> to_r4(double value);
 
 // Conversions of automation values to parameter types.
 Result<int16_t> variant_to_i2(const Variant& value);
 Result<float> variant_to_r4(const Variant& value);
+Result<int32_t> variant_to_i4(const Variant& value);
 Result<bool> variant_to_bool(const Variant& value);
 Result<std::string> variant_to_text(const Variant& value);
 

@@ -1,6 +1,13 @@
-// The thirteen record codes of the page spool, each four ASCII characters,
-// with the number of fields its records carry and the name of the handler
-// that draws them (the name a failure in that handler is reported under).
+// The record codes of the page spool, each four ASCII characters, with the
+// number of fields its records carry and the name of the handler that draws
+// them (the name a failure in that handler is reported under). A reader
+// skips a record whose code it does not know, so that spools with later
+// codes stay readable.
+//
+// The host additions: "IMG " rows and columns of two corners, then the fit
+// (0 or 1) followed at once by the picture's absolute path ("0/srv/logo.png");
+// "FIL " two corners and the colour; "COL " the colour. Colours are six hex
+// digits RRGGBB.
 #pragma once
 
 #include <array>
@@ -22,7 +29,10 @@ namespace kt482 {
     X(StringCenter, "STC ", 4, "ZZ100_String_Center") \
     X(StringRight, "STR ", 3, "ZZ100_String_Right")   \
     X(StringLeft, "STL ", 4, "ZZ100_String_Left")     \
-    X(Numeric, "STN ", 4, "ZZ100_Numeric")
+    X(Numeric, "STN ", 4, "ZZ100_Numeric")            \
+    X(Image, "IMG ", 5, "ZZ100_Image")                \
+    X(Fill, "FIL ", 5, "ZZ100_Fill")                  \
+    X(Color, "COL ", 1, "ZZ100_Color")
 
 enum class RecordCode {
 #define KT482_ENUM(name, text, fields, handler) name,

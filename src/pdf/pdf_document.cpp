@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "pdf/pdf_image.h"
 #include "text/font_service.h"
 
 #ifndef KT482_VERSION
@@ -345,6 +346,19 @@ void PdfDocument::write_font(const FontUse& font)
     writer_.stream(to_unicode, "/Filter/FlateDecode", deflate(to_unicode_cmap(font.text)));
 }
 
+int PdfDocument::image_number(const ImagePixels& picture)
+{
+    if (auto found = image_numbers_.find(picture.id); found != image_numbers_.end())
+        return found->second;
+    const uint32_t object = write_image(writer_, picture);
+    if (object == 0)
+        return 0;
+    images_.push_back(object);
+    const int number = static_cast<int>(images_.size());
+    image_numbers_.emplace(picture.id, number);
+    return number;
+}
+
 bool PdfDocument::finish(int copies)
 {
     end_page();
@@ -360,7 +374,17 @@ bool PdfDocument::finish(int copies)
         write_font(fonts_[i]);
         fonts += "/F" + std::to_string(i) + " " + ref(fonts_[i].object);
     }
-    writer_.object(resources_, fonts.empty() ? "<<>>" : "<</Font<<" + fonts + ">>>>");
+    std::string resources = "<<";
+    if (!fonts.empty())
+        resources += "/Font<<" + fonts + ">>";
+    if (!images_.empty()) {
+        resources += "/XObject<<";
+        for (std::size_t i = 0; i < images_.size(); ++i)
+            resources += "/Im" + std::to_string(i + 1) + " " + ref(images_[i]);
+        resources += ">>";
+    }
+    resources += ">>";
+    writer_.object(resources_, resources);
 
     std::string kids = "<</Type/Pages/Count " + std::to_string(page_objects_.size()) + "/Kids[";
     for (const uint32_t page : page_objects_)

@@ -15,9 +15,11 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "pdf/pdf_writer.h"
+#include "kt482/draw_surface.h"
 
 namespace kt482::pdf {
 
@@ -74,6 +76,10 @@ public:
             use.text[glyph] = text ? text : 0xFFFD;
     }
 
+    // The resource number of a picture in this document ("/Im2" is 2),
+    // written the first time it is asked for; 0 when it cannot be written.
+    int image_number(const ImagePixels& picture);
+
     // Ends the last page, writes the pages of copies 2 to copies again on
     // the same content, the fonts, the page tree and the trailer. False when
     // the file could not be written completely.
@@ -111,6 +117,8 @@ private:
     std::vector<Page> pages_;
     std::vector<uint32_t> page_objects_;
     std::vector<FontUse> fonts_;  // index 0 unused
+    std::unordered_map<uint64_t, int> image_numbers_;  // by picture id
+    std::vector<uint32_t> images_;                     // objects, /Im1 first
 
     // Content deflated on the pool, written in the order the pages ended.
     struct Pending {

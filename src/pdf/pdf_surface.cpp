@@ -76,6 +76,24 @@ void append_actual_text(std::string& out, std::string_view text)
     out += ">>>BDC\n";
 }
 
+// A colour operator: grey when the three components agree.
+void append_color(std::string& out, uint32_t rgb, bool stroke)
+{
+    const uint32_t r = (rgb >> 16) & 0xFF;
+    const uint32_t g = (rgb >> 8) & 0xFF;
+    const uint32_t b = rgb & 0xFF;
+    if (r == g && g == b) {
+        append_number3(out, r / 255.0);
+        out += stroke ? " G\n" : " g\n";
+        return;
+    }
+    for (const uint32_t c : {r, g, b}) {
+        append_number3(out, c / 255.0);
+        out.push_back(' ');
+    }
+    out += stroke ? "RG\n" : "rg\n";
+}
+
 }  // namespace
 
 static_assert(kDashStep * 12 == 9.0);
@@ -229,12 +247,15 @@ Status PdfSurface::Print(std::string_view text, LineEnd end)
 void PdfSurface::draw_glyphs(double x, double baseline, const std::vector<ShapedGlyph>& glyphs)
 {
     std::string& out = content();
+    apply_fill(out);
     const bool synthetic = bold_ && !face_->is_bold();
     if (synthetic) {
         // Stroke and fill, inside a saved state that the stroke's width and
         // colour do not outlive.
         document_->close_text();
-        out += "q 0 G 2 Tr ";
+        out += "q ";
+        append_color(out, color_, true);
+        out += "2 Tr ";
         append_number(out, std::max(points() / 40.0, 0.01));
         out += " w\n";
     }
@@ -339,9 +360,12 @@ void PdfSurface::draw_column(double centre, double top, std::string_view text,
 {
     std::string& out = content();
     document_->close_text();
+    apply_fill(out);
     const bool synthetic = bold_ && !face_->is_bold();
     if (synthetic) {
-        out += "q 0 G 2 Tr ";
+        out += "q ";
+        append_color(out, color_, true);
+        out += "2 Tr ";
         append_number(out, std::max(points() / 40.0, 0.01));
         out += " w\n";
     }
@@ -462,7 +486,7 @@ Status PdfSurface::DrawStyle(int16_t style)
 void PdfSurface::apply_line_pen(std::string& out)
 {
     const double width = std::max(draw_width_ * kPointsPerInch / nominal_dpi_, kPointsPerInch / device_dpi_);
-    const int gray = draw_mode_ == kDrawModeWhite ? 1 : 0;
+    const int64_t stroke = draw_mode_ == kDrawModeWhite ? 0xFFFFFF : color_;
     const auto style = static_cast<LineStyle>(draw_style_);
     const bool dashed = style >= LineStyle::Dash && style <= LineStyle::DashDotDot && draw_width_ == 1;
     const int dash = dashed ? draw_style_ : 0;
@@ -471,9 +495,9 @@ void PdfSurface::apply_line_pen(std::string& out)
         out += " w\n";
         stream_.line_width = width;
     }
-    if (stream_.gray != gray) {
-        out += gray ? "1 G\n" : "0 G\n";
-        stream_.gray = gray;
+    if (stream_.stroke != stroke) {
+        append_color(out, static_cast<uint32_t>(stroke), true);
+        stream_.stroke = stroke;
     }
     const int cap = dashed ? 0 : 2;
     if (stream_.cap != cap) {
@@ -498,7 +522,8 @@ Status PdfSurface::Line(float x1, float y1, float x2, float y2)
     const double height = document_->page_height();
     if (x1 == x2 && y1 == y2) {
         const double w = std::max(draw_width_ * kPointsPerInch / nominal_dpi_, kPointsPerInch / device_dpi_);
-        out += draw_mode_ == kDrawModeWhite ? "q 1 g " : "q 0 g ";
+        out += "q ";
+        append_color(out, draw_mode_ == kDrawModeWhite ? 0xFFFFFF : color_, false);
         append_number(out, x1 - w / 2);
         out.push_back(' ');
         append_number(out, height - y1 - w / 2);
@@ -518,6 +543,65 @@ Status PdfSurface::Line(float x1, float y1, float x2, float y2)
     out.push_back(' ');
     append_number(out, height - y2);
     out += " l S\n";
+    return {};
+}
+
+Status PdfSurface::Color(uint32_t rgb)
+{
+    if (rgb > 0xFFFFFF)
+        return Failure(ErrorNumber::InvalidPropertyValue);
+    color_ = rgb;
+    return {};
+}
+
+void PdfSurface::apply_fill(std::string& out)
+{
+    if (stream_.fill == color_)
+        return;
+    append_color(out, color_, false);
+    stream_.fill = color_;
+}
+
+Status PdfSurface::FillRect(float x, float y, float width, float height)
+{
+    if (!document_ || !document_->page_open())
+        return Failure(ErrorNumber::InvalidCall, "Nothing is being drawn on");
+    if (!(width > 0) || !(height > 0))
+        return {};
+    std::string& out = content();
+    document_->close_text();
+    apply_fill(out);
+    append_number(out, x);
+    out.push_back(' ');
+    append_number(out, document_->page_height() - y - height);
+    out.push_back(' ');
+    append_number(out, width);
+    out.push_back(' ');
+    append_number(out, height);
+    out += " re f\n";
+    return {};
+}
+
+Status PdfSurface::Image(float x, float y, float width, float height, const ImagePixels& picture)
+{
+    if (!document_ || !document_->page_open())
+        return Failure(ErrorNumber::InvalidCall, "Nothing is being drawn on");
+    if (!(width > 0) || !(height > 0) || picture.width <= 0 || picture.height <= 0)
+        return {};
+    const int number = document_->image_number(picture);
+    if (number == 0)
+        return Failure(ErrorNumber::InvalidPicture);
+    std::string& out = content();
+    document_->close_text();
+    out += "q ";
+    append_number3(out, width);
+    out += " 0 0 ";
+    append_number3(out, height);
+    out.push_back(' ');
+    append_number3(out, x);
+    out.push_back(' ');
+    append_number3(out, document_->page_height() - y - height);
+    out += " cm /Im" + std::to_string(number) + " Do Q\n";
     return {};
 }
 

@@ -75,6 +75,13 @@ public:
     Status DrawWidth(int16_t pixels) override;
     Status DrawStyle(int16_t style) override;
     Status Line(float x1, float y1, float x2, float y2) override;
+    // Colours go in as DeviceGray when red, green and blue are equal, else
+    // as DeviceRGB. Lines in draw mode 16 stay white.
+    Status Color(uint32_t rgb) override;
+    uint32_t color() const { return color_; }
+    Status FillRect(float x, float y, float width, float height) override;
+    // Each picture is stored once per document, however many pages show it.
+    Status Image(float x, float y, float width, float height, const ImagePixels& picture) override;
 
 private:
     // What the open page's content stream has set, so that runs of text or
@@ -85,7 +92,8 @@ private:
         double line_width = -1;
         int cap = -1;
         int dash = -1;
-        int gray = -1;
+        int64_t stroke = -1;  // 0xRRGGBB of the stroke colour; -1 unset
+        int64_t fill = 0;     // of the fill colour, black at the start
         // Where the last text started, for the next one in the same text
         // object to move relative to it.
         double text_x = 0;
@@ -98,6 +106,8 @@ private:
     void print_vertical(std::string_view text);
     void draw_column(double centre, double top, std::string_view text, const std::vector<ShapedGlyph>& glyphs);
     void apply_line_pen(std::string& out);
+    // Sets the fill colour to the current colour when it is not already.
+    void apply_fill(std::string& out);
 
     PdfDocument* document_ = nullptr;
     StreamState stream_;
@@ -118,6 +128,7 @@ private:
     int16_t draw_mode_ = kDrawModePen;
     int16_t draw_width_ = 1;
     int16_t draw_style_ = 0;
+    uint32_t color_ = 0;
 
     std::vector<ShapedGlyph> glyphs_;
 };

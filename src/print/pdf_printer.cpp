@@ -71,6 +71,20 @@ Status PdfPrinter::Print(std::string_view text, LineEnd end)
     return surface_.Print(text, end);
 }
 
+Status PdfPrinter::FillRect(float x, float y, float width, float height)
+{
+    if (Status started = startDocument(); !started)
+        return started;
+    return surface_.FillRect(x, y, width, height);
+}
+
+Status PdfPrinter::Image(float x, float y, float width, float height, const ImagePixels& picture)
+{
+    if (Status started = startDocument(); !started)
+        return started;
+    return surface_.Image(x, y, width, height, picture);
+}
+
 Status PdfPrinter::Line(float x1, float y1, float x2, float y2)
 {
     if (Status started = startDocument(); !started)

@@ -10,6 +10,7 @@
 #include "job/record_code.h"
 #include "platform/services.h"
 #include "render/line_handlers.h"
+#include "render/picture_handlers.h"
 #include "render/rule_lists.h"
 #include "render/text_handlers.h"
 
@@ -32,7 +33,7 @@ bool boolean(const std::string& field)
     return must(variant_to_bool(Variant(field)));
 }
 
-void dispatch(const PageRecordHeader& header, const std::array<std::string, 6>& f)
+void dispatch(ObjectFields& self, const PageRecordHeader& header, const std::array<std::string, 6>& f)
 {
     const auto code = record_code_of(std::string_view(header.RecordCode.data(), header.RecordCode.size()));
     if (!code)
@@ -56,6 +57,7 @@ void dispatch(const PageRecordHeader& header, const std::array<std::string, 6>& 
         ZZ100_DrawStyle(style, integer(f[2]));
         return;
     }
+    case RecordCode::Color: ZZ100_Color(color_of_field(f[1])); return;
     default:
         break;
     }
@@ -82,6 +84,17 @@ void dispatch(const PageRecordHeader& header, const std::array<std::string, 6>& 
     case RecordCode::StringRight: ZZ100_String_Right(row, col, f[3]); return;
     case RecordCode::StringLeft: ZZ100_String_Left(row, col, f[3], number(f[4])); return;
     case RecordCode::Numeric: ZZ100_Numeric(row, col, f[3], f[4]); return;
+    case RecordCode::Image: {
+        const float end_row = number(f[3]);
+        ZZ100_Image(self, row, col, end_row, number(f[4]), f[5]);
+        return;
+    }
+    case RecordCode::Fill: {
+        const float end_row = number(f[3]);
+        const float end_col = number(f[4]);
+        ZZ100_Fill(row, col, end_row, end_col, color_of_field(f[5]));
+        return;
+    }
     default: return;
     }
 }
@@ -104,8 +117,10 @@ void ZZ100_Page_Out(ObjectFields& self, int16_t page) noexcept
         handle = must(f.free_handle());
         check(f.open(handle, PageFileName(s.Temp_Dir, page)));
         PageReader reader(f, handle);
+        reset_page_color();
         while (must(reader.next(s.RecordHeader, s.RecordFields)))
-            dispatch(s.RecordHeader, s.RecordFields);
+            dispatch(self, s.RecordHeader, s.RecordFields);
+        reset_page_color();
         check(f.close(handle));
     }, [&](const Failure& failure) {
         (void)f.close(handle);

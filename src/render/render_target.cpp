@@ -80,6 +80,19 @@ public:
             return {};
         return target_->Line(x1, y1, x2, y2);
     }
+    Status Color(uint32_t rgb) override { return target_->Color(rgb); }
+    Status FillRect(float x, float y, float width, float height) override
+    {
+        if (!drawable(x) || !drawable(y) || !drawable(width) || !drawable(height))
+            return {};
+        return target_->FillRect(x, y, width, height);
+    }
+    Status Image(float x, float y, float width, float height, const ImagePixels& picture) override
+    {
+        if (!drawable(x) || !drawable(y) || !drawable(width) || !drawable(height))
+            return {};
+        return target_->Image(x, y, width, height, picture);
+    }
 
 private:
     DrawSurface* target_ = nullptr;

@@ -31,6 +31,9 @@ public:
     Status DrawWidth(int16_t pixels) override;
     Status DrawStyle(int16_t style) override;
     Status Line(float x1, float y1, float x2, float y2) override { return inner.Line(x1, y1, x2, y2); }
+    Status Color(uint32_t rgb) override { return inner.Color(rgb); }
+    Status FillRect(float x, float y, float w, float h) override { return inner.FillRect(x, y, w, h); }
+    Status Image(float x, float y, float w, float h, const ImagePixels& p) override { return inner.Image(x, y, w, h, p); }
 
     Status Cls() override;
     float ScaleWidth() const override { return width; }

@@ -1,6 +1,7 @@
 #include "support/recording_surface.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <sstream>
 
 #include "job/number_text.h"
@@ -23,6 +24,25 @@ Status RecordingSurface::record(const std::string& name, const std::string& argu
         return Failure(ErrorNumber::InvalidPropertyValue);
     log.push_back(arguments.empty() ? name : name + " " + arguments);
     return {};
+}
+
+Status RecordingSurface::Color(uint32_t rgb)
+{
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "%06X", static_cast<unsigned>(rgb));
+    return record("Color", hex);
+}
+
+Status RecordingSurface::FillRect(float x, float y, float width, float height)
+{
+    return record("FillRect", text_of(x) + " " + text_of(y) + " " + text_of(width) + " " + text_of(height));
+}
+
+Status RecordingSurface::Image(float x, float y, float width, float height, const ImagePixels& picture)
+{
+    return record("Image", text_of(x) + " " + text_of(y) + " " + text_of(width) + " " + text_of(height) + " "
+                               + std::to_string(picture.width) + "x"
+                               + std::to_string(picture.height));
 }
 
 Status RecordingSurface::FontName(std::string_view face)

@@ -27,6 +27,10 @@ public:
     Status DrawWidth(int16_t pixels) override;
     Status DrawStyle(int16_t style) override;
     Status Line(float x1, float y1, float x2, float y2) override;
+    Status Color(uint32_t rgb) override;
+    Status FillRect(float x, float y, float width, float height) override;
+    // "Image x y w h WxH", the picture's size in pixels
+    Status Image(float x, float y, float width, float height, const ImagePixels& picture) override;
 
     std::string DeviceName() const override { return device_name; }
     Status ScaleModePoints() override;

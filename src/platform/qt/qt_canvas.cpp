@@ -196,6 +196,20 @@ Status QtCanvas::Line(float x1, float y1, float x2, float y2)
     return surface_.Line(x1, y1, x2, y2);
 }
 
+Status QtCanvas::FillRect(float x, float y, float width, float height)
+{
+    if (Status active = painting(); !active)
+        return active;
+    return surface_.FillRect(x, y, width, height);
+}
+
+Status QtCanvas::Image(float x, float y, float width, float height, const ImagePixels& picture)
+{
+    if (Status active = painting(); !active)
+        return active;
+    return surface_.Image(x, y, width, height, picture);
+}
+
 // The colour wins over the draw mode for this one line; width and style stay.
 Status QtCanvas::ColoredLine(float x1, float y1, float x2, float y2, uint32_t rgb)
 {
@@ -203,11 +217,14 @@ Status QtCanvas::ColoredLine(float x1, float y1, float x2, float y2, uint32_t rg
         return active;
     const int16_t mode = surface_.drawMode();
     const QColor pen = surface_.penColor();
+    const uint32_t color = surface_.color();
+    (void)surface_.Color(0);
     (void)surface_.DrawMode(kDrawModePen);
     surface_.setPenColor(QColor::fromRgb(rgb & 0xFFFFFFu));
     const Status drawn = surface_.Line(x1, y1, x2, y2);
     surface_.setPenColor(pen);
     (void)surface_.DrawMode(mode);
+    (void)surface_.Color(color);
     return drawn;
 }
 

@@ -85,6 +85,9 @@ public:
     Status DrawWidth(int16_t pixels) override { return surface_.DrawWidth(pixels); }
     Status DrawStyle(int16_t style) override { return surface_.DrawStyle(style); }
     Status Line(float x1, float y1, float x2, float y2) override;
+    Status Color(uint32_t rgb) override { return surface_.Color(rgb); }
+    Status FillRect(float x, float y, float width, float height) override;
+    Status Image(float x, float y, float width, float height, const ImagePixels& picture) override;
 
 private:
     // Device pixels an extent of points takes, rounded up.

@@ -401,10 +401,12 @@ void QtDrawSurface::updateLinePen()
         return;
 
     QColor color = penColor_;
-    if (drawMode_ == kDrawModeBlack)
-        color = Qt::black;
-    else if (drawMode_ == kDrawModeWhite)
+    if (drawMode_ == kDrawModeWhite)
         color = Qt::white;
+    else if (color_ != 0)
+        color = QColor::fromRgb(color_);
+    else if (drawMode_ == kDrawModeBlack)
+        color = Qt::black;
 
     int dpi = nominalDpi_;
     if (dpi <= 0)
@@ -431,6 +433,101 @@ void QtDrawSurface::use(PenInUse pen)
         return;
     painter_.setPen(pen == PenInUse::Text ? textPen_ : linePen_);
     penInUse_ = pen;
+}
+
+}  // namespace kt482
+
+namespace kt482 {
+namespace {
+
+// The picture as Qt draws it: grey or RGB when opaque, else premultiplied
+// ARGB. A copy, so that it outlives the call.
+QImage toQImage(const ImagePixels& picture)
+{
+    const int w = picture.width;
+    const int h = picture.height;
+    const auto pixels = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
+    const auto channels = static_cast<std::size_t>(picture.channels);
+    if (w <= 0 || h <= 0 || (channels != 1 && channels != 3) || picture.pixels.size() != pixels * channels
+        || (!picture.alpha.empty() && picture.alpha.size() != pixels))
+        return {};
+    if (picture.alpha.empty()) {
+        const QImage view(picture.pixels.data(), w, h, static_cast<qsizetype>(w * channels),
+                          channels == 1 ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
+        return view.copy();
+    }
+    QImage image(w, h, QImage::Format_ARGB32);
+    for (int y = 0; y < h; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(w);
+        for (int x = 0; x < w; ++x) {
+            const std::size_t i = row + static_cast<std::size_t>(x);
+            const uint8_t* p = picture.pixels.data() + i * channels;
+            const int r = p[0];
+            const int g = channels == 3 ? p[1] : r;
+            const int b = channels == 3 ? p[2] : r;
+            line[x] = qRgba(r, g, b, picture.alpha[i]);
+        }
+    }
+    return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
+}  // namespace
+
+Status QtDrawSurface::Color(uint32_t rgb)
+{
+    if (rgb > 0xFFFFFF)
+        return Failure(ErrorNumber::InvalidPropertyValue);
+    color_ = rgb;
+    textPen_.setColor(QColor::fromRgb(rgb));
+    if (penInUse_ == PenInUse::Text)
+        penInUse_ = PenInUse::None;
+    updateLinePen();
+    return {};
+}
+
+Status QtDrawSurface::FillRect(float x, float y, float width, float height)
+{
+    if (!painter_.isActive())
+        return Failure(ErrorNumber::InvalidCall, "Nothing is being drawn on");
+    if (!(width > 0) || !(height > 0))
+        return {};
+    painter_.fillRect(QRectF(x * kTwipsPerPoint, y * kTwipsPerPoint, width * kTwipsPerPoint, height * kTwipsPerPoint),
+                      QColor::fromRgb(color_));
+    return {};
+}
+
+Status QtDrawSurface::Image(float x, float y, float width, float height, const ImagePixels& picture)
+{
+    if (!painter_.isActive())
+        return Failure(ErrorNumber::InvalidCall, "Nothing is being drawn on");
+    if (!(width > 0) || !(height > 0))
+        return {};
+    auto found = std::find_if(images_.begin(), images_.end(), [&](const auto& e) { return e.first == picture.id; });
+    if (found == images_.end()) {
+        QImage image = toQImage(picture);
+        if (image.isNull())
+            return Failure(ErrorNumber::InvalidPicture);
+        std::size_t kept = static_cast<std::size_t>(image.sizeInBytes());
+        for (const auto& e : images_)
+            kept += static_cast<std::size_t>(e.second.sizeInBytes());
+        while (!images_.empty() && kept > kImageCacheBytes) {
+            kept -= static_cast<std::size_t>(images_.front().second.sizeInBytes());
+            images_.erase(images_.begin());
+        }
+        images_.emplace_back(picture.id, std::move(image));
+        found = images_.end() - 1;
+    } else if (found != images_.end() - 1) {
+        std::rotate(found, found + 1, images_.end());
+        found = images_.end() - 1;
+    }
+    painter_.save();
+    painter_.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    painter_.drawImage(QRectF(x * kTwipsPerPoint, y * kTwipsPerPoint, width * kTwipsPerPoint, height * kTwipsPerPoint),
+                       found->second);
+    painter_.restore();
+    penInUse_ = PenInUse::None;
+    return {};
 }
 
 }  // namespace kt482

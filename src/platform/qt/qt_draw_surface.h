@@ -29,6 +29,7 @@
 
 #include <QColor>
 #include <QHash>
+#include <QImage>
 #include <QPainter>
 #include <QPen>
 #include <QRawFont>
@@ -37,6 +38,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/draw_surface.h"
@@ -119,6 +121,17 @@ public:
     // wide as the pen.
     Status Line(float x1, float y1, float x2, float y2) override;
 
+    // A colour other than black takes the place of the draw modes' black
+    // and of the pen's colour; white lines stay white.
+    Status Color(uint32_t rgb) override;
+    uint32_t color() const { return color_; }
+    // Not antialiased, so that the edges of bars and cells stay sharp.
+    Status FillRect(float x, float y, float width, float height) override;
+    // Smoothly scaled. The last pictures drawn are kept converted, up to
+    // kImageCacheBytes.
+    Status Image(float x, float y, float width, float height, const ImagePixels& picture) override;
+    static constexpr std::size_t kImageCacheBytes = 64u << 20;
+
 private:
     // Which of the two pens the painter holds: text and lines differ in
     // colour, width and dashes, and switching only when the kind of output
@@ -156,6 +169,9 @@ private:
     QColor penColor_ = Qt::black;
     QPen linePen_;
     QPen textPen_ = QPen(QColor(Qt::black));
+    uint32_t color_ = 0;
+    // Converted pictures by id, the most recently used last.
+    std::vector<std::pair<uint64_t, QImage>> images_;
     PenInUse penInUse_ = PenInUse::None;
 };
 
