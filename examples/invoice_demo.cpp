@@ -79,6 +79,9 @@ std::string describe(const kt482::PageRecordHeader& header, const Fields& f)
                + f[5];
     case RecordCode::Color:
         return line + "colour " + f[1];
+    case RecordCode::Barcode:
+        return line + "from row " + f[1] + "  col " + f[2] + "  to row " + f[3] + "  col " + f[4] + "  barcode "
+               + quoted(f[5]);
     }
     return line;
 }

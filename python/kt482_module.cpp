@@ -1,54 +1,137 @@
-// The Python module kt482: KT482_Print with every member of its member table
-// under its own name, properties as Python properties, optional parameters
-// as keyword defaults. Arguments convert from None, bool, int, float and str
-// by the rules of the late-bound calls, so a text that is not a number given
-// for a number is a type mismatch reported like any failure of the member.
+// The Python module kt482: KT482_Print with every member under its own name,
+// properties as Python properties, optional parameters as keyword defaults,
+// each parameter typed as Python sees it (int, float, bool, str, and any of
+// str | int | float | None | bool for a value).
 //
-// A failure is reported as in C++, with the standard message, and the member
-// returns normally; KT482_Print(raise_errors=True) raises kt482.Error with the
-// error number, description and procedure instead.
+// The members are bound from the library's member list, so a member's
+// parameter names, types and optional ones cannot drift from the C++ ones;
+// the call goes through the late-bound path, whose conversion rules report a
+// number out of its parameter's range as the member's failure (6 Overflow).
+// A value of the wrong Python type is a TypeError, an int no float can hold
+// an OverflowError, both raised before the member runs.
+//
+// By default a failure raises kt482.Error with the error number, description
+// and procedure; KT482_Print(raise_errors=False) shows the message as in C++
+// and returns normally.
 #include <pybind11/eval.h>
-#include <pybind11/functional.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <atomic>
+#include <cfloat>
+#include <cmath>
 #include <cstdio>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <tuple>
 #include <type_traits>
 #include <utility>
 #include <vector>
 
+#include "api/host_addition_list.h"
+#include "api/member_list.h"
 #include "kt482/kt482.h"
 
 namespace py = pybind11;
 using namespace py::literals;
 
 namespace kt482 {
+
+// An argument of a parameter of type T, already converted to an automation
+// value, and a result of type T on its way to Python.
+template <ParamType T>
+struct Arg {
+    Variant value;
+};
+template <ParamType T>
+struct Ret {
+    Variant value;
+};
+// A message handler from Python, or None.
+struct HandlerArg {
+    py::object callable;
+};
+// A native window id for W_PrtDialog, or None for no window (0).
+struct WindowId {
+    uintptr_t id = 0;
+};
+
 namespace {
 
-// Python values as automation values. bool comes first: it is an int too.
-Variant to_variant(const py::handle& value)
+// ---- Python values as automation values
+
+// An int as a value: exact while it fits 64 bits, else the nearest double;
+// beyond a double it is Python's OverflowError, as float() gives.
+Variant int_to_variant(py::handle value)
+{
+    int overflow = 0;
+    const long long n = PyLong_AsLongLongAndOverflow(value.ptr(), &overflow);
+    if (n == -1 && PyErr_Occurred())
+        throw py::error_already_set();
+    if (overflow == 0)
+        return Variant(n);
+    const double wide = PyLong_AsDouble(value.ptr());
+    if (wide == -1.0 && PyErr_Occurred())
+        throw py::error_already_set();
+    return Variant(wide);
+}
+
+// An int, or a number type with __index__ (numpy's integers). Not a float.
+std::optional<Variant> load_int(py::handle value)
+{
+    if (PyLong_Check(value.ptr()))
+        return int_to_variant(value);
+    if (PyFloat_Check(value.ptr()) || !PyIndex_Check(value.ptr()))
+        return std::nullopt;
+    return int_to_variant(py::reinterpret_steal<py::object>(PyNumber_Index(value.ptr())));
+}
+
+// A float or an int, or a number type with __float__ (Decimal, numpy's).
+std::optional<Variant> load_float(py::handle value)
+{
+    if (PyFloat_Check(value.ptr()))
+        return Variant(PyFloat_AS_DOUBLE(value.ptr()));
+    if (auto whole = load_int(value))
+        return whole;
+    if (PyUnicode_Check(value.ptr()) || Py_TYPE(value.ptr())->tp_as_number == nullptr
+        || Py_TYPE(value.ptr())->tp_as_number->nb_float == nullptr)
+        return std::nullopt;
+    const double d = PyFloat_AsDouble(value.ptr());
+    if (d == -1.0 && PyErr_Occurred())
+        throw py::error_already_set();
+    return Variant(d);
+}
+
+std::optional<Variant> load_text(py::handle value)
+{
+    if (!PyUnicode_Check(value.ptr()))
+        return std::nullopt;
+    return Variant(value.cast<std::string>());
+}
+
+// Checked first by its callers: bool is an int too.
+std::optional<Variant> load_bool(py::handle value)
+{
+    if (PyBool_Check(value.ptr()))
+        return Variant(value.ptr() == Py_True);
+    return std::nullopt;
+}
+
+std::optional<Variant> load_value(py::handle value)
 {
     if (value.is_none())
         return Variant::null();
-    if (py::isinstance<py::bool_>(value))
-        return Variant(value.cast<bool>());
-    if (py::isinstance<py::int_>(value)) {
-        int overflow = 0;
-        const long long n = PyLong_AsLongLongAndOverflow(value.ptr(), &overflow);
-        if (overflow == 0)
-            return Variant(n);
-        return Variant(PyLong_AsDouble(value.ptr()));  // raises OverflowError beyond a double
-    }
-    if (py::isinstance<py::float_>(value))
-        return Variant(value.cast<double>());
-    if (py::isinstance<py::str>(value))
-        return Variant(value.cast<std::string>());
-    throw py::type_error("kt482: a value must be None, bool, int, float or str, not "
-                         + std::string(py::str(py::type::handle_of(value).attr("__name__"))));
+    if (auto b = load_bool(value))
+        return b;
+    if (auto text = load_text(value))
+        return text;
+    return load_float(value);
 }
 
 py::object to_python(const Variant& value)
@@ -65,6 +148,222 @@ py::object to_python(const Variant& value)
     }
     return py::none();
 }
+
+}  // namespace
+
+// The Python side of each parameter type: the name its signatures show and
+// the values it takes. A new parameter type gets its line here.
+template <ParamType T>
+struct PythonType;
+template <>
+struct PythonType<ParamType::I2> {
+    static constexpr auto name = py::detail::const_name("int");
+    // A bool counts as its int, 1 or 0.
+    static std::optional<Variant> load(py::handle v) { return load_int(v); }
+};
+template <>
+struct PythonType<ParamType::I4> {
+    static constexpr auto name = py::detail::const_name("int");
+    static std::optional<Variant> load(py::handle v) { return load_int(v); }
+};
+template <>
+struct PythonType<ParamType::R4> {
+    static constexpr auto name = py::detail::const_name("float");
+    static std::optional<Variant> load(py::handle v) { return load_float(v); }
+};
+template <>
+struct PythonType<ParamType::Bool> {
+    static constexpr auto name = py::detail::const_name("bool");
+    static std::optional<Variant> load(py::handle v)
+    {
+        if (auto b = load_bool(v))
+            return b;
+        return load_int(v);  // an int is taken as its truth
+    }
+};
+template <>
+struct PythonType<ParamType::Text> {
+    static constexpr auto name = py::detail::const_name("str");
+    static std::optional<Variant> load(py::handle v) { return load_text(v); }
+};
+template <>
+struct PythonType<ParamType::Value> {
+    static constexpr auto name = py::detail::const_name("str | int | float | None | bool");
+    static std::optional<Variant> load(py::handle v) { return load_value(v); }
+};
+
+}  // namespace kt482
+
+namespace pybind11::detail {
+
+template <kt482::ParamType T>
+struct type_caster<kt482::Arg<T>> {
+    PYBIND11_TYPE_CASTER(kt482::Arg<T>, kt482::PythonType<T>::name);
+    bool load(handle src, bool)
+    {
+        auto v = kt482::PythonType<T>::load(src);
+        if (!v)
+            return false;
+        value.value = std::move(*v);
+        return true;
+    }
+    static handle cast(const kt482::Arg<T>& a, return_value_policy, handle)
+    {
+        return kt482::to_python(a.value).release();
+    }
+};
+
+template <kt482::ParamType T>
+struct type_caster<kt482::Ret<T>> {
+    PYBIND11_TYPE_CASTER(kt482::Ret<T>, kt482::PythonType<T>::name);
+    bool load(handle, bool) { return false; }
+    static handle cast(const kt482::Ret<T>& r, return_value_policy, handle)
+    {
+        return kt482::to_python(r.value).release();
+    }
+};
+
+template <>
+struct type_caster<kt482::HandlerArg> {
+    PYBIND11_TYPE_CASTER(kt482::HandlerArg, const_name("Callable[[str, str, int], int | None] | None"));
+    bool load(handle src, bool)
+    {
+        if (!src.is_none() && !PyCallable_Check(src.ptr()))
+            return false;
+        value.callable = reinterpret_borrow<object>(src);
+        return true;
+    }
+    static handle cast(const kt482::HandlerArg& h, return_value_policy, handle) { return h.callable.inc_ref(); }
+};
+
+template <>
+struct type_caster<kt482::WindowId> {
+    PYBIND11_TYPE_CASTER(kt482::WindowId, const_name("int | None"));
+    bool load(handle src, bool)
+    {
+        if (src.is_none())
+            return true;
+        if (!PyLong_Check(src.ptr()))
+            return false;
+        const unsigned long long id = PyLong_AsUnsignedLongLong(src.ptr());
+        if (PyErr_Occurred())
+            throw error_already_set();  // negative or beyond 64 bits: OverflowError
+        value.id = static_cast<uintptr_t>(id);
+        return true;
+    }
+    static handle cast(const kt482::WindowId& w, return_value_policy, handle) { return PyLong_FromSize_t(w.id); }
+};
+
+}  // namespace pybind11::detail
+
+namespace kt482 {
+namespace {
+
+// ---- Message handlers written in Python
+//
+// The library keeps each thread's handler in thread-local storage, destroyed
+// when the thread ends: possibly while the interpreter finalises, when taking
+// the interpreter lock would end the thread inside a destructor. So the
+// handler the library holds never touches Python to be destroyed: the
+// callables live here, and references are dropped under the interpreter lock
+// only, at the next install or at exit. After exit's release a handler still
+// installed answers 1 without calling Python.
+class HandlerRegistry {
+public:
+    struct Entry {
+        PyObject* callable;  // a strong reference; null once released
+    };
+
+    // With the interpreter lock.
+    std::shared_ptr<Entry> add(py::object callable)
+    {
+        collect();
+        auto* entry = new Entry{callable.release().ptr()};
+        std::lock_guard lock(mutex_);
+        live_.insert(entry);
+        return std::shared_ptr<Entry>(entry, [this](Entry* e) { forget(e); });
+    }
+
+    // With the interpreter lock: drops the references given up since. The
+    // drops run outside the registry's lock, as they may run Python code.
+    void collect()
+    {
+        std::vector<PyObject*> dropped;
+        {
+            std::lock_guard lock(mutex_);
+            dropped.swap(released_);
+        }
+        for (PyObject* callable : dropped)
+            Py_DECREF(callable);
+    }
+
+    // At exit, with the interpreter lock: releases every callable.
+    void close()
+    {
+        std::vector<PyObject*> dropped;
+        {
+            std::lock_guard lock(mutex_);
+            closed_ = true;
+            dropped.swap(released_);
+            for (Entry* e : live_)
+                dropped.push_back(std::exchange(e->callable, nullptr));
+        }
+        for (PyObject* callable : dropped)
+            Py_XDECREF(callable);
+    }
+
+    int call(const Entry& entry, const Message& m)
+    {
+        if (closed_)
+            return 1;
+        py::gil_scoped_acquire locked;
+        if (closed_ || entry.callable == nullptr)
+            return 1;
+        // A reference of its own: the callable may be released while it runs.
+        const auto callable = py::reinterpret_borrow<py::object>(entry.callable);
+        try {
+            py::object answer = callable(std::string(m.title), std::string(m.text), m.buttons);
+            return answer.is_none() ? 1 : answer.cast<int>();
+        } catch (py::error_already_set& e) {
+            e.discard_as_unraisable("kt482 message handler");
+        } catch (const py::cast_error&) {
+            PyErr_WarnEx(PyExc_RuntimeWarning, "kt482: a message handler returned no int; taken as 1", 1);
+        }
+        return 1;
+    }
+
+private:
+    // Any thread, with or without the interpreter lock: no Python here.
+    void forget(Entry* e)
+    {
+        std::lock_guard lock(mutex_);
+        live_.erase(e);
+        if (e->callable != nullptr && !closed_)
+            released_.push_back(e->callable);
+        delete e;
+    }
+
+    std::mutex mutex_;
+    std::set<Entry*> live_;
+    std::vector<PyObject*> released_;
+    std::atomic<bool> closed_{false};
+};
+
+// Made once and never destroyed: threads may drop their handlers while the
+// process's static objects are being destroyed.
+HandlerRegistry& handlers()
+{
+    static auto* registry = new HandlerRegistry;
+    return *registry;
+}
+
+MessageHandler python_handler(py::object callback)
+{
+    std::shared_ptr<HandlerRegistry::Entry> entry = handlers().add(std::move(callback));
+    return [entry](const Message& m) { return handlers().call(*entry, m); };
+}
+
+// ---- The object
 
 // kt482.Error, made at import and kept for the life of the process.
 py::handle error_class;
@@ -130,17 +429,14 @@ public:
             if (result.status != InvokeStatus::Ok)
                 throw std::runtime_error(std::string("kt482: the late-bound call of ") + name + " failed");
         }
+        handlers().collect();
         raise_last_failure();
         return result;
     }
 
-    py::object call(const char* name, MemberKind kind, const std::vector<py::object>& args = {})
+    Variant call(const char* name, int32_t dispid, MemberKind kind, std::vector<Variant> args = {})
     {
-        std::vector<Variant> values;
-        values.reserve(args.size());
-        for (const py::object& a : args)
-            values.push_back(to_variant(a));
-        return to_python(run(name, [&] { return job().Invoke(name, kind, values); }).value);
+        return run(name, [&] { return job().Invoke(dispid, kind, args); }).value;
     }
 
     void raise_last_failure()
@@ -158,39 +454,221 @@ private:
     std::optional<KT482_Print> job_;
 };
 
-constexpr auto Method = MemberKind::Method;
+// ---- Binding the member list
 
-void def_property(py::class_<PyPrint>& cls, const char* name, bool writable)
+// Every member's docstring: one or two sentences, then its failures. The
+// numbers are the library's (6 Overflow, 13 Type mismatch, 52 Bad file name
+// or number, 53 File not found, 70 Permission denied, 76 Path not found,
+// 91 no output target, 482 Printer error).
+#define KT482_LAYOUT_FAILURES                                                                         \
+    "\n\nFailures: 52 without an open page (no E_StartEdit, or a preview or print since), 6 for a text " \
+    "over 32,767 characters or a number out of range."
+const std::map<std::string_view, const char*> kDocs{
+    {"E_Barcode", "Draws a barcode or QR code into the box between the two grid corners as vector bars. P_Type: QR, "
+                  "CODE128, GS1-128, JAN13 (EAN13), JAN8, NW7, ITF or POSTAL; P_Options: key=value pairs separated "
+                  "by ';' (ecc=L|M|Q|H, text=1, quiet=N).\n\nFailures: 5 with the encoder's reason for data, type "
+                  "or options it cannot take, 94 for null data, 52 without an open page."},
+    {"E_Image", "Draws a PNG or JPEG file into the box between the two grid corners; P_Fit 0 keeps its "
+                "proportions, as large as fits, centred, 1 stretches it to the box.\n\nFailures: 53 File not "
+                "found, 481 Invalid picture, 52 without an open page."},
+    {"E_Fill", "Fills the box between the two grid corners with P_Color (0xRRGGBB); later items are drawn over "
+               "it.\n\nFailures: 5 for a colour outside 0 to 0xFFFFFF, 52 without an open page."},
+    {"E_Color", "The colour (0xRRGGBB) of the texts and lines recorded after it on this page; every page starts "
+                "black.\n\nFailures: 5 for a colour outside 0 to 0xFFFFFF, 52 without an open page."},
+    {"P_PRINT", "The printer's drawing target while a document runs (a kt482.DrawSurface, or None): set by "
+                "W_StartDoc and W_PrtDialog, cleared by W_EndDoc."},
+    {"P_PREVIEW", "The preview canvas (a kt482.DrawSurface, or None): set by V_Size_Set, cleared when the "
+                  "preview window closes."},
+    {"E_StartEdit", "Starts a recording in P_Temp_Dir: deletes the page files left there and opens page P_CurrP "
+                    "(1 to 9999, else 1); only pages P_StartP to P_EndP (else 1 and 9999) receive records.\n\n"
+                    "Failures: 76 Path not found, 70 Permission denied."},
+    {"E_ChangePage", "Finishes the current page and opens the next one, or page P_NewP when it is 1 to 9999; a "
+                     "finished page without a drawing command is deleted.\n\nFailures: file errors (52, 70, 76)."},
+    {"E_EndEdit", "Finishes the current page as E_ChangePage does, without opening another.\n\n"
+                  "Failures: file errors (52, 70, 76), 53 when the page file disappeared."},
+    {"V_Size_Set", "Prepares the preview window for a paper code and orientation (0 and 0: A4 landscape; for "
+                   "code 256 P_Height x P_Width in inches) and makes its canvas the output target.\n\n"
+                   "Failures: 6 for an overflowing user size; a code without dimensions only shows a notice."},
+    {"V_Preview", "Shows pages P_StartP to P_EndP (0: the first or last recorded page) in a modal window until "
+                  "the user closes it.\n\nFailures: 5 without a display."},
+    {"W_PrtDialog", "Applies the printer name and paper arguments as W_StartDoc does, then shows the "
+                    "printer-setup dialog modal to the window P_Form (a native window id, or None); 1 when the "
+                    "user confirmed it, else 0.\n\nFailures: 5 without a display; OverflowError for a number "
+                    "its parameter cannot hold."},
+    {"W_Device", "Ends an open document and selects the printer of that name (\"KT482 PDF\" or a CUPS queue; "
+                 "blank for the stored one) as the output target.\n\nFailures: 482 (no printer of that name, "
+                 "the print server does not answer)."},
+    {"W_StartDoc", "Starts a document on the selected printer with a paper code and orientation (0 keeps the "
+                   "stored one; for code 256 P_Height x P_Width in inches) and sets P_PRINT.\n\n"
+                   "Failures: 6 for an overflowing user size or a number out of its parameter's range."},
+    {"W_Print", "Prints pages P_StartP to P_EndP of the recorded range (0: the first or last recorded page), "
+                "on the document's printer or, after V_Size_Set, on the preview.\n\nFailures: 91 without an "
+                "output target, file errors and bad records while replaying, 482 from the printer."},
+    {"W_EndDoc", "Ends the document: the PDF is complete, the CUPS job sent; clears P_PRINT.\n\n"
+                 "Failures: 482 from the printer."},
+    {"P_Temp_Dir", "The spool folder the page files are written to, stored unchanged."},
+    {"P_Bairitu", "The preview's magnification, 0.2 to 5; other values are ignored."},
+    {"P_CurrPage", "The page being recorded; after output, the last page drawn."},
+    {"P_Min_Page", "The lowest page kept (10000 before the first); only moves outwards."},
+    {"P_Max_Page", "The highest page kept (0 before the first); only moves outwards."},
+    {"P_PRT_Copy", "The number of copies, 1 to 99; other values are ignored."},
+    {"P_CheckEnd", "True once recording has moved past the editing window's last page."},
+    {"P_CheckData", "True once a drawing command was recorded since E_StartEdit."},
+    {"P_PaperSize", "The paper code of the selected printer or the running document."},
+    {"P_Orientation", "The orientation of the selected printer or the running document: 1 portrait, 2 landscape."},
+    {"P_TopMargin", "The top margin in millimetres, 0 or more; other values are ignored."},
+    {"P_LeftMargin", "The left margin in millimetres, 0 or more; other values are ignored."},
+    {"P_RowPitch", "The row pitch in points that the renderer last applied."},
+    {"P_ColPitch", "The column pitch in points that the renderer last applied."},
+    {"E_Pitch", "The grid from here on: row and column pitch in points (0: the default 15 and 6)." KT482_LAYOUT_FAILURES},
+    {"E_Font", "The font from here on: face (empty keeps it), size in points (0 or less keeps it), bold, and a "
+               "row margin in points that raises the text within its row." KT482_LAYOUT_FAILURES},
+    {"E_DrawStyle", "The pen from here on: style 0 solid, 1 dash, 2 dot, 3 dash-dot, 4 dash-dot-dot, "
+                    "5 invisible, 6 solid inside; width in device pixels (1/600 inch on a PDF)." KT482_LAYOUT_FAILURES},
+    {"E_Line", "A straight line between the top left corners of two grid cells." KT482_LAYOUT_FAILURES},
+    {"E_Line_Hor", "Horizontal rules relative to the base position: one at each row offset of the list "
+                   "P_CLine_Row (\"0;2;4\"), each over the column range P_CLine_Col (\"0-58\"). A bad list "
+                   "fails when the page is drawn (13)." KT482_LAYOUT_FAILURES},
+    {"E_Line_Vrt", "Vertical rules relative to the base position: P_CLine_Row is a row range (\"0-6\"), "
+                   "P_CLine_Col a list of column offsets (\"42;52\"). A bad list fails when the page is drawn "
+                   "(13)." KT482_LAYOUT_FAILURES},
+    {"E_Keisen", "A ruled box: the outline of the rectangle between two grid corners." KT482_LAYOUT_FAILURES},
+    {"E_String", "A text whose left edge is at the column; a number is written in its ordinary decimal text, "
+                 "None records nothing but marks the page as holding data." KT482_LAYOUT_FAILURES},
+    {"E_String_Kin", "The text spread evenly over a box P_Out_Length columns wide." KT482_LAYOUT_FAILURES},
+    {"E_String_Center", "The text centred in a box P_Out_Length columns wide." KT482_LAYOUT_FAILURES},
+    {"E_String_Right", "The text ending at the left edge of the column: to right-align in columns 1 to 10, name "
+                       "column 11." KT482_LAYOUT_FAILURES},
+    {"E_String_Left", "The text cut to P_Out_Length half-width cells, then written as E_String." KT482_LAYOUT_FAILURES},
+    {"E_Numeric", "A number laid out with a picture (\"#,##0.00\"), right-aligned in a field as many characters "
+                  "of the current font wide as the picture, starting at the column; a text that is not a number "
+                  "is written as it stands." KT482_LAYOUT_FAILURES},
+    {"E_Clear", "Closes and deletes every page file in P_Temp_Dir; the page bounds stay.\n\n"
+                "Failures: 53 File not found when there is no page file, file errors (70, 76)."},
+};
+#undef KT482_LAYOUT_FAILURES
+
+const char* doc_of(std::string_view name)
 {
-    py::cpp_function get([name](PyPrint& p) { return p.call(name, MemberKind::PropertyGet); });
-    if (!writable) {
-        cls.def_property_readonly(name, get);
-        return;
-    }
-    py::cpp_function set([name](PyPrint& p, py::object v) { p.call(name, MemberKind::PropertyLet, {v}); });
-    cls.def_property(name, get, set);
+    auto it = kDocs.find(name);
+    return it == kDocs.end() ? "" : it->second;
 }
 
-MessageHandler python_handler(py::function callback)
+// A keyword argument named as the C++ parameter; an optional one defaults to
+// 0, 0.0, False or "".
+template <const ParamInfo& P>
+auto keyword()
 {
-    // The callable is shared so that copies of the handler made without the
-    // interpreter lock never touch its reference count.
-    auto held = std::shared_ptr<py::function>(new py::function(std::move(callback)), [](py::function* f) {
-        py::gil_scoped_acquire locked;
-        delete f;
-    });
-    return [held](const Message& m) {
-        py::gil_scoped_acquire locked;
-        try {
-            py::object answer = (*held)(std::string(m.title), std::string(m.text), m.buttons);
-            return answer.is_none() ? 1 : answer.cast<int>();
-        } catch (py::error_already_set& e) {
-            e.discard_as_unraisable("kt482 message handler");
-        } catch (const py::cast_error&) {
-            PyErr_WarnEx(PyExc_RuntimeWarning, "kt482: a message handler returned no int; taken as 1", 1);
+    py::arg a(P.name.data());
+    if constexpr (P.presence == Presence::Required)
+        return a;
+    else if constexpr (P.type == ParamType::R4)
+        return a = 0.0;
+    else if constexpr (P.type == ParamType::Text)
+        return a = "";
+    else if constexpr (P.type == ParamType::Bool)
+        return a = false;
+    else
+        return a = 0;
+}
+
+constexpr bool late_bound(ParamType t)
+{
+    return t != ParamType::Object;
+}
+
+template <const auto& Params>
+constexpr bool late_bound_params()
+{
+    for (const ParamInfo& p : Params) {
+        if (!late_bound(p.type))
+            return false;
+    }
+    return true;
+}
+
+// The accessors of each property, paired up before the properties are made.
+struct Accessors {
+    py::cpp_function get, set;
+};
+
+class Binder {
+public:
+    explicit Binder(py::class_<PyPrint>& cls) : cls_(cls) {}
+
+    // One entry of the member list. Members taking or giving an object
+    // reference are bound by hand.
+    template <MemberKind Kind, const auto& Params, ParamType Result>
+    void member(const char* name, int32_t dispid)
+    {
+        if constexpr (late_bound(Result) && late_bound_params<Params>()) {
+            [&]<std::size_t... I>(std::index_sequence<I...>) {
+                if constexpr (Kind == MemberKind::Method)
+                    method<Result, Params[I].type...>(name, dispid, keyword<Params[I]>()...);
+                else if constexpr (Kind == MemberKind::PropertyGet)
+                    properties_[name].get = getter<Result>(name, dispid);
+                else
+                    properties_[name].set = setter<Params[0].type>(name, dispid, Kind);
+            }(std::make_index_sequence<Params.size()>{});
         }
-        return 1;
-    };
+    }
+
+    void finish()
+    {
+        for (auto& [name, a] : properties_) {
+            if (a.set)
+                cls_.def_property(name.c_str(), a.get, a.set, doc_of(name));
+            else
+                cls_.def_property_readonly(name.c_str(), a.get, doc_of(name));
+        }
+    }
+
+private:
+    template <ParamType Result, ParamType... P, class... Keywords>
+    void method(const char* name, int32_t dispid, Keywords... keywords)
+    {
+        cls_.def(
+            name,
+            [name, dispid](PyPrint& p, Arg<P>... args) {
+                Variant result = p.call(name, dispid, MemberKind::Method, {std::move(args.value)...});
+                if constexpr (Result != ParamType::None)
+                    return Ret<Result>{std::move(result)};
+            },
+            keywords..., doc_of(name));
+    }
+
+    template <ParamType Result>
+    py::cpp_function getter(const char* name, int32_t dispid)
+    {
+        return py::cpp_function([name, dispid](PyPrint& p) {
+            return Ret<Result>{p.call(name, dispid, MemberKind::PropertyGet)};
+        });
+    }
+
+    template <ParamType P>
+    py::cpp_function setter(const char* name, int32_t dispid, MemberKind kind)
+    {
+        return py::cpp_function(
+            [name, dispid, kind](PyPrint& p, Arg<P> v) { p.call(name, dispid, kind, {std::move(v.value)}); });
+    }
+
+    py::class_<PyPrint>& cls_;
+    std::map<std::string, Accessors> properties_;
+};
+
+// W_PrtDialog takes a window id, which late-bound calls cannot pass: its
+// arguments are converted here, a number its parameter cannot hold being an
+// OverflowError.
+template <class T>
+T checked(const Variant& v, const char* param)
+{
+    const double d = v.number();
+    const bool fits = std::is_same_v<T, int16_t> ? (d >= -32768 && d <= 32767) : !(std::fabs(d) > FLT_MAX);
+    if (!fits) {
+        PyErr_Format(PyExc_OverflowError, "%s: %R is out of its range", param, to_python(v).ptr());
+        throw py::error_already_set();
+    }
+    return static_cast<T>(d);
 }
 
 const char* kind_name(MemberKind kind)
@@ -232,7 +710,7 @@ class Error(Exception):
     error_class.attr("__module__") = "kt482";
     m.attr("Error") = error_class;
 
-    py::class_<FailureReport>(m, "FailureReport")
+    py::class_<FailureReport>(m, "FailureReport", "A failure as a member reported it; false when number is 0.")
         .def_readonly("number", &FailureReport::number)
         .def_readonly("description", &FailureReport::description)
         .def_readonly("procedure", &FailureReport::procedure)
@@ -242,18 +720,18 @@ class Error(Exception):
                    + ", " + std::string(py::repr(py::str(f.procedure))) + ")";
         });
 
-    // A drawing target reference (P_PRINT, P_PREVIEW): opaque to Python.
-    py::class_<DrawSurface, std::shared_ptr<DrawSurface>>(m, "DrawSurface");
+    py::class_<DrawSurface, std::shared_ptr<DrawSurface>>(m, "DrawSurface",
+                                                           "A drawing target reference (P_PRINT, P_PREVIEW).");
 
     m.def(
         "members",
         [] {
-            py::list out;
+            std::vector<std::tuple<std::string, int32_t, std::string, std::vector<std::string>>> out;
             for (const MemberInfo& member : member_table()) {
-                py::list params;
+                std::vector<std::string> params;
                 for (const ParamInfo& p : member.params)
-                    params.append(std::string(p.name));
-                out.append(py::make_tuple(std::string(member.name), member.dispid, kind_name(member.kind), params));
+                    params.emplace_back(p.name);
+                out.emplace_back(member.name, member.dispid, kind_name(member.kind), std::move(params));
             }
             return out;
         },
@@ -262,140 +740,92 @@ class Error(Exception):
 
     m.def(
         "set_message_handler",
-        [](py::object handler) {
-            KT482_Print::SetMessageHandler(handler.is_none() ? MessageHandler()
-                                                             : python_handler(handler.cast<py::function>()));
+        [](HandlerArg handler) {
+            handlers().collect();
+            KT482_Print::SetMessageHandler(handler.callable.is_none() ? MessageHandler()
+                                                                      : python_handler(std::move(handler.callable)));
         },
         "handler"_a,
         "Installs handler(title, text, buttons) -> int for this thread's messages instead of the message "
-        "box or the standard-error line; None restores them.");
-    // The handler holds a Python callable: let it go while the interpreter lives.
-    py::module_::import("atexit").attr("register")(
-        py::cpp_function([] { KT482_Print::SetMessageHandler({}); }));
+        "box or the standard-error line; None restores them. The handler's result (1 for None) is the answer.");
+    // The handlers hold Python callables: let them go while the interpreter lives.
+    py::module_::import("atexit").attr("register")(py::cpp_function([] { handlers().close(); }));
 
-    py::class_<PyPrint> cls(m, "KT482_Print");
-    cls.def(py::init<bool>(), py::kw_only(), "raise_errors"_a = false)
-        .def_property_readonly("raise_errors", &PyPrint::raise_errors);
+    py::class_<PyPrint> cls(m, "KT482_Print",
+                            "Lays out business forms on a character grid, records them page by page into spool "
+                            "files, and previews and prints them.\n\n"
+                            "A member's failure raises kt482.Error (number, description, procedure); with "
+                            "raise_errors=False it shows the message, as in C++, and returns. A value of the "
+                            "wrong type raises TypeError, an int beyond a float OverflowError; a number out of "
+                            "its parameter's range is the member's failure 6 Overflow.");
+    cls.def(py::init<bool>(), py::kw_only(), "raise_errors"_a = true,
+            "A new object; creating one resets the calling thread's job state. raise_errors=False shows a "
+            "failure's message instead of raising kt482.Error.\n\nFailures: those of asking the print server "
+            "for the default printer.")
+        .def_property_readonly("raise_errors", &PyPrint::raise_errors,
+                               "True when failures raise kt482.Error, False when they show their message.");
 
     // Object references.
     for (const char* name : {"P_PRINT", "P_PREVIEW"}) {
-        const bool print = std::string(name) == "P_PRINT";
+        const bool print = std::string_view(name) == "P_PRINT";
         cls.def_property(
             name,
             [print](PyPrint& p) { return print ? p.job().P_PRINT() : p.job().P_PREVIEW(); },
             [print](PyPrint& p, std::shared_ptr<DrawSurface> surface) {
                 print ? p.job().P_PRINT(std::move(surface)) : p.job().P_PREVIEW(std::move(surface));
-            });
+            },
+            doc_of(name));
     }
 
-    def_property(cls, "P_Temp_Dir", true);
-    def_property(cls, "P_Bairitu", true);
-    def_property(cls, "P_CurrPage", false);
-    def_property(cls, "P_Min_Page", false);
-    def_property(cls, "P_Max_Page", false);
-    def_property(cls, "P_PRT_Copy", true);
-    def_property(cls, "P_CheckEnd", false);
-    def_property(cls, "P_CheckData", false);
-    def_property(cls, "P_PaperSize", false);
-    def_property(cls, "P_Orientation", false);
-    def_property(cls, "P_TopMargin", true);
-    def_property(cls, "P_LeftMargin", true);
-    def_property(cls, "P_RowPitch", false);
-    def_property(cls, "P_ColPitch", false);
+    // Every other member of the list, from the list. Host additions that
+    // late-bound calls reach are bound the same way: expand their list here
+    // too, and give each member a kDocs entry and its line in kt482.pyi (the
+    // tests hold the stub to the module).
+    Binder binder(cls);
+#define KT482_PY_BIND(NAME, ID, KIND, PARAMS, RESULT) \
+    binder.member<MemberKind::KIND, member_params::PARAMS, ParamType::RESULT>(#NAME, ID);
+    KT482_MEMBER_LIST(KT482_PY_BIND)
+    KT482_HOST_ADDITION_LIST(KT482_PY_BIND)
+#undef KT482_PY_BIND
+    binder.finish();
 
-    using O = py::object;
-    // The editing session.
-    cls.def("E_StartEdit", [](PyPrint& p, O cur, O start, O end) { p.call("E_StartEdit", Method, {cur, start, end}); },
-            "P_CurrP"_a = 0, "P_StartP"_a = 0, "P_EndP"_a = 0);
-    cls.def("E_ChangePage", [](PyPrint& p, O page) { p.call("E_ChangePage", Method, {page}); }, "P_NewP"_a = 0);
-    cls.def("E_EndEdit", [](PyPrint& p) { p.call("E_EndEdit", Method); });
-    cls.def("E_Clear", [](PyPrint& p) { p.call("E_Clear", Method); });
-
-    // Layout commands.
-    cls.def("E_Pitch", [](PyPrint& p, O row, O col) { p.call("E_Pitch", Method, {row, col}); }, "P_Row_Pitch"_a,
-            "P_Col_Pitch"_a);
-    cls.def(
-        "E_Font", [](PyPrint& p, O name, O size, O bold, O margin) { p.call("E_Font", Method, {name, size, bold, margin}); },
-        "P_Font_Name"_a, "P_Font_Size"_a, "P_Font_Bold"_a, "P_Row_Margin"_a);
-    cls.def("E_DrawStyle", [](PyPrint& p, O style, O width) { p.call("E_DrawStyle", Method, {style, width}); },
-            "P_Line_Style"_a, "P_Line_Width"_a);
-    for (const char* name : {"E_Line", "E_Keisen"}) {
-        cls.def(
-            name, [name](PyPrint& p, O r1, O c1, O r2, O c2) { p.call(name, Method, {r1, c1, r2, c2}); },
-            "P_Start_Srow"_a, "P_Start_Scol"_a, "P_End_Srow"_a, "P_End_Scol"_a);
-    }
-    for (const char* name : {"E_Line_Hor", "E_Line_Vrt"}) {
-        cls.def(
-            name, [name](PyPrint& p, O row, O col, O rows, O cols) { p.call(name, Method, {row, col, rows, cols}); },
-            "P_SBase_Row"_a, "P_SBase_Col"_a, "P_CLine_Row"_a, "P_CLine_Col"_a);
-    }
-    for (const char* name : {"E_String", "E_String_Right"}) {
-        cls.def(
-            name, [name](PyPrint& p, O row, O col, O text) { p.call(name, Method, {row, col, text}); },
-            "P_Data_Srow"_a, "P_Data_Scol"_a, "P_Data_str"_a);
-    }
-    for (const char* name : {"E_String_Kin", "E_String_Center", "E_String_Left"}) {
-        cls.def(
-            name, [name](PyPrint& p, O row, O col, O text, O length) { p.call(name, Method, {row, col, text, length}); },
-            "P_Data_Srow"_a, "P_Data_Scol"_a, "P_Data_str"_a, "P_Out_Length"_a);
-    }
-    cls.def(
-        "E_Numeric",
-        [](PyPrint& p, O row, O col, O value, O picture) { p.call("E_Numeric", Method, {row, col, value, picture}); },
-        "P_Data_Srow"_a, "P_Data_Scol"_a, "P_Data_Num"_a, "P_Data_Format"_a);
-
-    // Printing.
-    cls.def("W_Device", [](PyPrint& p, O name) { p.call("W_Device", Method, {name}); }, "P_PrinterName"_a = "");
-    cls.def(
-        "W_StartDoc",
-        [](PyPrint& p, O size, O orient, O height, O width) { p.call("W_StartDoc", Method, {size, orient, height, width}); },
-        "P_Size"_a, "P_Orient"_a, "P_Height"_a = 0, "P_Width"_a = 0);
-    cls.def("W_Print", [](PyPrint& p, O start, O end) { p.call("W_Print", Method, {start, end}); }, "P_StartP"_a = 0,
-            "P_EndP"_a = 0);
-    cls.def("W_EndDoc", [](PyPrint& p) { p.call("W_EndDoc", Method); });
-
-    // Preview.
-    cls.def(
-        "V_Size_Set",
-        [](PyPrint& p, O size, O orient, O height, O width) { p.call("V_Size_Set", Method, {size, orient, height, width}); },
-        "P_Size"_a, "P_Orient"_a, "P_Height"_a = 0, "P_Width"_a = 0);
-    cls.def("V_Preview", [](PyPrint& p, O start, O end) { p.call("V_Preview", Method, {start, end}); }, "P_StartP"_a = 0,
-            "P_EndP"_a = 0);
-
-    // The printer-setup dialog takes a window id, which late-bound calls
-    // cannot pass, so its arguments convert as Python types.
     cls.def(
         "W_PrtDialog",
-        [](PyPrint& p, std::optional<uintptr_t> form, const std::string& printer, int16_t size, int16_t orient,
-           float height, float width) {
-            return p.run("W_PrtDialog", [&] {
-                return p.job().W_PrtDialog(form.value_or(0), printer, size, orient, height, width);
-            });
+        [](PyPrint& p, WindowId form, Arg<ParamType::Text> printer, Arg<ParamType::I2> size,
+           Arg<ParamType::I2> orient, Arg<ParamType::R4> height, Arg<ParamType::R4> width) {
+            const std::string name = printer.value.as_text();
+            const auto s = checked<int16_t>(size.value, "P_Size");
+            const auto o = checked<int16_t>(orient.value, "P_Orient");
+            const auto h = checked<float>(height.value, "P_Height");
+            const auto w = checked<float>(width.value, "P_Width");
+            return p.run("W_PrtDialog", [&] { return p.job().W_PrtDialog(form.id, name, s, o, h, w); });
         },
-        "P_Form"_a = py::none(), "P_PrinterName"_a = "", "P_Size"_a = 0, "P_Orient"_a = 0, "P_Height"_a = 0.0f,
-        "P_Width"_a = 0.0f);
+        "P_Form"_a = py::none(), "P_PrinterName"_a = "", "P_Size"_a = 0, "P_Orient"_a = 0, "P_Height"_a = 0.0,
+        "P_Width"_a = 0.0, doc_of("W_PrtDialog"));
 
-    cls.def("Answer", [](PyPrint& p) { return to_python(p.job().Answer()); },
-            "The button of the last message (None until one is shown).");
+    cls.def(
+        "Answer", [](PyPrint& p) { return Ret<ParamType::Value>{p.job().Answer()}; },
+        "The button the last message was answered with (None until one is shown).");
 
     // Host additions.
-    cls.def("LastFailure", [](PyPrint& p) { return p.job().LastFailure(); },
-            "The last failure a member reported (number 0 when none).");
-    cls.def("ClearLastFailure", [](PyPrint& p) { p.job().ClearLastFailure(); });
-    cls.def("SetNextPdfPath", [](PyPrint& p, const std::string& path) { p.job().SetNextPdfPath(path); }, "path"_a,
-            "The file the next document on \"KT482 PDF\" is written to (empty: the printer's folder).");
-    cls.def("LastPdfPath", [](PyPrint& p) { return p.job().LastPdfPath(); },
-            "Where the last PDF document went (empty before the first).");
-    // Pictures, fills and colour, late-bound like the layout commands.
     cls.def(
-        "E_Image",
-        [](PyPrint& p, O r1, O c1, O r2, O c2, O file, O fit) { p.call("E_Image", Method, {r1, c1, r2, c2, file, fit}); },
-        "P_Start_Srow"_a, "P_Start_Scol"_a, "P_End_Srow"_a, "P_End_Scol"_a, "P_File"_a, "P_Fit"_a = 0,
-        "Draws a PNG or JPEG file into the box; P_Fit 0 keeps its proportions, 1 stretches it.");
+        "SetDocumentInfo",
+        [](PyPrint& p, const std::string& title, const std::string& author, const std::string& subject,
+           const std::string& keywords) { p.job().SetDocumentInfo(title, author, subject, keywords); },
+        "title"_a, "author"_a = "", "subject"_a = "", "keywords"_a = "",
+        "Title, author, subject and keywords of the next document W_StartDoc starts (empty title: the file's name).");
     cls.def(
-        "E_Fill", [](PyPrint& p, O r1, O c1, O r2, O c2, O color) { p.call("E_Fill", Method, {r1, c1, r2, c2, color}); },
-        "P_Start_Srow"_a, "P_Start_Scol"_a, "P_End_Srow"_a, "P_End_Scol"_a, "P_Color"_a,
-        "Fills the box in P_Color (0xRRGGBB).");
-    cls.def("E_Color", [](PyPrint& p, O color) { p.call("E_Color", Method, {color}); }, "P_Color"_a,
-            "The colour (0xRRGGBB) of the texts and lines recorded after it on this page.");
+        "SetPdfArchive", [](PyPrint& p, bool archive) { p.job().SetPdfArchive(archive); }, "archive"_a,
+        "Whether the documents W_StartDoc starts from now on are archivable PDF/A-2u files.");
+    cls.def(
+        "LastFailure", [](PyPrint& p) { return p.job().LastFailure(); },
+        "The last failure a member reported (number 0 when none since creation or ClearLastFailure).");
+    cls.def(
+        "ClearLastFailure", [](PyPrint& p) { p.job().ClearLastFailure(); }, "Forgets the last failure.");
+    cls.def(
+        "SetNextPdfPath", [](PyPrint& p, const std::string& path) { p.job().SetNextPdfPath(path); }, "path"_a,
+        "The file the next document on \"KT482 PDF\" is written to (empty: the printer's folder again).");
+    cls.def(
+        "LastPdfPath", [](PyPrint& p) { return p.job().LastPdfPath(); },
+        "Where the last PDF document of this thread went, an absolute path (empty before the first).");
 }

@@ -107,7 +107,7 @@ TEST_P(ErrorTrapTest, AnyExceptionBecomesTheStandardReport)
         seen.push_back(m.title + " | " + m.text);
     const std::string r = kind.reported;
     EXPECT_EQ(seen, (std::vector<std::string>{
-                        "KT482_Print : ZZ100_Device | " + r,
+                        "KT482_Print : W_Device | " + r,
                         "KT482_Print : ZZ100_String | " + r,
                         "KT482_Print : ZZ010_PREV : ZZ100_String | " + r,
                         "KT482_Print : ZZ010_PREV : ZZ100_String | " + r,

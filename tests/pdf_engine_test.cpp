@@ -287,6 +287,34 @@ TEST_F(PdfEngine, NamedFilesAndAbortedDocuments)
     EXPECT_TRUE(printer_->AbortDoc().ok());  // nothing to drop
 }
 
+// Any name the file system takes can be written, up to its longest: the
+// temporary beside the name has a short name of its own.
+TEST_F(PdfEngine, NamedFilesOfTheLongestNamesAreWritten)
+{
+    const std::string kana = "\xE3\x81\x82";  // three bytes
+    const std::string names[] = {
+        std::string(244, 'a') + ".pdf",  std::string(247, 'b') + ".pdf", std::string(248, 'c') + ".pdf",
+        std::string(251, 'd') + ".pdf",  std::string(255, 'e'),
+        [&] {
+            std::string name;
+            for (int i = 0; i < 83; ++i)
+                name += kana;
+            return name + "ab.pdf";  // 255 bytes
+        }(),
+    };
+    for (const std::string& name : names) {
+        const std::string path = out_.path() + "/" + name;
+        std::shared_ptr<PdfPrinter> printer = PdfPrinter::forFile(path);
+        ASSERT_TRUE(printer->Print("long", LineEnd::Without).ok()) << name.size();
+        const Status ended = printer->EndDoc();
+        EXPECT_TRUE(ended.ok()) << name.size() << ": " << (ended.ok() ? "" : ended.failure().description);
+        EXPECT_EQ(printer->LastOutput(), path) << name.size();
+        EXPECT_EQ(test::qpdf_problems(path), "") << name.size();
+        fs::remove(path);
+        EXPECT_TRUE(fs::is_empty(out_.path())) << name.size() << ": a temporary was left";
+    }
+}
+
 // The pages of every further copy show the content streams of the first.
 TEST_F(PdfEngine, CopiesShareTheContentOfTheFirst)
 {
@@ -328,14 +356,16 @@ TEST_F(PdfEngine, WorkerThreadsWriteTheSameFile)
             ASSERT_TRUE(printer->NewPage().ok());
         }
         ASSERT_TRUE(printer->EndDoc().ok());
-        // qpdf numbers the objects in the order a reader reaches them; the
-        // file has no identifier, for which it would make up one of its own.
+        // qpdf numbers the objects in the order a reader reaches them.
         const auto normal = test::command_output("qpdf --qdf --static-id --no-original-object-ids '" + path + "' -");
         if (!normal)
             GTEST_SKIP() << "qpdf is not installed";
         std::string file = *normal;
         if (const std::size_t date = file.find("/CreationDate ("); date != std::string::npos)
             file.erase(date, file.find(')', date) - date);
+        // The identifier is unique to each file; qpdf keeps its first half.
+        if (const std::size_t id = file.find("/ID ["); id != std::string::npos)
+            file.erase(id, file.find(']', id) - id);
         files.push_back(file);
     }
     EXPECT_GT(files[0].size(), 50'000u);
@@ -371,6 +401,60 @@ TEST_F(PdfEngine, TenThousandPagesTakeNoMoreMemoryThanAThousand)
     EXPECT_LT(after10000, after1000 + 9000 * 64) << after1000 << " -> " << after10000;
     const std::string path = end();
     EXPECT_EQ(test::pdf_page_sizes(path).size(), 10001u);
+}
+
+// A text far off the page stands clamped where it is; no text drawn after it
+// in the same row of texts moves. Each document is compared with one that
+// leaves the far texts out.
+TEST_F(PdfEngine, TextsFarOffThePageMoveNoOtherText)
+{
+    struct At {
+        float x, y;
+    };
+    const struct {
+        const char* name;
+        std::vector<At> far;
+    } cases[] = {
+        {"rows above", {{40, -45000}}},
+        {"columns left", {{-63000, 100}}},
+        {"right and below", {{40000, 40000}}},
+        {"both ways at once", {{-1e7f, 1e7f}}},
+        {"just past the largest number", {{-32800, 300}}},
+        {"two in a row", {{-63000, -45000}, {63000, 45000}}},
+    };
+    const std::pair<const char*, At> visible[] = {
+        {"Before", {40, 60}}, {"Row30", {262, 468}}, {"Col40", {262, 100}}, {"Last", {500, 800}}};
+    auto words_of = [&](const std::vector<At>& far) {
+        std::shared_ptr<PdfPrinter> printer = PdfPrinter::forFolder();
+        auto print_at = [&](const char* text, At at) {
+            EXPECT_TRUE(printer->CurrentX(at.x).ok() && printer->CurrentY(at.y).ok());
+            EXPECT_TRUE(printer->Print(text, LineEnd::Without).ok());
+        };
+        print_at(visible[0].first, visible[0].second);
+        for (const At& at : far)
+            print_at("Away", at);
+        for (std::size_t i = 1; i < std::size(visible); ++i)
+            print_at(visible[i].first, visible[i].second);
+        EXPECT_TRUE(printer->EndDoc().ok());
+        std::vector<test::PdfWord> words;
+        for (const auto& word : test::pdf_words(printer->LastOutput()))
+            if (word.text != "Away")
+                words.push_back(word);
+        return words;
+    };
+    const auto expected = words_of({});
+    ASSERT_EQ(expected.size(), std::size(visible));
+    for (const auto& c : cases) {
+        const auto words = words_of(c.far);
+        EXPECT_EQ(words.size(), expected.size()) << c.name;
+        if (words.size() != expected.size())
+            continue;
+        for (std::size_t i = 0; i < words.size(); ++i) {
+            EXPECT_EQ(words[i].text, expected[i].text) << c.name;
+            EXPECT_NEAR(words[i].x_min, expected[i].x_min, 0.01) << c.name << ": " << words[i].text;
+            EXPECT_NEAR(words[i].y_min, expected[i].y_min, 0.01) << c.name << ": " << words[i].text;
+        }
+    }
 }
 
 TEST(FontService, FacesResolveWithTheClassicSubstitutions)

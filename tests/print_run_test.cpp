@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <limits>
+#include <optional>
 
 #include "base/paper_table.h"
 #include "job/job_state.h"
+#include "print/print_run.h"
 #include "kt482/kt482.h"
 #include "support/fake_preview.h"
 #include "support/spool_fixture.h"
@@ -150,14 +153,110 @@ TEST_F(PrintRunTest, SelectionByNameIgnoresCaseAndTheInstalledTrailingBlanks)
     EXPECT_EQ(kt482::job().DeviceName, "office LASER");
 
     job.W_Device("Label ");  // blanks of its own match nothing
-    EXPECT_EQ(kt482::job().PrinterObject, nullptr);
-    EXPECT_EQ(kt482::job().OutputTarget, OutputTarget::Printer);
+    ASSERT_EQ(sink.messages.size(), 1u);
+    EXPECT_EQ(sink.messages[0].text, "No printer of that name is installed: \"Label \"");
+    EXPECT_EQ(kt482::job().DeviceName, "office LASER");
+    sink.messages.clear();
 
-    job.W_Device("   ");  // blank: the stored name again
-    EXPECT_EQ(kt482::job().PrinterObject, nullptr);
-    EXPECT_EQ(kt482::job().DeviceName, "Label ");
     job.W_Device("kt482 pdf");
     EXPECT_EQ(printer().DeviceName(), "KT482 PDF");
+    job.W_Device("   ");  // blank: the stored name again
+    EXPECT_EQ(printer().DeviceName(), "KT482 PDF");
+    EXPECT_EQ(kt482::job().DeviceName, "kt482 pdf");
+    EXPECT_TRUE(sink.messages.empty());
+}
+
+// A name no installed printer has is reported by W_Device itself, naming
+// the printer, and whatever was selected before stays selected; so does a
+// name the print server did not answer for in time.
+TEST_F(PrintRunTest, UnknownPrinterIsReportedAtSelectionAndTheEarlierOneStays)
+{
+    const struct {
+        const char* earlier;  // nullptr: nothing selected yet
+        const char* name;
+        std::optional<Failure> listing;
+        const char* message;
+    } cases[] = {
+        {nullptr, "経理部のプリンタ", std::nullopt, "No printer of that name is installed: \"経理部のプリンタ\""},
+        {"Office Laser", "経理部のプリンタ", std::nullopt,
+         "No printer of that name is installed: \"経理部のプリンタ\""},
+        {"KT482 PDF", "Office Laser ", std::nullopt, "No printer of that name is installed: \"Office Laser \""},
+        {"Office Laser", "Queue Elsewhere", Failure(ErrorNumber::PrinterError, "The print server does not answer"),
+         "The print server does not answer: \"Queue Elsewhere\""},
+    };
+    record_pages(1);
+    for (const auto& c : cases) {
+        printers.incomplete_listing.reset();
+        if (c.earlier)
+            job.W_Device(c.earlier);
+        const std::shared_ptr<Printer> earlier = kt482::job().PrinterObject;
+        const std::string device_name = kt482::job().DeviceName;
+        const OutputTarget target = kt482::job().OutputTarget;
+        printers.incomplete_listing = c.listing;
+        job.W_Device(c.name);
+        ASSERT_EQ(sink.messages.size(), 1u) << c.name;
+        EXPECT_EQ(sink.messages[0].title, "KT482_Print : W_Device") << c.name;
+        EXPECT_EQ(sink.messages[0].text, c.message);
+        EXPECT_EQ(kt482::job().PrinterObject, earlier) << c.name;
+        EXPECT_EQ(kt482::job().DeviceName, device_name) << c.name;
+        EXPECT_EQ(kt482::job().OutputTarget, target) << c.name;
+        sink.messages.clear();
+    }
+    // The earlier printer still prints.
+    job.W_StartDoc(9, 1);
+    job.W_Print();
+    job.W_EndDoc();
+    EXPECT_EQ(sheets(), (Lines{"Print \"page 1\" nl", "EndDoc"}));
+    EXPECT_TRUE(sink.messages.empty());
+}
+
+// The path of the last PDF names a file of the document that just ended, or
+// nothing: a document that printed nothing does not leave the one before.
+TEST_F(PrintRunTest, LastPdfPathNamesOnlyWhatTheLastDocumentWrote)
+{
+    record_pages(1);
+    const struct {
+        const char* name;
+        void (*start)(KT482_Print&);
+    } starts[] = {
+        {"W_Device", [](KT482_Print& j) { j.W_Device("KT482 PDF"); }},
+        {"W_StartDoc", [](KT482_Print& j) { j.W_StartDoc(9, 1); }},
+    };
+    for (const auto& start : starts) {
+        job.W_Device("KT482 PDF");
+        job.W_Print();
+        job.W_EndDoc();
+        ASSERT_EQ(job.LastPdfPath(), printer().LastOutput()) << start.name;
+        ASSERT_NE(job.LastPdfPath(), "");
+        start.start(job);
+        job.W_Print(5, 5);  // no such page: nothing printed
+        job.W_EndDoc();
+        EXPECT_EQ(job.LastPdfPath(), "") << start.name;
+    }
+}
+
+// A user-defined size that is no number is refused like any argument that
+// is no number, and changes nothing.
+TEST_F(PrintRunTest, UserSizesThatAreNoNumberAreRefused)
+{
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    const struct {
+        int16_t size;
+        float height, width;
+    } cases[] = {{256, nan, nan}, {256, 11, nan}, {256, inf, 8}, {256, 5, -inf}, {0, nan, 5}};
+    job.W_Device();
+    job.W_StartDoc(256, 1, 11, 8.5f);
+    for (const auto& c : cases) {
+        job.W_StartDoc(c.size, 2, c.height, c.width);
+        ASSERT_EQ(sink.messages.size(), 1u) << c.height << " x " << c.width;
+        EXPECT_EQ(sink.messages[0].text, "Invalid procedure call or argument");
+        EXPECT_EQ(job.P_Orientation(), 1);
+        EXPECT_EQ(kt482::job().PageHeight, 792.0f);
+        EXPECT_EQ(kt482::job().PageWidth, 612.0f);
+        sink.messages.clear();
+    }
+    job.W_StartDoc(9, 2, nan, nan);  // sizes of a known paper are not read
     EXPECT_TRUE(sink.messages.empty());
 }
 
@@ -241,7 +340,8 @@ TEST_F(PrintRunTest, CopiesGoToTheSelectedPrinter)
 TEST_F(PrintRunTest, MissingPrinterFailsWhereItIsUsed)
 {
     record_pages(2);
-    job.W_Device("nobody");
+    // The dialog selects the stored name as it is, known or not.
+    kt482::ZZ100_Device("nobody");
     job.W_StartDoc(9, 1);  // the page setup says nothing
     EXPECT_TRUE(sink.messages.empty());
     job.W_Print();
@@ -269,7 +369,7 @@ TEST_F(PrintRunTest, FailingPrinterListIsReportedBySelection)
     printers.fail = true;
     job.W_Device("Office Laser");
     ASSERT_EQ(sink.messages.size(), 1u);
-    EXPECT_EQ(sink.messages[0].title, "KT482_Print : ZZ100_Device");
+    EXPECT_EQ(sink.messages[0].title, "KT482_Print : W_Device");
     EXPECT_EQ(kt482::job().PrinterObject, nullptr);
 }
 
@@ -280,10 +380,10 @@ TEST_F(PrintRunTest, IncompleteListingReportsOnlyNamesItLacks)
     printers.incomplete_listing = Failure(ErrorNumber::PrinterError, "The print server does not answer");
     job.W_Device("Queue Elsewhere");
     ASSERT_EQ(sink.messages.size(), 1u);
-    EXPECT_EQ(sink.messages[0].title, "KT482_Print : ZZ100_Device");
-    EXPECT_EQ(sink.messages[0].text, "The print server does not answer");
+    EXPECT_EQ(sink.messages[0].title, "KT482_Print : W_Device");
+    EXPECT_EQ(sink.messages[0].text, "The print server does not answer: \"Queue Elsewhere\"");
     EXPECT_EQ(kt482::job().PrinterObject, nullptr);
-    EXPECT_EQ(kt482::job().OutputTarget, OutputTarget::Printer);
+    EXPECT_EQ(kt482::job().OutputTarget, OutputTarget::None) << "nothing was selected before";
 
     sink.messages.clear();
     job.W_Device("kt482 pdf");

@@ -4,9 +4,12 @@
     PYTHONPATH=<prefix>/lib/python3.11/site-packages python3 invoice.py [--printer NAME] [--preview] [SPOOL]
 
 Without --printer it prints on the built-in "KT482 PDF" printer, into
-$KT482_PDF_DIR (or the current folder). Failures raise kt482.Error.
+$KT482_PDF_DIR (or the current folder). A failure raises kt482.Error,
+which names the member that failed, the error number and its description:
+the example reports it and exits with status 1.
 """
 import argparse
+import sys
 import tempfile
 
 import kt482
@@ -75,19 +78,33 @@ def main():
     args = parser.parse_args()
 
     with tempfile.TemporaryDirectory(prefix="kt482-invoice-") as scratch:
-        p = kt482.KT482_Print(raise_errors=True)
+        p = kt482.KT482_Print()
         p.P_Temp_Dir = args.spool or scratch
-        total = record(p)
-        if args.preview:
-            p.V_Size_Set(9, 1)
-            p.V_Preview()
-        p.W_Device(args.printer)
-        p.W_StartDoc(9, 1)
-        p.W_Print()
-        p.W_EndDoc()
-        p.E_Clear()
+        try:
+            total = record(p)
+            if args.preview:
+                p.V_Size_Set(9, 1)
+                p.V_Preview()
+            p.W_Device(args.printer)
+            p.W_StartDoc(9, 1)
+            p.W_Print()
+            p.W_EndDoc()
+        except kt482.Error as e:
+            # e.procedure is the member (or the renderer's step) that failed.
+            print(f"invoice: {e.procedure} failed: {e.description} (error {e.number})", file=sys.stderr)
+            return 1
+        finally:
+            # The spool is deleted whether or not the invoice printed; a
+            # failure here (no page file) is not worth a word.
+            try:
+                p.E_Clear()
+            except kt482.Error:
+                pass
     print(f"invoice of {total:,} yen printed on {args.printer}, pages {p.P_Min_Page} to {p.P_Max_Page}")
+    if args.printer == "KT482 PDF":
+        print(f"written to {p.LastPdfPath()}")
+    return 0
 
 
 if __name__ == "__main__":
-    main()
+    sys.exit(main())

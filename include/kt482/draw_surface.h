@@ -91,6 +91,11 @@ public:
     // A straight line with the current pen, in the current draw mode.
     virtual Status Line(float x1, float y1, float x2, float y2) = 0;
 
+    // A text drawn in pieces (spread over its box): what is drawn until
+    // EndSpreadText is that text for readers of the output, who find it
+    // whole. Targets without a text layer ignore both.
+    virtual Status BeginSpreadText(std::string_view /*text*/) { return {}; }
+    virtual Status EndSpreadText() { return {}; }
     // ---- Host additions. The defaults ignore them, so a surface written
     // before them still draws everything else.
 

@@ -137,6 +137,15 @@ public:
                  const std::string& P_File, int16_t P_Fit = 0) noexcept;
     void E_Fill(float P_Start_Srow, float P_Start_Scol, float P_End_Srow, float P_End_Scol, int32_t P_Color) noexcept;
     void E_Color(int32_t P_Color) noexcept;
+    // A barcode drawn into the box between two grid corners, recorded like
+    // the layout commands and reachable by Invoke. P_Type: "QR", "CODE128",
+    // "GS1-128", "JAN13" ("EAN13"), "JAN8" ("EAN8"), "NW7", "ITF" or
+    // "POSTAL", letter case ignored. P_Options: ";"-separated key=value
+    // items, ecc=L|M|Q|H (QR), text=1 (the human-readable line), quiet=N (the
+    // quiet zone in modules). Data the symbology cannot hold is reported with
+    // the encoder's reason, and nothing is recorded.
+    void E_Barcode(float P_Start_Srow, float P_Start_Scol, float P_End_Srow, float P_End_Scol,
+                   const std::string& P_Type, const Variant& P_Data, const std::string& P_Options = "") noexcept;
 
     // The last failure a member of this object reported (number 0 when none
     // since creation or ClearLastFailure), and forgetting it. Reporting a
@@ -158,6 +167,14 @@ public:
     // Where the last PDF document of this thread's jobs went (an absolute
     // path), empty before the first.
     std::string LastPdfPath() const;
+    // The title, author, subject and keywords (UTF-8) of the next document
+    // W_StartDoc starts, used for that one document; an empty title leaves
+    // the file's name. Kept per thread, like the job.
+    void SetDocumentInfo(const std::string& title, const std::string& author, const std::string& subject,
+                         const std::string& keywords);
+    // Whether the documents W_StartDoc starts from now on are archivable
+    // PDF/A-2u files (off at first). Kept per thread, like the job.
+    void SetPdfArchive(bool archive);
 
 private:
     std::unique_ptr<ObjectFields> self_;

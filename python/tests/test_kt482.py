@@ -1,6 +1,8 @@
+import os
 import pathlib
 import shutil
 import subprocess
+import sys
 import threading
 
 import pytest
@@ -10,20 +12,6 @@ import kt482
 
 def pages(folder):
     return sorted(p.name for p in folder.iterdir() if p.name.startswith("KT482_PRT_PAGE_"))
-
-
-@pytest.fixture
-def job(tmp_path):
-    p = kt482.KT482_Print()
-    p.P_Temp_Dir = str(tmp_path)
-    return p
-
-
-@pytest.fixture
-def strict(tmp_path):
-    p = kt482.KT482_Print(raise_errors=True)
-    p.P_Temp_Dir = str(tmp_path)
-    return p
 
 
 def record_invoice(p):
@@ -65,7 +53,7 @@ def test_recording_writes_a_file_per_page_and_the_properties_follow(job, tmp_pat
     [
         ("P_Bairitu", 2, 2.0),
         ("P_Bairitu", 7, 1.0),  # outside 0.2 to 5: ignored
-        ("P_Bairitu", "1.5", 1.5),
+        ("P_Bairitu", 1.5, 1.5),
         ("P_PRT_Copy", 3, 3),
         ("P_PRT_Copy", 100, 1),
         ("P_TopMargin", 12.5, 12.5),
@@ -123,21 +111,13 @@ def test_failures_report_the_standard_message_and_return(job, tmp_path, capfd):
     assert not job.LastFailure()
 
 
-@pytest.mark.parametrize(
-    "call, number, description, procedure",
-    [
-        (lambda p: p.E_String("two", 3, "x"), 13, "Type mismatch", "E_String"),
-        (lambda p: p.E_DrawStyle(1, 40000), 6, "Overflow", "E_DrawStyle"),
-        (lambda p: p.E_Font("ＭＳ 明朝", None, False, 0), 94, "Invalid use of Null", "E_Font"),
-    ],
-    ids=["type-mismatch", "overflow", "null"],
-)
-def test_raise_errors_turns_failures_into_exceptions(strict, capfd, call, number, description, procedure):
-    strict.E_StartEdit()
+def test_raise_errors_turns_failures_into_exceptions(strict, capfd):
+    strict.P_Temp_Dir += "/missing"
     with pytest.raises(kt482.Error) as raised:
-        call(strict)
+        strict.E_StartEdit()
     error = raised.value
-    assert (error.number, error.description, error.procedure) == (number, description, procedure)
+    assert (error.number, error.description, error.procedure) == (76, "Path not found", "E_StartEdit")
+    assert str(error) == "KT482_Print : E_StartEdit: Path not found (error 76)"
     assert "KT482_Print" not in capfd.readouterr().err  # no message besides the exception
 
 
@@ -214,6 +194,26 @@ def test_the_host_names_the_next_pdf_and_reads_back_where_each_went(strict, tmp_
     assert [str(p) for p in written] == [strict.LastPdfPath()]
 
 
+@pytest.mark.skipif(not shutil.which("pdfinfo"), reason="pdfinfo is not installed")
+def test_document_info_and_archiving_reach_the_pdf(strict, tmp_path, monkeypatch):
+    record_for_the_pdf_printer(strict, tmp_path, monkeypatch)
+    named = tmp_path / "archived.pdf"
+    strict.SetNextPdfPath(str(named))
+    strict.SetDocumentInfo("請求書 0001", author="経理部", keywords="請求書, 2026")
+    strict.SetPdfArchive(True)
+    strict.W_Device("KT482 PDF")
+    strict.W_StartDoc(9, 1)
+    strict.W_Print()
+    strict.W_EndDoc()
+    info = subprocess.run(["pdfinfo", str(named)], capture_output=True, text=True, check=True).stdout
+    fields = dict(line.split(":", 1) for line in info.splitlines() if ":" in line)
+    assert fields["Title"].strip() == "請求書 0001"
+    assert fields["Author"].strip() == "経理部"
+    assert fields["Keywords"].strip() == "請求書, 2026"
+    assert "Subject" not in fields
+    assert fields["Metadata Stream"].strip() == "yes"
+
+
 def test_threads_record_their_own_jobs_at_the_same_time(tmp_path):
     # Each thread has its own job state, and members run without the
     # interpreter lock.
@@ -255,3 +255,35 @@ def test_pictures_fills_and_colour_record_with_keyword_names(strict, tmp_path):
     page = (tmp_path / "KT482_PRT_PAGE_0001.tmp").read_bytes()
     assert b"IMG " in page and ("1" + str(seal)).encode() in page
     assert b"D9D9D9" in page and b"C81E1E" in page
+
+
+EXAMPLE = pathlib.Path(__file__).resolve().parents[2] / "examples" / "python" / "invoice.py"
+
+
+@pytest.mark.parametrize(
+    "arguments, status, said",
+    [([], 0, " yen printed on KT482 PDF, pages 1 to 1"), (["--printer", "no such printer"], 1, "invoice: ")],
+    ids=["prints", "reports-a-failure"],
+)
+def test_the_invoice_example(tmp_path, arguments, status, said):
+    env = dict(os.environ, KT482_PDF_DIR=str(tmp_path), PYTHONPATH=os.path.dirname(kt482.__file__))
+    run = subprocess.run([sys.executable, str(EXAMPLE), *arguments], env=env, capture_output=True, text=True,
+                         timeout=120)
+    assert run.returncode == status, run.stderr
+    assert said in (run.stdout if status == 0 else run.stderr)
+    assert len(list(tmp_path.glob("*.pdf"))) == 1 - status
+
+
+@pytest.mark.parametrize("args, number", [
+    ((2, 3, 6, 40, "JAN13", "490123456789", "text=1"), 0),
+    ((2, 3, 6, 40, "JAN13", "49012345678X"), 5),
+    ((2, 3, 6, 40, "QR", "slip", "size=2"), 5),
+])
+def test_barcodes_record_or_raise_with_the_reason(strict, args, number):
+    strict.E_StartEdit()
+    if number == 0:
+        strict.E_Barcode(*args)
+        return
+    with pytest.raises(kt482.Error) as raised:
+        strict.E_Barcode(*args)
+    assert raised.value.number == number and raised.value.procedure == "E_Barcode"

@@ -17,10 +17,13 @@ KT482_PACKAGES=(
   python3-reportlab  # bench/peer: the printing benchmark's PDF peer
   clang-14 libclang-rt-14-dev  # scripts/fuzz: libFuzzer and the sanitizers
   pybind11-dev python3-dev python3-pytest  # python/: the module and its tests
+  python3-setuptools python3-wheel python3-venv python3-pip  # pyproject.toml: pip install of the module
   pkgconf qpdf  # scripts/check-package: the pkg-config host, PDF checks
   libfreetype-dev libharfbuzz-dev libfontconfig-dev libdeflate-dev  # src/pdf: fonts, shaping and subsets, compression
   libcairo2-dev  # bench/peer: cairo's PDF surface
+  icc-profiles-free mupdf-tools  # src/pdf: the sRGB profile of archived PDFs; tests: a second text extractor
   libpng-dev libjpeg62-turbo-dev  # src/image: pictures of E_Image
+  libzint-dev zbar-tools  # src/barcode: the encoder; the tests decode what it drew
 )
 
 # Prints the packages of KT482_PACKAGES that are not installed, one a line.

@@ -4,6 +4,7 @@
 
 #include "api/class_lifecycle.h"
 #include "api/late_binding.h"
+#include "job/barcode_command.h"
 #include "job/editing_session.h"
 #include "job/error_trap.h"
 #include "job/job_state.h"
@@ -168,6 +169,11 @@ void KT482_Print::E_Fill(float P_Start_Srow, float P_Start_Scol, float P_End_Sro
     kt482::E_Fill(*self_, P_Start_Srow, P_Start_Scol, P_End_Srow, P_End_Scol, P_Color);
 }
 void KT482_Print::E_Color(int32_t P_Color) noexcept { kt482::E_Color(*self_, P_Color); }
+void KT482_Print::E_Barcode(float P_Start_Srow, float P_Start_Scol, float P_End_Srow, float P_End_Scol,
+                            const std::string& P_Type, const Variant& P_Data, const std::string& P_Options) noexcept
+{
+    kt482::E_Barcode(*self_, P_Start_Srow, P_Start_Scol, P_End_Srow, P_End_Scol, P_Type, P_Data, P_Options);
+}
 
 void KT482_Print::W_Device(const std::string& P_PrinterName) noexcept { kt482::W_Device(*self_, P_PrinterName); }
 void KT482_Print::W_StartDoc(int16_t P_Size, int16_t P_Orient, float P_Height, float P_Width) noexcept
@@ -211,6 +217,12 @@ void KT482_Print::ClearLastFailure() { self_->LastFailure = {}; }
 
 void KT482_Print::SetNextPdfPath(const std::string& path) { choose_next_pdf_file(path); }
 std::string KT482_Print::LastPdfPath() const { return job().LastPdfPath; }
+void KT482_Print::SetDocumentInfo(const std::string& title, const std::string& author, const std::string& subject,
+                                  const std::string& keywords)
+{
+    choose_next_document_info(title, author, subject, keywords);
+}
+void KT482_Print::SetPdfArchive(bool archive) { choose_pdf_archive(archive); }
 
 MessageHandler KT482_Print::SetMessageHandler(MessageHandler handler)
 {

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "platform/files.h"
+#include "platform/printer.h"
 
 namespace kt482 {
 
@@ -75,6 +76,9 @@ struct JobState {
     std::string NextPdfPath;
     std::shared_ptr<Printer> FolderPdfPrinter;
     std::string LastPdfPath;
+    // The host's information for the next document, and whether documents
+    // are archivable (PDF/A-2u).
+    DocumentProperties NextDocument;
     std::shared_ptr<DrawSurface> PreviewCanvas;
     int16_t OutStartP = 0;
     int16_t OutEndP = 0;

@@ -7,7 +7,8 @@
 // The host additions: "IMG " rows and columns of two corners, then the fit
 // (0 or 1) followed at once by the picture's absolute path ("0/srv/logo.png");
 // "FIL " two corners and the colour; "COL " the colour. Colours are six hex
-// digits RRGGBB.
+// digits RRGGBB. "BAR " two corners, then the barcode's type with its
+// options and its data, a blank between them ("QR;ecc=H DS-0001").
 #pragma once
 
 #include <array>
@@ -32,7 +33,8 @@ namespace kt482 {
     X(Numeric, "STN ", 4, "ZZ100_Numeric")            \
     X(Image, "IMG ", 5, "ZZ100_Image")                \
     X(Fill, "FIL ", 5, "ZZ100_Fill")                  \
-    X(Color, "COL ", 1, "ZZ100_Color")
+    X(Color, "COL ", 1, "ZZ100_Color")                \
+    X(Barcode, "BAR ", 5, "ZZ100_Barcode")
 
 enum class RecordCode {
 #define KT482_ENUM(name, text, fields, handler) name,

@@ -3,7 +3,10 @@
 #include <hb-subset.h>
 #include <hb.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
 #include <functional>
 
 #include "pdf/pdf_image.h"
@@ -22,15 +25,14 @@ std::string ref(uint32_t object)
 }
 
 // The subset's tag: six capital letters that differ when the glyphs do.
-std::string subset_tag(const std::vector<char32_t>& text, const std::string& name)
+std::string subset_tag(const std::vector<uint32_t>& glyphs, const std::string& name)
 {
     uint64_t hash = 1469598103934665603ull;
     auto mix = [&](uint64_t v) { hash = (hash ^ v) * 1099511628211ull; };
     for (const char c : name)
         mix(static_cast<unsigned char>(c));
-    for (std::size_t glyph = 0; glyph < text.size(); ++glyph)
-        if (text[glyph])
-            mix(glyph);
+    for (const uint32_t glyph : glyphs)
+        mix(glyph);
     std::string tag;
     for (int i = 0; i < 6; ++i) {
         tag.push_back(static_cast<char>('A' + hash % 26));
@@ -39,6 +41,7 @@ std::string subset_tag(const std::vector<char32_t>& text, const std::string& nam
     return tag;
 }
 
+// The date of an information dictionary, local time with its offset.
 std::string pdf_date(std::time_t when)
 {
     std::tm local{};
@@ -52,30 +55,102 @@ std::string pdf_date(std::time_t when)
     return std::string(text) + zone;
 }
 
-// The ToUnicode map of a font: each used glyph to the character it shows.
-std::string to_unicode_cmap(const std::vector<char32_t>& text)
+// The same moment as XMP writes it.
+std::string xmp_date(std::time_t when)
+{
+    std::tm local{};
+    localtime_r(&when, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
+    const long offset = local.tm_gmtoff;
+    const long minutes = (offset < 0 ? -offset : offset) / 60;
+    char zone[48];
+    std::snprintf(zone, sizeof zone, "%c%02ld:%02ld", offset < 0 ? '-' : '+', minutes / 60, minutes % 60);
+    return std::string(text) + zone;
+}
+
+void append_xml_text(std::string& out, std::string_view text)
+{
+    for (const char c : text) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        default:
+            out.push_back(c);
+        }
+    }
+}
+
+// Control characters become blanks (XML takes none, and the metadata must
+// say what the dictionary says); invalid UTF-8 becomes U+FFFD; at most
+// kLongestInfoText characters.
+std::string clean_info_text(std::string_view text)
+{
+    std::u32string chars;
+    decode_utf8(text, chars);
+    if (chars.size() > kLongestInfoText)
+        chars.resize(kLongestInfoText);
+    std::string out;
+    for (char32_t c : chars) {
+        if (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0) || c == 0xFFFE || c == 0xFFFF)
+            c = ' ';
+        char bytes[4];
+        int n = 0;
+        if (c < 0x80) {
+            bytes[n++] = static_cast<char>(c);
+        } else if (c < 0x800) {
+            bytes[n++] = static_cast<char>(0xC0 | (c >> 6));
+            bytes[n++] = static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            bytes[n++] = static_cast<char>(0xE0 | (c >> 12));
+            bytes[n++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            bytes[n++] = static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            bytes[n++] = static_cast<char>(0xF0 | (c >> 18));
+            bytes[n++] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            bytes[n++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            bytes[n++] = static_cast<char>(0x80 | (c & 0x3F));
+        }
+        out.append(bytes, n);
+    }
+    return out;
+}
+
+// The sRGB profile of the output intent, built in from the file the build
+// was given (KT482_SRGB_PROFILE).
+constexpr unsigned char kSrgbProfile[] = {
+#include "srgb_profile.inc"
+};
+
+// The ToUnicode map of a font: each code to the text it shows; codes
+// without text (their text given by marked content) are left out.
+std::string to_unicode_cmap(const std::vector<std::u32string>& text_of_code)
 {
     std::string cmap =
         "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
         "/CIDSystemInfo <</Registry (Adobe) /Ordering (UCS) /Supplement 0>> def\n"
         "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
         "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n";
-    std::vector<std::pair<uint32_t, char32_t>> used;
-    for (std::size_t glyph = 0; glyph < text.size(); ++glyph)
-        if (text[glyph])
-            used.emplace_back(static_cast<uint32_t>(glyph), text[glyph]);
-    char entry[48];
+    std::vector<uint16_t> used;
+    for (std::size_t code = 1; code < text_of_code.size(); ++code)
+        if (!text_of_code[code].empty())
+            used.push_back(static_cast<uint16_t>(code));
+    char entry[8];
     for (std::size_t start = 0; start < used.size(); start += 100) {
         const std::size_t end = std::min(used.size(), start + 100);
         cmap += std::to_string(end - start) + " beginbfchar\n";
         for (std::size_t i = start; i < end; ++i) {
-            const char32_t c = used[i].second;
-            if (c >= 0x10000)
-                std::snprintf(entry, sizeof entry, "<%04X> <%04X%04X>\n", used[i].first,
-                              0xD800 + ((c - 0x10000) >> 10), 0xDC00 + ((c - 0x10000) & 0x3FF));
-            else
-                std::snprintf(entry, sizeof entry, "<%04X> <%04X>\n", used[i].first, static_cast<unsigned>(c));
+            std::snprintf(entry, sizeof entry, "<%04X> ", used[i]);
             cmap += entry;
+            append_utf16_hex(cmap, text_of_code[used[i]], false);
+            cmap.push_back('\n');
         }
         cmap += "endbfchar\n";
     }
@@ -85,9 +160,9 @@ std::string to_unicode_cmap(const std::vector<char32_t>& text)
 
 // The vertical metrics of a font set vertically: by default a glyph's
 // vertical origin lies an ascender above its baseline and it advances by
-// ascender and descender; each glyph used gets its own advance and origin
-// from the face's vertical metrics.
-std::string vertical_metrics(const FontFace& face, const std::vector<char32_t>& text)
+// ascender and descender; the glyph of each code used gets its own advance
+// and origin from the face's vertical metrics, in one run from code 1.
+std::string vertical_metrics(const FontFace& face, const std::vector<uint32_t>& glyph_of_code)
 {
     const double to_thousandths = 1000.0 / face.units_per_em();
     std::string out = "/DW2[";
@@ -95,39 +170,36 @@ std::string vertical_metrics(const FontFace& face, const std::vector<char32_t>& 
     out.push_back(' ');
     append_number3(out, -(face.ascender() + face.descender()) * to_thousandths);
     out += "]/W2[";
-    for (std::size_t glyph = 0; glyph < text.size(); ++glyph) {
-        if (!text[glyph])
-            continue;
-        out += std::to_string(glyph) + "[";
-        for (; glyph < text.size() && text[glyph]; ++glyph) {
-            const auto id = static_cast<uint32_t>(glyph);
-            int32_t x = 0;
-            int32_t y = 0;
-            face.vertical_origin(id, x, y);
-            for (const int32_t value : {-face.vertical_advance(id), x, y}) {
-                append_number3(out, value * to_thousandths);
+    for (std::size_t code = 1; code < glyph_of_code.size(); ++code) {
+        const uint32_t glyph = glyph_of_code[code];
+        int32_t x = 0;
+        int32_t y = 0;
+        face.vertical_origin(glyph, x, y);
+        out += code == 1 ? "1[" : " ";
+        bool first = true;
+        for (const int32_t value : {-face.vertical_advance(glyph), x, y}) {
+            if (!first)
                 out.push_back(' ');
-            }
+            first = false;
+            append_number3(out, value * to_thousandths);
         }
-        out.back() = ']';
     }
-    out.push_back(']');
+    out += glyph_of_code.size() > 1 ? "]]" : "]";
     return out;
 }
 
 // The font file of the glyphs used. Glyph ids stay as they are, so the
 // content streams need no renumbering; the glyphs left out cost a few bytes
 // each in the index tables, which deflate to almost nothing.
-std::string subset_font_file(const FontFace& face, const std::vector<char32_t>& text)
+std::string subset_font_file(const FontFace& face, const std::vector<uint32_t>& used)
 {
     hb_subset_input_t* input = hb_subset_input_create_or_fail();
     if (!input)
         return {};
     hb_set_t* glyphs = hb_subset_input_glyph_set(input);
     hb_set_add(glyphs, 0);
-    for (std::size_t glyph = 0; glyph < text.size(); ++glyph)
-        if (text[glyph])
-            hb_set_add(glyphs, static_cast<hb_codepoint_t>(glyph));
+    for (const uint32_t glyph : used)
+        hb_set_add(glyphs, glyph);
     hb_subset_input_set_flags(input, HB_SUBSET_FLAGS_RETAIN_GIDS | HB_SUBSET_FLAGS_NO_HINTING);
     hb_set_t* drop = hb_subset_input_set(input, HB_SUBSET_SETS_DROP_TABLE_TAG);
     for (hb_tag_t tag : {HB_TAG('G', 'S', 'U', 'B'), HB_TAG('G', 'P', 'O', 'S'), HB_TAG('G', 'D', 'E', 'F'),
@@ -208,6 +280,9 @@ private:
 
 PdfDocument::PdfDocument(int fd, DocumentInfo info, int threads) : writer_(fd), info_(std::move(info))
 {
+    for (std::string* field : {&info_.title, &info_.author, &info_.subject, &info_.keywords, &info_.creator})
+        *field = clean_info_text(*field);
+    created_ = info_.created ? info_.created : std::time(nullptr);
     catalog_ = writer_.reserve();
     pages_root_ = writer_.reserve();
     resources_ = writer_.reserve();
@@ -225,6 +300,7 @@ void PdfDocument::begin_page(double width, double height)
         end_page();
     page_open_ = true;
     text_open_ = false;
+    actual_text_open_ = false;
     page_width_ = width;
     page_height_ = height;
     content_.clear();
@@ -234,6 +310,7 @@ void PdfDocument::end_page()
 {
     if (!page_open_)
         return;
+    end_actual_text();
     close_text();
     page_open_ = false;
     const Page page{writer_.reserve(), static_cast<float>(page_width_), static_cast<float>(page_height_)};
@@ -287,45 +364,101 @@ int PdfDocument::font_number(const FontFace* face, bool vertical)
     use.face = face;
     use.vertical = vertical;
     use.object = writer_.reserve();
-    use.text.assign(face->glyph_count(), 0);
+    use.code_of_glyph.assign(face->glyph_count(), 0);
+    use.glyph_of_code.push_back(0);
+    use.text_of_code.emplace_back();
     fonts_.push_back(std::move(use));
     return static_cast<int>(fonts_.size() - 1);
+}
+
+uint16_t PdfDocument::other_glyph_code(FontUse& use, uint32_t glyph, std::u32string_view text)
+{
+    if (glyph >= use.code_of_glyph.size())
+        glyph = 0;
+    const bool first = use.code_of_glyph[glyph] == 0;
+    std::u32string key;
+    if (!first) {
+        key.reserve(text.size() + 1);
+        key.push_back(static_cast<char32_t>(glyph));
+        key.append(text);
+        if (auto found = use.other_codes.find(key); found != use.other_codes.end())
+            return found->second;
+    }
+    // Two-byte codes: past 65,535 pairs a glyph shows its first text.
+    if (use.glyph_of_code.size() > 0xFFFF)
+        return use.code_of_glyph[glyph];
+    const auto code = static_cast<uint16_t>(use.glyph_of_code.size());
+    use.glyph_of_code.push_back(glyph);
+    use.text_of_code.emplace_back(text);
+    if (first)
+        use.code_of_glyph[glyph] = code;
+    else
+        use.other_codes.emplace(std::move(key), code);
+    return code;
+}
+
+void PdfDocument::begin_actual_text(std::u32string_view text, bool inside_text)
+{
+    if (actual_text_open_)
+        return;
+    if (!inside_text)
+        close_text();
+    content_ += "/Span<</ActualText";
+    append_utf16_hex(content_, text, true);
+    content_ += ">>BDC\n";
+    actual_text_open_ = true;
+    actual_text_inside_text_ = inside_text;
+}
+
+void PdfDocument::end_actual_text()
+{
+    if (!actual_text_open_)
+        return;
+    if (!actual_text_inside_text_)
+        close_text();
+    content_ += "EMC\n";
+    actual_text_open_ = false;
 }
 
 void PdfDocument::write_font(const FontUse& font)
 {
     const FontFace& face = *font.face;
     const double to_thousandths = 1000.0 / face.units_per_em();
-    const std::string name = subset_tag(font.text, face.postscript_name()) + "+" + face.postscript_name();
+    const std::string name = subset_tag(font.glyph_of_code, face.postscript_name()) + "+" + face.postscript_name();
     const uint32_t cid_font = writer_.reserve();
     const uint32_t descriptor = writer_.reserve();
     const uint32_t file = writer_.reserve();
     const uint32_t to_unicode = writer_.reserve();
+    const uint32_t cid_to_gid = writer_.reserve();
 
     writer_.object(font.object, "<</Type/Font/Subtype/Type0/BaseFont/" + name
                                     + (font.vertical ? "/Encoding/Identity-V" : "/Encoding/Identity-H")
                                     + "/DescendantFonts[" + ref(cid_font)
                                     + "]/ToUnicode " + ref(to_unicode) + ">>");
 
-    // Widths of the glyphs used, in runs of consecutive ids.
+    // Codes are numbered from 1 in order of first use: one run of widths,
+    // and the glyph of each code two bytes of the map.
     std::string widths = "[";
-    for (std::size_t glyph = 0; glyph < font.text.size(); ++glyph) {
-        if (!font.text[glyph])
+    std::string glyph_map;
+    glyph_map.reserve(2 * font.glyph_of_code.size());
+    for (std::size_t code = 0; code < font.glyph_of_code.size(); ++code) {
+        const uint32_t glyph = font.glyph_of_code[code];
+        glyph_map.push_back(static_cast<char>(glyph >> 8));
+        glyph_map.push_back(static_cast<char>(glyph & 0xFF));
+        if (code == 0)
             continue;
-        widths += std::to_string(glyph) + "[";
-        for (; glyph < font.text.size() && font.text[glyph]; ++glyph) {
-            append_number3(widths, face.advance(static_cast<uint32_t>(glyph)) * to_thousandths);
-            widths.push_back(' ');
-        }
-        widths.back() = ']';
+        widths += code == 1 ? "1[" : " ";
+        append_number3(widths, face.advance(glyph) * to_thousandths);
     }
-    widths.push_back(']');
+    widths += font.glyph_of_code.size() > 1 ? "]]" : "]";
     if (font.vertical)
-        widths += vertical_metrics(face, font.text);
+        widths += vertical_metrics(face, font.glyph_of_code);
     writer_.object(cid_font, "<</Type/Font/Subtype/CIDFontType2/BaseFont/" + name
                                 + "/CIDSystemInfo<</Registry(Adobe)/Ordering(Identity)/Supplement 0>>"
                                   "/FontDescriptor "
-                                + ref(descriptor) + "/DW 1000/W" + widths + "/CIDToGIDMap/Identity>>");
+                                + ref(descriptor) + "/DW 1000/W" + widths + "/CIDToGIDMap " + ref(cid_to_gid)
+                                + ">>");
+    writer_.stream(cid_to_gid, "/Filter/FlateDecode", deflate(glyph_map));
 
     std::string box = "[";
     for (int i = 0; i < 4; ++i) {
@@ -341,9 +474,9 @@ void PdfDocument::write_font(const FontUse& font)
     writer_.object(descriptor, "<</Type/FontDescriptor/FontName/" + name + "/Flags 4/FontBBox" + box
                                    + "/ItalicAngle 0" + metrics + "/StemV 80/FontFile2 " + ref(file) + ">>");
 
-    const std::string data = subset_font_file(face, font.text);
+    const std::string data = subset_font_file(face, font.glyph_of_code);
     writer_.stream(file, "/Length1 " + std::to_string(data.size()) + "/Filter/FlateDecode", deflate(data));
-    writer_.stream(to_unicode, "/Filter/FlateDecode", deflate(to_unicode_cmap(font.text)));
+    writer_.stream(to_unicode, "/Filter/FlateDecode", deflate(to_unicode_cmap(font.text_of_code)));
 }
 
 int PdfDocument::image_number(const ImagePixels& picture)
@@ -395,21 +528,117 @@ bool PdfDocument::finish(int copies)
     writer_.object(pages_root_, kids);
     writer_.object(catalog_, "<</Type/Catalog/Pages " + ref(pages_root_) + ">>");
 
-    std::string info = "<</Producer";
-    append_text_string(info, std::string("kt482 ") + KT482_VERSION);
-    if (!info_.title.empty()) {
-        info += "/Title";
-        append_text_string(info, info_.title);
-    }
-    if (!info_.creator.empty()) {
-        info += "/Creator";
-        append_text_string(info, info_.creator);
+    std::string catalog = "<</Type/Catalog/Pages " + ref(pages_root_);
+    if (info_.archive)
+        catalog += write_archive_parts();
+    writer_.object(catalog_, catalog + ">>");
+    write_info();
+    return writer_.finish(catalog_, info_object_, file_identifier());
+}
+
+std::string PdfDocument::producer()
+{
+    return std::string("kt482 ") + KT482_VERSION;
+}
+
+// The fields of the information dictionary, also those of the XMP metadata.
+std::vector<std::pair<const char*, std::string>> PdfDocument::info_fields() const
+{
+    return {{"Title", info_.title},       {"Author", info_.author},   {"Subject", info_.subject},
+            {"Keywords", info_.keywords}, {"Creator", info_.creator}, {"Producer", producer()}};
+}
+
+void PdfDocument::write_info()
+{
+    std::string info = "<<";
+    for (const auto& [key, value] : info_fields()) {
+        if (value.empty())
+            continue;
+        info += '/';
+        info += key;
+        append_text_string(info, value);
     }
     info += "/CreationDate";
-    append_text_string(info, pdf_date(info_.created ? info_.created : std::time(nullptr)));
+    append_text_string(info, pdf_date(created_));
     info += ">>";
     writer_.object(info_object_, info);
-    return writer_.finish(catalog_, info_object_);
 }
+
+// Unique per document: the time, the process, a count of the process's
+// documents and what the document holds.
+std::string PdfDocument::file_identifier() const
+{
+    static std::atomic<uint64_t> documents{0};
+    const uint64_t seeds[] = {1469598103934665603ull, 7809847782465536322ull};
+    std::string id;
+    for (const uint64_t seed : seeds) {
+        uint64_t hash = seed;
+        auto mix = [&](uint64_t v) {
+            for (int i = 0; i < 8; ++i, v >>= 8)
+                hash = (hash ^ (v & 0xFF)) * 1099511628211ull;
+        };
+        mix(static_cast<uint64_t>(created_));
+        mix(static_cast<uint64_t>(::getpid()));
+        mix(documents.fetch_add(1));
+        mix(writer_.bytes_written());
+        mix(page_objects_.size());
+        for (const char c : info_.title)
+            mix(static_cast<unsigned char>(c));
+        for (int i = 0; i < 8; ++i, hash >>= 8)
+            id.push_back(static_cast<char>(hash & 0xFF));
+    }
+    return id;
+}
+
+// The archival form's parts (XMP metadata and the sRGB output intent), as
+// the catalog's entries.
+std::string PdfDocument::write_archive_parts()
+{
+    const uint32_t metadata = writer_.reserve();
+    const uint32_t intent = writer_.reserve();
+    const uint32_t profile = writer_.reserve();
+    // Metadata stays uncompressed, for tools that read it without a PDF parser.
+    writer_.stream(metadata, "/Type/Metadata/Subtype/XML", xmp_metadata());
+    const std::string_view icc(reinterpret_cast<const char*>(kSrgbProfile), sizeof kSrgbProfile);
+    writer_.stream(profile, "/N 3/Filter/FlateDecode", deflate(icc));
+    writer_.object(intent, "<</Type/OutputIntent/S/GTS_PDFA1/OutputConditionIdentifier(sRGB IEC61966-2.1)"
+                           "/RegistryName(http://www.color.org)/Info(sRGB IEC61966-2.1)/DestOutputProfile "
+                           + ref(profile) + ">>");
+    return "/Metadata " + ref(metadata) + "/OutputIntents[" + ref(intent) + "]";
+}
+
+std::string PdfDocument::xmp_metadata() const
+{
+    std::string x =
+        "<?xpacket begin=\"\xEF\xBB\xBF\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?>\n"
+        "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\">\n"
+        "<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">\n"
+        "<rdf:Description rdf:about=\"\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\""
+        " xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\" xmlns:pdf=\"http://ns.adobe.com/pdf/1.3/\""
+        " xmlns:pdfaid=\"http://www.aiim.org/pdfa/ns/id/\">\n"
+        "<dc:format>application/pdf</dc:format>\n";
+    auto element = [&](const char* open, const std::string& value, const char* close) {
+        if (value.empty())
+            return;
+        x += open;
+        append_xml_text(x, value);
+        x += close;
+    };
+    element("<dc:title><rdf:Alt><rdf:li xml:lang=\"x-default\">", info_.title, "</rdf:li></rdf:Alt></dc:title>\n");
+    element("<dc:creator><rdf:Seq><rdf:li>", info_.author, "</rdf:li></rdf:Seq></dc:creator>\n");
+    element("<dc:description><rdf:Alt><rdf:li xml:lang=\"x-default\">", info_.subject,
+            "</rdf:li></rdf:Alt></dc:description>\n");
+    element("<pdf:Keywords>", info_.keywords, "</pdf:Keywords>\n");
+    element("<pdf:Producer>", producer(), "</pdf:Producer>\n");
+    element("<xmp:CreatorTool>", info_.creator, "</xmp:CreatorTool>\n");
+    element("<xmp:CreateDate>", xmp_date(created_), "</xmp:CreateDate>\n");
+    x += "<pdfaid:part>2</pdfaid:part>\n<pdfaid:conformance>U</pdfaid:conformance>\n"
+         "</rdf:Description>\n</rdf:RDF>\n</x:xmpmeta>\n";
+    // Room to edit the packet in place, as its trailer allows.
+    x.append(20, ' ');
+    x += "\n<?xpacket end=\"w\"?>";
+    return x;
+}
+
 
 }  // namespace kt482::pdf

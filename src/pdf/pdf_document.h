@@ -14,6 +14,7 @@
 #include <future>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <unordered_map>
 #include <vector>
@@ -25,11 +26,21 @@ namespace kt482::pdf {
 
 class FontFace;
 
+// What a document says of itself. Text is UTF-8; control characters become
+// blanks and each field keeps at most kLongestInfoText characters.
 struct DocumentInfo {
     std::string title;
+    std::string author;
+    std::string subject;
+    std::string keywords;
     std::string creator;
     std::time_t created = 0;
+    // Archivable (PDF/A-2u): XMP metadata matching the fields above, the sRGB
+    // output intent, and nothing the archival form forbids.
+    bool archive = false;
 };
+
+inline constexpr std::size_t kLongestInfoText = 4000;
 
 class PdfDocument {
 public:
@@ -67,15 +78,30 @@ public:
     // The resource number of a face in this document ("/F3" is 3); set
     // vertically, a face is a resource of its own with vertical metrics.
     int font_number(const FontFace* face, bool vertical = false);
-    // Marks a glyph as used in a font and what it shows, for the subset and
-    // the text a reader extracts.
-    void use_glyph(int font, uint32_t glyph, char32_t text)
+    // The character code that shows a glyph of a font as text (the
+    // characters a reader extracts for it), for the content stream. Each
+    // distinct pair of glyph and text has a code of its own, so that glyphs
+    // shared by several characters and characters shown by several glyphs
+    // keep their text wherever they stand. Codes are numbered in order of
+    // first use, whatever the glyph ids.
+    uint16_t glyph_code(int font, uint32_t glyph, std::u32string_view text)
     {
         FontUse& use = fonts_[static_cast<std::size_t>(font)];
-        if (glyph < use.text.size() && use.text[glyph] == 0)
-            use.text[glyph] = text ? text : 0xFFFD;
+        if (glyph < use.code_of_glyph.size()) {
+            const uint16_t code = use.code_of_glyph[glyph];
+            if (code != 0 && use.text_of_code[code] == text)
+                return code;
+        }
+        return other_glyph_code(use, glyph, text);
     }
 
+    // A marked-content sequence whose text a reader takes instead of that of
+    // the glyphs inside (ActualText); sequences do not nest, and one still
+    // open when the page ends is closed with it. A text object open is
+    // closed first unless inside_text.
+    void begin_actual_text(std::u32string_view text, bool inside_text);
+    void end_actual_text();
+    bool actual_text_open() const { return actual_text_open_; }
     // The resource number of a picture in this document ("/Im2" is 2),
     // written the first time it is asked for; 0 when it cannot be written.
     int image_number(const ImagePixels& picture);
@@ -84,13 +110,23 @@ public:
     // the same content, the fonts, the page tree and the trailer. False when
     // the file could not be written completely.
     bool finish(int copies = 1);
+    // True once a write to the file failed: the document can no longer be
+    // completed.
+    bool write_failed() const { return writer_.failed(); }
 
 private:
     struct FontUse {
         const FontFace* face = nullptr;
         bool vertical = false;
         uint32_t object = 0;
-        std::vector<char32_t> text;  // by glyph; 0 while unused
+        // By glyph: the code of the glyph with the text it had first; 0
+        // while unused.
+        std::vector<uint16_t> code_of_glyph;
+        // By code (0 is the missing glyph and shows nothing).
+        std::vector<uint32_t> glyph_of_code;
+        std::vector<std::u32string> text_of_code;
+        // Further pairs: the glyph as the first character, then the text.
+        std::unordered_map<std::u32string, uint16_t> other_codes;
     };
     struct Page {
         uint32_t content;
@@ -99,11 +135,19 @@ private:
     };
 
     void write_page(const Page& page);
+    std::vector<std::pair<const char*, std::string>> info_fields() const;
+    static std::string producer();
+    void write_info();
+    std::string file_identifier() const;
+    std::string write_archive_parts();
+    std::string xmp_metadata() const;
+    uint16_t other_glyph_code(FontUse& use, uint32_t glyph, std::u32string_view text);
     void write_font(const FontUse& font);
     void drain_compressed(bool all);
 
     PdfWriter writer_;
     DocumentInfo info_;
+    std::time_t created_ = 0;
     uint32_t catalog_ = 0;
     uint32_t pages_root_ = 0;
     uint32_t resources_ = 0;
@@ -111,6 +155,8 @@ private:
 
     bool page_open_ = false;
     bool text_open_ = false;
+    bool actual_text_open_ = false;
+    bool actual_text_inside_text_ = false;
     double page_width_ = 0;
     double page_height_ = 0;
     std::string content_;

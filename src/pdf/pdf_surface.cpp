@@ -57,25 +57,6 @@ void append_glyph(std::string& out, uint32_t glyph)
     }
 }
 
-// Opens a marked span whose text readers extract instead of its glyphs':
-// text as UTF-16 in hexadecimal.
-void append_actual_text(std::string& out, std::string_view text)
-{
-    std::u32string chars;
-    decode_utf8(text, chars);
-    out += "/Span<</ActualText<FEFF";
-    char unit[12];
-    for (const char32_t c : chars) {
-        if (c >= 0x10000)
-            std::snprintf(unit, sizeof unit, "%04X%04X", static_cast<unsigned>(0xD800 + ((c - 0x10000) >> 10)),
-                          static_cast<unsigned>(0xDC00 + ((c - 0x10000) & 0x3FF)));
-        else
-            std::snprintf(unit, sizeof unit, "%04X", static_cast<unsigned>(c));
-        out += unit;
-    }
-    out += ">>>BDC\n";
-}
-
 // A colour operator: grey when the three components agree.
 void append_color(std::string& out, uint32_t rgb, bool stroke)
 {
@@ -208,8 +189,10 @@ Status PdfSurface::Print(std::string_view text, LineEnd end)
         return {};
     }
     if (!text.empty() && face_) {
+        chars_.clear();
+        decode_utf8(text, chars_);
         glyphs_.clear();
-        FontService::shared().shape(face_, text, glyphs_);
+        FontService::shared().shape(face_, std::u32string_view(chars_), glyphs_);
         const double size = points();
         const double baseline = current_y_ + size * face_->ascender() / face_->units_per_em();
         double width = 0;
@@ -244,6 +227,13 @@ Status PdfSurface::Print(std::string_view text, LineEnd end)
 // Texts in a row share a text object, each placed relative to the one
 // before. The font changes where a fallback face takes over, and a glyph whose
 // shaped advance differs from its width moves the next one.
+//
+// Each glyph is shown by the code of its glyph and its own characters: one
+// character where a cluster has as many glyphs as characters, all of them
+// where one glyph shows several. A cluster otherwise (one character drawn as
+// several glyphs) is marked content with its text. A character no face has
+// is an empty glyph that carries its text, and the face's missing glyph
+// drawn as a path over it, as readers leave that glyph blank.
 void PdfSurface::draw_glyphs(double x, double baseline, const std::vector<ShapedGlyph>& glyphs)
 {
     std::string& out = content();
@@ -259,10 +249,15 @@ void PdfSurface::draw_glyphs(double x, double baseline, const std::vector<Shaped
         append_number(out, std::max(points() / 40.0, 0.01));
         out += " w\n";
     }
-    // Positions are rounded as written, so that the relative moves add up
-    // to exactly the position asked for.
-    const double px = std::round(x * 100) / 100;
-    const double py = std::round((document_->page_height() - baseline) * 100) / 100;
+    // Positions are taken as written (rounded, and clamped far off the
+    // page), so that the relative moves add up to exactly where each text
+    // stands. A move longer than a number may be starts a new text object
+    // placed from the origin: a clamped move would shift every later text.
+    const double px = written_number(x);
+    const double py = written_number(document_->page_height() - baseline);
+    if (document_->text_open() &&
+        (std::abs(px - stream_.text_x) > kLargestPdfNumber || std::abs(py - stream_.text_y) > kLargestPdfNumber))
+        document_->close_text();
     if (document_->text_open()) {
         append_number(out, px - stream_.text_x);
         out.push_back(' ');
@@ -280,58 +275,147 @@ void PdfSurface::draw_glyphs(double x, double baseline, const std::vector<Shaped
     // A text with moves between its glyphs is written as arrays.
     bool adjusted = false;
     for (const ShapedGlyph& g : glyphs)
-        adjusted = adjusted || g.advance != g.face->advance(g.glyph);
+        adjusted = adjusted || g.advance != g.face->advance(g.glyph) || g.glyph == 0;
+    const bool spans = !document_->actual_text_open();
     const FontFace* in_face = nullptr;
     int font = 0;
     bool in_string = false;
-    for (const ShapedGlyph& g : glyphs) {
-        if (g.face != in_face) {
-            if (in_string)
-                out += adjusted ? ")]TJ\n" : ")Tj\n";
-            in_string = false;
-            in_face = g.face;
-            font = document_->font_number(g.face);
-            if (stream_.font != font || stream_.font_twips != font_twips_) {
-                out += "/F" + std::to_string(font) + ' ';
-                append_number(out, points());
-                out += " Tf\n";
-                stream_.font = font;
-                stream_.font_twips = font_twips_;
+    auto close_string = [&] {
+        if (in_string)
+            out += adjusted ? ")]TJ\n" : ")Tj\n";
+        in_string = false;
+    };
+    double pen = 0;  // ems from px
+    missing_.clear();
+    const std::u32string_view chars(chars_);
+    for (std::size_t i = 0; i < glyphs.size();) {
+        // The cluster: glyphs [i, j) showing characters [first, last).
+        std::size_t j = i + 1;
+        while (j < glyphs.size() && glyphs[j].cluster == glyphs[i].cluster && glyphs[j].face == glyphs[i].face)
+            ++j;
+        const std::size_t first = std::min<std::size_t>(glyphs[i].cluster, chars.size());
+        std::size_t last = j < glyphs.size() ? glyphs[j].cluster : chars.size();
+        if (last <= first)
+            last = std::min(first + 1, chars.size());
+        const std::size_t count = j - i;
+        const std::size_t length = last - first;
+        const bool one_to_one = count == length;
+        const bool marked = !one_to_one && (count > 1 || length > kLongestGlyphText) && spans;
+        if (marked) {
+            close_string();
+            document_->begin_actual_text(chars.substr(first, length), true);
+        }
+        for (std::size_t k = i; k < j; ++k) {
+            const ShapedGlyph& g = glyphs[k];
+            if (g.face != in_face) {
+                close_string();
+                in_face = g.face;
+                font = document_->font_number(g.face);
+                if (stream_.font != font || stream_.font_twips != font_twips_) {
+                    out += "/F" + std::to_string(font) + ' ';
+                    append_number(out, points());
+                    out += " Tf\n";
+                    stream_.font = font;
+                    stream_.font_twips = font_twips_;
+                }
             }
+            // A glyph whose text is its cluster's, given otherwise, maps to
+            // a zero-width space: archivable files map every code.
+            std::u32string_view text = U"\u200B";
+            if (one_to_one)
+                text = chars.substr(first + (k - i), 1);
+            else if (!marked && k == i)
+                text = chars.substr(first, length);
+            uint32_t glyph = g.glyph;
+            if (glyph == 0) {
+                missing_.push_back({g.face, pen});
+                glyph = blank_glyph(*g.face);
+            }
+            const int32_t width = g.face->advance(glyph);
+            if (!in_string) {
+                out += adjusted ? "[(" : "(";
+                in_string = true;
+            }
+            append_glyph(out, document_->glyph_code(font, glyph, text));
+            if (g.advance != width) {
+                out += ")";
+                append_number3(out, -(g.advance - width) * 1000.0 / g.face->units_per_em());
+                out += "(";
+            }
+            pen += static_cast<double>(g.advance) / g.face->units_per_em();
         }
-        const int32_t width = g.face->advance(g.glyph);
-        if (!in_string) {
-            out += adjusted ? "[(" : "(";
-            in_string = true;
+        if (marked) {
+            close_string();
+            document_->end_actual_text();
         }
-        document_->use_glyph(font, g.glyph, g.text);
-        append_glyph(out, g.glyph);
-        if (g.advance != width) {
-            out += ")";
-            append_number3(out, -(g.advance - width) * 1000.0 / g.face->units_per_em());
-            out += "(";
-        }
+        i = j;
     }
-    if (in_string)
-        out += adjusted ? ")]TJ\n" : ")Tj\n";
+    close_string();
     if (synthetic) {
         document_->close_text();
         out += "Q\n";
         // Q restores the font of before the text object.
         stream_.font = 0;
     }
+    if (!missing_.empty()) {
+        document_->close_text();
+        for (const Missing& m : missing_) {
+            auto outline = missing_outlines_.find(m.face);
+            if (outline == missing_outlines_.end())
+                outline = missing_outlines_.emplace(m.face, GlyphOutline::of(*m.face, 0)).first;
+            outline->second.append_fill(out, px + m.ems * points(), py, points(), m.face->units_per_em());
+        }
+    }
+}
+
+// An empty glyph to carry a missing character's text: one as wide as the
+// missing glyph where the face has it, for readers to find no gap.
+uint32_t PdfSurface::blank_glyph(const FontFace& face)
+{
+    if (auto found = blank_glyphs_.find(&face); found != blank_glyphs_.end())
+        return found->second;
+    uint32_t blank = 0;
+    for (const char32_t c : {U'\u3000', U'\u2003', U' ', U'\u2002'}) {
+        const uint32_t glyph = face.glyph(c);
+        if (glyph != 0 && (blank == 0 || face.advance(glyph) == face.advance(0)))
+            blank = glyph;
+        if (blank != 0 && face.advance(blank) == face.advance(0))
+            break;
+    }
+    blank_glyphs_.emplace(&face, blank);
+    return blank;
+}
+
+Status PdfSurface::BeginSpreadText(std::string_view text)
+{
+    if (!document_ || !document_->page_open())
+        return {};
+    content();
+    std::u32string chars;
+    decode_utf8(text, chars);
+    document_->begin_actual_text(chars, false);
+    return {};
+}
+
+Status PdfSurface::EndSpreadText()
+{
+    if (document_ && document_->page_open())
+        document_->end_actual_text();
+    return {};
 }
 
 void PdfSurface::print_vertical(std::string_view text)
 {
+    chars_.clear();
+    decode_utf8(text, chars_);
     glyphs_.clear();
-    FontService::shared().shape_vertical(face_, text, glyphs_);
+    FontService::shared().shape_vertical(face_, std::u32string_view(chars_), glyphs_);
     const double size = points();
     double length = 0;
     for (const ShapedGlyph& g : glyphs_)
         length += static_cast<double>(g.advance) / g.face->units_per_em();
     length *= size;
-    draw_column(current_x_ + size / 2, current_y_, text, glyphs_);
+    draw_column(current_x_ + size / 2, current_y_, glyphs_);
     if (underline_) {
         // The line of vertical text runs along the right side of its column.
         std::string& out = content();
@@ -355,8 +439,12 @@ void PdfSurface::print_vertical(std::string_view text)
 // glyph shaped off its vertical origin gets one too. A column with turned
 // runs carries its text as the text readers extract: they would otherwise
 // take its turned runs for lines of their own.
-void PdfSurface::draw_column(double centre, double top, std::string_view text,
-                             const std::vector<ShapedGlyph>& glyphs)
+//
+// Glyphs are shown by codes of their own text as in a row: each its
+// character where a cluster has as many glyphs as characters, else the
+// cluster's first glyph all of its characters and the others a zero-width
+// space.
+void PdfSurface::draw_column(double centre, double top, const std::vector<ShapedGlyph>& glyphs)
 {
     std::string& out = content();
     document_->close_text();
@@ -369,9 +457,29 @@ void PdfSurface::draw_column(double centre, double top, std::string_view text,
         append_number(out, std::max(points() / 40.0, 0.01));
         out += " w\n";
     }
+    const std::u32string_view chars(chars_);
+    texts_.assign(glyphs.size(), U"\u200B");
+    for (std::size_t i = 0; i < glyphs.size();) {
+        std::size_t j = i + 1;
+        while (j < glyphs.size() && glyphs[j].cluster == glyphs[i].cluster && glyphs[j].face == glyphs[i].face)
+            ++j;
+        const std::size_t first = std::min<std::size_t>(glyphs[i].cluster, chars.size());
+        std::size_t last = j < glyphs.size() ? glyphs[j].cluster : chars.size();
+        if (last <= first)
+            last = std::min(first + 1, chars.size());
+        if (j - i == last - first) {
+            for (std::size_t k = i; k < j; ++k)
+                texts_[k] = chars.substr(first + (k - i), 1);
+        } else {
+            texts_[i] = chars.substr(first, last - first);
+        }
+        i = j;
+    }
     const bool mixed = std::any_of(glyphs.begin(), glyphs.end(), [](const ShapedGlyph& g) { return !g.upright; });
-    if (mixed)
-        append_actual_text(out, text);
+    // Inside a spread text's span already, the span gives the text.
+    const bool marked = mixed && !document_->actual_text_open();
+    if (marked)
+        document_->begin_actual_text(chars, false);
     document_->open_text();
     const double size = points();
     const double height = document_->page_height();
@@ -403,13 +511,13 @@ void PdfSurface::draw_column(double centre, double top, std::string_view text,
     // A glyph and, when its shaped advance differs from the font's, the move
     // to the next: a positive adjustment moves left in horizontal text but
     // further down in vertical text.
-    auto show = [&](const ShapedGlyph& g, int font, int32_t nominal, double sign) {
+    auto show = [&](std::size_t k, int font, int32_t nominal, double sign) {
+        const ShapedGlyph& g = glyphs[k];
         if (!in_string) {
             out += "[(";
             in_string = true;
         }
-        document_->use_glyph(font, g.glyph, g.text);
-        append_glyph(out, g.glyph);
+        append_glyph(out, document_->glyph_code(font, g.glyph, texts_[k]));
         if (g.advance != nominal) {
             out += ")";
             append_number3(out, sign * (g.advance - nominal) * 1000.0 / g.face->units_per_em());
@@ -436,7 +544,7 @@ void PdfSurface::draw_column(double centre, double top, std::string_view text,
                 if (off || !at_pen)
                     place(true, centre + dx, pen - dy);
                 at_pen = !off;
-                show(g, font, g.face->vertical_advance(g.glyph), 1);
+                show(i, font, g.face->vertical_advance(g.glyph), 1);
                 pen += g.advance * scale;
             }
         } else {
@@ -444,15 +552,15 @@ void PdfSurface::draw_column(double centre, double top, std::string_view text,
             const double baseline = centre - (first.face->ascender() - first.face->descender()) * scale / 2;
             place(false, baseline, pen);
             for (; i < glyphs.size() && !glyphs[i].upright && glyphs[i].face == first.face; ++i) {
-                show(glyphs[i], font, glyphs[i].face->advance(glyphs[i].glyph), -1);
+                show(i, font, glyphs[i].face->advance(glyphs[i].glyph), -1);
                 pen += glyphs[i].advance * scale;
             }
         }
         close_string();
     }
     document_->close_text();
-    if (mixed)
-        out += "EMC\n";
+    if (marked)
+        document_->end_actual_text();
     if (synthetic) {
         out += "Q\n";
         stream_.font = 0;

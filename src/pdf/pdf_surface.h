@@ -25,10 +25,12 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "base/units.h"
 #include "kt482/draw_surface.h"
+#include "pdf/glyph_outline.h"
 #include "text/font_service.h"
 
 namespace kt482::pdf {
@@ -75,6 +77,8 @@ public:
     Status DrawWidth(int16_t pixels) override;
     Status DrawStyle(int16_t style) override;
     Status Line(float x1, float y1, float x2, float y2) override;
+    Status BeginSpreadText(std::string_view text) override;
+    Status EndSpreadText() override;
     // Colours go in as DeviceGray when red, green and blue are equal, else
     // as DeviceRGB. Lines in draw mode 16 stay white.
     Status Color(uint32_t rgb) override;
@@ -84,6 +88,16 @@ public:
     Status Image(float x, float y, float width, float height, const ImagePixels& picture) override;
 
 private:
+    // A glyph showing more characters than this has them as marked content
+    // instead: a reader's map takes only so many.
+    static constexpr std::size_t kLongestGlyphText = 32;
+    // A missing glyph of a text drawn: its face and where it starts, in ems
+    // from the text's start.
+    struct Missing {
+        const FontFace* face;
+        double ems;
+    };
+
     // What the open page's content stream has set, so that runs of text or
     // lines repeat no state.
     struct StreamState {
@@ -104,8 +118,9 @@ private:
     std::string& content();
     void draw_glyphs(double x, double baseline, const std::vector<ShapedGlyph>& glyphs);
     void print_vertical(std::string_view text);
-    void draw_column(double centre, double top, std::string_view text, const std::vector<ShapedGlyph>& glyphs);
+    void draw_column(double centre, double top, const std::vector<ShapedGlyph>& glyphs);
     void apply_line_pen(std::string& out);
+    uint32_t blank_glyph(const FontFace& face);
     // Sets the fill colour to the current colour when it is not already.
     void apply_fill(std::string& out);
 
@@ -130,7 +145,12 @@ private:
     int16_t draw_style_ = 0;
     uint32_t color_ = 0;
 
+    std::u32string chars_;
+    std::vector<std::u32string_view> texts_;  // a column's text by glyph
     std::vector<ShapedGlyph> glyphs_;
+    std::vector<Missing> missing_;
+    std::unordered_map<const FontFace*, GlyphOutline> missing_outlines_;
+    std::unordered_map<const FontFace*, uint32_t> blank_glyphs_;
 };
 
 }  // namespace kt482::pdf

@@ -16,16 +16,13 @@
 namespace kt482::pdf {
 namespace {
 
-// Beyond this a coordinate means nothing on any page (the largest is 14,400
-// points) and older readers stop taking reals.
-constexpr double kLargestNumber = 32767.0;
 constexpr std::size_t kBufferSize = 1 << 18;
 
 void append_scaled(std::string& out, double value, int decimals, int64_t scale)
 {
     if (!std::isfinite(value))
         value = 0;
-    value = std::clamp(value, -kLargestNumber, kLargestNumber);
+    value = std::clamp(value, -kLargestPdfNumber, kLargestPdfNumber);
     int64_t scaled = std::llround(value * static_cast<double>(scale));
     if (scaled < 0) {
         out.push_back('-');
@@ -61,6 +58,13 @@ void append_number3(std::string& out, double value)
     append_scaled(out, value, 3, 1000);
 }
 
+double written_number(double value)
+{
+    if (!std::isfinite(value))
+        return 0;
+    return static_cast<double>(std::llround(std::clamp(value, -kLargestPdfNumber, kLargestPdfNumber) * 100)) / 100;
+}
+
 void append_text_string(std::string& out, std::string_view utf8)
 {
     bool plain = true;
@@ -76,15 +80,22 @@ void append_text_string(std::string& out, std::string_view utf8)
         out.push_back(')');
         return;
     }
+    std::u32string chars;
+    decode_utf8(utf8, chars);
+    append_utf16_hex(out, chars, true);
+}
+
+void append_utf16_hex(std::string& out, std::u32string_view text, bool bom)
+{
     static constexpr char kHex[] = "0123456789ABCDEF";
     auto unit = [&](unsigned u) {
         for (int shift = 12; shift >= 0; shift -= 4)
             out.push_back(kHex[(u >> shift) & 0xF]);
     };
-    std::u32string chars;
-    decode_utf8(utf8, chars);
-    out += "<FEFF";
-    for (const char32_t c : chars) {
+    out.push_back('<');
+    if (bom)
+        unit(0xFEFF);
+    for (const char32_t c : text) {
         if (c >= 0x10000) {
             unit(0xD800 + ((c - 0x10000) >> 10));
             unit(0xDC00 + ((c - 0x10000) & 0x3FF));
@@ -176,7 +187,7 @@ void PdfWriter::stream(uint32_t number, std::string_view entries, std::string_vi
     write("\nendstream\nendobj\n");
 }
 
-bool PdfWriter::finish(uint32_t root, uint32_t info)
+bool PdfWriter::finish(uint32_t root, uint32_t info, std::string_view id)
 {
     const uint64_t xref = offset_;
     std::string table = "xref\n0 " + std::to_string(offsets_.size() + 1) + "\n0000000000 65535 f \n";
@@ -194,7 +205,16 @@ bool PdfWriter::finish(uint32_t root, uint32_t info)
         }
     }
     table += "trailer\n<</Size " + std::to_string(offsets_.size() + 1) + "/Root " + std::to_string(root)
-             + " 0 R/Info " + std::to_string(info) + " 0 R>>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+             + " 0 R/Info " + std::to_string(info) + " 0 R";
+    if (!id.empty()) {
+        std::string hex;
+        for (const char c : id) {
+            std::snprintf(entry, sizeof entry, "%02X", static_cast<unsigned char>(c));
+            hex += entry;
+        }
+        table += "/ID[<" + hex + "><" + hex + ">]";
+    }
+    table += ">>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
     write(table);
     flush();
     return !failed_;

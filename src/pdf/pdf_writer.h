@@ -15,14 +15,25 @@
 
 namespace kt482::pdf {
 
+// The largest number written: beyond it a coordinate means nothing on any
+// page (the largest is 14,400 points) and older readers stop taking reals.
+inline constexpr double kLargestPdfNumber = 32767.0;
+
 // Appends a number rounded to two decimals, without trailing zeros; values
 // that are not finite become 0 and huge ones are clamped, so that no number
 // written is ever malformed or beyond what readers take.
 void append_number(std::string& out, double value);
 // The same with three decimals, for glyph widths in thousandths of an em.
 void append_number3(std::string& out, double value);
+// The value append_number writes for a number: rounded to two decimals,
+// clamped, 0 when not finite.
+double written_number(double value);
 // A text string: as it stands when printable ASCII, else UTF-16BE in hex.
 void append_text_string(std::string& out, std::string_view utf8);
+
+// Text as UTF-16BE in hex between angle brackets, with the byte order mark
+// a text string starts with when bom is set.
+void append_utf16_hex(std::string& out, std::u32string_view text, bool bom);
 
 // Deflates data (zlib format) with libdeflate. Level 9 makes page content
 // about 2 % smaller than 6 for half as much time again, which the worker
@@ -44,9 +55,10 @@ public:
     // A stream object: extra dictionary entries and the data, deflated
     // already when the entries say so.
     void stream(uint32_t number, std::string_view entries, std::string_view data);
-    // The cross-reference table and trailer; then flushes. False when any
-    // write failed.
-    bool finish(uint32_t root, uint32_t info);
+    // The cross-reference table and trailer, with the file's identifier (16
+    // bytes, written twice) when given; then flushes. False when any write
+    // failed.
+    bool finish(uint32_t root, uint32_t info, std::string_view id = {});
 
     bool failed() const { return failed_; }
     uint64_t bytes_written() const { return offset_; }

@@ -2,6 +2,8 @@
 
 #include <cups/cups.h>
 
+#include <system_error>
+
 // The thread's default connection of libcups, which every request made with
 // CUPS_HTTP_DEFAULT (and so every request of Qt's printer support) goes
 // through. libcups exports it for its own tools without declaring it in a
@@ -31,14 +33,66 @@ int keep_waiting(http_t*, void*)
 
 }  // namespace
 
+// How often a watchdog that fired shuts the connection down again.
+constexpr std::chrono::milliseconds kRefireInterval{20};
+
+CupsWatchdog::CupsWatchdog(http_t* http, Clock::time_point deadline) : http_(http), deadline_(deadline)
+{
+    try {
+        thread_ = std::thread([this] { watch(); });
+    } catch (const std::system_error&) {
+        // Without a thread only the waits without data are bounded.
+    }
+}
+
+CupsWatchdog::~CupsWatchdog()
+{
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    changed_.notify_all();
+    if (thread_.joinable())
+        thread_.join();
+}
+
+void CupsWatchdog::rearm(Clock::time_point deadline)
+{
+    {
+        std::lock_guard lock(mutex_);
+        deadline_ = deadline;
+    }
+    changed_.notify_all();
+}
+
+void CupsWatchdog::watch()
+{
+    std::unique_lock lock(mutex_);
+    while (!stop_) {
+        if (deadline_ == Clock::time_point::max()) {
+            changed_.wait(lock);
+            continue;
+        }
+        if (Clock::now() < deadline_) {
+            changed_.wait_until(lock, deadline_);
+            continue;
+        }
+        httpShutdown(http_);
+        fired_ = true;
+        changed_.wait_for(lock, kRefireInterval);
+    }
+}
+
 CupsDeadline::CupsDeadline(std::chrono::milliseconds timeout)
     : previousDeadline_(t_deadline), previousExpired_(t_expired)
 {
     t_deadline = std::min(t_deadline, Clock::now() + timeout);
     t_expired = false;
     http_ = _cupsConnect();
-    if (http_)
+    if (http_) {
         httpSetTimeout(http_, kWaitSliceSeconds, keep_waiting, nullptr);
+        watchdog_ = std::make_unique<CupsWatchdog>(http_, t_deadline);
+    }
 }
 
 // The connection goes back to libcups' own waiting. libcups replaces its
@@ -46,18 +100,27 @@ CupsDeadline::CupsDeadline(std::chrono::milliseconds timeout)
 // closed, so one that is no longer the default is left alone.
 CupsDeadline::~CupsDeadline()
 {
-    const bool expired = t_expired;
+    const bool cut = watchdog_ && watchdog_->fired();
+    const bool expired = t_expired || cut;
+    watchdog_.reset();
     t_deadline = previousDeadline_;
     t_expired = previousExpired_ || expired;
     if (previousDeadline_ != Clock::time_point::max())
         return;
+    // A connection that was shut down is dropped, so that the next query
+    // connects anew instead of failing on it; setting the server drops it
+    // without reconnecting.
+    if (cut) {
+        cupsSetServer(nullptr);
+        return;
+    }
     if (http_ && _cupsConnect() == http_)
         httpSetTimeout(http_, 0, nullptr, nullptr);
 }
 
 bool CupsDeadline::expired() const
 {
-    return t_expired;
+    return t_expired || (watchdog_ && watchdog_->fired());
 }
 
 bool cups_server_takes_requests(std::chrono::milliseconds timeout)

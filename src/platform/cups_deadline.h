@@ -7,9 +7,19 @@
 // lives, the thread's default libcups connection (the one Qt's printer
 // support and CUPS_HTTP_DEFAULT use) gives up on any reply once the deadline
 // has passed, so the request fails and the query returns what it has.
+//
+// libcups only asks whether to go on when a wait passes without any data, so
+// a server that keeps sending (a byte at a time, or a header without end)
+// would never be given up on that way. A watchdog thread therefore shuts the
+// connection's socket down at the deadline, whatever the server sends.
 #pragma once
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
 
 #include "platform/cups_probe.h"
 
@@ -21,6 +31,34 @@ namespace kt482 {
 // queue, opening it) may wait for replies after the probe, all requests
 // together. With the probe's second this keeps every query under 3 seconds.
 inline constexpr std::chrono::milliseconds kCupsQueryTimeout{1500};
+
+// Shuts the connection's socket down once the deadline passes, so that every
+// wait of libcups on it ends at once, and again every few milliseconds while
+// it lives, for a connection libcups opened anew. The connection must outlive
+// the watchdog, and nothing may close or replace it while the watchdog lives.
+class CupsWatchdog {
+public:
+    CupsWatchdog(http_t* http, std::chrono::steady_clock::time_point deadline);
+    ~CupsWatchdog();
+    CupsWatchdog(const CupsWatchdog&) = delete;
+    CupsWatchdog& operator=(const CupsWatchdog&) = delete;
+
+    // A later deadline, for a further exchange on the same connection.
+    void rearm(std::chrono::steady_clock::time_point deadline);
+    // True once the socket was shut down.
+    bool fired() const { return fired_; }
+
+private:
+    void watch();
+
+    http_t* http_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::chrono::steady_clock::time_point deadline_;
+    bool stop_ = false;
+    std::atomic<bool> fired_{false};
+    std::thread thread_;
+};
 
 class CupsDeadline {
 public:
@@ -37,6 +75,7 @@ public:
 
 private:
     http_t* http_ = nullptr;
+    std::unique_ptr<CupsWatchdog> watchdog_;
     std::chrono::steady_clock::time_point previousDeadline_;
     bool previousExpired_ = false;
 };

@@ -21,6 +21,17 @@ inline constexpr int16_t kPdfPrinterDpi = 600;
 // The most copies of a document a printer makes.
 inline constexpr int16_t kMaxCopies = 99;
 
+// What the host says of its next document: its information (empty fields
+// leave the printer's own: the title is the file's or job's name) and
+// whether it is archivable (PDF/A-2u).
+struct DocumentProperties {
+    std::string title;
+    std::string author;
+    std::string subject;
+    std::string keywords;
+    bool archive = false;
+};
+
 class Printer : public DrawSurface {
 public:
     // The device name under which the printer is installed.
@@ -57,6 +68,9 @@ public:
     // Where the last document went ("/tmp/x/KT482-0001.pdf", "job 12 on
     // office"), empty before the first.
     virtual std::string LastOutput() const = 0;
+    // The properties of the next document this printer starts; printers
+    // that write no document of their own ignore them.
+    virtual void NextDocumentProperties(const DocumentProperties& /*properties*/) {}
 };
 
 }  // namespace kt482

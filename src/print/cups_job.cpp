@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/paper_table.h"
+#include "platform/cups_deadline.h"
 #include "platform/cups_probe.h"
 
 namespace kt482 {
@@ -109,13 +110,15 @@ private:
 };
 
 // A connection to the print server whose every wait is bounded: when the
-// server neither takes nor sends anything for the timeout, the operation
-// under way fails and timed_out() tells why.
+// server neither takes nor sends anything for the timeout, or the exchanges
+// since it was opened (or since reply_within) take longer than the timeout
+// in all, the operation under way fails and timed_out() tells why.
 class ServerConnection {
 public:
     ServerConnection() = default;
     ~ServerConnection()
     {
+        watchdog_.reset();
         if (http_)
             httpClose(http_);
     }
@@ -132,17 +135,24 @@ public:
         if (!http_)
             return errno == ETIMEDOUT ? silent_server() : printer_failure("The print server cannot be reached");
         httpSetTimeout(http_, std::chrono::duration<double>(timeout).count(), &ServerConnection::give_up, this);
+        timeout_ = timeout;
+        watchdog_ = std::make_unique<CupsWatchdog>(http_, std::chrono::steady_clock::now() + timeout);
         return {};
     }
 
+    // The document's bytes take as long as they take while the server takes
+    // them; the exchanges after them have the timeout in all again.
+    void sending_data() { watchdog_->rearm(std::chrono::steady_clock::time_point::max()); }
+    void reply_within_timeout() { watchdog_->rearm(std::chrono::steady_clock::now() + timeout_); }
+
     http_t* get() const { return http_; }
-    bool timed_out() const { return timed_out_; }
+    bool timed_out() const { return timed_out_ || (watchdog_ && watchdog_->fired()); }
 
     // The failure of the last operation: the silent server, or what libcups
     // reports.
     Failure failure(const std::string& what) const
     {
-        if (timed_out_)
+        if (timed_out())
             return silent_server();
         return printer_failure(what + ": " + cupsLastErrorString());
     }
@@ -156,6 +166,8 @@ private:
 
     http_t* http_ = nullptr;
     bool timed_out_ = false;
+    std::chrono::milliseconds timeout_{0};
+    std::unique_ptr<CupsWatchdog> watchdog_;
 };
 
 struct DestDeleter {
@@ -234,6 +246,7 @@ Status send_document(ServerConnection& connection, cups_dest_t* dest, cups_dinfo
     if (cupsStartDestDocument(http, dest, info, job_id, title.c_str(), CUPS_FORMAT_PDF, 0, nullptr, 1) !=
         HTTP_STATUS_CONTINUE)
         return connection.failure("The print server refused the document");
+    connection.sending_data();
     std::vector<char> buffer(kChunkBytes);
     for (;;) {
         const ssize_t got = file.read(buffer);
@@ -248,6 +261,7 @@ Status send_document(ServerConnection& connection, cups_dest_t* dest, cups_dinfo
     }
     // A reply that never came is no refusal to libcups: the timeout is asked
     // for as well.
+    connection.reply_within_timeout();
     if (cupsFinishDestDocument(http, dest, info) > IPP_STATUS_OK_EVENTS_COMPLETE || connection.timed_out())
         return connection.failure("The print server refused the document");
     return {};

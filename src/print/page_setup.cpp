@@ -35,6 +35,11 @@ std::optional<int32_t> twips(float points)
 void apply_paper_arguments(int16_t P_Size, int16_t P_Orient, float P_Height, float P_Width)
 {
     JobState& s = job();
+    // A size that is no number is refused before anything changes, as every
+    // other member refuses one.
+    const int16_t paper = P_Size != 0 ? P_Size : s.PaperSize;
+    if (paper == kPaperUserDefined && !(std::isfinite(P_Height) && std::isfinite(P_Width)))
+        raise(Failure(ErrorNumber::InvalidCall));
     if (P_Size != 0)
         s.PaperSize = P_Size;
     if (P_Orient != 0)
@@ -55,7 +60,10 @@ void W_StartDoc(ObjectFields& self, int16_t P_Size, int16_t P_Orient, float P_He
         give_back_pdf_printer();
         apply_paper_arguments(P_Size, P_Orient, P_Height, P_Width);
         s.PageStarted = 0;
+        // The path names only a file the new document writes.
+        s.LastPdfPath.clear();
         take_chosen_pdf_file();
+        hand_over_document_properties();
         ZZ100_PRT_Layout();
         self.P_PRINT = nullptr;
         self.P_PRINT = s.PrinterObject;

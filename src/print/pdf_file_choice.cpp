@@ -26,6 +26,31 @@ void take_chosen_pdf_file()
     s.FolderPdfPrinter = std::exchange(s.PrinterObject, std::move(file));
 }
 
+void choose_next_document_info(std::string title, std::string author, std::string subject, std::string keywords)
+{
+    DocumentProperties& next = job().NextDocument;
+    next.title = std::move(title);
+    next.author = std::move(author);
+    next.subject = std::move(subject);
+    next.keywords = std::move(keywords);
+}
+
+void choose_pdf_archive(bool archive)
+{
+    job().NextDocument.archive = archive;
+}
+
+void hand_over_document_properties()
+{
+    JobState& s = job();
+    if (!s.PrinterObject)
+        return;
+    s.PrinterObject->NextDocumentProperties(s.NextDocument);
+    const bool archive = s.NextDocument.archive;
+    s.NextDocument = DocumentProperties{};
+    s.NextDocument.archive = archive;
+}
+
 void give_back_pdf_printer() noexcept
 {
     JobState& s = job();

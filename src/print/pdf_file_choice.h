@@ -15,6 +15,15 @@ void choose_next_pdf_file(std::string path);
 // Raises when that printer cannot be made.
 void take_chosen_pdf_file();
 
+// The information of the next document (used once) and whether documents
+// are archivable from the next one on.
+void choose_next_document_info(std::string title, std::string author, std::string subject, std::string keywords);
+void choose_pdf_archive(bool archive);
+
+// At the start of a document, after take_chosen_pdf_file: the printer
+// selected gets the document's properties; the information is used up.
+void hand_over_document_properties();
+
 // At the end of a document: the PDF printer of the folder comes back.
 void give_back_pdf_printer() noexcept;
 

@@ -5,12 +5,14 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <utility>
 
 #include "base/paper_table.h"
 #include "base/units.h"
+#include "platform/file_publishing.h"
 #include "platform/pdf_output_folder.h"
 #include "platform/printer.h"
 
@@ -52,15 +54,6 @@ Failure pdfFileFailure(int error)
     default:
         return Failure(ErrorNumber::PrinterError, "Cannot create the PDF file");
     }
-}
-
-int createExclusive(const std::string& path)
-{
-    int fd;
-    do {
-        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
 }
 
 std::string timeStamp()
@@ -156,24 +149,22 @@ Result<OpenedDocument> PdfFileDestination::open(const DocumentSetup& setup)
     return opened;
 }
 
-// A folder's file is created anew, never over an existing one: the name
-// carries the time and a number, and a name already taken moves on to the
-// next number. A named file is written under a temporary name beside it.
+// A document is written under a temporary name beside its final one and
+// takes that name only once complete. A folder's file is created anew, never
+// over an existing one: the name carries the time and a number, and a number
+// whose name or temporary is taken moves on to the next. A named file's
+// temporary has a short name of its own, so that any name the folder takes
+// can be written.
 Status PdfFileDestination::createFile()
 {
     if (!file_.empty()) {
         const fs::path target = fs::absolute(fs::path(file_));
-        std::string pattern = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
-        const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+        std::string temporary;
+        const int fd = create_temporary_in(target.parent_path().string(), temporary);
         if (fd < 0)
             return pdfFileFailure(errno);
-        // mkostemp creates the file for its owner alone; a finished PDF is
-        // as readable as any file the host creates.
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        (void)::fchmod(fd, 0666 & ~mask);
         fd_ = fd;
-        writingPath_ = pattern;
+        writingPath_ = std::move(temporary);
         finalPath_ = target.string();
         return {};
     }
@@ -184,12 +175,18 @@ Status PdfFileDestination::createFile()
     for (int number = 1;; ++number) {
         if (number > kMaxPdfNumber)
             return Failure(ErrorNumber::PrinterError, "No free name for the PDF file");
-        const std::string path =
-            (fs::path(*folder) / ("KT482-" + stamp + "-" + std::to_string(number) + ".pdf")).string();
-        const int fd = createExclusive(path);
+        const std::string name = "KT482-" + stamp + "-" + std::to_string(number);
+        const std::string path = (fs::path(*folder) / (name + ".pdf")).string();
+        struct stat existing{};
+        if (::lstat(path.c_str(), &existing) == 0)
+            continue;
+        if (errno != ENOENT)
+            return pdfFileFailure(errno);
+        const std::string temporary = (fs::path(*folder) / ("." + name + ".part")).string();
+        const int fd = create_new_file(temporary);
         if (fd >= 0) {
             fd_ = fd;
-            writingPath_ = path;
+            writingPath_ = temporary;
             finalPath_ = path;
             return {};
         }
@@ -198,11 +195,31 @@ Status PdfFileDestination::createFile()
     }
 }
 
+// The folder's name chosen at the start was taken meanwhile by a writer that
+// does not reserve it as this printer does: the next free number.
+bool PdfFileDestination::publishInFolder()
+{
+    if (publish_new(writingPath_, finalPath_))
+        return true;
+    const fs::path chosen(finalPath_);
+    const std::string stem = chosen.stem().string();
+    const std::size_t dash = stem.rfind('-');
+    for (int number = std::atoi(stem.c_str() + dash + 1) + 1; errno == EEXIST && number <= kMaxPdfNumber; ++number) {
+        const std::string path =
+            (chosen.parent_path() / (stem.substr(0, dash + 1) + std::to_string(number) + ".pdf")).string();
+        if (publish_new(writingPath_, path)) {
+            finalPath_ = path;
+            return true;
+        }
+    }
+    return false;
+}
+
 Result<std::string> PdfFileDestination::finish(bool written)
 {
     fd_ = -1;
-    if (written && writingPath_ != finalPath_)
-        written = ::rename(writingPath_.c_str(), finalPath_.c_str()) == 0;
+    if (written)
+        written = file_.empty() ? publishInFolder() : publish_replacing(writingPath_, finalPath_);
     std::string path = std::move(finalPath_);
     if (written)
         writingPath_.clear();

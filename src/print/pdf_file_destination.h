@@ -3,11 +3,13 @@
 //
 // Files
 //   In the folder (pdf_output_folder()), a document is a new file
-//   "KT482-<yyyyMMdd-HHmmss>-<n>.pdf", created exclusively, never over an
-//   existing one. A named file is written beside its name and takes it only
-//   once complete, so a failed or dropped document leaves the old file (or
-//   nothing) there. Copies are collated: the pages of each further copy are
-//   new pages on the content already written.
+//   "KT482-<yyyyMMdd-HHmmss>-<n>.pdf", never put over an existing one. Every
+//   document is written beside its name, under a hidden temporary ending in
+//   ".part", and takes the name only once complete: a failed, dropped or
+//   killed document leaves the old file (or nothing) under the name. A named
+//   file replaces the file of that name. See platform/file_publishing.h for
+//   what a crash leaves behind. Copies are collated: the pages of each
+//   further copy are new pages on the content already written.
 //
 // Paper
 //   Every paper code with dimensions is taken; a user-defined page (256) is
@@ -43,6 +45,7 @@ public:
 
 private:
     Status createFile();
+    bool publishInFolder();
     // The page of the next document in points, turned for landscape.
     void pagePoints(bool landscape, double& width, double& height) const;
 

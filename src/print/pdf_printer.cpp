@@ -71,6 +71,13 @@ Status PdfPrinter::Print(std::string_view text, LineEnd end)
     return surface_.Print(text, end);
 }
 
+Status PdfPrinter::BeginSpreadText(std::string_view text)
+{
+    if (Status started = startDocument(); !started)
+        return started;
+    return surface_.BeginSpreadText(text);
+}
+
 Status PdfPrinter::FillRect(float x, float y, float width, float height)
 {
     if (Status started = startDocument(); !started)
@@ -97,6 +104,10 @@ Status PdfPrinter::NewPage()
     if (Status started = startDocument(); !started)
         return started;
     document_->begin_page(pageWidth_, pageHeight_);
+    // The pages written so far could not all be: said at the page, rather
+    // than only when the document ends.
+    if (document_->write_failed())
+        return Failure(ErrorNumber::PrinterError, "The PDF file could not be written");
     return {};
 }
 
@@ -145,9 +156,17 @@ Status PdfPrinter::startDocument()
     if (!opened)
         return opened.failure();
     pdf::DocumentInfo info;
-    info.title = std::move(opened->title);
+    info.title = next_.title.empty() ? std::move(opened->title) : next_.title;
+    info.author = next_.author;
+    info.subject = next_.subject;
+    info.keywords = next_.keywords;
+    info.archive = next_.archive;
     info.creator = kDocumentName;
     info.created = std::time(nullptr);
+    // The information is the one document's; archiving stays.
+    const bool archive = next_.archive;
+    next_ = DocumentProperties{};
+    next_.archive = archive;
     fd_ = opened->fd;
     document_ = std::make_unique<pdf::PdfDocument>(fd_, std::move(info), compressionThreads());
     copiesInFile_ = opened->copies_in_file;

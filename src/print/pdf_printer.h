@@ -74,6 +74,8 @@ public:
     float CurrentX() const override { return surface_.CurrentX(); }
     Status CurrentY(float y) override { return surface_.CurrentY(y); }
     Status Print(std::string_view text, LineEnd end) override;
+    Status BeginSpreadText(std::string_view text) override;
+    Status EndSpreadText() override { return surface_.EndSpreadText(); }
     float TextWidth(std::string_view text) override { return surface_.TextWidth(text); }
     Status DrawMode(int16_t mode) override { return surface_.DrawMode(mode); }
     Status DrawWidth(int16_t pixels) override { return surface_.DrawWidth(pixels); }
@@ -97,6 +99,7 @@ public:
     Status NewPage() override;
     Status EndDoc() override;
     Status AbortDoc() override;
+    void NextDocumentProperties(const DocumentProperties& properties) override { next_ = properties; }
     std::string LastOutput() const override { return lastOutput_; }
 
 private:
@@ -106,6 +109,7 @@ private:
     std::unique_ptr<PrintDestination> destination_;
     pdf::PdfSurface surface_;
     DocumentSetup setup_;  // for the next document
+    DocumentProperties next_;  // for the next document
 
     // The open document: its file and its page in points.
     std::unique_ptr<pdf::PdfDocument> document_;

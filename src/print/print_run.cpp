@@ -7,6 +7,11 @@
 #include "platform/services.h"
 #include "render/page_out.h"
 
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+
 namespace kt482 {
 namespace {
 
@@ -24,6 +29,37 @@ void break_page()
     job().PageStarted = 0;
 }
 
+// The listed name of the installed printer that the device name stands for,
+// or nothing. The PDF printer is found without asking the print server: no
+// queue can have its name, as a queue's name has no blanks.
+std::optional<std::string> installed_printer(std::string_view device_name)
+{
+    if (equal_ignoring_case(kPdfPrinterName, device_name))
+        return std::string(kPdfPrinterName);
+    for (const std::string& installed : must(printer_system().installed_printers())) {
+        if (equal_ignoring_case(without_trailing_blanks(installed), device_name))
+            return installed;
+    }
+    return std::nullopt;
+}
+
+// Makes the printer (none when the name matched no printer) the output target,
+// for a new document.
+void select_printer(std::string_view name, std::shared_ptr<Printer> printer)
+{
+    JobState& s = job();
+    s.PrinterObject = std::move(printer);
+    // A newly selected printer has no page open. The preview's drawing marks
+    // its pages as started too, and its print button selects without ending
+    // a document: without this its print run would begin with a blank sheet.
+    s.PageStarted = 0;
+    if (!without_trailing_blanks(name).empty())
+        s.DeviceName.assign(name);
+    s.OutputTarget = OutputTarget::Printer;
+    // The path names only a file the new document writes.
+    s.LastPdfPath.clear();
+}
+
 }  // namespace
 
 void ZZ100_Device(std::string_view name)
@@ -31,22 +67,17 @@ void ZZ100_Device(std::string_view name)
     enter("ZZ100_Device");
     JobState& s = job();
     s.PrinterObject = nullptr;
-    // A newly selected printer has no page open. The preview's drawing marks
-    // its pages as started too, and its print button selects without ending
-    // a document: without this its print run would begin with a blank sheet.
     s.PageStarted = 0;
     if (!without_trailing_blanks(name).empty())
         s.DeviceName.assign(name);
-    for (const std::string& installed : must(printer_system().installed_printers())) {
-        if (equal_ignoring_case(without_trailing_blanks(installed), s.DeviceName)) {
-            s.PrinterObject = must(printer_system().open_printer(installed));
-            break;
-        }
-    }
-    s.OutputTarget = OutputTarget::Printer;
+    std::shared_ptr<Printer> printer;
+    if (const auto installed = installed_printer(s.DeviceName))
+        printer = must(printer_system().open_printer(*installed));
+    const bool found = printer != nullptr;
+    select_printer(name, std::move(printer));
     // Special case: a name the list did not hold because the print server
     // left its printers out is reported, rather than taken as no printer.
-    if (!s.PrinterObject)
+    if (!found)
         check(printer_system().listing_status());
 }
 
@@ -54,7 +85,20 @@ void W_Device(ObjectFields& self, const std::string& P_PrinterName)
 {
     run_trapped(self, "W_Device", [&] {
         ZZ100_EndDoc();
-        ZZ100_Device(P_PrinterName);
+        enter("W_Device");
+        const std::string name = without_trailing_blanks(P_PrinterName).empty() ? job().DeviceName : P_PrinterName;
+        // Special case: a name that no installed printer has is reported here,
+        // naming it, and the printer selected before stays selected; so does
+        // one the print server did not answer for in time.
+        const auto installed = installed_printer(name);
+        if (!installed) {
+            const Status listing = printer_system().listing_status();
+            raise(Failure(ErrorNumber::PrinterError,
+                          (listing ? std::string("No printer of that name is installed")
+                                   : listing.failure().description) +
+                              ": \"" + name + "\""));
+        }
+        select_printer(P_PrinterName, must(printer_system().open_printer(*installed)));
     });
 }
 

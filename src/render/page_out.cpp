@@ -9,6 +9,7 @@
 #include "job/page_reader.h"
 #include "job/record_code.h"
 #include "platform/services.h"
+#include "render/barcode_handler.h"
 #include "render/line_handlers.h"
 #include "render/picture_handlers.h"
 #include "render/rule_lists.h"
@@ -93,6 +94,11 @@ void dispatch(ObjectFields& self, const PageRecordHeader& header, const std::arr
         const float end_row = number(f[3]);
         const float end_col = number(f[4]);
         ZZ100_Fill(row, col, end_row, end_col, color_of_field(f[5]));
+        return;
+    }
+    case RecordCode::Barcode: {
+        const float end_row = number(f[3]);
+        ZZ100_Barcode(row, col, end_row, number(f[4]), f[5]);
         return;
     }
     default: return;

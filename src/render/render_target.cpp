@@ -80,6 +80,8 @@ public:
             return {};
         return target_->Line(x1, y1, x2, y2);
     }
+    Status BeginSpreadText(std::string_view text) override { return target_->BeginSpreadText(text); }
+    Status EndSpreadText() override { return target_->EndSpreadText(); }
     Status Color(uint32_t rgb) override { return target_->Color(rgb); }
     Status FillRect(float x, float y, float width, float height) override
     {

@@ -204,6 +204,7 @@ void ZZ100_String_Kin(float row, float col, std::string_view data, float out_len
         return;
     }
     move_to(target, at.x, at.y);
+    on_target(target.BeginSpreadText(data));
     int i = 1;
     while (!data.empty()) {
         const std::size_t size = std::max<std::size_t>(1, utf8_sequence_length(data));
@@ -212,6 +213,7 @@ void ZZ100_String_Kin(float row, float col, std::string_view data, float out_len
         on_target(target.CurrentX(target.CurrentX() + static_cast<float>(gap + (i <= rem ? 1 : 0))));
         ++i;
     }
+    on_target(target.EndSpreadText());
 }
 
 void ZZ100_String_Center(float row, float col, std::string_view data, float out_length)

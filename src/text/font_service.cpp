@@ -344,6 +344,13 @@ void FontService::shape(const FontFace* face, std::string_view text, std::vector
     std::u32string chars;
     chars.reserve(text.size());
     decode_utf8(text, chars);
+    shape(face, std::u32string_view(chars), glyphs);
+}
+
+void FontService::shape(const FontFace* face, std::u32string_view chars, std::vector<ShapedGlyph>& glyphs)
+{
+    if (!face || chars.empty())
+        return;
     shape_run(face, chars, 0, chars.size(), false, glyphs);
 }
 
@@ -356,6 +363,13 @@ void FontService::shape_vertical(const FontFace* face, std::string_view text, st
     std::u32string chars;
     chars.reserve(text.size());
     decode_utf8(text, chars);
+    shape_vertical(face, std::u32string_view(chars), glyphs);
+}
+
+void FontService::shape_vertical(const FontFace* face, std::u32string_view chars, std::vector<ShapedGlyph>& glyphs)
+{
+    if (!face || chars.empty())
+        return;
     std::size_t start = 0;
     while (start < chars.size()) {
         const bool upright = upright_in_vertical(chars[start]);
@@ -371,7 +385,8 @@ void FontService::shape_vertical(const FontFace* face, std::string_view text, st
 // substitutions or kerning maps each character to its glyph directly, which
 // is what HarfBuzz would do, only without building a buffer. Vertical runs
 // always go through HarfBuzz, whose vertical features replace many glyphs.
-void FontService::shape_run(const FontFace* face, const std::u32string& chars, std::size_t from, std::size_t to,
+// Clusters count from the start of chars, whichever run they fall in.
+void FontService::shape_run(const FontFace* face, std::u32string_view chars, std::size_t from, std::size_t to,
                             bool vertical, std::vector<ShapedGlyph>& glyphs)
 {
     // Each character's glyph in the face asked for, looked up once; 0 where
@@ -404,7 +419,7 @@ void FontService::shape_run(const FontFace* face, const std::u32string& chars, s
             plain = !run_face->starts_lookup(ids[i]);
         if (plain) {
             for (std::size_t i = start; i < end; ++i)
-                glyphs.push_back({run_face, ids[i], chars[i], run_face->advance(ids[i]), 0, 0});
+                glyphs.push_back({run_face, ids[i], chars[i], static_cast<uint32_t>(i), run_face->advance(ids[i]), 0, 0});
         } else {
             hb_buffer_t* buffer = hb_buffer_create();
             hb_buffer_add_utf32(buffer, reinterpret_cast<const uint32_t*>(chars.data()),
@@ -417,7 +432,7 @@ void FontService::shape_run(const FontFace* face, const std::u32string& chars, s
             const hb_glyph_info_t* info = hb_buffer_get_glyph_infos(buffer, &count);
             const hb_glyph_position_t* pos = hb_buffer_get_glyph_positions(buffer, &count);
             for (unsigned i = 0; i < count; ++i)
-                glyphs.push_back({run_face, info[i].codepoint, chars[info[i].cluster],
+                glyphs.push_back({run_face, info[i].codepoint, chars[info[i].cluster], info[i].cluster,
                                   vertical ? -pos[i].y_advance : pos[i].x_advance, pos[i].x_offset,
                                   pos[i].y_offset, vertical});
             hb_buffer_destroy(buffer);

@@ -99,6 +99,11 @@ private:
 // One glyph of shaped text: its face, glyph id, the character(s) it shows
 // (for text extraction), and its advance and offsets in font units.
 //
+// A cluster is the characters and glyphs shaping keeps together: one glyph
+// may show several characters (a composed voiced mark), several glyphs one
+// character (a decomposed accent). Its glyphs are consecutive and share the
+// index of its first character.
+//
 // An upright glyph of vertical text advances down the column, and its offsets
 // (x right, y up) place its horizontal origin from the pen, which runs down
 // the column's centre line. Every other glyph advances to the right of its
@@ -107,6 +112,7 @@ struct ShapedGlyph {
     const FontFace* face = nullptr;
     uint32_t glyph = 0;
     char32_t text = 0;  // the first character of its cluster
+    uint32_t cluster = 0;  // that character's index in the code points shaped
     int32_t advance = 0;
     int32_t x_offset = 0;
     int32_t y_offset = 0;
@@ -135,11 +141,15 @@ public:
     // Text (UTF-8; invalid bytes become U+FFFD) shaped in face, characters the
     // face lacks taken from a fallback face. Appends to glyphs.
     void shape(const FontFace* face, std::string_view text, std::vector<ShapedGlyph>& glyphs);
+    // The same for text decoded already.
+    void shape(const FontFace* face, std::u32string_view chars, std::vector<ShapedGlyph>& glyphs);
 
     // Text set top to bottom: runs of upright characters shaped vertically
     // (the face's vertical forms and metrics), the others horizontally, to be
     // turned. Appends to glyphs.
     void shape_vertical(const FontFace* face, std::string_view text, std::vector<ShapedGlyph>& glyphs);
+    // The same for text decoded already.
+    void shape_vertical(const FontFace* face, std::u32string_view chars, std::vector<ShapedGlyph>& glyphs);
 
     // The advance of text at a size in points.
     double text_width(const FontFace* face, double points, std::string_view text);
@@ -155,7 +165,7 @@ private:
     const FontFace* load(const std::string& path, unsigned index);
     const FontFace* match(const std::string& family, char32_t character);
     const FontFace* fallback(char32_t c);
-    void shape_run(const FontFace* face, const std::u32string& chars, std::size_t from, std::size_t to,
+    void shape_run(const FontFace* face, std::u32string_view chars, std::size_t from, std::size_t to,
                    bool vertical, std::vector<ShapedGlyph>& glyphs);
 
     std::mutex mutex_;

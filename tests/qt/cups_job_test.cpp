@@ -245,6 +245,23 @@ TEST(CupsJobSend, ServerThatNeverAnswersIsReportedWithinSeconds)
     EXPECT_EQ(sent.failure().description, "The print server does not answer");
 }
 
+// A server that keeps sending never lets a wait for data time out: a reply
+// a byte at a time, or a header without end. The job still fails in time.
+TEST(CupsJobSend, ServerThatKeepsSendingIsGivenUpOnWithinSeconds)
+{
+    for (const auto behaviour : {ServerBehaviour::Drip, ServerBehaviour::EndlessHeader}) {
+        auto server = FakeServer::on_unix_socket(behaviour);
+        ScopedEnv env("CUPS_SERVER", server->address());
+        PdfFile pdf;
+        const auto start = Clock::now();
+        const auto sent = send_pdf_to_queue(test::kFakeQueue, pdf.path(), CupsJobOptions{});
+        const auto took = Clock::now() - start;
+        EXPECT_LT(took, 3500ms) << static_cast<int>(behaviour);
+        ASSERT_FALSE(sent.ok());
+        EXPECT_TRUE(sent.failure().is(ErrorNumber::PrinterError)) << sent.failure().description;
+    }
+}
+
 TEST(CupsJobSend, MissingDocumentSendsNothing)
 {
     auto server = FakeServer::ipp_then_stall(1000);

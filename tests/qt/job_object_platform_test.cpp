@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
 #include <optional>
 #include <string>
 #include <thread>
@@ -26,6 +27,11 @@ using test::FakeServer;
 using test::ScopedEnv;
 using test::ServerBehaviour;
 using Clock = std::chrono::steady_clock;
+
+long long ms(Clock::duration d)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(d).count();
+}
 
 TEST(JobObjectOnThePlatform, SilentServerMakesThePdfPrinterTheDefaultWithinSeconds)
 {
@@ -95,8 +101,9 @@ TEST_P(JobObjectWithHungServer, PdfPrinterPrintsAndOnlyAQueueIsReported)
     job.W_Device("office");
     EXPECT_LT(Clock::now() - start, 3s);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "KT482_Print : ZZ100_Device: The print server does not answer\n");
-    EXPECT_FALSE(kt482::job().PrinterObject);
+              "KT482_Print : W_Device: The print server does not answer: \"office\"\n");
+    ASSERT_TRUE(kt482::job().PrinterObject) << "the PDF printer stays selected";
+    EXPECT_EQ(kt482::job().PrinterObject->DeviceName(), "KT482 PDF");
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, JobObjectWithHungServer,
@@ -105,6 +112,57 @@ INSTANTIATE_TEST_SUITE_P(Servers, JobObjectWithHungServer,
                              return std::string(info.param == ServerBehaviour::NeverReply ? "Silent"
                                                                                          : "StallsAfterProbe");
                          });
+
+// A server that keeps sending (a reply a byte at a time, or a header without
+// end) never lets a wait for data time out. Every entry point still returns
+// in time, and the PDF printer does not ask the server at all.
+TEST(JobObjectOnThePlatform, ServerThatKeepsSendingHoldsNoEntryPointLong)
+{
+    ScopedEnv display("DISPLAY", std::nullopt);
+    ScopedEnv wayland("WAYLAND_DISPLAY", std::nullopt);
+    test::TempFolder spool;
+    test::TempFolder output;
+    ScopedEnv pdf_dir("KT482_PDF_DIR", output.path());
+    for (const auto behaviour : {ServerBehaviour::Drip, ServerBehaviour::EndlessHeader}) {
+        const char* mode = behaviour == ServerBehaviour::Drip ? "drip" : "endless header";
+        auto server = FakeServer::on_unix_socket(behaviour);
+        ScopedEnv cups_server("CUPS_SERVER", server->address());
+        // Each time is shown as it is taken, so that a call that never
+        // returns still leaves the ones before.
+        auto timed = [mode](const char* what, auto&& call) {
+            const auto start = Clock::now();
+            call();
+            const auto took = Clock::now() - start;
+            std::cout << "[ timing   ] " << mode << ": " << what << " " << ms(took) << " ms" << std::endl;
+            return took;
+        };
+        std::optional<KT482_Print> job;
+        testing::internal::CaptureStderr();
+        const auto created = timed("creation", [&] { job.emplace(); });
+        job->P_Temp_Dir(spool.path());
+        job->E_StartEdit();
+        job->E_String(1, 1, "a");
+        job->E_EndEdit();
+        const auto pdf_selected = timed("W_Device(\"KT482 PDF\")", [&] { job->W_Device("KT482 PDF"); });
+        const auto printed = timed("a job on the PDF printer", [&] {
+            job->W_StartDoc(9, 1);
+            job->W_Print();
+            job->W_EndDoc();
+        });
+        const std::string pdf_errors = testing::internal::GetCapturedStderr();
+        testing::internal::CaptureStderr();
+        const auto queue_selected = timed("W_Device(queue)", [&] { job->W_Device(test::kFakeQueue); });
+        const std::string queue_errors = testing::internal::GetCapturedStderr();
+
+        EXPECT_LT(created, 3500ms) << mode;
+        EXPECT_LT(pdf_selected, 100ms) << mode;
+        EXPECT_LT(printed, 1s) << mode;
+        EXPECT_LT(queue_selected, 3500ms) << mode;
+        EXPECT_EQ(pdf_errors.find("KT482_Print : "), std::string::npos) << mode << ": " << pdf_errors;
+        EXPECT_EQ(job->LastPdfPath().rfind(output.path(), 0), 0u) << mode;
+        EXPECT_EQ(queue_errors, "KT482_Print : W_Device: The print server does not answer: \"fake\"\n") << mode;
+    }
+}
 
 TEST(JobObjectOnThePlatform, DefaultQueueOfThePrivateServer)
 {

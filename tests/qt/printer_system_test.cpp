@@ -176,7 +176,9 @@ INSTANTIATE_TEST_SUITE_P(Servers, QtPrinterSystemWithHungServer,
                          testing::Values(HungServer{"SilentUnixSocket", ServerBehaviour::NeverReply, false},
                                          HungServer{"SilentLoopback", ServerBehaviour::NeverReply, true},
                                          HungServer{"StallsAfterProbeUnixSocket", ServerBehaviour::ProbeOnly, false},
-                                         HungServer{"StallsAfterProbeLoopback", ServerBehaviour::ProbeOnly, true}),
+                                         HungServer{"StallsAfterProbeLoopback", ServerBehaviour::ProbeOnly, true},
+                                         HungServer{"DripsItsReplies", ServerBehaviour::Drip, false},
+                                         HungServer{"SendsAnEndlessHeader", ServerBehaviour::EndlessHeader, true}),
                          [](const testing::TestParamInfo<HungServer>& info) { return std::string(info.param.name); });
 
 // A server that answers lists every printer.

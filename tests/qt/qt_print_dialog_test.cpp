@@ -219,7 +219,8 @@ TEST_F(QtPrintDialogTest, WithoutDisplayFailsAtOnce)
 // them out and offers the PDF printer at once, which can be chosen.
 TEST_F(QtPrintDialogTest, HungPrintServerLeavesThePdfPrinter)
 {
-    for (const auto behaviour : {test::ServerBehaviour::NeverReply, test::ServerBehaviour::ProbeOnly}) {
+    for (const auto behaviour : {test::ServerBehaviour::NeverReply, test::ServerBehaviour::ProbeOnly,
+                                 test::ServerBehaviour::Drip, test::ServerBehaviour::EndlessHeader}) {
         auto server = test::FakeServer::on_unix_socket(behaviour);
         ScopedEnv cups_server("CUPS_SERVER", server->address());
         QStringList listed;

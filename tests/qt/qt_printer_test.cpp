@@ -100,9 +100,13 @@ TEST_F(PdfPrinter, TheFirstDrawingStartsTheDocumentAndEndDocFinishesIt)
 
     ASSERT_TRUE(p.Print("first", LineEnd::Without).ok());
     EXPECT_TRUE(printer_->documentStarted());
+    // Written beside its name until complete.
+    const auto writing = files_in(out_.path());
+    ASSERT_EQ(writing.size(), 1u);
+    EXPECT_EQ(fs::path(writing[0]).extension(), ".part");
+    ASSERT_TRUE(p.EndDoc().ok());
     const auto files = files_in(out_.path());
     ASSERT_EQ(files.size(), 1u);
-    ASSERT_TRUE(p.EndDoc().ok());
     EXPECT_EQ(p.LastOutput(), files[0]);
     EXPECT_TRUE(fs::path(files[0]).is_absolute());
     EXPECT_EQ(fs::path(files[0]).filename().string().rfind("KT482-", 0), 0u);

@@ -9,6 +9,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
@@ -155,7 +156,8 @@ std::string ipp_reply(const std::string& request)
     ippSetRequestId(reply, request_id);
     ippAddString(reply, IPP_TAG_OPERATION, IPP_TAG_CHARSET, "attributes-charset", nullptr, "utf-8");
     ippAddString(reply, IPP_TAG_OPERATION, IPP_TAG_LANGUAGE, "attributes-natural-language", nullptr, "en");
-    if (operation == IPP_OP_GET_PRINTER_ATTRIBUTES) {
+    if (operation == IPP_OP_GET_PRINTER_ATTRIBUTES || operation == IPP_OP_CUPS_GET_PRINTERS ||
+        operation == IPP_OP_CUPS_GET_DEFAULT) {
         const std::string uri = std::string("ipp://localhost/printers/") + kFakeQueue;
         ippAddString(reply, IPP_TAG_PRINTER, IPP_TAG_NAME, "printer-name", nullptr, kFakeQueue);
         ippAddString(reply, IPP_TAG_PRINTER, IPP_TAG_URI, "printer-uri-supported", nullptr, uri.c_str());
@@ -225,6 +227,8 @@ std::unique_ptr<FakeServer> FakeServer::ipp_then_stall(int answered)
 FakeServer::FakeServer(int fd, ServerBehaviour behaviour, std::string address, std::string folder)
     : fd_(fd), behaviour_(behaviour), address_(std::move(address)), folder_(std::move(folder))
 {
+    if (behaviour_ == ServerBehaviour::Drip || behaviour_ == ServerBehaviour::EndlessHeader)
+        answered_ = 1 << 30;
     if (behaviour_ == ServerBehaviour::FullBacklog)
         fill_backlog();
     else if (behaviour_ != ServerBehaviour::NeverReply)
@@ -273,7 +277,8 @@ void FakeServer::serve()
         const int client = ::accept(fd_, nullptr, nullptr);
         if (client < 0)
             continue;
-        if (behaviour_ == ServerBehaviour::IppThenStall)
+        if (behaviour_ == ServerBehaviour::IppThenStall || behaviour_ == ServerBehaviour::Drip ||
+            behaviour_ == ServerBehaviour::EndlessHeader)
             clients_.emplace_back([this, client] { serve_ipp(client); });
         else if (const int held = answer(client, behaviour_); held >= 0)
             held_.push_back(held);
@@ -288,7 +293,7 @@ void FakeServer::serve_ipp(int client)
     while (const auto headers = read_headers(client, buffer, stop_)) {
         const bool expects = ::strcasecmp(header_value(*headers, "Expect").c_str(), "100-continue") == 0;
         if (headers->rfind("POST ", 0) != 0) {
-            send_text(client, "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
+            send_reply(client, "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
             continue;
         }
         if (++ipp_requests_ > answered_) {
@@ -303,9 +308,38 @@ void FakeServer::serve_ipp(int client)
         const auto body = read_body(client, *headers, buffer, stop_);
         if (!body)
             break;
-        send_text(client, ipp_reply(*body));
+        send_reply(client, ipp_reply(*body));
     }
     ::close(client);
+}
+
+// A reply as the behaviour sends it: at once, a byte at a time, or as a
+// header without end. Stops when the client goes or the server stops.
+void FakeServer::send_reply(int client, const std::string& reply)
+{
+    // A client that stopped reading must not hold the server at its end.
+    auto paced = [&](std::string_view bytes, int pause_ms) {
+        while (!bytes.empty() && !stop_) {
+            const ssize_t sent = ::send(client, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (sent < 0 && errno != EAGAIN && errno != EINTR)
+                return false;
+            if (sent > 0)
+                bytes.remove_prefix(static_cast<std::size_t>(sent));
+            ::usleep(pause_ms * 1000);
+        }
+        return !stop_;
+    };
+    if (behaviour_ == ServerBehaviour::Drip) {
+        for (std::size_t i = 0; i < reply.size(); ++i)
+            if (!paced(std::string_view(reply).substr(i, 1), 80))
+                return;
+    } else if (behaviour_ == ServerBehaviour::EndlessHeader) {
+        std::string line = "HTTP/1.1 200 OK\r\n";
+        for (int n = 0; paced(line, 20); ++n)
+            line = "X-Filler-" + std::to_string(n) + ": more to come\r\n";
+    } else {
+        send_text(client, reply);
+    }
 }
 
 }  // namespace kt482::test

@@ -17,6 +17,8 @@ enum class ServerBehaviour {
     FullBacklog, // never accepts and its backlog is full: connect() stays pending
     IppThenStall, // answers IPP requests for the queue "fake", then stops mid-request
     ProbeOnly,   // replies to OPTIONS (the probe), holds every other request unanswered
+    Drip,        // answers as IppThenStall does before its stall, one byte every 80 ms
+    EndlessHeader, // answers every request with a status line and header lines that never end
 };
 
 // The queue an IppThenStall server offers.
@@ -50,6 +52,7 @@ private:
     void serve();
     void fill_backlog();
     void serve_ipp(int client);
+    void send_reply(int client, const std::string& reply);
 
     int fd_;
     ServerBehaviour behaviour_;

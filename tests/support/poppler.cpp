@@ -155,6 +155,36 @@ std::vector<PdfFont> pdf_fonts(const std::string& path)
     return fonts;
 }
 
+std::vector<std::string> mupdf_page_texts(const std::string& path)
+{
+    std::vector<std::string> pages;
+    const std::size_t count = pdf_page_sizes(path).size();
+    for (std::size_t page = 1; page <= count; ++page) {
+        const auto out = command_output("mutool draw -q -F txt -o - " + quoted(path) + " " + std::to_string(page));
+        if (!out)
+            return {};
+        pages.push_back(*out);
+    }
+    return pages;
+}
+
+std::map<std::string, std::string> pdf_info(const std::string& path)
+{
+    std::map<std::string, std::string> info;
+    const auto out = command_output("pdfinfo -enc UTF-8 " + quoted(path));
+    if (!out)
+        return info;
+    // Lines read "Title:          invoice.pdf".
+    std::istringstream in(*out);
+    for (std::string line; std::getline(in, line);) {
+        const std::size_t colon = line.find(':');
+        const std::size_t value = line.find_first_not_of(' ', colon + 1);
+        if (colon != std::string::npos && value != std::string::npos)
+            info.emplace(line.substr(0, colon), line.substr(value));
+    }
+    return info;
+}
+
 std::string qpdf_problems(const std::string& path)
 {
     if (!command_output("command -v qpdf"))

@@ -2,6 +2,7 @@
 // pdftotext, pdffonts), as a reader sees the file.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -43,6 +44,13 @@ struct PdfFont {
 };
 
 std::vector<PdfFont> pdf_fonts(const std::string& path);
+
+// The text of every page as MuPDF extracts it (mutool), in order; empty
+// when mutool is not installed.
+std::vector<std::string> mupdf_page_texts(const std::string& path);
+
+// The document information pdfinfo shows ("Title", "Author", ...), by name.
+std::map<std::string, std::string> pdf_info(const std::string& path);
 
 // What qpdf --check finds wrong with a file: empty when it is valid, or when
 // qpdf is not installed (then "qpdf is not installed" only if required).

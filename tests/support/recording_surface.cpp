@@ -199,4 +199,10 @@ std::vector<std::string> RecordingSurface::only(std::string_view prefix) const
     return lines;
 }
 
+void RecordingSurface::NextDocumentProperties(const DocumentProperties& properties)
+{
+    document_properties.push_back(properties.title + "|" + properties.author + "|" + properties.subject
+                  + "|" + properties.keywords + (properties.archive ? " archive" : ""));
+}
+
 }  // namespace kt482::test

@@ -47,11 +47,14 @@ public:
     Status EndDoc() override;
     Status AbortDoc() override;
     std::string LastOutput() const override { return last_output_; }
+    void NextDocumentProperties(const DocumentProperties& properties) override;
 
     // Only the lines whose text starts with prefix.
     std::vector<std::string> only(std::string_view prefix) const;
 
     std::vector<std::string> log;
+    // Each NextDocumentProperties: "title|author|subject|keywords[ archive]".
+    std::vector<std::string> document_properties;
     // Every character is this many points wide.
     float char_width = 6;
     // The size the target really uses for a size asked; exact by default.
