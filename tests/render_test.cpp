@@ -192,6 +192,59 @@ TEST_F(RenderTest, NumbersLongerThanTheirFieldAreNeverCut)
     }
 }
 
+// With an "@" face the texts run down from their cell's top left corner and
+// are placed along rows: pitch 15 points a row, every character 6 points
+// long, the first cell at (28, 28).
+TEST_F(RenderTest, VerticalTextsArePlacedAlongRows)
+{
+    struct Case {
+        std::function<void(KT482_Print&)> record;
+        Lines printed;
+        Lines at;  // "x y" before each Print
+    };
+    const Case cases[] = {
+        {[](KT482_Print& j) { j.E_String(2, 3, "ABC"); }, {"\"ABC\" nl"}, {"40 43"}},
+        // Four rows of 60 points, text 18: gaps of 21.
+        {[](KT482_Print& j) { j.E_String_Kin(1, 1, "ABC", 4); }, {"\"A\"", "\"B\"", "\"C\""},
+         {"28 28", "28 55", "28 82"}},
+        // 50 points (3.333 rows), text 18: gaps of 16.
+        {[](KT482_Print& j) { j.E_String_Kin(1, 1, "ABC", 3.333f); }, {"\"A\"", "\"B\"", "\"C\""},
+         {"28 28", "28 50", "28 72"}},
+        {[](KT482_Print& j) { j.E_String_Kin(1, 1, "W", 2); }, {"\"W\" nl"}, {"28 40"}},
+        {[](KT482_Print& j) { j.E_String_Center(1, 1, "ABCDE", 3); }, {"\"ABCDE\""}, {"28 35"}},
+        {[](KT482_Print& j) { j.E_String_Right(5, 1, "ABC"); }, {"\"ABC\""}, {"28 70"}},
+        {[](KT482_Print& j) { j.E_String_Left(1, 1, "ABCDEFG", 2); }, {"\"ABCDE\" nl"}, {"28 28"}},
+        // Twelve characters ending where a field of eight ends.
+        {[](KT482_Print& j) { j.E_Numeric(3, 1, 1234567.891, "#,##0.00"); }, {"\"1,234,567.89\" nl"},
+         {"28 34"}},
+    };
+    for (const Case& c : cases) {
+        surface->log.clear();
+        kt482::job().FontScale = 0;
+        kt482::job().MeasuredFontSize = 0;
+        job.E_StartEdit();
+        job.E_Pitch(15, 6);
+        job.E_Font("@ＭＳ 明朝", 10, false, 0);
+        c.record(job);
+        job.E_EndEdit();
+        render(1, OutputTarget::Preview);
+        Lines printed, at;
+        std::string x, y;
+        for (const std::string& line : surface->log) {
+            if (line.rfind("CurrentX ", 0) == 0)
+                x = line.substr(9);
+            else if (line.rfind("CurrentY ", 0) == 0)
+                y = line.substr(9);
+            else if (line.rfind("Print ", 0) == 0) {
+                printed.push_back(line.substr(6));
+                at.push_back(x + " " + y);
+            }
+        }
+        EXPECT_EQ(printed, c.printed) << c.printed[0];
+        EXPECT_EQ(at, c.at) << c.printed[0];
+    }
+}
+
 TEST_F(RenderTest, RuledBoxAndRuleSets)
 {
     job.E_Pitch(15, 6);

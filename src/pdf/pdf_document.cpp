@@ -158,6 +158,36 @@ std::string to_unicode_cmap(const std::vector<std::u32string>& text_of_code)
     return cmap;
 }
 
+// The vertical metrics of a font set vertically: by default a glyph's
+// vertical origin lies an ascender above its baseline and it advances by
+// ascender and descender; the glyph of each code used gets its own advance
+// and origin from the face's vertical metrics, in one run from code 1.
+std::string vertical_metrics(const FontFace& face, const std::vector<uint32_t>& glyph_of_code)
+{
+    const double to_thousandths = 1000.0 / face.units_per_em();
+    std::string out = "/DW2[";
+    append_number3(out, face.ascender() * to_thousandths);
+    out.push_back(' ');
+    append_number3(out, -(face.ascender() + face.descender()) * to_thousandths);
+    out += "]/W2[";
+    for (std::size_t code = 1; code < glyph_of_code.size(); ++code) {
+        const uint32_t glyph = glyph_of_code[code];
+        int32_t x = 0;
+        int32_t y = 0;
+        face.vertical_origin(glyph, x, y);
+        out += code == 1 ? "1[" : " ";
+        bool first = true;
+        for (const int32_t value : {-face.vertical_advance(glyph), x, y}) {
+            if (!first)
+                out.push_back(' ');
+            first = false;
+            append_number3(out, value * to_thousandths);
+        }
+    }
+    out += glyph_of_code.size() > 1 ? "]]" : "]";
+    return out;
+}
+
 // The font file of the glyphs used. Glyph ids stay as they are, so the
 // content streams need no renumbering; the glyphs left out cost a few bytes
 // each in the index tables, which deflate to almost nothing.
@@ -325,13 +355,14 @@ void PdfDocument::write_page(const Page& page)
     writer_.object(object, body);
 }
 
-int PdfDocument::font_number(const FontFace* face)
+int PdfDocument::font_number(const FontFace* face, bool vertical)
 {
     for (std::size_t i = 1; i < fonts_.size(); ++i)
-        if (fonts_[i].face == face)
+        if (fonts_[i].face == face && fonts_[i].vertical == vertical)
             return static_cast<int>(i);
     FontUse use;
     use.face = face;
+    use.vertical = vertical;
     use.object = writer_.reserve();
     use.code_of_glyph.assign(face->glyph_count(), 0);
     use.glyph_of_code.push_back(0);
@@ -401,7 +432,8 @@ void PdfDocument::write_font(const FontUse& font)
     const uint32_t cid_to_gid = writer_.reserve();
 
     writer_.object(font.object, "<</Type/Font/Subtype/Type0/BaseFont/" + name
-                                    + "/Encoding/Identity-H/DescendantFonts[" + ref(cid_font)
+                                    + (font.vertical ? "/Encoding/Identity-V" : "/Encoding/Identity-H")
+                                    + "/DescendantFonts[" + ref(cid_font)
                                     + "]/ToUnicode " + ref(to_unicode) + ">>");
 
     // Codes are numbered from 1 in order of first use: one run of widths,
@@ -419,6 +451,8 @@ void PdfDocument::write_font(const FontUse& font)
         append_number3(widths, face.advance(glyph) * to_thousandths);
     }
     widths += font.glyph_of_code.size() > 1 ? "]]" : "]";
+    if (font.vertical)
+        widths += vertical_metrics(face, font.glyph_of_code);
     writer_.object(cid_font, "<</Type/Font/Subtype/CIDFontType2/BaseFont/" + name
                                 + "/CIDSystemInfo<</Registry(Adobe)/Ordering(Identity)/Supplement 0>>"
                                   "/FontDescriptor "

@@ -75,8 +75,9 @@ public:
     void end_page();
     std::size_t page_count() const { return pages_.size(); }
 
-    // The resource number of a face in this document ("/F3" is 3).
-    int font_number(const FontFace* face);
+    // The resource number of a face in this document ("/F3" is 3); set
+    // vertically, a face is a resource of its own with vertical metrics.
+    int font_number(const FontFace* face, bool vertical = false);
     // The character code that shows a glyph of a font as text (the
     // characters a reader extracts for it), for the content stream. Each
     // distinct pair of glyph and text has a code of its own, so that glyphs
@@ -116,6 +117,7 @@ public:
 private:
     struct FontUse {
         const FontFace* face = nullptr;
+        bool vertical = false;
         uint32_t object = 0;
         // By glyph: the code of the glyph with the text it had first; 0
         // while unused.

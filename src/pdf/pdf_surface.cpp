@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "base/units.h"
 #include "pdf/pdf_document.h"
@@ -122,6 +123,7 @@ Status PdfSurface::FontName(std::string_view face)
         return {};
     face_name_ = std::string(face);
     face_ = FontService::shared().face(face);
+    vertical_ = is_vertical_name(face);
     return {};
 }
 
@@ -167,6 +169,8 @@ float PdfSurface::TextWidth(std::string_view text)
 {
     if (!face_)
         return 0;
+    if (vertical_)
+        return static_cast<float>(FontService::shared().column_length(face_, points(), text));
     return static_cast<float>(FontService::shared().text_width(face_, points(), text));
 }
 
@@ -174,6 +178,16 @@ Status PdfSurface::Print(std::string_view text, LineEnd end)
 {
     if (!document_ || !document_->page_open())
         return Failure(ErrorNumber::InvalidCall, "Nothing is being drawn on");
+    if (vertical_) {
+        if (!text.empty() && face_)
+            print_vertical(text);
+        if (end == LineEnd::With && face_) {
+            current_y_ = 0;
+            current_x_ -= static_cast<float>(
+                points() * (face_->ascender() + face_->descender() + face_->line_gap()) / face_->units_per_em());
+        }
+        return {};
+    }
     if (!text.empty() && face_) {
         chars_.clear();
         decode_utf8(text, chars_);
@@ -388,6 +402,169 @@ Status PdfSurface::EndSpreadText()
     if (document_ && document_->page_open())
         document_->end_actual_text();
     return {};
+}
+
+void PdfSurface::print_vertical(std::string_view text)
+{
+    chars_.clear();
+    decode_utf8(text, chars_);
+    glyphs_.clear();
+    FontService::shared().shape_vertical(face_, std::u32string_view(chars_), glyphs_);
+    const double size = points();
+    double length = 0;
+    for (const ShapedGlyph& g : glyphs_)
+        length += static_cast<double>(g.advance) / g.face->units_per_em();
+    length *= size;
+    draw_column(current_x_ + size / 2, current_y_, glyphs_);
+    if (underline_) {
+        // The line of vertical text runs along the right side of its column.
+        std::string& out = content();
+        const double thickness = size * face_->underline_thickness() / face_->units_per_em();
+        const double left = current_x_ + size - size * face_->underline_position() / face_->units_per_em()
+                            - thickness / 2;
+        append_number(out, left);
+        out.push_back(' ');
+        append_number(out, document_->page_height() - current_y_ - length);
+        out.push_back(' ');
+        append_number(out, std::max(thickness, 0.01));
+        out.push_back(' ');
+        append_number(out, length);
+        out += " re f\n";
+    }
+    current_y_ += static_cast<float>(length);
+}
+
+// A column is a text object of its own. Each run of upright glyphs or of
+// turned ones starts at the pen with a text matrix of its own; an upright
+// glyph shaped off its vertical origin gets one too. A column with turned
+// runs carries its text as the text readers extract: they would otherwise
+// take its turned runs for lines of their own.
+//
+// Glyphs are shown by codes of their own text as in a row: each its
+// character where a cluster has as many glyphs as characters, else the
+// cluster's first glyph all of its characters and the others a zero-width
+// space.
+void PdfSurface::draw_column(double centre, double top, const std::vector<ShapedGlyph>& glyphs)
+{
+    std::string& out = content();
+    document_->close_text();
+    apply_fill(out);
+    const bool synthetic = bold_ && !face_->is_bold();
+    if (synthetic) {
+        out += "q ";
+        append_color(out, color_, true);
+        out += "2 Tr ";
+        append_number(out, std::max(points() / 40.0, 0.01));
+        out += " w\n";
+    }
+    const std::u32string_view chars(chars_);
+    texts_.assign(glyphs.size(), U"\u200B");
+    for (std::size_t i = 0; i < glyphs.size();) {
+        std::size_t j = i + 1;
+        while (j < glyphs.size() && glyphs[j].cluster == glyphs[i].cluster && glyphs[j].face == glyphs[i].face)
+            ++j;
+        const std::size_t first = std::min<std::size_t>(glyphs[i].cluster, chars.size());
+        std::size_t last = j < glyphs.size() ? glyphs[j].cluster : chars.size();
+        if (last <= first)
+            last = std::min(first + 1, chars.size());
+        if (j - i == last - first) {
+            for (std::size_t k = i; k < j; ++k)
+                texts_[k] = chars.substr(first + (k - i), 1);
+        } else {
+            texts_[i] = chars.substr(first, last - first);
+        }
+        i = j;
+    }
+    const bool mixed = std::any_of(glyphs.begin(), glyphs.end(), [](const ShapedGlyph& g) { return !g.upright; });
+    // Inside a spread text's span already, the span gives the text.
+    const bool marked = mixed && !document_->actual_text_open();
+    if (marked)
+        document_->begin_actual_text(chars, false);
+    document_->open_text();
+    const double size = points();
+    const double height = document_->page_height();
+    double pen = top;
+    bool in_string = false;
+    auto close_string = [&] {
+        if (in_string)
+            out += ")]TJ\n";
+        in_string = false;
+    };
+    auto place = [&](bool upright, double x, double y) {
+        close_string();
+        out += upright ? "1 0 0 1 " : "0 -1 1 0 ";
+        append_number(out, x);
+        out.push_back(' ');
+        append_number(out, height - y);
+        out += " Tm\n";
+    };
+    auto select = [&](int font) {
+        if (stream_.font != font || stream_.font_twips != font_twips_) {
+            close_string();
+            out += "/F" + std::to_string(font) + ' ';
+            append_number(out, size);
+            out += " Tf\n";
+            stream_.font = font;
+            stream_.font_twips = font_twips_;
+        }
+    };
+    // A glyph and, when its shaped advance differs from the font's, the move
+    // to the next: a positive adjustment moves left in horizontal text but
+    // further down in vertical text.
+    auto show = [&](std::size_t k, int font, int32_t nominal, double sign) {
+        const ShapedGlyph& g = glyphs[k];
+        if (!in_string) {
+            out += "[(";
+            in_string = true;
+        }
+        append_glyph(out, document_->glyph_code(font, g.glyph, texts_[k]));
+        if (g.advance != nominal) {
+            out += ")";
+            append_number3(out, sign * (g.advance - nominal) * 1000.0 / g.face->units_per_em());
+            out += "(";
+        }
+    };
+
+    std::size_t i = 0;
+    while (i < glyphs.size()) {
+        const ShapedGlyph& first = glyphs[i];
+        const int font = document_->font_number(first.face, first.upright);
+        select(font);
+        if (first.upright) {
+            bool at_pen = false;
+            for (; i < glyphs.size() && glyphs[i].upright && glyphs[i].face == first.face; ++i) {
+                const ShapedGlyph& g = glyphs[i];
+                const double scale = size / g.face->units_per_em();
+                int32_t ox = 0;
+                int32_t oy = 0;
+                g.face->vertical_origin(g.glyph, ox, oy);
+                const double dx = (g.x_offset + ox) * scale;
+                const double dy = (g.y_offset + oy) * scale;
+                const bool off = dx != 0 || dy != 0;
+                if (off || !at_pen)
+                    place(true, centre + dx, pen - dy);
+                at_pen = !off;
+                show(i, font, g.face->vertical_advance(g.glyph), 1);
+                pen += g.advance * scale;
+            }
+        } else {
+            const double scale = size / first.face->units_per_em();
+            const double baseline = centre - (first.face->ascender() - first.face->descender()) * scale / 2;
+            place(false, baseline, pen);
+            for (; i < glyphs.size() && !glyphs[i].upright && glyphs[i].face == first.face; ++i) {
+                show(i, font, glyphs[i].face->advance(glyphs[i].glyph), -1);
+                pen += glyphs[i].advance * scale;
+            }
+        }
+        close_string();
+    }
+    document_->close_text();
+    if (marked)
+        document_->end_actual_text();
+    if (synthetic) {
+        out += "Q\n";
+        stream_.font = 0;
+    }
 }
 
 Status PdfSurface::DrawMode(int16_t mode)

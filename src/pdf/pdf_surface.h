@@ -12,6 +12,14 @@
 // apply to lines one pixel wide, in steps of 1/96 inch; wider ones are solid.
 // Solid lines have square ends so that the sides of a box close; dashed ones
 // flat ends, which keep their gaps open.
+//
+// A face named with "@" sets texts vertically: CurrentX is the left edge of a
+// column one em wide and CurrentY the top of its first character; Print moves
+// CurrentY down by the text's length and a line end starts the next column to
+// the left at the top. Upright glyphs are written in a vertical font resource
+// (Identity-V with vertical metrics), turned runs in the horizontal one with
+// a text matrix turned a quarter clockwise, their em box centred on the
+// column; a column with turned runs carries its text as the text to extract.
 #pragma once
 
 #include <cstdint>
@@ -109,6 +117,8 @@ private:
     double points() const { return points_from_twips(font_twips_); }
     std::string& content();
     void draw_glyphs(double x, double baseline, const std::vector<ShapedGlyph>& glyphs);
+    void print_vertical(std::string_view text);
+    void draw_column(double centre, double top, const std::vector<ShapedGlyph>& glyphs);
     void apply_line_pen(std::string& out);
     uint32_t blank_glyph(const FontFace& face);
     // Sets the fill colour to the current colour when it is not already.
@@ -122,6 +132,7 @@ private:
     int font_twips_ = 210;
     bool bold_ = false;
     bool underline_ = false;
+    bool vertical_ = false;
     float current_x_ = 0;
     float current_y_ = 0;
 
@@ -135,6 +146,7 @@ private:
     uint32_t color_ = 0;
 
     std::u32string chars_;
+    std::vector<std::u32string_view> texts_;  // a column's text by glyph
     std::vector<ShapedGlyph> glyphs_;
     std::vector<Missing> missing_;
     std::unordered_map<const FontFace*, GlyphOutline> missing_outlines_;

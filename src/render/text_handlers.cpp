@@ -1,5 +1,6 @@
 #include "render/text_handlers.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -27,9 +28,22 @@ struct TextPlace {
     float y;
 };
 
+// A face named with "@" sets the texts after it top to bottom: the surface
+// draws them down a column, and the texts are placed along rows instead of
+// columns.
+bool vertical_text()
+{
+    const std::string& name = job().FontName;
+    return !name.empty() && name.front() == '@';
+}
+
+// Horizontal text stands on the bottom of its row; a vertical column starts
+// at the top left corner of its cell.
 TextPlace text_place(float row, float col)
 {
     const JobState& s = job();
+    if (vertical_text())
+        return {ColToX(s, col), RowToY(s, row)};
     return {ColToX(s, col), RowToTextY(s, row)};
 }
 
@@ -39,11 +53,59 @@ void move_to(DrawSurface& target, float x, float y)
     on_target(target.CurrentY(y));
 }
 
-// The space left in a box of out_length columns by a text w points wide.
+// Moves to a distance after a text's place in its direction: to the right,
+// or down for vertical text.
+void move_along(DrawSurface& target, TextPlace at, double distance)
+{
+    const auto d = static_cast<float>(distance);
+    if (vertical_text())
+        move_to(target, at.x, at.y + d);
+    else
+        move_to(target, at.x + d, at.y);
+}
+
+// The space left in a box of out_length columns (rows for vertical text) by
+// a text w points long.
 int free_space(float out_length, int w)
 {
     const JobState& s = job();
-    return whole_points(static_cast<double>(out_length) * s.ColPitch * s.FontScale - w);
+    const float pitch = vertical_text() ? s.RowPitch : s.ColPitch;
+    return whole_points(static_cast<double>(out_length) * pitch * s.FontScale - w);
+}
+
+// Vertical text spread over its rows: each character at its place down the
+// column, the gaps as in a row.
+void print_spread_down(DrawSurface& target, TextPlace at, std::string_view data, int gap, int rem)
+{
+    double y = at.y;
+    int i = 1;
+    while (!data.empty()) {
+        const std::size_t size = std::max<std::size_t>(1, utf8_sequence_length(data));
+        const std::string_view c = data.substr(0, size);
+        move_to(target, at.x, static_cast<float>(y));
+        on_target(target.Print(c, LineEnd::Without));
+        y += target.TextWidth(c) + gap + (i <= rem ? 1 : 0);
+        data.remove_prefix(size);
+        ++i;
+    }
+}
+
+// The characters of vertical text that fit in a column of out_length rows,
+// taken in order until the first that does not.
+std::string fit_to_rows(DrawSurface& target, std::string_view data, int rows)
+{
+    const JobState& s = job();
+    const double limit = static_cast<double>(rows) * s.RowPitch * s.FontScale;
+    double length = 0;
+    std::size_t fitting = 0;
+    while (fitting < data.size()) {
+        const std::size_t size = std::max<std::size_t>(1, utf8_sequence_length(data.substr(fitting)));
+        length += target.TextWidth(data.substr(fitting, size));
+        if (length > limit)
+            break;
+        fitting += size;
+    }
+    return std::string(data.substr(0, fitting));
 }
 
 // A blank printed at the origin makes the printer take up the reset face.
@@ -125,7 +187,7 @@ void ZZ100_String_Kin(float row, float col, std::string_view data, float out_len
 
     // Special case: a single character is centred, overhanging when too wide.
     if (n == 1) {
-        move_to(target, at.x + static_cast<float>(free) / 2, at.y);
+        move_along(target, at, static_cast<float>(free) / 2);
         on_target(target.Print(data, LineEnd::With));
         return;
     }
@@ -137,6 +199,10 @@ void ZZ100_String_Kin(float row, float col, std::string_view data, float out_len
     }
     const int gap = free / (n - 1);
     const int rem = free - gap * (n - 1);
+    if (vertical_text()) {
+        print_spread_down(target, at, data, gap, rem);
+        return;
+    }
     move_to(target, at.x, at.y);
     on_target(target.BeginSpreadText(data));
     int i = 1;
@@ -159,7 +225,7 @@ void ZZ100_String_Center(float row, float col, std::string_view data, float out_
     DrawSurface& target = current_target();
     const int w = whole_points(target.TextWidth(data));
     const int free = free_space(out_length, w);
-    move_to(target, at.x + static_cast<float>(std::floor(free / 2.0)), at.y);
+    move_along(target, at, std::floor(free / 2.0));
     on_target(target.Print(data, LineEnd::Without));
 }
 
@@ -171,7 +237,7 @@ void ZZ100_String_Right(float row, float col, std::string_view data)
     const TextPlace at = text_place(row, col);
     DrawSurface& target = current_target();
     const int w = whole_points(target.TextWidth(data));
-    move_to(target, at.x - static_cast<float>(w), at.y);
+    move_along(target, at, -static_cast<float>(w));
     on_target(target.Print(data, LineEnd::Without));
 }
 
@@ -181,7 +247,10 @@ void ZZ100_String_Left(float row, float col, std::string_view data, float out_le
     if (!InOutputRange())
         return;
     const int cells = must(to_i2(out_length));
-    ZZ100_String(row, col, FitToCells(data, cells));
+    if (vertical_text())
+        ZZ100_String(row, col, fit_to_rows(current_target(), data, cells));
+    else
+        ZZ100_String(row, col, FitToCells(data, cells));
 }
 
 void ZZ100_Numeric(float row, float col, std::string_view value, std::string_view format)
@@ -197,14 +266,20 @@ void ZZ100_Numeric(float row, float col, std::string_view value, std::string_vie
         return;
     }
     // An amount is never cut: one longer than its field is drawn whole,
-    // ending where the field would end, so it extends to the left.
+    // ending where the field would end, so it extends to the left (upwards in vertical text).
     enter("ZZ100_String");
     if (!InOutputRange())
         return;
     const TextPlace at = text_place(row, col);
     DrawSurface& target = current_target();
-    const double field_end = static_cast<double>(at.x) + target.TextWidth(field);
-    move_to(target, static_cast<float>(field_end - target.TextWidth(formatted)), at.y);
+    if (vertical_text()) {
+        // Ending where the field would end, down the column.
+        const double field_end = static_cast<double>(at.y) + target.TextWidth(field);
+        move_to(target, at.x, static_cast<float>(field_end - target.TextWidth(formatted)));
+    } else {
+        const double field_end = static_cast<double>(at.x) + target.TextWidth(field);
+        move_to(target, static_cast<float>(field_end - target.TextWidth(formatted)), at.y);
+    }
     on_target(target.Print(formatted, LineEnd::With));
 }
 

@@ -30,6 +30,30 @@ constexpr std::string_view kDefaultFamily = "IPAMincho";
 // fontconfig is asked for any face that has it.
 constexpr std::string_view kFallbackFamilies[] = {"IPAGothic", "IPAMincho"};
 
+// Characters set upright in vertical text, as ranges in code point order;
+// everything else is turned with the Latin text around it.
+struct UprightRange {
+    char32_t first;
+    char32_t last;
+};
+constexpr UprightRange kUprightRanges[] = {
+    {0x00A7, 0x00A7},   {0x00A9, 0x00A9},   {0x00AE, 0x00AE},   {0x00B1, 0x00B1},  // § © ® ±
+    {0x00BC, 0x00BE},   {0x00D7, 0x00D7},   {0x00F7, 0x00F7},                      // ¼-¾ × ÷
+    {0x1100, 0x11FF},                                                              // Hangul jamo
+    {0x2016, 0x2016},   {0x2020, 0x2021},   {0x2030, 0x2031},   {0x203B, 0x203C},  // ‖ † ‡ ‰ ※
+    {0x2042, 0x2042},   {0x2047, 0x2049},   {0x2051, 0x2051},
+    {0x2100, 0x218F},                                                              // letterlike, numbers
+    {0x2460, 0x24FF},                                                              // enclosed ① Ⓐ
+    {0x2500, 0x27BF},                                                              // boxes, shapes, symbols
+    {0x2E80, 0xA4CF},                                                              // CJK, kana, Yi
+    {0xA960, 0xA97F},   {0xAC00, 0xD7FF},                                          // Hangul
+    {0xE000, 0xFAFF},                                                              // private use, ideographs
+    {0xFE10, 0xFE1F},   {0xFE30, 0xFE6F},                                          // vertical, small forms
+    {0xFF00, 0xFF60},   {0xFFE0, 0xFFE7},                                          // full-width forms
+    {0x1F000, 0x1FAFF},                                                            // emoji and pictographs
+    {0x20000, 0x3FFFD},                                                            // ideographs
+};
+
 std::string substituted(std::string_view name)
 {
     for (const auto& s : kSubstitutions)
@@ -88,6 +112,19 @@ bool is_true_type(hb_face_t* face)
 }
 
 }  // namespace
+
+bool is_vertical_name(std::string_view name)
+{
+    return !name.empty() && name.front() == '@';
+}
+
+bool upright_in_vertical(char32_t c)
+{
+    const auto* end = std::end(kUprightRanges);
+    const auto* range = std::lower_bound(std::begin(kUprightRanges), end, c,
+                                         [](const UprightRange& r, char32_t value) { return r.last < value; });
+    return range != end && range->first <= c;
+}
 
 void decode_utf8(std::string_view text, std::u32string& out)
 {
@@ -161,6 +198,20 @@ FontFace::FontFace(std::string path, unsigned index, hb_blob_t* blob)
     if (glyph_count_ > 0)
         hb_font_get_glyph_h_advances(font_, glyph_count_, ids.data(), sizeof(hb_codepoint_t), advances_.data(),
                                      sizeof(int32_t));
+}
+
+int32_t FontFace::vertical_advance(uint32_t glyph) const
+{
+    return -hb_font_get_glyph_v_advance(font_, glyph);
+}
+
+void FontFace::vertical_origin(uint32_t glyph, int32_t& x, int32_t& y) const
+{
+    hb_position_t ox = 0;
+    hb_position_t oy = 0;
+    hb_font_get_glyph_v_origin(font_, glyph, &ox, &oy);
+    x = ox;
+    y = oy;
 }
 
 FontFace::~FontFace()
@@ -256,7 +307,8 @@ const FontFace* FontService::face(std::string_view name)
         return found->second;
     if (!default_)
         default_ = match(std::string(kDefaultFamily), 0);
-    const FontFace* face = name.empty() ? default_ : match(substituted(name), 0);
+    const std::string_view family = is_vertical_name(name) ? name.substr(1) : name;
+    const FontFace* face = family.empty() ? default_ : match(substituted(family), 0);
     if (!face)
         face = default_;
     by_name_.emplace(key, face);
@@ -295,18 +347,53 @@ void FontService::shape(const FontFace* face, std::string_view text, std::vector
     shape(face, std::u32string_view(chars), glyphs);
 }
 
-// Runs of characters in one face are shaped together; a face without
-// substitutions or kerning maps each character to its glyph directly, which
-// is what HarfBuzz would do, only without building a buffer.
 void FontService::shape(const FontFace* face, std::u32string_view chars, std::vector<ShapedGlyph>& glyphs)
 {
     if (!face || chars.empty())
         return;
+    shape_run(face, chars, 0, chars.size(), false, glyphs);
+}
+
+// Upright and turned characters alternate in runs: each is shaped in its own
+// direction.
+void FontService::shape_vertical(const FontFace* face, std::string_view text, std::vector<ShapedGlyph>& glyphs)
+{
+    if (!face || text.empty())
+        return;
+    std::u32string chars;
+    chars.reserve(text.size());
+    decode_utf8(text, chars);
+    shape_vertical(face, std::u32string_view(chars), glyphs);
+}
+
+void FontService::shape_vertical(const FontFace* face, std::u32string_view chars, std::vector<ShapedGlyph>& glyphs)
+{
+    if (!face || chars.empty())
+        return;
+    std::size_t start = 0;
+    while (start < chars.size()) {
+        const bool upright = upright_in_vertical(chars[start]);
+        std::size_t end = start + 1;
+        while (end < chars.size() && upright_in_vertical(chars[end]) == upright)
+            ++end;
+        shape_run(face, chars, start, end, upright, glyphs);
+        start = end;
+    }
+}
+
+// Runs of characters in one face are shaped together; a face without
+// substitutions or kerning maps each character to its glyph directly, which
+// is what HarfBuzz would do, only without building a buffer. Vertical runs
+// always go through HarfBuzz, whose vertical features replace many glyphs.
+// Clusters count from the start of chars, whichever run they fall in.
+void FontService::shape_run(const FontFace* face, std::u32string_view chars, std::size_t from, std::size_t to,
+                            bool vertical, std::vector<ShapedGlyph>& glyphs)
+{
     // Each character's glyph in the face asked for, looked up once; 0 where
     // the face has none.
     thread_local std::vector<uint32_t> ids;
     ids.resize(chars.size());
-    for (std::size_t i = 0; i < chars.size(); ++i)
+    for (std::size_t i = from; i < to; ++i)
         ids[i] = face->glyph(chars[i]);
     auto face_of = [&](std::size_t i) {
         if (ids[i] != 0)
@@ -315,19 +402,19 @@ void FontService::shape(const FontFace* face, std::u32string_view chars, std::ve
         return other ? other : face;
     };
 
-    std::size_t start = 0;
-    while (start < chars.size()) {
+    std::size_t start = from;
+    while (start < to) {
         // A run of characters in one face: the face asked for where it has
         // them (or nobody has), else the fallback that does.
         const FontFace* run_face = face_of(start);
         std::size_t end = start + 1;
-        while (end < chars.size() && face_of(end) == run_face)
+        while (end < to && face_of(end) == run_face)
             ++end;
         if (run_face != face) {
             for (std::size_t i = start; i < end; ++i)
                 ids[i] = run_face->glyph(chars[i]);
         }
-        bool plain = true;
+        bool plain = !vertical;
         for (std::size_t i = start; plain && i < end; ++i)
             plain = !run_face->starts_lookup(ids[i]);
         if (plain) {
@@ -339,14 +426,15 @@ void FontService::shape(const FontFace* face, std::u32string_view chars, std::ve
                                 static_cast<int>(chars.size()), static_cast<unsigned>(start),
                                 static_cast<int>(end - start));
             hb_buffer_guess_segment_properties(buffer);
-            hb_buffer_set_direction(buffer, HB_DIRECTION_LTR);
+            hb_buffer_set_direction(buffer, vertical ? HB_DIRECTION_TTB : HB_DIRECTION_LTR);
             hb_shape(run_face->hb_font(), buffer, nullptr, 0);
             unsigned count = 0;
             const hb_glyph_info_t* info = hb_buffer_get_glyph_infos(buffer, &count);
             const hb_glyph_position_t* pos = hb_buffer_get_glyph_positions(buffer, &count);
             for (unsigned i = 0; i < count; ++i)
                 glyphs.push_back({run_face, info[i].codepoint, chars[info[i].cluster], info[i].cluster,
-                                  pos[i].x_advance, pos[i].x_offset, pos[i].y_offset});
+                                  vertical ? -pos[i].y_advance : pos[i].x_advance, pos[i].x_offset,
+                                  pos[i].y_offset, vertical});
             hb_buffer_destroy(buffer);
         }
         start = end;
@@ -361,6 +449,16 @@ double FontService::text_width(const FontFace* face, double points, std::string_
     for (const ShapedGlyph& g : glyphs)
         width += static_cast<double>(g.advance) / g.face->units_per_em();
     return width * points;
+}
+
+double FontService::column_length(const FontFace* face, double points, std::string_view text)
+{
+    std::vector<ShapedGlyph> glyphs;
+    shape_vertical(face, text, glyphs);
+    double length = 0;
+    for (const ShapedGlyph& g : glyphs)
+        length += static_cast<double>(g.advance) / g.face->units_per_em();
+    return length * points;
 }
 
 }  // namespace kt482::pdf

@@ -6,6 +6,10 @@
 // text is as wide on a 96-dpi preview as in a PDF. A character the face lacks
 // is taken from a fallback face that has it; a face name fontconfig does not
 // know resolves to whatever face it offers instead.
+//
+// A face name that starts with "@" names the same face set vertically: texts
+// run top to bottom, full-width characters upright in the face's vertical
+// forms, Latin and half-width runs turned a quarter clockwise.
 #pragma once
 
 #include <cstdint>
@@ -59,6 +63,12 @@ public:
     {
         return glyph < advances_.size() ? advances_[glyph] : 0;
     }
+    // Set vertically: the design advance down the column (positive), and
+    // where the glyph's vertical origin lies from its horizontal one (x to
+    // the right, y up; the top centre of its em box for most faces), in font
+    // units. Faces without vertical metrics get their ascender and descender.
+    int32_t vertical_advance(uint32_t glyph) const;
+    void vertical_origin(uint32_t glyph, int32_t& x, int32_t& y) const;
     // Whether shaping a text with this glyph may differ from one glyph per
     // character at its design advance: a lookup of the default features
     // (composition, ligatures, kerning, ...) starts at it.
@@ -93,6 +103,11 @@ private:
 // may show several characters (a composed voiced mark), several glyphs one
 // character (a decomposed accent). Its glyphs are consecutive and share the
 // index of its first character.
+//
+// An upright glyph of vertical text advances down the column, and its offsets
+// (x right, y up) place its horizontal origin from the pen, which runs down
+// the column's centre line. Every other glyph advances to the right of its
+// baseline (in vertical text, a turned run's baseline runs down the column).
 struct ShapedGlyph {
     const FontFace* face = nullptr;
     uint32_t glyph = 0;
@@ -101,7 +116,15 @@ struct ShapedGlyph {
     int32_t advance = 0;
     int32_t x_offset = 0;
     int32_t y_offset = 0;
+    bool upright = false;
 };
+
+// Whether a face name asks for vertical setting (starts with "@").
+bool is_vertical_name(std::string_view name);
+// Whether a character stands upright in vertical text: ideographs, kana,
+// full-width forms and the symbols set like them; Latin, half-width forms and
+// most other scripts are turned.
+bool upright_in_vertical(char32_t c);
 
 // The resolved form of a face name: its face and the name asked for.
 class FontService {
@@ -109,9 +132,10 @@ public:
     // The process's service; thread safe.
     static FontService& shared();
 
-    // The face for a name as forms spell it ("ＭＳ 明朝", "MS PGothic", "Arial").
-    // Never null while the machine has any usable font; an empty name or
-    // one fontconfig cannot place resolves to its default.
+    // The face for a name as forms spell it ("ＭＳ 明朝", "MS PGothic", "Arial";
+    // "@ＭＳ 明朝" is the same face as "ＭＳ 明朝"). Never null while the machine
+    // has any usable font; an empty name or one fontconfig cannot place
+    // resolves to its default.
     const FontFace* face(std::string_view name);
 
     // Text (UTF-8; invalid bytes become U+FFFD) shaped in face, characters the
@@ -120,8 +144,17 @@ public:
     // The same for text decoded already.
     void shape(const FontFace* face, std::u32string_view chars, std::vector<ShapedGlyph>& glyphs);
 
+    // Text set top to bottom: runs of upright characters shaped vertically
+    // (the face's vertical forms and metrics), the others horizontally, to be
+    // turned. Appends to glyphs.
+    void shape_vertical(const FontFace* face, std::string_view text, std::vector<ShapedGlyph>& glyphs);
+    // The same for text decoded already.
+    void shape_vertical(const FontFace* face, std::u32string_view chars, std::vector<ShapedGlyph>& glyphs);
+
     // The advance of text at a size in points.
     double text_width(const FontFace* face, double points, std::string_view text);
+    // The length of text set vertically, top to bottom, in points.
+    double column_length(const FontFace* face, double points, std::string_view text);
 
     FontService();
     ~FontService();
@@ -132,6 +165,8 @@ private:
     const FontFace* load(const std::string& path, unsigned index);
     const FontFace* match(const std::string& family, char32_t character);
     const FontFace* fallback(char32_t c);
+    void shape_run(const FontFace* face, std::u32string_view chars, std::size_t from, std::size_t to,
+                   bool vertical, std::vector<ShapedGlyph>& glyphs);
 
     std::mutex mutex_;
     std::unordered_map<std::string, const FontFace*> by_name_;

@@ -127,6 +127,7 @@ Status QtDrawSurface::FontName(std::string_view face)
         return {};
     faceName_ = std::string(face);
     face_ = pdf::FontService::shared().face(face);
+    vertical_ = pdf::is_vertical_name(face);
     return {};
 }
 
@@ -187,6 +188,28 @@ Status QtDrawSurface::Print(std::string_view text, LineEnd end)
     if (!face_)
         return {};
     const double twipsPerUnit = static_cast<double>(fontTwips_) / face_->units_per_em();
+    if (vertical_) {
+        if (!text.empty()) {
+            glyphs_.clear();
+            pdf::FontService::shared().shape_vertical(face_, text, glyphs_);
+            use(PenInUse::Text);
+            const double left = currentX_ * kTwipsPerPoint;
+            const double top = currentY_ * kTwipsPerPoint;
+            const double length = drawColumn(left + fontTwips_ / 2.0, top);
+            if (underline_) {
+                const double thickness = face_->underline_thickness() * twipsPerUnit;
+                const double x = left + fontTwips_ - face_->underline_position() * twipsPerUnit - thickness / 2;
+                painter_.fillRect(QRectF(x, top, thickness, length * kTwipsPerPoint), textPen_.color());
+            }
+            currentY_ += static_cast<float>(length);
+        }
+        if (end == LineEnd::With) {
+            currentY_ = 0;
+            currentX_ -= static_cast<float>(
+                (face_->ascender() + face_->descender() + face_->line_gap()) * twipsPerUnit / kTwipsPerPoint);
+        }
+        return {};
+    }
     if (!text.empty()) {
         glyphs_.clear();
         pdf::FontService::shared().shape(face_, text, glyphs_);
@@ -249,10 +272,66 @@ void QtDrawSurface::drawGlyphs(double x, double baseline)
     }
 }
 
+// Upright runs are glyph runs at the positions shaping gave from the pen on
+// the column's centre line; a turned run is drawn under a quarter turn about
+// its start, its baseline left of the centre line by half its em box.
+double QtDrawSurface::drawColumn(double centre, double top)
+{
+    const bool overstrike = bold_ && !face_->is_bold();
+    const qreal step = std::max(fontTwips_ / 40.0, kTwipsPerInch / std::max(device_->logicalDpiX(), 1));
+    QList<quint32> indexes;
+    QList<QPointF> positions;
+    double pen = top;
+    double ems = 0;
+    std::size_t start = 0;
+    while (start < glyphs_.size()) {
+        const pdf::FontFace* face = glyphs_[start].face;
+        const bool upright = glyphs_[start].upright;
+        const double scale = static_cast<double>(fontTwips_) / face->units_per_em();
+        indexes.clear();
+        positions.clear();
+        const double runTop = pen;
+        std::size_t end = start;
+        for (; end < glyphs_.size() && glyphs_[end].face == face && glyphs_[end].upright == upright; ++end) {
+            const pdf::ShapedGlyph& g = glyphs_[end];
+            indexes.append(g.glyph);
+            if (upright)
+                positions.append(QPointF(centre + g.x_offset * scale, pen - g.y_offset * scale));
+            else
+                positions.append(QPointF(pen - runTop + g.x_offset * scale, -g.y_offset * scale));
+            pen += g.advance * scale;
+            ems += static_cast<double>(g.advance) / face->units_per_em();
+        }
+        QGlyphRun run;
+        run.setRawFont(rawFont(face));
+        run.setGlyphIndexes(indexes);
+        run.setPositions(positions);
+        if (upright) {
+            painter_.drawGlyphRun(QPointF(0, 0), run);
+            if (overstrike)
+                painter_.drawGlyphRun(QPointF(step, 0), run);
+        } else {
+            const double baseline = centre - (face->ascender() - face->descender()) * scale / 2;
+            painter_.save();
+            painter_.translate(baseline, runTop);
+            painter_.rotate(90);
+            painter_.drawGlyphRun(QPointF(0, 0), run);
+            if (overstrike)
+                painter_.drawGlyphRun(QPointF(step, 0), run);
+            painter_.restore();
+        }
+        start = end;
+    }
+    return ems * (fontTwips_ / kTwipsPerPoint);
+}
+
 float QtDrawSurface::TextWidth(std::string_view text)
 {
     if (!face_)
         return 0;
+    if (vertical_)
+        return static_cast<float>(
+            pdf::FontService::shared().column_length(face_, fontTwips_ / kTwipsPerPoint, text));
     return static_cast<float>(pdf::FontService::shared().text_width(face_, fontTwips_ / kTwipsPerPoint, text));
 }
 

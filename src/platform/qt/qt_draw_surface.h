@@ -13,6 +13,12 @@
 // gives, so a text spread, centred or aligned right by its width stands at
 // the same point on the screen and on paper.
 //
+// A face named with "@" sets texts vertically, as on the PDF surface:
+// CurrentX is the left edge of a column one em wide, CurrentY the top of its
+// first character; upright glyphs stand on the column's centre line at their
+// vertical origins, turned runs are drawn a quarter turn clockwise with their
+// em box centred on the column.
+//
 // The current position, font and pen belong to the surface, not to the
 // painter: they survive end() and begin() on another device, so a renderer
 // can set them once and draw page after page.
@@ -135,6 +141,9 @@ private:
     // The face's glyphs at the current size, loaded once per face and size.
     const QRawFont& rawFont(const pdf::FontFace* face);
     void drawGlyphs(double x, double baseline);
+    // Draws glyphs_ set vertically from the top of a column (twips); returns
+    // the column's length in points.
+    double drawColumn(double centre, double top);
     void updateLinePen();
     void use(PenInUse pen);
 
@@ -147,6 +156,7 @@ private:
     int fontTwips_ = 210;  // 10.5 pt
     bool bold_ = false;
     bool underline_ = false;
+    bool vertical_ = false;
     QHash<QPair<quintptr, int>, QRawFont> rawFonts_;
     std::vector<pdf::ShapedGlyph> glyphs_;
 
