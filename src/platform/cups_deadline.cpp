@@ -77,8 +77,10 @@ void CupsWatchdog::watch()
             changed_.wait_until(lock, deadline_);
             continue;
         }
-        httpShutdown(http_);
+        // Marked before the socket goes: the waiting thread wakes as soon as
+        // it is shut down, and must then see why.
         fired_ = true;
+        httpShutdown(http_);
         changed_.wait_for(lock, kRefireInterval);
     }
 }
