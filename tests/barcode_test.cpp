@@ -5,7 +5,7 @@
 #include <string>
 
 #include "barcode/barcode_layout.h"
-#include "barcode/barcode_spec.h"
+#include "barcode/barcode_request.h"
 #include "barcode/barcode_symbol.h"
 
 namespace kt482 {

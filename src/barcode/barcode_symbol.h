@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "barcode/barcode_spec.h"
+#include "barcode/barcode_request.h"
 #include "kt482/failure.h"
 
 namespace kt482 {

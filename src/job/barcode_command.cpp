@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "barcode/barcode_spec.h"
+#include "barcode/barcode_request.h"
 #include "barcode/barcode_symbol.h"
 #include "job/editing_session.h"
 #include "job/error_trap.h"

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "barcode/barcode_layout.h"
-#include "barcode/barcode_spec.h"
+#include "barcode/barcode_request.h"
 #include "barcode/barcode_symbol.h"
 #include "job/error_trap.h"
 #include "render/grid_coordinates.h"

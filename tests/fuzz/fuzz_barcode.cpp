@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "barcode/barcode_layout.h"
-#include "barcode/barcode_spec.h"
+#include "barcode/barcode_request.h"
 #include "barcode/barcode_symbol.h"
 #include "fuzz_check.h"
 

@@ -1,4 +1,4 @@
-#include "barcode/barcode_spec.h"
+#include "barcode/barcode_request.h"
 
 #include <array>
 #include <charconv>
