@@ -16,6 +16,11 @@ emboldens a face without a bold of its own in its PDFs.
 Run it with Debian's python3 (python3-reportlab):
 
     /usr/bin/python3 bench/peer/reportlab_form.py PRIMITIVES.json [--pages N] [--runs R] [--keep PDF]
+    /usr/bin/python3 bench/peer/reportlab_form.py PRIMITIVES.json --documents N
+
+With --documents, writes N one-page documents instead, each a file of its own
+on /dev/shm, and reports documents per second and bytes per document (the
+batch of kt482_bench_batch).
 
 Memory: ru_maxrss is the process's peak resident size (kB), the interpreter
 and ReportLab included; the growth is the peak while writing the first
@@ -173,12 +178,31 @@ def write_document(path, size, steps, pages):
     c.save()
 
 
+def write_batch(size, steps, documents):
+    """One-page documents, each its own file, under the same 16 names in turn."""
+    folder = tempfile.mkdtemp(prefix="kt482-reportlab-batch-", dir="/dev/shm" if os.path.isdir("/dev/shm") else None)
+    start, cpu_start = time.perf_counter(), time.process_time()
+    for n in range(documents):
+        write_document(os.path.join(folder, f"document-{n % 16}.pdf"), size, steps, 1)
+    seconds = time.perf_counter() - start
+    cpu_ms = (time.process_time() - cpu_start) * 1000 / documents
+    size_bytes = os.path.getsize(os.path.join(folder, "document-0.pdf"))
+    for name in os.listdir(folder):
+        os.remove(os.path.join(folder, name))
+    os.rmdir(folder)
+    print(f"ReportLab {__import__('reportlab').Version}: {documents} one-page documents: "
+          f"{documents / seconds:.0f} documents/s, {cpu_ms:.2f} ms processor time and {size_bytes / 1024:.1f} kB each")
+    print(f"RESULT documents={documents} documents_per_s={documents / seconds:.1f} cpu_ms_per_doc={cpu_ms:.3f} "
+          f"pdf_bytes={size_bytes}")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("primitives", help="the JSON from kt482_bench_print --dump-primitives")
     parser.add_argument("--pages", type=int, default=1000)
     parser.add_argument("--runs", type=int, default=3, help="documents written; the median is reported")
     parser.add_argument("--keep", metavar="PDF", help="keep the last document as PDF")
+    parser.add_argument("--documents", type=int, help="write this many one-page documents instead")
     args = parser.parse_args()
 
     with open(args.primitives, encoding="utf-8") as f:
@@ -189,6 +213,10 @@ def main():
     size = (primitives["page"]["width"], primitives["page"]["height"])
     texts = sum(1 for s in steps if s[0] == "text")
     lines = len(steps) - texts
+
+    if args.documents:
+        write_batch(size, steps, args.documents)
+        return
 
     folder = tempfile.mkdtemp(prefix="kt482-reportlab-")
     path = os.path.join(folder, "reportlab_form.pdf")

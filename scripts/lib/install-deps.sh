@@ -25,6 +25,7 @@ KT482_PACKAGES=(
   qt6-translations-l10n  # Qt's dialogs in the user's language
   libpng-dev libjpeg62-turbo-dev  # src/image: pictures of E_Image
   libzint-dev zbar-tools  # src/barcode: the encoder; the tests decode what it drew
+  python3-distributed  # examples/python/batch_invoices.py: the month-end run on a Dask cluster
 )
 
 # Prints the packages of KT482_PACKAGES that are not installed, one a line.

@@ -1,14 +1,12 @@
 #include "pdf/pdf_document.h"
 
-#include <hb-subset.h>
-#include <hb.h>
-
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <functional>
 
+#include "pdf/font_subset.h"
 #include "pdf/pdf_image.h"
 #include "text/font_service.h"
 
@@ -18,6 +16,9 @@
 
 namespace kt482::pdf {
 namespace {
+
+// The compression level of embedded font files.
+constexpr int kFontFileLevel = 6;
 
 std::string ref(uint32_t object)
 {
@@ -188,38 +189,6 @@ std::string vertical_metrics(const FontFace& face, const std::vector<uint32_t>& 
     return out;
 }
 
-// The font file of the glyphs used. Glyph ids stay as they are, so the
-// content streams need no renumbering; the glyphs left out cost a few bytes
-// each in the index tables, which deflate to almost nothing.
-std::string subset_font_file(const FontFace& face, const std::vector<uint32_t>& used)
-{
-    hb_subset_input_t* input = hb_subset_input_create_or_fail();
-    if (!input)
-        return {};
-    hb_set_t* glyphs = hb_subset_input_glyph_set(input);
-    hb_set_add(glyphs, 0);
-    for (const uint32_t glyph : used)
-        hb_set_add(glyphs, glyph);
-    hb_subset_input_set_flags(input, HB_SUBSET_FLAGS_RETAIN_GIDS | HB_SUBSET_FLAGS_NO_HINTING);
-    hb_set_t* drop = hb_subset_input_set(input, HB_SUBSET_SETS_DROP_TABLE_TAG);
-    for (hb_tag_t tag : {HB_TAG('G', 'S', 'U', 'B'), HB_TAG('G', 'P', 'O', 'S'), HB_TAG('G', 'D', 'E', 'F'),
-                         HB_TAG('v', 'h', 'e', 'a'), HB_TAG('v', 'm', 't', 'x'), HB_TAG('B', 'A', 'S', 'E'),
-                         HB_TAG('J', 'S', 'T', 'F'), HB_TAG('k', 'e', 'r', 'n'), HB_TAG('n', 'a', 'm', 'e'),
-                         HB_TAG('V', 'O', 'R', 'G'), HB_TAG('D', 'S', 'I', 'G')})
-        hb_set_add(drop, tag);
-    hb_face_t* subset = hb_subset_or_fail(face.hb_face(), input);
-    hb_subset_input_destroy(input);
-    if (!subset)
-        return {};
-    hb_blob_t* blob = hb_face_reference_blob(subset);
-    unsigned length = 0;
-    const char* data = hb_blob_get_data(blob, &length);
-    std::string file(data ? data : "", data ? length : 0);
-    hb_blob_destroy(blob);
-    hb_face_destroy(subset);
-    return file;
-}
-
 }  // namespace
 
 // A fixed set of threads deflating page content in turn.
@@ -252,7 +221,6 @@ public:
         wake_.notify_one();
         return result;
     }
-    std::size_t size() const { return threads_.size(); }
 
 private:
     void run()
@@ -288,8 +256,7 @@ PdfDocument::PdfDocument(int fd, DocumentInfo info, int threads) : writer_(fd), 
     resources_ = writer_.reserve();
     info_object_ = writer_.reserve();
     fonts_.emplace_back();
-    if (threads > 0)
-        pool_ = std::make_unique<Pool>(threads);
+    threads_ = std::max(threads, 0);
 }
 
 PdfDocument::~PdfDocument() = default;
@@ -316,21 +283,30 @@ void PdfDocument::end_page()
     const Page page{writer_.reserve(), static_cast<float>(page_width_), static_cast<float>(page_height_)};
     pages_.push_back(page);
     write_page(page);
-    if (pool_) {
-        pending_.push_back({page.content, pool_->submit(std::move(content_))});
-        content_ = std::string();
-        drain_compressed(false);
-    } else {
+    if (threads_ == 0) {
         writer_.stream(page.content, "/Filter/FlateDecode", deflate(content_));
+        content_.clear();
+        return;
     }
-    content_.clear();
+    // A page's content goes to the threads when the next page ends: a
+    // one-page document deflates it on this thread at its end and starts no
+    // thread at all, which is most of a small document's time otherwise.
+    if (held_object_) {
+        if (!pool_)
+            pool_ = std::make_unique<Pool>(threads_);
+        pending_.push_back({held_object_, pool_->submit(std::move(held_))});
+        drain_compressed(false);
+    }
+    held_object_ = page.content;
+    held_ = std::move(content_);
+    content_ = std::string();
 }
 
 // Written streams leave memory as soon as they are done; at most a few
 // pages per thread wait.
 void PdfDocument::drain_compressed(bool all)
 {
-    const std::size_t limit = all ? 0 : 2 * pool_->size() + 1;
+    const std::size_t limit = all ? 0 : 2 * static_cast<std::size_t>(threads_) + 1;
     while (!pending_.empty()) {
         const bool ready =
             pending_.front().data.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
@@ -358,11 +334,32 @@ void PdfDocument::write_page(const Page& page)
 int PdfDocument::font_number(const FontFace* face, bool vertical)
 {
     for (std::size_t i = 1; i < fonts_.size(); ++i)
-        if (fonts_[i].face == face && fonts_[i].vertical == vertical)
+        if (fonts_[i].face == face && fonts_[i].vertical == vertical && !fonts_[i].spread)
             return static_cast<int>(i);
+    return add_font(face, vertical, false);
+}
+
+int PdfDocument::spread_font_number(const FontFace* face, uint32_t glyph, int32_t width)
+{
+    for (std::size_t i = 1; i < fonts_.size(); ++i) {
+        FontUse& use = fonts_[i];
+        if (use.face != face || !use.spread)
+            continue;
+        const auto [at, added] = use.spread_widths.emplace(glyph, width);
+        if (added || at->second == width)
+            return static_cast<int>(i);
+    }
+    const int font = add_font(face, false, true);
+    fonts_[static_cast<std::size_t>(font)].spread_widths.emplace(glyph, width);
+    return font;
+}
+
+int PdfDocument::add_font(const FontFace* face, bool vertical, bool spread)
+{
     FontUse use;
     use.face = face;
     use.vertical = vertical;
+    use.spread = spread;
     use.object = writer_.reserve();
     use.code_of_glyph.assign(face->glyph_count(), 0);
     use.glyph_of_code.push_back(0);
@@ -420,45 +417,39 @@ void PdfDocument::end_actual_text()
     actual_text_open_ = false;
 }
 
-void PdfDocument::write_font(const FontUse& font)
+// A face's resources across and down embed one subset of the glyphs they
+// use together: one font file and one descriptor. A spread resource embeds
+// a subset of its own, its glyphs as wide as the resource shows them: the
+// widths of a font and of its file agree, and some readers take the file's.
+void PdfDocument::write_face(const std::vector<const FontUse*>& uses)
 {
-    const FontFace& face = *font.face;
+    const FontFace& face = *uses.front()->face;
     const double to_thousandths = 1000.0 / face.units_per_em();
-    const std::string name = subset_tag(font.glyph_of_code, face.postscript_name()) + "+" + face.postscript_name();
-    const uint32_t cid_font = writer_.reserve();
+    std::vector<uint32_t> glyphs;
+    for (const FontUse* use : uses)
+        glyphs.insert(glyphs.end(), use->glyph_of_code.begin(), use->glyph_of_code.end());
+    std::vector<int32_t> advances;
+    if (uses.front()->spread) {
+        for (const uint32_t glyph : glyphs) {
+            const auto found = uses.front()->spread_widths.find(glyph);
+            advances.push_back(found != uses.front()->spread_widths.end() ? found->second : -1);
+        }
+    }
+    const FontSubset subset = subset_font(face, glyphs, advances.empty() ? nullptr : &advances);
+    // The tag tells subsets of the same glyphs at other widths apart.
+    std::vector<uint32_t> tagged = glyphs;
+    for (const int32_t advance : advances)
+        tagged.push_back(static_cast<uint32_t>(advance));
+    const std::string name = subset_tag(tagged, face.postscript_name()) + "+" + face.postscript_name();
     const uint32_t descriptor = writer_.reserve();
     const uint32_t file = writer_.reserve();
-    const uint32_t to_unicode = writer_.reserve();
-    const uint32_t cid_to_gid = writer_.reserve();
 
-    writer_.object(font.object, "<</Type/Font/Subtype/Type0/BaseFont/" + name
-                                    + (font.vertical ? "/Encoding/Identity-V" : "/Encoding/Identity-H")
-                                    + "/DescendantFonts[" + ref(cid_font)
-                                    + "]/ToUnicode " + ref(to_unicode) + ">>");
-
-    // Codes are numbered from 1 in order of first use: one run of widths,
-    // and the glyph of each code two bytes of the map.
-    std::string widths = "[";
-    std::string glyph_map;
-    glyph_map.reserve(2 * font.glyph_of_code.size());
-    for (std::size_t code = 0; code < font.glyph_of_code.size(); ++code) {
-        const uint32_t glyph = font.glyph_of_code[code];
-        glyph_map.push_back(static_cast<char>(glyph >> 8));
-        glyph_map.push_back(static_cast<char>(glyph & 0xFF));
-        if (code == 0)
-            continue;
-        widths += code == 1 ? "1[" : " ";
-        append_number3(widths, face.advance(glyph) * to_thousandths);
+    std::size_t first = 0;
+    for (const FontUse* use : uses) {
+        const auto renumbered = subset.glyphs.begin() + static_cast<std::ptrdiff_t>(first);
+        write_font(*use, name, descriptor, {renumbered, renumbered + static_cast<std::ptrdiff_t>(use->glyph_of_code.size())});
+        first += use->glyph_of_code.size();
     }
-    widths += font.glyph_of_code.size() > 1 ? "]]" : "]";
-    if (font.vertical)
-        widths += vertical_metrics(face, font.glyph_of_code);
-    writer_.object(cid_font, "<</Type/Font/Subtype/CIDFontType2/BaseFont/" + name
-                                + "/CIDSystemInfo<</Registry(Adobe)/Ordering(Identity)/Supplement 0>>"
-                                  "/FontDescriptor "
-                                + ref(descriptor) + "/DW 1000/W" + widths + "/CIDToGIDMap " + ref(cid_to_gid)
-                                + ">>");
-    writer_.stream(cid_to_gid, "/Filter/FlateDecode", deflate(glyph_map));
 
     std::string box = "[";
     for (int i = 0; i < 4; ++i) {
@@ -473,9 +464,51 @@ void PdfDocument::write_font(const FontUse& font)
     append_number3(metrics, face.ascender() * to_thousandths);
     writer_.object(descriptor, "<</Type/FontDescriptor/FontName/" + name + "/Flags 4/FontBBox" + box
                                    + "/ItalicAngle 0" + metrics + "/StemV 80/FontFile2 " + ref(file) + ">>");
+    // Outlines barely compress: the highest levels take twice the time of
+    // the default level to save a few bytes in ten thousand.
+    writer_.stream(file, "/Length1 " + std::to_string(subset.file.size()) + "/Filter/FlateDecode",
+                   deflate(subset.file, kFontFileLevel));
+}
 
-    const std::string data = subset_font_file(face, font.glyph_of_code);
-    writer_.stream(file, "/Length1 " + std::to_string(data.size()) + "/Filter/FlateDecode", deflate(data));
+// One resource: its codes' widths, glyphs in the subset and texts.
+void PdfDocument::write_font(const FontUse& font, const std::string& name, uint32_t descriptor,
+                             std::vector<uint32_t> subset_glyphs)
+{
+    const FontFace& face = *font.face;
+    const double to_thousandths = 1000.0 / face.units_per_em();
+    const uint32_t cid_font = writer_.reserve();
+    const uint32_t to_unicode = writer_.reserve();
+    const uint32_t cid_to_gid = writer_.reserve();
+
+    writer_.object(font.object, "<</Type/Font/Subtype/Type0/BaseFont/" + name
+                                    + (font.vertical ? "/Encoding/Identity-V" : "/Encoding/Identity-H")
+                                    + "/DescendantFonts[" + ref(cid_font)
+                                    + "]/ToUnicode " + ref(to_unicode) + ">>");
+
+    // Codes are numbered from 1 in order of first use: one run of widths,
+    // and the subset's glyph of each code two bytes of the map.
+    std::string widths = "[";
+    std::string glyph_map;
+    glyph_map.reserve(2 * font.glyph_of_code.size());
+    for (std::size_t code = 0; code < font.glyph_of_code.size(); ++code) {
+        const uint32_t glyph = font.glyph_of_code[code];
+        glyph_map.push_back(static_cast<char>(subset_glyphs[code] >> 8));
+        glyph_map.push_back(static_cast<char>(subset_glyphs[code] & 0xFF));
+        if (code == 0)
+            continue;
+        widths += code == 1 ? "1[" : " ";
+        const auto spread = font.spread_widths.find(glyph);
+        append_number3(widths, (spread != font.spread_widths.end() ? spread->second : face.advance(glyph)) * to_thousandths);
+    }
+    widths += font.glyph_of_code.size() > 1 ? "]]" : "]";
+    if (font.vertical)
+        widths += vertical_metrics(face, font.glyph_of_code);
+    writer_.object(cid_font, "<</Type/Font/Subtype/CIDFontType2/BaseFont/" + name
+                                + "/CIDSystemInfo<</Registry(Adobe)/Ordering(Identity)/Supplement 0>>"
+                                  "/FontDescriptor "
+                                + ref(descriptor) + "/DW 1000/W" + widths + "/CIDToGIDMap " + ref(cid_to_gid)
+                                + ">>");
+    writer_.stream(cid_to_gid, "/Filter/FlateDecode", deflate(glyph_map));
     writer_.stream(to_unicode, "/Filter/FlateDecode", deflate(to_unicode_cmap(font.text_of_code)));
 }
 
@@ -497,15 +530,29 @@ bool PdfDocument::finish(int copies)
     end_page();
     if (pool_)
         drain_compressed(true);
+    if (held_object_) {
+        writer_.stream(held_object_, "/Filter/FlateDecode", deflate(held_));
+        held_object_ = 0;
+        held_ = std::string();
+    }
     const std::size_t drawn = pages_.size();
     for (int copy = 2; copy <= copies; ++copy)
         for (std::size_t i = 0; i < drawn; ++i)
             write_page(pages_[i]);
 
     std::string fonts;
+    std::vector<bool> written(fonts_.size(), false);
     for (std::size_t i = 1; i < fonts_.size(); ++i) {
-        write_font(fonts_[i]);
         fonts += "/F" + std::to_string(i) + " " + ref(fonts_[i].object);
+        if (written[i])
+            continue;
+        std::vector<const FontUse*> uses;
+        for (std::size_t j = i; j < fonts_.size(); ++j)
+            if (j == i || (fonts_[j].face == fonts_[i].face && !fonts_[i].spread && !fonts_[j].spread)) {
+                uses.push_back(&fonts_[j]);
+                written[j] = true;
+            }
+        write_face(uses);
     }
     std::string resources = "<<";
     if (!fonts.empty())
@@ -526,8 +573,6 @@ bool PdfDocument::finish(int copies)
         kids.pop_back();
     kids += "]>>";
     writer_.object(pages_root_, kids);
-    writer_.object(catalog_, "<</Type/Catalog/Pages " + ref(pages_root_) + ">>");
-
     std::string catalog = "<</Type/Catalog/Pages " + ref(pages_root_);
     if (info_.archive)
         catalog += write_archive_parts();

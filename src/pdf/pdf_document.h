@@ -2,8 +2,8 @@
 // the file when the page ends, the fonts (subsets of the glyphs used) once at
 // the end. What stays in memory per page is its object numbers and size.
 //
-// Content streams are deflated on a small pool of worker threads and still
-// written in page order. Copies of the whole document are further page
+// Content streams are deflated on a small pool of worker threads, started
+// when a second page ends, and still written in page order. Copies of the whole document are further page
 // objects on the content streams already written.
 #pragma once
 
@@ -78,6 +78,11 @@ public:
     // The resource number of a face in this document ("/F3" is 3); set
     // vertically, a face is a resource of its own with vertical metrics.
     int font_number(const FontFace* face, bool vertical = false);
+    // The resource of a face for a glyph of a spread text, shown width font
+    // units wide: up to the next glyph, so that readers find the word
+    // without gaps. A resource has one width per glyph, so the same glyph at
+    // another width goes to a further resource.
+    int spread_font_number(const FontFace* face, uint32_t glyph, int32_t width);
     // The character code that shows a glyph of a font as text (the
     // characters a reader extracts for it), for the content stream. Each
     // distinct pair of glyph and text has a code of its own, so that glyphs
@@ -118,7 +123,10 @@ private:
     struct FontUse {
         const FontFace* face = nullptr;
         bool vertical = false;
+        bool spread = false;
         uint32_t object = 0;
+        // A spread resource's widths by glyph, in font units.
+        std::unordered_map<uint32_t, int32_t> spread_widths;
         // By glyph: the code of the glyph with the text it had first; 0
         // while unused.
         std::vector<uint16_t> code_of_glyph;
@@ -142,7 +150,10 @@ private:
     std::string write_archive_parts();
     std::string xmp_metadata() const;
     uint16_t other_glyph_code(FontUse& use, uint32_t glyph, std::u32string_view text);
-    void write_font(const FontUse& font);
+    int add_font(const FontFace* face, bool vertical, bool spread);
+    void write_face(const std::vector<const FontUse*>& uses);
+    void write_font(const FontUse& font, const std::string& name, uint32_t descriptor,
+                    std::vector<uint32_t> subset_glyphs);
     void drain_compressed(bool all);
 
     PdfWriter writer_;
@@ -172,8 +183,11 @@ private:
         std::future<std::string> data;
     };
     class Pool;
-    std::unique_ptr<Pool> pool_;
+    int threads_ = 0;
+    std::unique_ptr<Pool> pool_;  // made when a second page ends
     std::deque<Pending> pending_;
+    uint32_t held_object_ = 0;  // the last page's content, not yet handed over
+    std::string held_;
 };
 
 }  // namespace kt482::pdf

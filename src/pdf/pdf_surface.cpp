@@ -83,6 +83,7 @@ PdfSurface::PdfSurface() : face_(FontService::shared().face(face_name_)) {}
 
 void PdfSurface::set_document(PdfDocument* document)
 {
+    draw_spread();
     document_ = document;
     stream_ = StreamState{};
 }
@@ -199,7 +200,16 @@ Status PdfSurface::Print(std::string_view text, LineEnd end)
         for (const ShapedGlyph& g : glyphs_)
             width += static_cast<double>(g.advance) / g.face->units_per_em();
         width *= size;
-        draw_glyphs(current_x_, baseline, glyphs_);
+        if (spread_open_) {
+            for (ShapedGlyph g : glyphs_) {
+                g.cluster += static_cast<uint32_t>(spread_chars_.size());
+                spread_glyphs_.push_back(g);
+            }
+            spread_chars_ += chars_;
+            spread_pieces_.push_back({current_x_, baseline, glyphs_.size()});
+        } else {
+            draw_glyphs(current_x_, baseline, glyphs_);
+        }
         if (underline_) {
             std::string& out = content();
             document_->close_text();
@@ -234,7 +244,8 @@ Status PdfSurface::Print(std::string_view text, LineEnd end)
 // several glyphs) is marked content with its text. A character no face has
 // is an empty glyph that carries its text, and the face's missing glyph
 // drawn as a path over it, as readers leave that glyph blank.
-void PdfSurface::draw_glyphs(double x, double baseline, const std::vector<ShapedGlyph>& glyphs)
+void PdfSurface::draw_glyphs(double x, double baseline, const std::vector<ShapedGlyph>& glyphs,
+                             const std::vector<double>* spread_widths)
 {
     std::string& out = content();
     apply_fill(out);
@@ -273,7 +284,7 @@ void PdfSurface::draw_glyphs(double x, double baseline, const std::vector<Shaped
     stream_.text_y = py;
 
     // A text with moves between its glyphs is written as arrays.
-    bool adjusted = false;
+    bool adjusted = spread_widths != nullptr;
     for (const ShapedGlyph& g : glyphs)
         adjusted = adjusted || g.advance != g.face->advance(g.glyph) || g.glyph == 0;
     const bool spans = !document_->actual_text_open();
@@ -307,10 +318,18 @@ void PdfSurface::draw_glyphs(double x, double baseline, const std::vector<Shaped
         }
         for (std::size_t k = i; k < j; ++k) {
             const ShapedGlyph& g = glyphs[k];
-            if (g.face != in_face) {
+            // A spread glyph is as wide as a font unit can make it, the rest
+            // of the way to the next one a move.
+            const int32_t spread_units =
+                spread_widths ? static_cast<int32_t>(std::lround((*spread_widths)[k] * g.face->units_per_em() / 1000))
+                              : 0;
+            const int glyph_font = spread_widths ? document_->spread_font_number(g.face, g.glyph, spread_units)
+                                   : g.face == in_face ? font
+                                                       : document_->font_number(g.face);
+            if (g.face != in_face || glyph_font != font) {
                 close_string();
                 in_face = g.face;
-                font = document_->font_number(g.face);
+                font = glyph_font;
                 if (stream_.font != font || stream_.font_twips != font_twips_) {
                     out += "/F" + std::to_string(font) + ' ';
                     append_number(out, points());
@@ -337,6 +356,16 @@ void PdfSurface::draw_glyphs(double x, double baseline, const std::vector<Shaped
                 in_string = true;
             }
             append_glyph(out, document_->glyph_code(font, glyph, text));
+            if (spread_widths) {
+                const double shown = std::round(spread_units * 1e6 / g.face->units_per_em()) / 1000;
+                if (const double move = shown - (*spread_widths)[k]; std::abs(move) >= 0.0005) {
+                    out += ")";
+                    append_number3(out, move);
+                    out += "(";
+                }
+                pen += (*spread_widths)[k] / 1000;
+                continue;
+            }
             if (g.advance != width) {
                 out += ")";
                 append_number3(out, -(g.advance - width) * 1000.0 / g.face->units_per_em());
@@ -388,20 +417,64 @@ uint32_t PdfSurface::blank_glyph(const FontFace& face)
 
 Status PdfSurface::BeginSpreadText(std::string_view text)
 {
-    if (!document_ || !document_->page_open())
+    draw_spread();
+    if (!document_ || !document_->page_open() || vertical_)
         return {};
-    content();
-    std::u32string chars;
-    decode_utf8(text, chars);
-    document_->begin_actual_text(chars, false);
+    spread_open_ = true;
+    spread_text_.clear();
+    decode_utf8(text, spread_text_);
     return {};
 }
 
 Status PdfSurface::EndSpreadText()
 {
-    if (document_ && document_->page_open())
-        document_->end_actual_text();
+    draw_spread();
     return {};
+}
+
+// A spread text is one run whose glyphs reach each to the next, so that
+// every reader finds the word recorded, not letters apart. Where that cannot
+// be (a character drawn as several glyphs or none, and in archived files,
+// whose fonts must have the widths of their glyphs), the characters are
+// drawn where they stand and marked with the text as a whole.
+void PdfSurface::draw_spread()
+{
+    if (!spread_open_)
+        return;
+    spread_open_ = false;
+    if (!spread_pieces_.empty() && document_ && document_->page_open()) {
+        bool run = true;
+        for (const SpreadPiece& piece : spread_pieces_)
+            run = run && piece.glyphs == 1 && piece.baseline == spread_pieces_.front().baseline;
+        for (const ShapedGlyph& g : spread_glyphs_)
+            run = run && g.glyph != 0;
+        chars_ = spread_chars_;
+        if (run) {
+            std::vector<double> widths;
+            const double size = points();
+            for (std::size_t i = 0; i < spread_pieces_.size(); ++i) {
+                const ShapedGlyph& g = spread_glyphs_[i];
+                const double ems = i + 1 < spread_pieces_.size()
+                                       ? (spread_pieces_[i + 1].x - spread_pieces_[i].x) / size
+                                       : static_cast<double>(g.advance) / g.face->units_per_em();
+                widths.push_back(ems * 1000);
+            }
+            draw_glyphs(spread_pieces_.front().x, spread_pieces_.front().baseline, spread_glyphs_, &widths);
+        } else {
+            document_->begin_actual_text(spread_text_, false);
+            std::size_t first = 0;
+            for (const SpreadPiece& piece : spread_pieces_) {
+                glyphs_.assign(spread_glyphs_.begin() + static_cast<std::ptrdiff_t>(first),
+                               spread_glyphs_.begin() + static_cast<std::ptrdiff_t>(first + piece.glyphs));
+                first += piece.glyphs;
+                draw_glyphs(piece.x, piece.baseline, glyphs_);
+            }
+            document_->end_actual_text();
+        }
+    }
+    spread_chars_.clear();
+    spread_glyphs_.clear();
+    spread_pieces_.clear();
 }
 
 void PdfSurface::print_vertical(std::string_view text)

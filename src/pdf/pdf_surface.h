@@ -116,7 +116,11 @@ private:
 
     double points() const { return points_from_twips(font_twips_); }
     std::string& content();
-    void draw_glyphs(double x, double baseline, const std::vector<ShapedGlyph>& glyphs);
+    // spread_widths: each glyph's width in thousandths of an em, shown so
+    // wide through a spread resource of its face; none: the shaped advances.
+    void draw_glyphs(double x, double baseline, const std::vector<ShapedGlyph>& glyphs,
+                     const std::vector<double>* spread_widths = nullptr);
+    void draw_spread();
     void print_vertical(std::string_view text);
     void draw_column(double centre, double top, const std::vector<ShapedGlyph>& glyphs);
     void apply_line_pen(std::string& out);
@@ -151,6 +155,20 @@ private:
     std::vector<Missing> missing_;
     std::unordered_map<const FontFace*, GlyphOutline> missing_outlines_;
     std::unordered_map<const FontFace*, uint32_t> blank_glyphs_;
+
+    // A spread text is drawn when it ends, each glyph then reaching to the
+    // next: its characters as printed, their glyphs, clusters counted in
+    // spread_chars_.
+    struct SpreadPiece {
+        double x;
+        double baseline;
+        std::size_t glyphs;  // how many of spread_glyphs_, from the piece before's
+    };
+    bool spread_open_ = false;
+    std::u32string spread_text_;
+    std::u32string spread_chars_;
+    std::vector<ShapedGlyph> spread_glyphs_;
+    std::vector<SpreadPiece> spread_pieces_;
 };
 
 }  // namespace kt482::pdf

@@ -59,7 +59,9 @@ int PdfPrinter::compressionThreads()
 {
     if (const char* set = std::getenv("KT482_PDF_THREADS"); set && *set)
         return std::clamp(std::atoi(set), 0, kMaxThreads);
-    return std::thread::hardware_concurrency() > 1 ? 1 : 0;
+    // Asked once: the answer reads a file, and a batch starts many documents.
+    static const bool several_cores = std::thread::hardware_concurrency() > 1;
+    return several_cores ? 1 : 0;
 }
 
 // -- Drawing ----------------------------------------------------------------
@@ -103,6 +105,7 @@ Status PdfPrinter::NewPage()
 {
     if (Status started = startDocument(); !started)
         return started;
+    static_cast<void>(surface_.EndSpreadText());  // a spread text left open is drawn on its page
     document_->begin_page(pageWidth_, pageHeight_);
     // The pages written so far could not all be: said at the page, rather
     // than only when the document ends.
@@ -194,6 +197,7 @@ Status PdfPrinter::EndDoc()
 {
     if (!document_)
         return {};
+    static_cast<void>(surface_.EndSpreadText());  // a spread text left open is drawn on its page
     bool written = document_->finish(copiesInFile_);
     written = ::close(fd_) == 0 && written;
     fd_ = -1;

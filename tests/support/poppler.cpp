@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 namespace kt482::test {
@@ -166,6 +167,17 @@ std::vector<std::string> mupdf_page_texts(const std::string& path)
         pages.push_back(*out);
     }
     return pages;
+}
+
+std::vector<DrawnGlyph> mupdf_glyphs(const std::string& path)
+{
+    std::vector<DrawnGlyph> glyphs;
+    const std::string trace = command_output("mutool trace " + quoted(path) + " 2>/dev/null").value_or("");
+    static const std::regex pattern(R"re(<g unicode="([^"]*)" glyph="(\d+)" x="([-0-9.]+)" y="([-0-9.]+)")re");
+    for (auto it = std::sregex_iterator(trace.begin(), trace.end(), pattern); it != std::sregex_iterator(); ++it)
+        glyphs.push_back({(*it)[1], static_cast<uint32_t>(std::stoul((*it)[2])), std::stod((*it)[3]),
+                          std::stod((*it)[4])});
+    return glyphs;
 }
 
 std::map<std::string, std::string> pdf_info(const std::string& path)

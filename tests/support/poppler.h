@@ -2,6 +2,7 @@
 // pdftotext, pdffonts), as a reader sees the file.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -48,6 +49,16 @@ std::vector<PdfFont> pdf_fonts(const std::string& path);
 // The text of every page as MuPDF extracts it (mutool), in order; empty
 // when mutool is not installed.
 std::vector<std::string> mupdf_page_texts(const std::string& path);
+
+// Each glyph MuPDF draws (mutool trace), in order: the character it shows,
+// its number in the embedded font and its origin in points, y up.
+struct DrawnGlyph {
+    std::string text;
+    uint32_t glyph = 0;
+    double x = 0, y = 0;
+};
+
+std::vector<DrawnGlyph> mupdf_glyphs(const std::string& path);
 
 // The document information pdfinfo shows ("Title", "Author", ...), by name.
 std::map<std::string, std::string> pdf_info(const std::string& path);

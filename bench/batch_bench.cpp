@@ -1,0 +1,158 @@
+// Many small documents: the dense form's page as a document of its own,
+// recorded and printed to a PDF file of its own, one document after the
+// other, by one thread and by two threads at once (each thread with its own
+// job, as a host serving several requests would). Spools and PDFs are on
+// /dev/shm, so that the file system's cost stays out of the figures.
+//
+//   kt482_bench_batch [--keep FILE] [benchmark flags]
+//
+// items_per_second is documents per second of wall-clock time over all
+// threads; pdf_kB the size of one document. The summary gives both rates,
+// the gain from one thread to two and the size. --keep copies the last
+// document of the first thread to FILE.
+
+#include <benchmark/benchmark.h>
+
+#include <stdlib.h>
+#include <time.h>
+
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "bench_support.h"
+#include "dense_form.h"
+#include "kt482/kt482.h"
+#include "platform/qt/qt_application.h"
+
+namespace {
+
+using namespace kt482::bench;
+
+// Documents each thread writes under the same names again, as a batch's
+// files would be collected as they come.
+constexpr int kNamesPerThread = 16;
+
+// The batch's folder on /dev/shm (else in the scratch folder), made once.
+const std::string& batch_folder()
+{
+    static const std::string folder = [] {
+        char shm[] = "/dev/shm/kt482-batch-XXXXXX";
+        return mkdtemp(shm) ? std::string(shm) : sub_folder("batch");
+    }();
+    return folder;
+}
+
+double process_cpu_seconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+std::atomic<double> last_pdf_bytes{0};
+std::atomic<bool> incomplete{false};
+
+// One thread's documents: record the page, print it to its own file.
+void BM_BatchDocuments(benchmark::State& state)
+{
+    const std::string folder = batch_folder() + "/thread-" + std::to_string(state.thread_index());
+    std::filesystem::create_directories(folder);
+    kt482::KT482_Print job;
+    job.P_Temp_Dir(folder);
+    job.W_Device("KT482 PDF");
+    int document = 0;
+    double cpu_start = 0;
+    bool first = true;
+    for (auto _ : state) {
+        if (first && state.thread_index() == 0)
+            cpu_start = process_cpu_seconds();
+        first = false;
+        const std::string pdf = folder + "/document-" + std::to_string(document++ % kNamesPerThread) + ".pdf";
+        job.E_StartEdit();
+        record_dense_form_page(job);
+        job.E_EndEdit();
+        job.SetNextPdfPath(pdf);
+        job.W_StartDoc(9, 1);
+        job.W_Print(1, 1);
+        job.W_EndDoc();
+        job.E_Clear();
+        if (!job.Answer().is_empty()) {
+            incomplete = true;
+            break;
+        }
+    }
+    if (incomplete) {
+        state.SkipWithError("a document was not written completely");
+        return;
+    }
+    std::error_code error;
+    const auto bytes = std::filesystem::file_size(folder + "/document-0.pdf", error);
+    if (!error && state.thread_index() == 0)
+        last_pdf_bytes = static_cast<double>(bytes);
+    state.SetItemsProcessed(state.iterations());
+    // The process's processor time per document, all threads together (the
+    // other threads may still end their last document): on a machine busy
+    // with other work the wall clock says little about what a document
+    // costs, and nothing about how threads share the work.
+    if (state.thread_index() == 0)
+        state.counters["cpu_ms_per_doc"] =
+            (process_cpu_seconds() - cpu_start) * 1000 / static_cast<double>(state.iterations() * state.threads());
+    state.counters["pdf_kB"] = benchmark::Counter(static_cast<double>(bytes) / 1024, benchmark::Counter::kAvgThreads);
+}
+
+std::string summary(const Rates& rates)
+{
+    // The run's name carries its options ("BM_BatchDocuments/min_time:1.000/
+    // real_time/threads:2"); the thread count ends it.
+    auto rate = [&](const std::string& threads) {
+        for (const auto& [name, value] : rates)
+            if (name.starts_with("BM_BatchDocuments/") && name.ends_with(threads))
+                return rate_of(rates, name.substr(0, name.size() - (name.ends_with("_median") ? 7 : 0)));
+        return 0.0;
+    };
+    const double one = rate("threads:1_median") > 0 ? rate("threads:1_median") : rate("threads:1");
+    const double two = rate("threads:2_median") > 0 ? rate("threads:2_median") : rate("threads:2");
+    if (one <= 0 || two <= 0)
+        return {};
+    char line[256];
+    std::snprintf(line, sizeof line,
+                  "One-page documents: %.0f documents/s on one thread, %.0f on two (%.2fx, goal >= 1.8); "
+                  "%.1f kB per document (goal <= 12)",
+                  one, two, two / one, last_pdf_bytes.load() / 1024);
+    return line;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::string keep;
+    if (argc >= 3 && std::string_view(argv[1]) == "--keep") {
+        keep = argv[2];
+        argv[2] = argv[0];
+        argv += 2;
+        argc -= 2;
+    }
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    kt482::ensure_qt_application();
+    benchmark::RegisterBenchmark("BM_BatchDocuments", BM_BatchDocuments)
+        ->UseRealTime()
+        ->Unit(benchmark::kMillisecond)
+        ->MinTime(1.0)
+        ->Threads(1)
+        ->Threads(2);
+    const int status = run_benchmarks(argc, argv, summary,
+                                      {"--benchmark_repetitions=3", "--benchmark_enable_random_interleaving=true",
+                                       "--benchmark_display_aggregates_only=true"});
+    std::error_code error;
+    if (!keep.empty())
+        std::filesystem::copy_file(batch_folder() + "/thread-0/document-0.pdf", keep,
+                                   std::filesystem::copy_options::overwrite_existing, error);
+    std::filesystem::remove_all(batch_folder());
+    return status;
+}
