@@ -1,5 +1,5 @@
 // The embedded fonts: the glyphs a document uses, renumbered, each drawn
-// and advanced as in the face, or as wide as a spread text shows it.
+// and advanced as in the face, and copies as wide as a spread text shows them.
 #include <gtest/gtest.h>
 
 #include <hb.h>
@@ -54,49 +54,60 @@ const SubsetCase kSubsetCases[] = {
     {"DejaVu Sans", "éñÅ Ǻ ỗ ĳ"},
 };
 
-TEST(FontSubset, GlyphsKeepTheirOutlinesUnderNewNumbersAndTakeTheAdvancesGiven)
+bool same_outline(hb_font_t* a, uint32_t glyph_a, hb_font_t* b, uint32_t glyph_b)
+{
+    hb_glyph_extents_t one{}, other{};
+    hb_font_get_glyph_extents(a, glyph_a, &one);
+    hb_font_get_glyph_extents(b, glyph_b, &other);
+    return one.x_bearing == other.x_bearing && one.y_bearing == other.y_bearing && one.width == other.width
+           && one.height == other.height;
+}
+
+// Each glyph drawn and advanced as in the face under its new number; copies
+// drawn as their glyph, advancing as asked; the file's sum as TrueType has it.
+TEST(FontSubset, GlyphsKeepTheirOutlinesUnderNewNumbersAndCopiesTakeTheirAdvances)
 {
     for (const SubsetCase& c : kSubsetCases) {
-        for (const bool widened : {false, true}) {
-            SCOPED_TRACE(std::string(c.face) + (widened ? ", widened" : ""));
+        for (const bool copying : {false, true}) {
+            SCOPED_TRACE(std::string(c.face) + (copying ? ", with copies" : ""));
             const pdf::FontFace* face = FontService::shared().face(c.face);
             ASSERT_NE(face, nullptr);
             const std::vector<uint32_t> glyphs = glyphs_of(face, c.text);
             ASSERT_GT(glyphs.size(), 5u);
-            // Every other glyph made wider; a glyph given several advances
-            // takes the last.
-            std::vector<int32_t> advances;
-            for (std::size_t i = 0; i < glyphs.size(); ++i)
-                advances.push_back(i % 2 ? -1 : face->advance(glyphs[i]) + 100 + static_cast<int32_t>(i));
-            const pdf::FontSubset subset = pdf::subset_font(*face, glyphs, widened ? &advances : nullptr);
+            // Every other glyph copied wider, the first twice.
+            std::vector<pdf::GlyphCopy> copies;
+            for (std::size_t i = 0; copying && i < glyphs.size(); i += 2)
+                copies.push_back({glyphs[i], static_cast<uint16_t>(face->advance(glyphs[i]) + 100 + i)});
+            if (copying)
+                copies.push_back({glyphs[0], 7});
+            const pdf::FontSubset subset = pdf::subset_font(*face, glyphs, copies);
             ASSERT_FALSE(subset.file.empty());
             ASSERT_EQ(subset.glyphs.size(), glyphs.size());
+            ASSERT_EQ(subset.copies.size(), copies.size());
             EXPECT_EQ(file_sum(subset.file), 0xB1B0AFBAu);
 
             hb_blob_t* blob = hb_blob_create(subset.file.data(), static_cast<unsigned>(subset.file.size()),
                                              HB_MEMORY_MODE_READONLY, nullptr, nullptr);
             hb_face_t* small = hb_face_create(blob, 0);
             hb_font_t* font = hb_font_create(small);
-            // Renumbered: glyph 0, the glyphs used and the parts of composites.
-            EXPECT_LT(hb_face_get_glyph_count(small), 3 * glyphs.size() + 1);
-            std::vector<int32_t> expected(hb_face_get_glyph_count(small), -1);
+            const unsigned count = hb_face_get_glyph_count(small);
+            // Renumbered: glyph 0, the glyphs used, the parts of composites
+            // and the copies.
+            EXPECT_LT(count, 3 * glyphs.size() + copies.size() + 1);
             for (std::size_t i = 0; i < glyphs.size(); ++i) {
                 const uint32_t gid = subset.glyphs[i];
                 ASSERT_NE(gid, 0u) << glyphs[i];
-                ASSERT_LT(gid, hb_face_get_glyph_count(small));
-                if (widened && advances[i] >= 0)
-                    expected[gid] = advances[i];
-                else if (expected[gid] < 0)
-                    expected[gid] = face->advance(glyphs[i]);
-                hb_glyph_extents_t before{}, after{};
-                hb_font_get_glyph_extents(face->hb_font(), glyphs[i], &before);
-                hb_font_get_glyph_extents(font, gid, &after);
-                EXPECT_TRUE(before.x_bearing == after.x_bearing && before.y_bearing == after.y_bearing
-                            && before.width == after.width && before.height == after.height)
-                    << "glyph " << glyphs[i] << " drawn as new glyph " << gid;
+                ASSERT_LT(gid, count);
+                EXPECT_TRUE(same_outline(face->hb_font(), glyphs[i], font, gid)) << glyphs[i] << " as " << gid;
+                EXPECT_EQ(hb_font_get_glyph_h_advance(font, gid), face->advance(glyphs[i])) << glyphs[i];
             }
-            for (std::size_t i = 0; i < glyphs.size(); ++i)
-                EXPECT_EQ(hb_font_get_glyph_h_advance(font, subset.glyphs[i]), expected[subset.glyphs[i]]) << i;
+            for (std::size_t i = 0; i < copies.size(); ++i) {
+                const uint32_t gid = subset.copies[i];
+                ASSERT_LT(gid, count);
+                EXPECT_GE(gid, count - copies.size());
+                EXPECT_TRUE(same_outline(face->hb_font(), copies[i].glyph, font, gid)) << copies[i].glyph;
+                EXPECT_EQ(hb_font_get_glyph_h_advance(font, gid), copies[i].advance) << copies[i].glyph;
+            }
             hb_font_destroy(font);
             hb_face_destroy(small);
             hb_blob_destroy(blob);

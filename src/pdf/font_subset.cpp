@@ -15,11 +15,12 @@ namespace {
 
 // Tables a PDF reader never consults in an embedded TrueType font: layout
 // (the content stream has the glyphs already), vertical metrics (the PDF
-// has its own), names and the device tables.
+// has its own), the character map (codes reach glyphs through the
+// CIDToGIDMap), names and the device tables.
 constexpr hb_tag_t kDroppedTables[] = {
     HB_TAG('G', 'S', 'U', 'B'), HB_TAG('G', 'P', 'O', 'S'), HB_TAG('G', 'D', 'E', 'F'), HB_TAG('B', 'A', 'S', 'E'),
     HB_TAG('J', 'S', 'T', 'F'), HB_TAG('k', 'e', 'r', 'n'), HB_TAG('v', 'h', 'e', 'a'), HB_TAG('v', 'm', 't', 'x'),
-    HB_TAG('V', 'O', 'R', 'G'), HB_TAG('n', 'a', 'm', 'e'), HB_TAG('D', 'S', 'I', 'G'), HB_TAG('g', 'a', 's', 'p'),
+    HB_TAG('V', 'O', 'R', 'G'), HB_TAG('c', 'm', 'a', 'p'), HB_TAG('n', 'a', 'm', 'e'), HB_TAG('D', 'S', 'I', 'G'), HB_TAG('g', 'a', 's', 'p'),
     HB_TAG('h', 'd', 'm', 'x'), HB_TAG('L', 'T', 'S', 'H'), HB_TAG('V', 'D', 'M', 'X'),
 };
 
@@ -89,85 +90,124 @@ uint32_t table_checksum(const std::string& data, std::size_t at, std::size_t len
 
 constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
-// The font file with the advances of some glyphs changed: its horizontal
-// metrics written out for every glyph, the tables laid out again. The file
-// unchanged when it is not the TrueType file expected.
-std::string with_advances(const std::string& file, const std::vector<std::pair<uint32_t, uint16_t>>& advances)
+// The font file with further glyphs at its end, each a copy of one of its
+// glyphs with an advance of its own: their outlines appended, the index
+// written in its long form, the horizontal metrics written out for every
+// glyph, the tables laid out again. The numbers of the copies in copies'
+// order; none when the file is not the TrueType file expected (and then
+// unchanged).
+std::vector<uint32_t> add_glyph_copies(std::string& file, const std::vector<GlyphCopy>& copies)
 {
-    if (file.size() < 12)
-        return file;
+    if (copies.empty() || file.size() < 12)
+        return {};
     const std::size_t count = read16(file, 4);
     if (file.size() < 12 + 16 * count)
-        return file;
-    struct Table {
-        uint32_t tag;
-        std::string data;
-    };
-    std::vector<Table> tables;
-    std::size_t hhea = kNone, hmtx = kNone, maxp = kNone, head = kNone;
+        return {};
+    std::vector<std::string> tables;
+    std::size_t head = kNone, hhea = kNone, hmtx = kNone, maxp = kNone, loca = kNone, glyf = kNone, post = kNone;
     for (std::size_t i = 0; i < count; ++i) {
         const std::size_t record = 12 + 16 * i;
         const uint32_t offset = read32(file, record + 8);
         const uint32_t length = read32(file, record + 12);
         if (offset > file.size() || length > file.size() - offset)
-            return file;
-        const uint32_t tag = read32(file, record);
-        if (tag == HB_TAG('h', 'h', 'e', 'a'))
-            hhea = i;
-        else if (tag == HB_TAG('h', 'm', 't', 'x'))
-            hmtx = i;
-        else if (tag == HB_TAG('m', 'a', 'x', 'p'))
-            maxp = i;
-        else if (tag == HB_TAG('h', 'e', 'a', 'd'))
-            head = i;
-        tables.push_back({tag, file.substr(offset, length)});
+            return {};
+        switch (read32(file, record)) {
+        case HB_TAG('h', 'e', 'a', 'd'): head = i; break;
+        case HB_TAG('h', 'h', 'e', 'a'): hhea = i; break;
+        case HB_TAG('h', 'm', 't', 'x'): hmtx = i; break;
+        case HB_TAG('m', 'a', 'x', 'p'): maxp = i; break;
+        case HB_TAG('l', 'o', 'c', 'a'): loca = i; break;
+        case HB_TAG('g', 'l', 'y', 'f'): glyf = i; break;
+        case HB_TAG('p', 'o', 's', 't'): post = i; break;
+        default: break;
+        }
+        tables.push_back(file.substr(offset, length));
     }
-    if (hhea == kNone || hmtx == kNone || maxp == kNone || head == kNone || tables[hhea].data.size() < 36
-        || tables[maxp].data.size() < 6 || tables[head].data.size() < 12)
-        return file;
-    const std::size_t glyphs = read16(tables[maxp].data, 4);
-    const std::size_t metrics = read16(tables[hhea].data, 34);
-    const std::string& old = tables[hmtx].data;
-    if (metrics == 0 || metrics > glyphs || old.size() < 4 * metrics + 2 * (glyphs - metrics))
-        return file;
-    std::string fresh(4 * glyphs, '\0');
+    if (head == kNone || hhea == kNone || hmtx == kNone || maxp == kNone || loca == kNone || glyf == kNone
+        || tables[head].size() < 54 || tables[hhea].size() < 36 || tables[maxp].size() < 6)
+        return {};
+    const std::size_t glyphs = read16(tables[maxp], 4);
+    const std::size_t metrics = read16(tables[hhea], 34);
+    const bool long_index = read16(tables[head], 50) != 0;
+    const std::string& old_metrics = tables[hmtx];
+    const std::string& old_index = tables[loca];
+    const std::size_t total = glyphs + copies.size();
+    if (metrics == 0 || metrics > glyphs || total > 0xFFFF
+        || old_metrics.size() < 4 * metrics + 2 * (glyphs - metrics)
+        || old_index.size() < (long_index ? 4 : 2) * (glyphs + 1))
+        return {};
+    auto offset_of = [&](std::size_t glyph) -> std::size_t {
+        return long_index ? read32(old_index, 4 * glyph) : 2 * std::size_t{read16(old_index, 2 * glyph)};
+    };
+    for (const GlyphCopy& copy : copies)
+        if (copy.glyph >= glyphs || offset_of(copy.glyph) > offset_of(copy.glyph + 1)
+            || offset_of(copy.glyph + 1) > tables[glyf].size())
+            return {};
+
+    std::string outlines = tables[glyf];
+    std::string index(4 * (total + 1), '\0');
+    std::string horizontal(4 * total, '\0');
     for (std::size_t g = 0; g < glyphs; ++g) {
-        write16(fresh, 4 * g, read16(old, 4 * std::min(g, metrics - 1)));
-        write16(fresh, 4 * g + 2, g < metrics ? read16(old, 4 * g + 2) : read16(old, 4 * metrics + 2 * (g - metrics)));
+        write32(index, 4 * g, static_cast<uint32_t>(offset_of(g)));
+        write16(horizontal, 4 * g, read16(old_metrics, 4 * std::min(g, metrics - 1)));
+        write16(horizontal, 4 * g + 2,
+                g < metrics ? read16(old_metrics, 4 * g + 2) : read16(old_metrics, 4 * metrics + 2 * (g - metrics)));
     }
-    for (const auto& [glyph, advance] : advances)
-        if (glyph < glyphs)
-            write16(fresh, 4 * glyph, advance);
+    outlines.resize(offset_of(glyphs));
+    outlines.append((4 - outlines.size() % 4) % 4, '\0');
+    std::vector<uint32_t> numbers;
+    for (std::size_t i = 0; i < copies.size(); ++i) {
+        const std::size_t g = glyphs + i;
+        const uint32_t source = copies[i].glyph;
+        write32(index, 4 * g, static_cast<uint32_t>(outlines.size()));
+        outlines += tables[glyf].substr(offset_of(source), offset_of(source + 1) - offset_of(source));
+        outlines.append((4 - outlines.size() % 4) % 4, '\0');
+        write16(horizontal, 4 * g, copies[i].advance);
+        write16(horizontal, 4 * g + 2, read16(horizontal, 4 * source + 2));
+        numbers.push_back(static_cast<uint32_t>(g));
+    }
+    write32(index, 4 * total, static_cast<uint32_t>(outlines.size()));
     uint32_t widest = 0;
-    for (std::size_t g = 0; g < glyphs; ++g)
-        widest = std::max<uint32_t>(widest, read16(fresh, 4 * g));
-    tables[hmtx].data = std::move(fresh);
-    write16(tables[hhea].data, 10, widest);
-    write16(tables[hhea].data, 34, static_cast<uint32_t>(glyphs));
-    write32(tables[head].data, 8, 0);
+    for (std::size_t g = 0; g < total; ++g)
+        widest = std::max<uint32_t>(widest, read16(horizontal, 4 * g));
+    tables[glyf] = std::move(outlines);
+    tables[loca] = std::move(index);
+    tables[hmtx] = std::move(horizontal);
+    write16(tables[head], 50, 1);
+    write32(tables[head], 8, 0);
+    write16(tables[hhea], 10, widest);
+    write16(tables[hhea], 34, static_cast<uint32_t>(total));
+    write16(tables[maxp], 4, static_cast<uint32_t>(total));
+    // Glyph names, if kept, would be one short per glyph: the names go.
+    if (post != kNone && tables[post].size() >= 32 && read32(tables[post], 0) == 0x00020000u) {
+        tables[post].resize(32);
+        write32(tables[post], 0, 0x00030000u);
+    }
 
     std::string out = file.substr(0, 12 + 16 * count);
     for (std::size_t i = 0; i < count; ++i) {
         const std::size_t record = 12 + 16 * i;
-        const std::string& data = tables[i].data;
-        write32(out, record + 4, table_checksum(data, 0, data.size()));
+        write32(out, record + 4, table_checksum(tables[i], 0, tables[i].size()));
         write32(out, record + 8, static_cast<uint32_t>(out.size()));
-        write32(out, record + 12, static_cast<uint32_t>(data.size()));
-        out += data;
-        out.append((4 - data.size() % 4) % 4, '\0');
+        write32(out, record + 12, static_cast<uint32_t>(tables[i].size()));
+        out += tables[i];
+        out.append((4 - tables[i].size() % 4) % 4, '\0');
     }
     // The head table's adjustment makes the whole file sum to the magic number.
-    std::size_t head_at = read32(out, 12 + 16 * head + 8);
+    const std::size_t head_at = read32(out, 12 + 16 * head + 8);
     write32(out, head_at + 8, 0xB1B0AFBAu - table_checksum(out, 0, out.size()));
-    return out;
+    file = std::move(out);
+    return numbers;
 }
 
 }  // namespace
 
-FontSubset subset_font(const FontFace& face, const std::vector<uint32_t>& glyphs, const std::vector<int32_t>* advances)
+FontSubset subset_font(const FontFace& face, const std::vector<uint32_t>& glyphs, const std::vector<GlyphCopy>& copies)
 {
     FontSubset subset;
     subset.glyphs = glyphs;
+    for (const GlyphCopy& copy : copies)
+        subset.copies.push_back(copy.glyph);
     hb_subset_input_t* input = hb_subset_input_create_or_fail();
     if (!input)
         return subset;
@@ -195,12 +235,17 @@ FontSubset subset_font(const FontFace& face, const std::vector<uint32_t>& glyphs
             renumbered.push_back(number == HB_MAP_VALUE_INVALID ? 0 : number);
         }
         subset.file = face_file(result);
-        if (advances) {
-            std::vector<std::pair<uint32_t, uint16_t>> changed;
-            for (std::size_t i = 0; i < glyphs.size() && i < advances->size(); ++i)
-                if ((*advances)[i] >= 0 && renumbered[i] != 0)
-                    changed.emplace_back(renumbered[i], static_cast<uint16_t>(std::min((*advances)[i], 0xFFFF)));
-            subset.file = with_advances(subset.file, changed);
+        if (!copies.empty()) {
+            std::vector<GlyphCopy> renumbered_copies;
+            for (const GlyphCopy& copy : copies) {
+                const hb_codepoint_t number = hb_map_get(old_to_new, copy.glyph);
+                renumbered_copies.push_back({number == HB_MAP_VALUE_INVALID ? 0 : number, copy.advance});
+            }
+            subset.copies = add_glyph_copies(subset.file, renumbered_copies);
+            // Without copies, the glyphs themselves at their own advances.
+            if (subset.copies.size() != copies.size())
+                for (const GlyphCopy& copy : renumbered_copies)
+                    subset.copies.push_back(copy.glyph);
         }
         subset.glyphs = std::move(renumbered);
         hb_face_destroy(result);

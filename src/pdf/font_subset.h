@@ -4,7 +4,10 @@
 // parsed, its glyph closure data built) and the prepared face is shared by
 // every document on every thread. The subset renumbers the glyphs it keeps,
 // so its index and metric tables hold those glyphs only; the document's
-// CIDToGIDMap takes each character code to the glyph's new number.
+// CIDToGIDMap takes each character code to the glyph's new number. A glyph
+// may be copied with an advance of its own, for a text whose glyphs stand
+// wider apart than they advance: readers that take advances from the font
+// file rather than from the PDF then find no gaps in it.
 #pragma once
 
 #include <cstdint>
@@ -20,13 +23,20 @@ struct FontSubset {
     // The subset's number of each glyph asked for, in the order asked; the
     // face's own numbers when subsetting failed.
     std::vector<uint32_t> glyphs;
+    // The numbers of the copies asked for, in order; 0 where none was made.
+    std::vector<uint32_t> copies;
 };
 
-// The subset of face holding glyph 0 and every glyph of glyphs (which may
-// repeat). advances, when given, has one entry for each of glyphs: the
-// advance in font units the subset gives that glyph instead of its own
-// (negative: its own). Thread safe.
+// A further glyph drawn as a glyph of the face but advancing by another
+// width, in font units.
+struct GlyphCopy {
+    uint32_t glyph;
+    uint16_t advance;
+};
+
+// The subset of face holding glyph 0, every glyph of glyphs (which may
+// repeat) and, after them, the copies. Thread safe.
 FontSubset subset_font(const FontFace& face, const std::vector<uint32_t>& glyphs,
-                       const std::vector<int32_t>* advances = nullptr);
+                       const std::vector<GlyphCopy>& copies = {});
 
 }  // namespace kt482::pdf

@@ -334,49 +334,30 @@ void PdfDocument::write_page(const Page& page)
 int PdfDocument::font_number(const FontFace* face, bool vertical)
 {
     for (std::size_t i = 1; i < fonts_.size(); ++i)
-        if (fonts_[i].face == face && fonts_[i].vertical == vertical && !fonts_[i].spread)
+        if (fonts_[i].face == face && fonts_[i].vertical == vertical)
             return static_cast<int>(i);
-    return add_font(face, vertical, false);
-}
-
-int PdfDocument::spread_font_number(const FontFace* face, uint32_t glyph, int32_t width)
-{
-    for (std::size_t i = 1; i < fonts_.size(); ++i) {
-        FontUse& use = fonts_[i];
-        if (use.face != face || !use.spread)
-            continue;
-        const auto [at, added] = use.spread_widths.emplace(glyph, width);
-        if (added || at->second == width)
-            return static_cast<int>(i);
-    }
-    const int font = add_font(face, false, true);
-    fonts_[static_cast<std::size_t>(font)].spread_widths.emplace(glyph, width);
-    return font;
-}
-
-int PdfDocument::add_font(const FontFace* face, bool vertical, bool spread)
-{
     FontUse use;
     use.face = face;
     use.vertical = vertical;
-    use.spread = spread;
     use.object = writer_.reserve();
     use.code_of_glyph.assign(face->glyph_count(), 0);
     use.glyph_of_code.push_back(0);
     use.text_of_code.emplace_back();
+    use.width_of_code.push_back(-1);
     fonts_.push_back(std::move(use));
     return static_cast<int>(fonts_.size() - 1);
 }
 
-uint16_t PdfDocument::other_glyph_code(FontUse& use, uint32_t glyph, std::u32string_view text)
+uint16_t PdfDocument::other_glyph_code(FontUse& use, uint32_t glyph, std::u32string_view text, int32_t width)
 {
     if (glyph >= use.code_of_glyph.size())
         glyph = 0;
-    const bool first = use.code_of_glyph[glyph] == 0;
+    const bool first = width < 0 && use.code_of_glyph[glyph] == 0;
     std::u32string key;
     if (!first) {
-        key.reserve(text.size() + 1);
+        key.reserve(text.size() + 2);
         key.push_back(static_cast<char32_t>(glyph));
+        key.push_back(static_cast<char32_t>(width + 1));
         key.append(text);
         if (auto found = use.other_codes.find(key); found != use.other_codes.end())
             return found->second;
@@ -387,6 +368,7 @@ uint16_t PdfDocument::other_glyph_code(FontUse& use, uint32_t glyph, std::u32str
     const auto code = static_cast<uint16_t>(use.glyph_of_code.size());
     use.glyph_of_code.push_back(glyph);
     use.text_of_code.emplace_back(text);
+    use.width_of_code.push_back(width);
     if (first)
         use.code_of_glyph[glyph] = code;
     else
@@ -418,28 +400,29 @@ void PdfDocument::end_actual_text()
 }
 
 // A face's resources across and down embed one subset of the glyphs they
-// use together: one font file and one descriptor. A spread resource embeds
-// a subset of its own, its glyphs as wide as the resource shows them: the
-// widths of a font and of its file agree, and some readers take the file's.
+// use together: one font file and one descriptor. Spread texts' glyphs are
+// copies in it, one for each glyph and width.
 void PdfDocument::write_face(const std::vector<const FontUse*>& uses)
 {
     const FontFace& face = *uses.front()->face;
     const double to_thousandths = 1000.0 / face.units_per_em();
     std::vector<uint32_t> glyphs;
-    for (const FontUse* use : uses)
+    std::vector<GlyphCopy> copies;
+    std::unordered_map<uint64_t, std::size_t> copy_of;  // by glyph and width
+    for (const FontUse* use : uses) {
         glyphs.insert(glyphs.end(), use->glyph_of_code.begin(), use->glyph_of_code.end());
-    std::vector<int32_t> advances;
-    if (uses.front()->spread) {
-        for (const uint32_t glyph : glyphs) {
-            const auto found = uses.front()->spread_widths.find(glyph);
-            advances.push_back(found != uses.front()->spread_widths.end() ? found->second : -1);
-        }
+        for (std::size_t code = 0; code < use->width_of_code.size(); ++code)
+            if (const int32_t width = use->width_of_code[code]; width >= 0) {
+                const uint32_t glyph = use->glyph_of_code[code];
+                if (copy_of.emplace(uint64_t{glyph} << 32 | static_cast<uint32_t>(width), copies.size()).second)
+                    copies.push_back({glyph, static_cast<uint16_t>(width)});
+            }
     }
-    const FontSubset subset = subset_font(face, glyphs, advances.empty() ? nullptr : &advances);
-    // The tag tells subsets of the same glyphs at other widths apart.
+    const FontSubset subset = subset_font(face, glyphs, copies);
+    // The tag tells subsets of the same glyphs with other copies apart.
     std::vector<uint32_t> tagged = glyphs;
-    for (const int32_t advance : advances)
-        tagged.push_back(static_cast<uint32_t>(advance));
+    for (const GlyphCopy& copy : copies)
+        tagged.push_back(copy.advance);
     const std::string name = subset_tag(tagged, face.postscript_name()) + "+" + face.postscript_name();
     const uint32_t descriptor = writer_.reserve();
     const uint32_t file = writer_.reserve();
@@ -447,7 +430,12 @@ void PdfDocument::write_face(const std::vector<const FontUse*>& uses)
     std::size_t first = 0;
     for (const FontUse* use : uses) {
         const auto renumbered = subset.glyphs.begin() + static_cast<std::ptrdiff_t>(first);
-        write_font(*use, name, descriptor, {renumbered, renumbered + static_cast<std::ptrdiff_t>(use->glyph_of_code.size())});
+        std::vector<uint32_t> subset_glyphs(renumbered, renumbered + static_cast<std::ptrdiff_t>(use->glyph_of_code.size()));
+        for (std::size_t code = 0; code < use->width_of_code.size(); ++code)
+            if (const int32_t width = use->width_of_code[code]; width >= 0)
+                subset_glyphs[code] =
+                    subset.copies[copy_of.at(uint64_t{use->glyph_of_code[code]} << 32 | static_cast<uint32_t>(width))];
+        write_font(*use, name, descriptor, std::move(subset_glyphs));
         first += use->glyph_of_code.size();
     }
 
@@ -497,8 +485,8 @@ void PdfDocument::write_font(const FontUse& font, const std::string& name, uint3
         if (code == 0)
             continue;
         widths += code == 1 ? "1[" : " ";
-        const auto spread = font.spread_widths.find(glyph);
-        append_number3(widths, (spread != font.spread_widths.end() ? spread->second : face.advance(glyph)) * to_thousandths);
+        const int32_t width = font.width_of_code[code];
+        append_number3(widths, (width >= 0 ? width : face.advance(glyph)) * to_thousandths);
     }
     widths += font.glyph_of_code.size() > 1 ? "]]" : "]";
     if (font.vertical)
@@ -548,7 +536,7 @@ bool PdfDocument::finish(int copies)
             continue;
         std::vector<const FontUse*> uses;
         for (std::size_t j = i; j < fonts_.size(); ++j)
-            if (j == i || (fonts_[j].face == fonts_[i].face && !fonts_[i].spread && !fonts_[j].spread)) {
+            if (fonts_[j].face == fonts_[i].face) {
                 uses.push_back(&fonts_[j]);
                 written[j] = true;
             }

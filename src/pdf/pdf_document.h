@@ -78,11 +78,6 @@ public:
     // The resource number of a face in this document ("/F3" is 3); set
     // vertically, a face is a resource of its own with vertical metrics.
     int font_number(const FontFace* face, bool vertical = false);
-    // The resource of a face for a glyph of a spread text, shown width font
-    // units wide: up to the next glyph, so that readers find the word
-    // without gaps. A resource has one width per glyph, so the same glyph at
-    // another width goes to a further resource.
-    int spread_font_number(const FontFace* face, uint32_t glyph, int32_t width);
     // The character code that shows a glyph of a font as text (the
     // characters a reader extracts for it), for the content stream. Each
     // distinct pair of glyph and text has a code of its own, so that glyphs
@@ -97,7 +92,15 @@ public:
             if (code != 0 && use.text_of_code[code] == text)
                 return code;
         }
-        return other_glyph_code(use, glyph, text);
+        return other_glyph_code(use, glyph, text, -1);
+    }
+    // The code of a glyph of a spread text, width font units wide: up to the
+    // next glyph, so that readers find the word without gaps. The font file
+    // has a copy of the glyph at that width, as some readers take a glyph's
+    // advance from the file.
+    uint16_t spread_glyph_code(int font, uint32_t glyph, std::u32string_view text, uint16_t width)
+    {
+        return other_glyph_code(fonts_[static_cast<std::size_t>(font)], glyph, text, width);
     }
 
     // A marked-content sequence whose text a reader takes instead of that of
@@ -123,17 +126,17 @@ private:
     struct FontUse {
         const FontFace* face = nullptr;
         bool vertical = false;
-        bool spread = false;
         uint32_t object = 0;
-        // A spread resource's widths by glyph, in font units.
-        std::unordered_map<uint32_t, int32_t> spread_widths;
         // By glyph: the code of the glyph with the text it had first; 0
         // while unused.
         std::vector<uint16_t> code_of_glyph;
         // By code (0 is the missing glyph and shows nothing).
         std::vector<uint32_t> glyph_of_code;
         std::vector<std::u32string> text_of_code;
-        // Further pairs: the glyph as the first character, then the text.
+        // The width of a spread text's code in font units; -1: its glyph's.
+        std::vector<int32_t> width_of_code;
+        // Further pairs: the glyph and the width plus one as the first
+        // characters, then the text.
         std::unordered_map<std::u32string, uint16_t> other_codes;
     };
     struct Page {
@@ -149,8 +152,7 @@ private:
     std::string file_identifier() const;
     std::string write_archive_parts();
     std::string xmp_metadata() const;
-    uint16_t other_glyph_code(FontUse& use, uint32_t glyph, std::u32string_view text);
-    int add_font(const FontFace* face, bool vertical, bool spread);
+    uint16_t other_glyph_code(FontUse& use, uint32_t glyph, std::u32string_view text, int32_t width);
     void write_face(const std::vector<const FontUse*>& uses);
     void write_font(const FontUse& font, const std::string& name, uint32_t descriptor,
                     std::vector<uint32_t> subset_glyphs);

@@ -323,13 +323,12 @@ void PdfSurface::draw_glyphs(double x, double baseline, const std::vector<Shaped
             const int32_t spread_units =
                 spread_widths ? static_cast<int32_t>(std::lround((*spread_widths)[k] * g.face->units_per_em() / 1000))
                               : 0;
-            const int glyph_font = spread_widths ? document_->spread_font_number(g.face, g.glyph, spread_units)
-                                   : g.face == in_face ? font
-                                                       : document_->font_number(g.face);
-            if (g.face != in_face || glyph_font != font) {
+            const bool copied = spread_widths && spread_units != g.face->advance(g.glyph) && spread_units >= 0
+                                && spread_units <= 0xFFFF && g.glyph != 0;
+            if (g.face != in_face) {
                 close_string();
                 in_face = g.face;
-                font = glyph_font;
+                font = document_->font_number(g.face);
                 if (stream_.font != font || stream_.font_twips != font_twips_) {
                     out += "/F" + std::to_string(font) + ' ';
                     append_number(out, points());
@@ -355,9 +354,11 @@ void PdfSurface::draw_glyphs(double x, double baseline, const std::vector<Shaped
                 out += adjusted ? "[(" : "(";
                 in_string = true;
             }
-            append_glyph(out, document_->glyph_code(font, glyph, text));
+            append_glyph(out, copied ? document_->spread_glyph_code(font, glyph, text, static_cast<uint16_t>(spread_units))
+                                     : document_->glyph_code(font, glyph, text));
             if (spread_widths) {
-                const double shown = std::round(spread_units * 1e6 / g.face->units_per_em()) / 1000;
+                const int32_t shown_units = copied ? spread_units : width;
+                const double shown = std::round(shown_units * 1e6 / g.face->units_per_em()) / 1000;
                 if (const double move = shown - (*spread_widths)[k]; std::abs(move) >= 0.0005) {
                     out += ")";
                     append_number3(out, move);
