@@ -24,22 +24,28 @@ constexpr hb_tag_t kDroppedTables[] = {
     HB_TAG('h', 'd', 'm', 'x'), HB_TAG('L', 'T', 'S', 'H'), HB_TAG('V', 'D', 'M', 'X'),
 };
 
-// The prepared face of a font file, made on first use and kept for the life
-// of the process: a batch of small documents would otherwise parse the face
-// again for each. The prepared face holds the file's data itself, whatever
-// becomes of the face it was made from; HarfBuzz faces may be used by
-// several threads at once.
-hb_face_t* prepared_face(const FontFace& face)
+// The face to subset: the file's prepared face from its second subset in
+// the process on, kept for the life of the process. A batch of small
+// documents would otherwise parse the face again for each; a process that
+// writes one document does not pay the prepared face's memory (some
+// megabytes for a large face). The prepared face holds the file's data
+// itself, whatever becomes of the face it was made from; HarfBuzz faces may
+// be used by several threads at once.
+hb_face_t* face_to_subset(const FontFace& face)
 {
+    struct Prepared {
+        int uses = 0;
+        hb_face_t* face = nullptr;
+    };
     static std::mutex mutex;
     // Never destroyed: documents may still be finished while the process exits.
-    static auto* prepared = new std::unordered_map<std::string, hb_face_t*>();
+    static auto* prepared = new std::unordered_map<std::string, Prepared>();
     const std::string key = face.path() + '\0' + std::to_string(face.index());
     std::lock_guard lock(mutex);
-    hb_face_t*& slot = (*prepared)[key];
-    if (!slot)
-        slot = hb_subset_preprocess(face.hb_face());
-    return slot;
+    Prepared& slot = (*prepared)[key];
+    if (!slot.face && ++slot.uses > 1)
+        slot.face = hb_subset_preprocess(face.hb_face());
+    return slot.face ? slot.face : face.hb_face();
 }
 
 std::string face_file(hb_face_t* face)
@@ -220,7 +226,7 @@ FontSubset subset_font(const FontFace& face, const std::vector<uint32_t>& glyphs
     for (const hb_tag_t tag : kDroppedTables)
         hb_set_add(drop, tag);
 
-    hb_subset_plan_t* plan = hb_subset_plan_create_or_fail(prepared_face(face), input);
+    hb_subset_plan_t* plan = hb_subset_plan_create_or_fail(face_to_subset(face), input);
     hb_subset_input_destroy(input);
     if (!plan)
         return subset;

@@ -1,8 +1,8 @@
 // The font file embedded for the glyphs a document uses.
 //
-// Each font file is prepared for subsetting once per process (its tables
-// parsed, its glyph closure data built) and the prepared face is shared by
-// every document on every thread. The subset renumbers the glyphs it keeps,
+// Each font file subset more than once is prepared for subsetting once per
+// process (its tables parsed, its glyph closure data built) and the prepared
+// face is shared by every document on every thread. The subset renumbers the glyphs it keeps,
 // so its index and metric tables hold those glyphs only; the document's
 // CIDToGIDMap takes each character code to the glyph's new number. A glyph
 // may be copied with an advance of its own, for a text whose glyphs stand

@@ -17,8 +17,10 @@
 namespace kt482::pdf {
 namespace {
 
-// The compression level of embedded font files.
-constexpr int kFontFileLevel = 6;
+// The compression level of embedded font files. Outlines barely compress:
+// for the IPA faces level 2 takes 40 % of level 9's time for a file 1.5 %
+// larger, and the font file is most of a one-page document's time.
+constexpr int kFontFileLevel = 2;
 
 std::string ref(uint32_t object)
 {
@@ -452,8 +454,6 @@ void PdfDocument::write_face(const std::vector<const FontUse*>& uses)
     append_number3(metrics, face.ascender() * to_thousandths);
     writer_.object(descriptor, "<</Type/FontDescriptor/FontName/" + name + "/Flags 4/FontBBox" + box
                                    + "/ItalicAngle 0" + metrics + "/StemV 80/FontFile2 " + ref(file) + ">>");
-    // Outlines barely compress: the highest levels take twice the time of
-    // the default level to save a few bytes in ten thousand.
     writer_.stream(file, "/Length1 " + std::to_string(subset.file.size()) + "/Filter/FlateDecode",
                    deflate(subset.file, kFontFileLevel));
 }
