@@ -58,6 +58,27 @@ std::string element(const std::string& xml, const std::string& name)
     return xml.substr(start, xml.find('<', start) - start);
 }
 
+// The widths a CID font lists, by code, from its "/W[c [w w ...] c [w ...]]"
+// array at w.
+std::map<std::size_t, double> listed_widths(const std::string& file, std::size_t w)
+{
+    std::map<std::size_t, double> widths;
+    std::size_t at = w + 3;
+    while (at < file.size() && file[at] != ']') {
+        std::size_t used = 0;
+        std::size_t code = std::stoul(file.substr(at, 12), &used);
+        at = file.find('[', at + used) + 1;
+        const std::size_t end = file.find(']', at);
+        std::istringstream run(file.substr(at, end - at));
+        for (double width; run >> width;)
+            widths[code++] = width;
+        at = end + 1;
+        while (at < file.size() && file[at] == ' ')
+            ++at;
+    }
+    return widths;
+}
+
 class PdfDocumentInfo : public test::SpoolTest {
 protected:
     void SetUp() override
@@ -203,16 +224,16 @@ TEST_F(PdfDocumentInfo, ArchivedFilesMeetTheArchivalRequirements)
         hb_face_t* face = hb_face_create(blob, 0);
         hb_font_t* font = hb_font_create(face);
         const double upem = hb_face_get_upem(face);
-        // "/W[1[w1 w2 ...]]": the widths of codes 1, 2, ... in order.
         const std::size_t cid_font = file.find("/CIDToGIDMap " + std::to_string(maps[f]) + " 0 R");
-        const std::size_t widths_at = file.rfind("/W[1[", cid_font);
-        std::istringstream widths(file.substr(widths_at + 5, file.find(']', widths_at) - widths_at - 5));
+        const std::map<std::size_t, double> listed = listed_widths(file, file.rfind("/W[", cid_font));
+        const std::size_t default_at = file.rfind("/DW ", cid_font);
+        const double default_width = std::stod(file.substr(default_at + 4, 12));
         ASSERT_GE(map.size(), 4u);
         for (std::size_t code = 1; code < map.size() / 2; ++code) {
             const unsigned glyph = (static_cast<unsigned char>(map[2 * code]) << 8) | static_cast<unsigned char>(map[2 * code + 1]);
             EXPECT_NE(glyph, 0u) << "code " << code;
-            double width = -1;
-            widths >> width;
+            const auto found = listed.find(code);
+            const double width = found != listed.end() ? found->second : default_width;
             EXPECT_NEAR(width, hb_font_get_glyph_h_advance(font, glyph) * 1000 / upem, 0.001) << "code " << code;
         }
         hb_font_destroy(font);

@@ -17,6 +17,9 @@
 namespace kt482::pdf {
 namespace {
 
+// The width of a code the widths leave out, in thousandths of an em.
+constexpr const char* kDefaultWidth = "1000";
+
 // The compression level of embedded font files. Outlines barely compress:
 // for the IPA faces level 2 takes 40 % of level 9's time for a file 1.5 %
 // larger, and the font file is most of a one-page document's time.
@@ -473,28 +476,43 @@ void PdfDocument::write_font(const FontUse& font, const std::string& name, uint3
                                     + "/DescendantFonts[" + ref(cid_font)
                                     + "]/ToUnicode " + ref(to_unicode) + ">>");
 
-    // Codes are numbered from 1 in order of first use: one run of widths,
-    // and the subset's glyph of each code two bytes of the map.
+    // Codes are numbered from 1 in order of first use: runs of the widths
+    // other than the default (full-width characters are most of a Japanese
+    // form), and the subset's glyph of each code two bytes of the map.
     std::string widths = "[";
     std::string glyph_map;
     glyph_map.reserve(2 * font.glyph_of_code.size());
+    bool in_run = false;
+    std::string width_text;
     for (std::size_t code = 0; code < font.glyph_of_code.size(); ++code) {
         const uint32_t glyph = font.glyph_of_code[code];
         glyph_map.push_back(static_cast<char>(subset_glyphs[code] >> 8));
         glyph_map.push_back(static_cast<char>(subset_glyphs[code] & 0xFF));
         if (code == 0)
             continue;
-        widths += code == 1 ? "1[" : " ";
         const int32_t width = font.width_of_code[code];
-        append_number3(widths, (width >= 0 ? width : face.advance(glyph)) * to_thousandths);
+        width_text.clear();
+        append_number3(width_text, (width >= 0 ? width : face.advance(glyph)) * to_thousandths);
+        if (width_text == kDefaultWidth) {
+            if (in_run)
+                widths.push_back(']');
+            in_run = false;
+            continue;
+        }
+        if (!in_run)
+            widths += (widths.size() > 1 ? " " : "") + std::to_string(code) + "[";
+        else
+            widths.push_back(' ');
+        widths += width_text;
+        in_run = true;
     }
-    widths += font.glyph_of_code.size() > 1 ? "]]" : "]";
+    widths += in_run ? "]]" : "]";
     if (font.vertical)
         widths += vertical_metrics(face, font.glyph_of_code);
     writer_.object(cid_font, "<</Type/Font/Subtype/CIDFontType2/BaseFont/" + name
                                 + "/CIDSystemInfo<</Registry(Adobe)/Ordering(Identity)/Supplement 0>>"
                                   "/FontDescriptor "
-                                + ref(descriptor) + "/DW 1000/W" + widths + "/CIDToGIDMap " + ref(cid_to_gid)
+                                + ref(descriptor) + "/DW " + kDefaultWidth + "/W" + widths + "/CIDToGIDMap " + ref(cid_to_gid)
                                 + ">>");
     writer_.stream(cid_to_gid, "/Filter/FlateDecode", deflate(glyph_map));
     writer_.stream(to_unicode, "/Filter/FlateDecode", deflate(to_unicode_cmap(font.text_of_code)));
