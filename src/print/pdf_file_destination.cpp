@@ -8,6 +8,9 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <mutex>
+#include <string>
+#include <unordered_map>
 #include <utility>
 
 #include "base/paper_table.h"
@@ -64,6 +67,36 @@ std::string timeStamp()
     char text[32];
     std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
     return text;
+}
+
+// Where the search for a free number in a folder starts: after the number
+// this process took last for the same folder and second. Names taken by
+// others are still looked at and passed over; without the hint a batch
+// would look at every name of the second again for each document.
+class NumberHint {
+public:
+    int first(const std::string& folder, const std::string& stamp)
+    {
+        std::lock_guard lock(mutex_);
+        const auto found = next_.find(folder);
+        return found != next_.end() && found->second.first == stamp ? found->second.second : 1;
+    }
+    void taken(const std::string& folder, const std::string& stamp, int number)
+    {
+        std::lock_guard lock(mutex_);
+        // One entry a folder: the seconds before are over.
+        next_[folder] = {stamp, number + 1};
+    }
+
+private:
+    std::mutex mutex_;
+    std::unordered_map<std::string, std::pair<std::string, int>> next_;
+};
+
+NumberHint& number_hint()
+{
+    static auto* hint = new NumberHint();  // never destroyed: printers may outlive statics
+    return *hint;
 }
 
 }  // namespace
@@ -172,7 +205,7 @@ Status PdfFileDestination::createFile()
     if (!folder)
         return folder.failure();
     const std::string stamp = timeStamp();
-    for (int number = 1;; ++number) {
+    for (int number = number_hint().first(*folder, stamp);; ++number) {
         if (number > kMaxPdfNumber)
             return Failure(ErrorNumber::PrinterError, "No free name for the PDF file");
         const std::string name = "KT482-" + stamp + "-" + std::to_string(number);
@@ -185,6 +218,7 @@ Status PdfFileDestination::createFile()
         const std::string temporary = (fs::path(*folder) / ("." + name + ".part")).string();
         const int fd = create_new_file(temporary);
         if (fd >= 0) {
+            number_hint().taken(*folder, stamp, number);
             fd_ = fd;
             writingPath_ = temporary;
             finalPath_ = path;

@@ -170,6 +170,33 @@ TEST_F(PdfPrinter, NeverWritesOverAnExistingFile)
         EXPECT_EQ(contents(path), "keep") << path;
 }
 
+// Numbers in a folder go on from the last this process took in the same
+// second, without looking at every name before it again: a file taken away
+// meanwhile leaves its number unused.
+TEST_F(PdfPrinter, NumbersGoOnFromTheLastTakenInTheSameSecond)
+{
+    auto number_and_stamp = [](const std::string& path) {
+        const std::string stem = fs::path(path).stem().string();  // KT482-yyyyMMdd-HHmmss-n
+        const std::size_t dash = stem.rfind('-');
+        return std::make_pair(std::stoi(stem.substr(dash + 1)), stem.substr(0, dash));
+    };
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        ASSERT_TRUE(printer_->Line(0, 0, 100, 100).ok());
+        ASSERT_TRUE(printer_->EndDoc().ok());
+        const auto [first, first_stamp] = number_and_stamp(printer_->LastOutput());
+        fs::remove(printer_->LastOutput());
+        ASSERT_TRUE(printer_->Line(0, 0, 100, 100).ok());
+        ASSERT_TRUE(printer_->EndDoc().ok());
+        const auto [second, second_stamp] = number_and_stamp(printer_->LastOutput());
+        fs::remove(printer_->LastOutput());
+        if (first_stamp != second_stamp)
+            continue;  // a new second began between the two
+        EXPECT_EQ(second, first + 1);
+        return;
+    }
+    FAIL() << "no two documents in one second";
+}
+
 // A dropped document leaves no file, also with copies, and the printer is
 // ready for the next one.
 TEST_F(PdfPrinter, AbortDocLeavesNoFileAndTheNextDocumentPrints)
