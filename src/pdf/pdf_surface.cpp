@@ -346,7 +346,7 @@ void PdfSurface::draw_glyphs(double x, double baseline, const std::vector<Shaped
                 text = chars.substr(first, length);
             uint32_t glyph = g.glyph;
             if (glyph == 0) {
-                missing_.push_back({g.face, pen});
+                missing_.push_back({g.face, px + pen * points(), py, false});
                 glyph = blank_glyph(*g.face);
             }
             const int32_t width = g.face->advance(glyph);
@@ -387,15 +387,7 @@ void PdfSurface::draw_glyphs(double x, double baseline, const std::vector<Shaped
         // Q restores the font of before the text object.
         stream_.font = 0;
     }
-    if (!missing_.empty()) {
-        document_->close_text();
-        for (const Missing& m : missing_) {
-            auto outline = missing_outlines_.find(m.face);
-            if (outline == missing_outlines_.end())
-                outline = missing_outlines_.emplace(m.face, GlyphOutline::of(*m.face, 0)).first;
-            outline->second.append_fill(out, px + m.ems * points(), py, points(), m.face->units_per_em());
-        }
-    }
+    draw_missing(out);
 }
 
 // An empty glyph to carry a missing character's text: one as wide as the
@@ -531,6 +523,7 @@ void PdfSurface::draw_column(double centre, double top, const std::vector<Shaped
         append_number(out, std::max(points() / 40.0, 0.01));
         out += " w\n";
     }
+    missing_.clear();
     const std::u32string_view chars(chars_);
     texts_.assign(glyphs.size(), U"\u200B");
     for (std::size_t i = 0; i < glyphs.size();) {
@@ -585,13 +578,13 @@ void PdfSurface::draw_column(double centre, double top, const std::vector<Shaped
     // A glyph and, when its shaped advance differs from the font's, the move
     // to the next: a positive adjustment moves left in horizontal text but
     // further down in vertical text.
-    auto show = [&](std::size_t k, int font, int32_t nominal, double sign) {
+    auto show = [&](std::size_t k, int font, uint32_t glyph, int32_t nominal, double sign) {
         const ShapedGlyph& g = glyphs[k];
         if (!in_string) {
             out += "[(";
             in_string = true;
         }
-        append_glyph(out, document_->glyph_code(font, g.glyph, texts_[k]));
+        append_glyph(out, document_->glyph_code(font, glyph, texts_[k]));
         if (g.advance != nominal) {
             out += ")";
             append_number3(out, sign * (g.advance - nominal) * 1000.0 / g.face->units_per_em());
@@ -618,7 +611,15 @@ void PdfSurface::draw_column(double centre, double top, const std::vector<Shaped
                 if (off || !at_pen)
                     place(true, centre + dx, pen - dy);
                 at_pen = !off;
-                show(i, font, g.face->vertical_advance(g.glyph), 1);
+                // A character no face has: an empty glyph carries its text
+                // and the missing glyph is drawn over it, upright where it
+                // would stand (its vertical origin at the pen).
+                uint32_t shown = g.glyph;
+                if (g.glyph == 0) {
+                    shown = blank_glyph(*g.face);
+                    missing_.push_back({g.face, centre + dx - ox * scale, height - (pen - dy) - oy * scale, false});
+                }
+                show(i, font, shown, g.face->vertical_advance(shown), 1);
                 pen += g.advance * scale;
             }
         } else {
@@ -626,7 +627,12 @@ void PdfSurface::draw_column(double centre, double top, const std::vector<Shaped
             const double baseline = centre - (first.face->ascender() - first.face->descender()) * scale / 2;
             place(false, baseline, pen);
             for (; i < glyphs.size() && !glyphs[i].upright && glyphs[i].face == first.face; ++i) {
-                show(i, font, glyphs[i].face->advance(glyphs[i].glyph), -1);
+                uint32_t shown = glyphs[i].glyph;
+                if (shown == 0) {
+                    shown = blank_glyph(*first.face);
+                    missing_.push_back({first.face, baseline, height - pen, true});
+                }
+                show(i, font, shown, glyphs[i].face->advance(shown), -1);
                 pen += glyphs[i].advance * scale;
             }
         }
@@ -639,6 +645,33 @@ void PdfSurface::draw_column(double centre, double top, const std::vector<Shaped
         out += "Q\n";
         stream_.font = 0;
     }
+    draw_missing(out);
+}
+
+// The missing glyphs of the text just drawn, as paths.
+void PdfSurface::draw_missing(std::string& out)
+{
+    if (missing_.empty())
+        return;
+    document_->close_text();
+    for (const Missing& m : missing_) {
+        auto outline = missing_outlines_.find(m.face);
+        if (outline == missing_outlines_.end())
+            outline = missing_outlines_.emplace(m.face, GlyphOutline::of(*m.face, 0)).first;
+        if (!m.turned) {
+            outline->second.append_fill(out, m.x, m.y, points(), m.face->units_per_em());
+            continue;
+        }
+        // Turned a quarter clockwise with the run it stands in.
+        out += "q 0 -1 1 0 ";
+        append_number(out, m.x);
+        out.push_back(' ');
+        append_number(out, m.y);
+        out += " cm\n";
+        outline->second.append_fill(out, 0, 0, points(), m.face->units_per_em());
+        out += "Q\n";
+    }
+    missing_.clear();
 }
 
 Status PdfSurface::DrawMode(int16_t mode)

@@ -91,11 +91,14 @@ private:
     // A glyph showing more characters than this has them as marked content
     // instead: a reader's map takes only so many.
     static constexpr std::size_t kLongestGlyphText = 32;
-    // A missing glyph of a text drawn: its face and where it starts, in ems
-    // from the text's start.
+    // A missing glyph of a text drawn: its face, where its origin lies on
+    // the page (points, y up) and whether it is turned with a vertical
+    // text's Latin run.
     struct Missing {
         const FontFace* face;
-        double ems;
+        double x;
+        double y;
+        bool turned;
     };
 
     // What the open page's content stream has set, so that runs of text or
@@ -121,6 +124,7 @@ private:
     void draw_glyphs(double x, double baseline, const std::vector<ShapedGlyph>& glyphs,
                      const std::vector<double>* spread_widths = nullptr);
     void draw_spread();
+    void draw_missing(std::string& out);
     void print_vertical(std::string_view text);
     void draw_column(double centre, double top, const std::vector<ShapedGlyph>& glyphs);
     void apply_line_pen(std::string& out);

@@ -184,9 +184,11 @@ TEST_F(VerticalPdf, ThePreviewDrawsWhereThePdfDoes)
         {"@ＭＳ 明朝", 10.5f, "東京都千代田区", 20},      {"@ＭＳ ゴシック", 12, "「ヤッホー」、。", 60},
         {"@ＭＳ Ｐ明朝", 10.5f, "Tokyo 100-0001", 100}, {"@ＭＳ 明朝", 14, "丸の内1丁目ABC", 140},
         {"@MS Gothic", 9, "ｶﾀｶﾅ半角", 180},
+        // A character no face has: the missing glyph's box on paper too.
+        {"@ＭＳ 明朝", 14, "\xF4\x8F\xBF\xBD", 220},
     };
     constexpr int kDpi = 96;
-    constexpr int kWidth = 240, kHeight = 210;
+    constexpr int kWidth = 270, kHeight = 210;
     ensure_qt_application();
     QImage image(kWidth * kDpi / 72, kHeight * kDpi / 72, QImage::Format_ARGB32);
     image.setDotsPerMeterX(static_cast<int>(std::lround(kDpi / 0.0254)));
@@ -218,6 +220,10 @@ TEST_F(VerticalPdf, ThePreviewDrawsWhereThePdfDoes)
         EXPECT_NEAR(screen.x(), onPaper.x(), 0.5) << column.text;
         EXPECT_NEAR(screen.y(), onPaper.y(), 0.5) << column.text;
     }
+    // ... and it reads as itself.
+    EXPECT_NE(plain_text("pdftotext -enc UTF-8 '" + path + "' -").find("\xF4\x8F\xBF\xBD"), std::string::npos);
+    EXPECT_NE(plain_text("mutool draw -q -F txt -o - '" + path + "' 2>/dev/null").find("\xF4\x8F\xBF\xBD"),
+              std::string::npos);
 }
 
 }  // namespace
