@@ -96,6 +96,11 @@ protected:
         printer->NextDocumentProperties(properties);
         EXPECT_TRUE(printer->FontName("ＭＳ 明朝").ok());
         EXPECT_TRUE(printer->Print("請求書 ¥1,000", LineEnd::With).ok());
+        // A spread label: its glyphs are copies as wide as they stand apart.
+        EXPECT_TRUE(printer->BeginSpreadText("合計金額").ok());
+        for (const char* c : {"合", "計", "金", "額"})
+            EXPECT_TRUE(printer->Print(c, LineEnd::Without).ok() && printer->CurrentX(printer->CurrentX() + 9).ok());
+        EXPECT_TRUE(printer->EndSpreadText().ok());
         EXPECT_TRUE(printer->Line(10, 10, 100, 10).ok());
         EXPECT_TRUE(printer->EndDoc().ok());
         EXPECT_EQ(test::qpdf_problems(path), "");
