@@ -47,32 +47,33 @@ std::string subset_tag(const std::vector<uint32_t>& glyphs, const std::string& n
     return tag;
 }
 
-// The date of an information dictionary, local time with its offset.
-std::string pdf_date(std::time_t when)
+// A moment in local time with its offset from UTC: the date and time as
+// format has them, then the offset's hours and minutes with separator
+// between them and after as end.
+std::string local_date(std::time_t when, const char* format, char separator, const char* end)
 {
     std::tm local{};
     localtime_r(&when, &local);
     char text[32];
-    std::strftime(text, sizeof text, "D:%Y%m%d%H%M%S", &local);
+    std::strftime(text, sizeof text, format, &local);
     const long offset = local.tm_gmtoff;
     const long minutes = (offset < 0 ? -offset : offset) / 60;
     char zone[48];
-    std::snprintf(zone, sizeof zone, "%c%02ld'%02ld'", offset < 0 ? '-' : '+', minutes / 60, minutes % 60);
+    std::snprintf(zone, sizeof zone, "%c%02ld%c%02ld%s", offset < 0 ? '-' : '+', minutes / 60, separator, minutes % 60,
+                  end);
     return std::string(text) + zone;
+}
+
+// The date of an information dictionary.
+std::string pdf_date(std::time_t when)
+{
+    return local_date(when, "D:%Y%m%d%H%M%S", '\'', "'");
 }
 
 // The same moment as XMP writes it.
 std::string xmp_date(std::time_t when)
 {
-    std::tm local{};
-    localtime_r(&when, &local);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
-    const long offset = local.tm_gmtoff;
-    const long minutes = (offset < 0 ? -offset : offset) / 60;
-    char zone[48];
-    std::snprintf(zone, sizeof zone, "%c%02ld:%02ld", offset < 0 ? '-' : '+', minutes / 60, minutes % 60);
-    return std::string(text) + zone;
+    return local_date(when, "%Y-%m-%dT%H:%M:%S", ':', "");
 }
 
 void append_xml_text(std::string& out, std::string_view text)

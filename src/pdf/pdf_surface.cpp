@@ -11,6 +11,27 @@
 namespace kt482::pdf {
 namespace {
 
+// The cluster starting at glyph i: glyphs [i, end) of one face showing
+// characters [first, last) of a text of chars characters (at least one
+// character, where shaping gave the cluster none of its own).
+struct Cluster {
+    std::size_t end;
+    std::size_t first;
+    std::size_t last;
+};
+
+Cluster cluster_at(const std::vector<ShapedGlyph>& glyphs, std::size_t i, std::size_t chars)
+{
+    std::size_t end = i + 1;
+    while (end < glyphs.size() && glyphs[end].cluster == glyphs[i].cluster && glyphs[end].face == glyphs[i].face)
+        ++end;
+    const std::size_t first = std::min<std::size_t>(glyphs[i].cluster, chars);
+    std::size_t last = end < glyphs.size() ? glyphs[end].cluster : chars;
+    if (last <= first)
+        last = std::min(first + 1, chars);
+    return {end, first, last};
+}
+
 // Font sizes beyond this are no longer a size a form can use.
 constexpr float kMaxFontPoints = 2048.0f;
 constexpr double kDashStep = 72.0 / 96.0;
@@ -300,14 +321,7 @@ void PdfSurface::draw_glyphs(double x, double baseline, const std::vector<Shaped
     missing_.clear();
     const std::u32string_view chars(chars_);
     for (std::size_t i = 0; i < glyphs.size();) {
-        // The cluster: glyphs [i, j) showing characters [first, last).
-        std::size_t j = i + 1;
-        while (j < glyphs.size() && glyphs[j].cluster == glyphs[i].cluster && glyphs[j].face == glyphs[i].face)
-            ++j;
-        const std::size_t first = std::min<std::size_t>(glyphs[i].cluster, chars.size());
-        std::size_t last = j < glyphs.size() ? glyphs[j].cluster : chars.size();
-        if (last <= first)
-            last = std::min(first + 1, chars.size());
+        const auto [j, first, last] = cluster_at(glyphs, i, chars.size());
         const std::size_t count = j - i;
         const std::size_t length = last - first;
         const bool one_to_one = count == length;
@@ -527,13 +541,7 @@ void PdfSurface::draw_column(double centre, double top, const std::vector<Shaped
     const std::u32string_view chars(chars_);
     texts_.assign(glyphs.size(), U"\u200B");
     for (std::size_t i = 0; i < glyphs.size();) {
-        std::size_t j = i + 1;
-        while (j < glyphs.size() && glyphs[j].cluster == glyphs[i].cluster && glyphs[j].face == glyphs[i].face)
-            ++j;
-        const std::size_t first = std::min<std::size_t>(glyphs[i].cluster, chars.size());
-        std::size_t last = j < glyphs.size() ? glyphs[j].cluster : chars.size();
-        if (last <= first)
-            last = std::min(first + 1, chars.size());
+        const auto [j, first, last] = cluster_at(glyphs, i, chars.size());
         if (j - i == last - first) {
             for (std::size_t k = i; k < j; ++k)
                 texts_[k] = chars.substr(first + (k - i), 1);
