@@ -441,8 +441,7 @@ Status PdfSurface::EndSpreadText()
 
 // A spread text is one run whose glyphs reach each to the next, so that
 // every reader finds the word recorded, not letters apart. Where that cannot
-// be (a character drawn as several glyphs or none, and in archived files,
-// whose fonts must have the widths of their glyphs), the characters are
+// be (a character drawn as several glyphs or none), the characters are
 // drawn where they stand and marked with the text as a whole.
 void PdfSurface::draw_spread()
 {
