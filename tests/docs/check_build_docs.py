@@ -1,0 +1,63 @@
+#!/usr/bin/python3
+"""What the README says about building agrees with the scripts that build.
+
+Usage: check_build_docs.py CHECK ROOT, CHECK one of:
+
+  packages    The README's package list (the `apt-get install` command of its
+              sh blocks) is the KT482_PACKAGES array of
+              scripts/lib/install-deps.sh, as bash reads it.
+
+Prints each disagreement on a line of its own and exits 1 then.
+"""
+import re
+import subprocess
+import sys
+from pathlib import Path
+
+
+def sh_blocks(text):
+    return [b.replace("\\\n", " ") for b in re.findall(r"^```sh\n(.*?)^```", text, re.M | re.S)]
+
+
+def readme_packages(readme):
+    found = []
+    for block in sh_blocks(readme):
+        for line in block.splitlines():
+            words = line.split()
+            if words[:2] == ["apt-get", "install"]:
+                found += [w for w in words[2:] if not w.startswith("-")]
+    return found
+
+
+def script_packages(path):
+    listed = subprocess.run(
+        ["bash", "-c", 'source "$1"; printf "%s\\n" "${KT482_PACKAGES[@]}"', "bash", str(path)],
+        check=True, capture_output=True, text=True).stdout
+    return listed.split()
+
+
+def check_packages(root):
+    readme = readme_packages((root / "README.md").read_text(encoding="utf-8"))
+    script = script_packages(root / "scripts/lib/install-deps.sh")
+    if not readme:
+        return ["README.md: no `apt-get install` command in an sh block"]
+    problems = []
+    twice = sorted({p for p in readme if readme.count(p) > 1})
+    for what, packages in (("the README lacks", [p for p in script if p not in readme]),
+                           ("only the README has", [p for p in readme if p not in script]),
+                           ("the README lists twice", twice)):
+        if packages:
+            problems.append(f"{what}: {' '.join(packages)}")
+    return problems
+
+
+def main():
+    check, root = sys.argv[1], Path(sys.argv[2])
+    problems = {"packages": check_packages}[check](root)
+    for problem in problems:
+        print(problem)
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
