@@ -6,6 +6,10 @@ Usage: check_build_docs.py CHECK ROOT, CHECK one of:
   packages    The README's package list (the `apt-get install` command of its
               sh blocks) is the KT482_PACKAGES array of
               scripts/lib/install-deps.sh, as bash reads it.
+  build-type  The README's recipe, scripts/demo and scripts/test configure
+              build/ with one build type, so that following one after the
+              other does not rebuild everything; and the scripts build with as
+              many jobs as there are cores.
 
 Prints each disagreement on a line of its own and exits 1 then.
 """
@@ -51,9 +55,44 @@ def check_packages(root):
     return problems
 
 
+def build_types(text, build_dir):
+    """The build types of the cmake commands that configure build_dir."""
+    types = []
+    for line in text.replace("\\\n", " ").splitlines():
+        if "cmake" in line and re.search(rf"-B\s*\"?{re.escape(build_dir)}\"?(\s|$)", line):
+            types += re.findall(r"-DCMAKE_BUILD_TYPE=(\w+)", line)
+    return types
+
+
+def check_build_type(root):
+    problems = []
+    sources = {
+        "README.md": ("\n".join(sh_blocks((root / "README.md").read_text(encoding="utf-8"))), "build"),
+        "scripts/demo": ((root / "scripts/demo").read_text(), "build"),
+        "scripts/test": ((root / "scripts/test").read_text(), "$build"),
+    }
+    seen = {}
+    for name, (text, build_dir) in sources.items():
+        types = set(build_types(text, build_dir))
+        if len(types) != 1:
+            problems.append(f"{name}: configures build/ with build types {sorted(types) or 'none'}")
+        else:
+            seen[name] = types.pop()
+    if len(set(seen.values())) > 1:
+        problems.append("build types differ: " + ", ".join(f"{n} {t}" for n, t in seen.items()))
+    for name in ("scripts/demo", "scripts/test"):
+        text = (root / name).read_text()
+        if re.search(r"^\s*ninja\s(?!.*-j)", text, re.M):
+            problems.append(f"{name}: runs ninja without a job count")
+        for build in re.findall(r"cmake --build[^\n]*", text):
+            if not re.search(r"-j\s*\"?\$(\(nproc\)|jobs)", build):
+                problems.append(f"{name}: `{build}` does not build with $(nproc) jobs")
+    return problems
+
+
 def main():
     check, root = sys.argv[1], Path(sys.argv[2])
-    problems = {"packages": check_packages}[check](root)
+    problems = {"packages": check_packages, "build-type": check_build_type}[check](root)
     for problem in problems:
         print(problem)
     return 1 if problems else 0
