@@ -8,9 +8,14 @@
 
 The CSV has a header row and one row per invoice line:
 
-    invoice,date,customer,item,quantity,unit_price
+    invoice,date,customer,item,quantity,unit_price,tax_rate
 
-Lines of one invoice need not be adjacent. Each invoice becomes
+Lines of one invoice need not be adjacent. Numbers are exact decimals, never
+binary fractions: the unit price is shown as written (386.50), a line's amount
+is the quantity times that price with fractions of a yen cut off, and the
+consumption tax is reckoned once per invoice and rate (tax_rate in percent,
+10 when the column is missing or empty; 8 marks a reduced-rate line with ※):
+the rate's subtotal times the rate, fractions cut off. Each invoice becomes
 OUTPUT_FOLDER/<invoice>.pdf, printed on the built-in "KT482 PDF" printer;
 an invoice longer than one page continues on the next.
 
@@ -32,7 +37,7 @@ import sys
 import tempfile
 import threading
 from collections import defaultdict
-from decimal import Decimal
+from decimal import ROUND_DOWN, Decimal, InvalidOperation
 
 # The form: rows of 15 points, columns of 6.
 ROWS_PER_PAGE = 30
@@ -59,15 +64,63 @@ def _job():
     return job
 
 
+STANDARD_RATE = 10
+REDUCED_RATE = 8
+
+
 def _money(value):
+    """Whole yen with thousands separators."""
     return f"{value:,.0f}"
 
 
+def _number(value):
+    """A decimal as written, with thousands separators: 1,234.50."""
+    return f"{value:,}"
+
+
+def _decimal(text, what):
+    try:
+        value = Decimal(text)
+    except InvalidOperation:
+        raise ValueError(f"{what} {text!r} is not a number") from None
+    if not value.is_finite():
+        raise ValueError(f"{what} {text!r} is not a number")
+    return value
+
+
+def line_amount(quantity, price):
+    """A line's amount in whole yen: quantity × unit price, fractions cut off."""
+    return (quantity * price).to_integral_value(rounding=ROUND_DOWN)
+
+
+def figures(lines):
+    """The figures of an invoice, as exact decimals.
+
+    Returns (rows, taxes, total): per line (quantity, price, amount, rate);
+    per rate, highest first, (rate, subtotal, tax); and the total with tax.
+    """
+    rows = []
+    subtotals = defaultdict(Decimal)
+    for line in lines:
+        quantity = _decimal(line["quantity"], "quantity")
+        price = _decimal(line["unit_price"], "unit price")
+        rate = int(_decimal(line.get("tax_rate") or STANDARD_RATE, "tax rate"))
+        if rate not in (STANDARD_RATE, REDUCED_RATE):
+            raise ValueError(f"tax rate {rate} is neither {STANDARD_RATE} nor {REDUCED_RATE}")
+        amount = line_amount(quantity, price)
+        rows.append((quantity, price, amount, rate))
+        subtotals[rate] += amount
+    taxes = [(rate, subtotal, (subtotal * rate / 100).to_integral_value(rounding=ROUND_DOWN))
+             for rate, subtotal in sorted(subtotals.items(), reverse=True)]
+    total = sum(subtotal + tax for _, subtotal, tax in taxes)
+    return rows, taxes, Decimal(total)
+
+
 def _record(job, invoice, lines):
-    """Records one invoice: a heading on every page, its lines, the total last."""
+    """Records one invoice: a heading on every page, its lines, the totals last."""
     first = lines[0]
+    rows, taxes, total = figures(lines)
     pages = max(1, -(-len(lines) // ROWS_PER_PAGE))
-    total = Decimal(0)
     job.E_StartEdit()
     for page in range(pages):
         if page:
@@ -82,17 +135,27 @@ def _record(job, invoice, lines):
         job.E_Line_Hor(FIRST_ROW - 1, COLUMNS["item"], "0;1", f"0-{COLUMNS['end'] - COLUMNS['item']}")
         for label, column in (("品名", "item"), ("数量", "quantity"), ("単価", "price"), ("金額", "amount")):
             job.E_String(FIRST_ROW - 1, COLUMNS[column], label)
-        for row, line in enumerate(lines[page * ROWS_PER_PAGE:(page + 1) * ROWS_PER_PAGE], start=FIRST_ROW):
-            quantity = Decimal(line["quantity"])
-            price = Decimal(line["unit_price"])
-            amount = quantity * price
-            total += amount
-            job.E_String_Left(row, COLUMNS["item"], line["item"], COLUMNS["quantity"] - COLUMNS["item"] - 1)
-            job.E_String_Right(row, COLUMNS["price"] - 1, _money(quantity))
-            job.E_String_Right(row, COLUMNS["amount"] - 1, _money(price))
+        page_lines = slice(page * ROWS_PER_PAGE, (page + 1) * ROWS_PER_PAGE)
+        for row, (line, (quantity, price, amount, rate)) in enumerate(
+                zip(lines[page_lines], rows[page_lines]), start=FIRST_ROW):
+            item = line["item"] + (" ※" if rate == REDUCED_RATE else "")
+            job.E_String_Left(row, COLUMNS["item"], item, COLUMNS["quantity"] - COLUMNS["item"] - 1)
+            job.E_String_Right(row, COLUMNS["price"] - 1, _number(quantity))
+            job.E_String_Right(row, COLUMNS["amount"] - 1, _number(price))
             job.E_String_Right(row, COLUMNS["end"], _money(amount))
-    job.E_String(FIRST_ROW + ROWS_PER_PAGE + 1, COLUMNS["price"], "合計")
-    job.E_String_Right(FIRST_ROW + ROWS_PER_PAGE + 1, COLUMNS["end"], _money(total))
+    row = FIRST_ROW + ROWS_PER_PAGE + 1
+    for rate, subtotal, tax in taxes:
+        job.E_String(row, COLUMNS["quantity"] - 10, f"{rate}%対象")
+        job.E_String_Right(row, COLUMNS["amount"] - 1, _money(subtotal))
+        job.E_String(row, COLUMNS["amount"], "消費税")
+        job.E_String_Right(row, COLUMNS["end"], _money(tax))
+        row += 1
+    job.E_String(row, COLUMNS["price"], "合計")
+    job.E_String_Right(row, COLUMNS["end"], _money(total))
+    if any(rate == REDUCED_RATE for *_, rate in rows):
+        job.E_String(row + 1, COLUMNS["item"], f"※は軽減税率（{REDUCED_RATE}%）対象、金額は1円未満切り捨て")
+    else:
+        job.E_String(row + 1, COLUMNS["item"], "金額は1円未満切り捨て")
     job.E_EndEdit()
     return pages
 
@@ -136,8 +199,10 @@ def safe_name(invoice):
     return bool(invoice) and not invoice.startswith(".") and "/" not in invoice and "\0" not in invoice
 
 
-ITEMS = ["A4コピー用紙 500枚×5冊", "ボールペン 黒 0.7mm 10本入", "トナーカートリッジ 黒 大容量",
-         "六角ボルト M8×30 ステンレス", "ｶﾞﾑﾃｰﾌﾟ 50mm", "クリアファイル Ａ４ ２０枚", "付箋 75×75mm ～10色"]
+# (item, tax rate): food and drink take the reduced rate.
+ITEMS = [("A4コピー用紙 500枚×5冊", 10), ("ボールペン 黒 0.7mm 10本入", 10), ("トナーカートリッジ 黒 大容量", 10),
+         ("六角ボルト M8×30 ステンレス", 10), ("ｶﾞﾑﾃｰﾌﾟ 50mm", 10), ("クリアファイル Ａ４ ２０枚", 10),
+         ("付箋 75×75mm ～10色", 10), ("緑茶 500ml×24本", 8), ("ドリップコーヒー 100袋", 8)]
 CUSTOMERS = ["株式会社サンプル商事", "有限会社ヤマダ工業", "合同会社みなと物流", "東都システム株式会社"]
 
 
@@ -146,13 +211,15 @@ def make_sample(path, invoices, seed=20261231):
     rng = random.Random(seed)
     with open(path, "w", newline="", encoding="utf-8") as f:
         out = csv.writer(f)
-        out.writerow(["invoice", "date", "customer", "item", "quantity", "unit_price"])
+        out.writerow(["invoice", "date", "customer", "item", "quantity", "unit_price", "tax_rate"])
         for n in range(1, invoices + 1):
             count = 45 if n % 50 == 0 else rng.randint(1, 12)
             customer = rng.choice(CUSTOMERS)
             for _ in range(count):
-                out.writerow([f"INV-202612-{n:05d}", "2026年12月31日", customer, rng.choice(ITEMS),
-                              rng.randint(1, 400), f"{rng.randint(20, 20000)}.{rng.choice(['00', '50', '75'])}"])
+                item, rate = rng.choice(ITEMS)
+                out.writerow([f"INV-202612-{n:05d}", "2026年12月31日", customer, item,
+                              rng.randint(1, 400), f"{rng.randint(20, 20000)}.{rng.choice(['00', '50', '75'])}",
+                              rate])
 
 
 def _this_module():
