@@ -4,6 +4,7 @@ The library is built with the module, tests, benchmarks and examples off,
 and installed beside it: the module finds libkt482 through its $ORIGIN run
 path. The type stub and py.typed go beside the module too.
 """
+import importlib.util
 import os
 import pathlib
 import re
@@ -16,6 +17,12 @@ from setuptools import Extension, setup
 from setuptools.command.build_ext import build_ext
 
 ROOT = pathlib.Path(__file__).resolve().parent
+
+# Without the wheel package setuptools only says "invalid command
+# 'bdist_wheel'": an interpreter other than Debian's is the usual cause.
+if "bdist_wheel" in sys.argv and importlib.util.find_spec("wheel") is None:
+    sys.exit(f"kt482: {sys.executable} has no module 'wheel'; build with Debian's /usr/bin/python3 "
+             "(python3-wheel, python3-setuptools, pybind11-dev, python3-dev)")
 
 
 def version():

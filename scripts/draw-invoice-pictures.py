@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Draws the sample invoice's pictures as PNG files: a company logo and a red
 round seal with clear parts. Standard library only (zlib); the shapes are
 sampled four times a pixel in each direction for smooth edges.

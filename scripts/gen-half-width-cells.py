@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Writes src/render/half_width_cells_table.inc, the code points that take two
 half-width cells.
 

@@ -13,7 +13,7 @@ as subsets), and each graphics setting issued only when it changes. Bold text
 is drawn twice, the second copy shifted right by 1/40 of the font size, as Qt
 emboldens a face without a bold of its own in its PDFs.
 
-Run it with Debian's python3 (python3-reportlab):
+Run it with Debian's /usr/bin/python3 (python3-reportlab):
 
     /usr/bin/python3 bench/peer/reportlab_form.py PRIMITIVES.json [--pages N] [--runs R] [--keep PDF]
     /usr/bin/python3 bench/peer/reportlab_form.py PRIMITIVES.json --documents N

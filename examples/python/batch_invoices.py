@@ -2,9 +2,12 @@
 """A month-end run: one PDF per invoice from a CSV of invoice lines, on Dask.
 
     PYTHONPATH=<prefix>/lib/python3.11/site-packages \\
-        python3 batch_invoices.py LINES.csv OUTPUT_FOLDER [--scheduler tcp://HOST:8786]
-                                  [--workers 2] [--threads 2]
-    python3 batch_invoices.py --make-sample LINES.csv --invoices 200
+        /usr/bin/python3 batch_invoices.py LINES.csv OUTPUT_FOLDER [--scheduler tcp://HOST:8786]
+                                           [--workers 2] [--threads 2]
+    /usr/bin/python3 batch_invoices.py --make-sample LINES.csv --invoices 200
+
+Debian's interpreter, which has Dask from python3-distributed; another one
+first on PATH is told in one line what it lacks.
 
 The CSV has a header row and one row per invoice line:
 
@@ -233,9 +236,21 @@ def _this_module():
     return batch_invoices
 
 
+def _require(module, package):
+    """Imports module, or exits with one line saying what this interpreter lacks."""
+    try:
+        return __import__(module, fromlist=["_"])
+    except ImportError as missing:
+        raise SystemExit(f"batch_invoices.py: {sys.executable} has no module {missing.name!r} "
+                         f"({package}; Debian's /usr/bin/python3 has it from its package)") from None
+
+
 def run(csv_path, folder, scheduler=None, workers=2, threads=2, batch_size=8):
     """Prints every invoice of the CSV; returns the results of all of them."""
-    from dask.distributed import Client, LocalCluster
+    distributed = _require("dask.distributed", "Dask: python3-distributed")
+    Client, LocalCluster = distributed.Client, distributed.LocalCluster
+    if not scheduler:
+        _require("kt482", "kt482: put <prefix>/lib/python3.11/site-packages on PYTHONPATH")
 
     invoices = read_invoices(csv_path)
     bad = [(invoice, os.path.join(folder, str(invoice)), 0, "not usable as a file name")

@@ -1,7 +1,7 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """A one-page invoice recorded and printed from Python.
 
-    PYTHONPATH=<prefix>/lib/python3.11/site-packages python3 invoice.py [--printer NAME] [--preview] [SPOOL]
+    PYTHONPATH=<prefix>/lib/python3.11/site-packages /usr/bin/python3 invoice.py [--printer NAME] [--preview] [SPOOL]
 
 Without --printer it prints on the built-in "KT482 PDF" printer, into
 $KT482_PDF_DIR (or the current folder). A failure raises kt482.Error,

@@ -10,6 +10,9 @@ Usage: check_build_docs.py CHECK ROOT, CHECK one of:
               build/ with one build type, so that following one after the
               other does not rebuild everything; and the scripts build with as
               many jobs as there are cores.
+  python      The documents, examples and scripts name Debian's interpreter,
+              /usr/bin/python3, for what they run: another python3 first on
+              PATH lacks Debian's packages (Dask, wheel, reportlab).
 
 Prints each disagreement on a line of its own and exits 1 then.
 """
@@ -90,9 +93,30 @@ def check_build_type(root):
     return problems
 
 
+BARE_PYTHON = re.compile(r"(?<![/\w-])python3?\s+(-m\s|[\w./<>-]+\.py\b)")
+
+
+def check_python(root):
+    problems = []
+    files = [root / "README.md", *sorted((root / "docs").glob("*.md")),
+             *sorted((root / "examples").rglob("*.py")), *sorted((root / "bench").rglob("*.py")),
+             *sorted(p for p in (root / "scripts").iterdir() if p.is_file())]
+    for path in files:
+        text = path.read_text(encoding="utf-8", errors="replace")
+        name = path.relative_to(root)
+        if text.startswith("#!") and "python" in text.splitlines()[0] and \
+                text.splitlines()[0] != "#!/usr/bin/python3":
+            problems.append(f"{name}: runs under {text.splitlines()[0][2:]}, not /usr/bin/python3")
+        for number, line in enumerate(text.splitlines(), 1):
+            if BARE_PYTHON.search(line):
+                problems.append(f"{name}:{number}: {line.strip()}")
+    return problems
+
+
 def main():
     check, root = sys.argv[1], Path(sys.argv[2])
-    problems = {"packages": check_packages, "build-type": check_build_type}[check](root)
+    checks = {"packages": check_packages, "build-type": check_build_type, "python": check_python}
+    problems = checks[check](root)
     for problem in problems:
         print(problem)
     return 1 if problems else 0

@@ -115,3 +115,13 @@ def test_two_hundred_invoices_on_a_local_cluster(tmp_path):
             assert expected in text, f"{invoice}: {expected!r} not found"
         check_arithmetic(invoice, text, len(item_lines))
 
+
+def test_another_interpreter_is_told_what_it_lacks_in_one_line(tmp_path):
+    # -S leaves Debian's dist-packages out, as an interpreter of its own would.
+    sample = tmp_path / "lines.csv"
+    batch_invoices.make_sample(sample, 1)
+    run = subprocess.run([sys.executable, "-S", batch_invoices.__file__, str(sample), str(tmp_path / "out")],
+                         capture_output=True, text=True, timeout=120)
+    assert run.returncode == 1
+    assert run.stderr.count("\n") == 1, run.stderr
+    assert "'dask'" in run.stderr and "/usr/bin/python3" in run.stderr, run.stderr
