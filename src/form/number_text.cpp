@@ -13,12 +13,19 @@ std::string picture_text(std::string_view picture, const Decimal& value)
         ++end;
     const std::string_view digits = picture.substr(first, end - first);
     const std::size_t point = digits.find('.');
-    const int places = point == std::string_view::npos ? 0 : static_cast<int>(digits.size() - point - 1);
+    const std::string_view decimals = point == std::string_view::npos ? std::string_view() : digits.substr(point + 1);
+    const int places = static_cast<int>(decimals.size());
+    const int fixed_places = static_cast<int>(decimals.find_last_of('0') + 1);  // npos + 1 is 0
     const bool grouped = digits.substr(0, point).find(',') != std::string_view::npos;
     const bool zero_shown = digits.find('0') != std::string_view::npos;
     if (value.rounded(places, Rounding::HalfUp).is_zero() && !zero_shown)
         return {};
-    const std::string number = grouped ? value.grouped_text(places) : value.text(places);
+    std::string number = grouped ? value.grouped_text(places) : value.text(places);
+    // A '#' place shows its digit only when it is not a trailing zero.
+    for (int shown = places; shown > fixed_places && number.back() == '0'; --shown)
+        number.pop_back();
+    if (!number.empty() && number.back() == '.')
+        number.pop_back();
     return std::string(picture.substr(0, first)) + number + std::string(picture.substr(end));
 }
 

@@ -1,8 +1,9 @@
 // A number item that ends at a column is written as text: its picture's
 // literal prefix and suffix around the digits, a comma every three digits
 // when the picture groups, and as many decimals as the picture has places.
-// "￥#,##0" gives "￥12,345"; "#,##0.00" gives "1,234.50"; a picture
-// without a 0 leaves zero blank.
+// "￥#,##0" gives "￥12,345"; "#,##0.00" gives "1,234.50"; a '#' after
+// the point shows its digit unless it is a trailing zero ("#,##0.#" gives
+// "47" and "10.5"); a picture without a 0 leaves zero blank.
 #pragma once
 
 #include <string>
