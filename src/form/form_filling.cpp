@@ -110,7 +110,10 @@ struct Filling::State {
     {
         const JsonValue* at = &data;
         std::string where;
-        if (c.row && c.row->kind == Kind::Object && c.row->member(path[0])) {
+        const bool in_row = c.row && c.row->kind == Kind::Object;
+        if (in_row && (c.row->member(path[0]) || !data.member(path[0]))) {
+            // Special case: a name neither the row nor the document has is
+            // reported as missing from the row, where it was most likely meant.
             at = c.row;
             where = row_path(c.row_index);
         }
