@@ -1,6 +1,7 @@
 """Form printing on a character grid: record, preview and print business forms."""
 
-from typing import Callable
+import os
+from typing import Any, Callable
 
 __version__: str
 
@@ -161,3 +162,30 @@ class KT482_Print:
     def LastPdfPath(self) -> str: ...
     def SetDocumentInfo(self, title: str, author: str = "", subject: str = "", keywords: str = "") -> None: ...
     def SetPdfArchive(self, archive: bool) -> None: ...
+
+class FormError(ValueError):
+    """A template or data problem: "NAME:LINE:COLUMN: PATH: what is wrong"."""
+
+class Form:
+    """A form template (JSON) filled from data: lists cut into pages with their headings,
+    carried sums and page numbers, totals and tax in exact decimals.
+
+    A template or data problem raises FormError naming the document, line:column and JSON path.
+    """
+
+    def __init__(self, template: str | os.PathLike[str] | None = None, *, text: str | None = None,
+                 base_dir: str = ".") -> None: ...
+    def fill(self, job: KT482_Print, *, data: dict[str, Any] | str | os.PathLike[str] | None = None,
+             rows: dict[str, str | os.PathLike[str]] = {}) -> int: ...
+    def write_pdf(self, path: str | os.PathLike[str], *, data: dict[str, Any] | str | os.PathLike[str] | None = None,
+                  rows: dict[str, str | os.PathLike[str]] = {}) -> int: ...
+    @property
+    def pages(self) -> int: ...
+    @property
+    def paper_size(self) -> int: ...
+    @property
+    def orientation(self) -> int: ...
+    @property
+    def paper_height(self) -> float: ...
+    @property
+    def paper_width(self) -> float: ...

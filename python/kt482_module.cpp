@@ -685,6 +685,89 @@ const char* kind_name(MemberKind kind)
 }  // namespace
 }  // namespace kt482
 
+namespace kt482 {
+namespace {
+
+// Python data as JSON text for a form: dicts (str keys), lists and tuples,
+// str, bool, int, float (its shortest repr, the digits the user wrote),
+// decimal.Decimal (its exact digits) and None. Anything else is a TypeError
+// naming where it is.
+void append_json_string(std::string& out, std::string_view text)
+{
+    out += '"';
+    for (const char c : text) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20) {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+                out += escaped;
+            } else {
+                out += c;
+            }
+        }
+    }
+    out += '"';
+}
+
+void append_json(std::string& out, py::handle value, const std::string& where, int depth)
+{
+    if (depth > 64)
+        throw py::value_error(where + ": nested deeper than 64 levels");
+    static const py::object decimal_type = py::module_::import("decimal").attr("Decimal");
+    if (value.is_none()) {
+        out += "null";
+    } else if (py::isinstance<py::bool_>(value)) {
+        out += value.cast<bool>() ? "true" : "false";
+    } else if (py::isinstance<py::int_>(value)) {
+        out += py::str(value).cast<std::string>();
+    } else if (py::isinstance<py::float_>(value) || py::isinstance(value, decimal_type)) {
+        const bool finite = py::isinstance<py::float_>(value) ? std::isfinite(value.cast<double>())
+                                                              : value.attr("is_finite")().cast<bool>();
+        if (!finite)
+            throw py::value_error(where + ": expected a finite number, got " + py::repr(value).cast<std::string>());
+        out += py::str(value).cast<std::string>();
+    } else if (py::isinstance<py::str>(value)) {
+        append_json_string(out, value.cast<std::string>());
+    } else if (py::isinstance<py::dict>(value)) {
+        out += '{';
+        bool first = true;
+        for (const auto& [key, item] : value.cast<py::dict>()) {
+            if (!py::isinstance<py::str>(key))
+                throw py::type_error(where + ": a key is not a str: " + py::repr(key).cast<std::string>());
+            const std::string name = key.cast<std::string>();
+            if (!first)
+                out += ',';
+            first = false;
+            append_json_string(out, name);
+            out += ':';
+            append_json(out, item, where.empty() ? name : where + "." + name, depth + 1);
+        }
+        out += '}';
+    } else if (py::isinstance<py::list>(value) || py::isinstance<py::tuple>(value)) {
+        out += '[';
+        std::size_t i = 0;
+        for (const auto item : value) {
+            if (i)
+                out += ',';
+            append_json(out, item, where + "[" + std::to_string(i) + "]", depth + 1);
+            ++i;
+        }
+        out += ']';
+    } else {
+        throw py::type_error((where.empty() ? std::string("data") : where) + ": cannot be form data: " +
+                             py::repr(value).cast<std::string>());
+    }
+}
+
+}  // namespace
+}  // namespace kt482
+
 PYBIND11_MODULE(kt482, m)
 {
     using namespace kt482;
@@ -828,4 +911,91 @@ class Error(Exception):
     cls.def(
         "LastPdfPath", [](PyPrint& p) { return p.job().LastPdfPath(); },
         "Where the last PDF document of this thread went, an absolute path (empty before the first).");
+
+    // Forms.
+    py::object value_error = py::module_::import("builtins").attr("ValueError");
+    py::dict form_scope;
+    form_scope["ValueError"] = value_error;
+    py::exec(R"py(
+class FormError(ValueError):
+    """A template or data problem: "NAME:LINE:COLUMN: PATH: what is wrong"."""
+)py",
+             py::globals(), form_scope);
+    static py::handle form_error = py::object(form_scope["FormError"]).release();
+    form_error.attr("__module__") = "kt482";
+    m.attr("FormError") = form_error;
+    const auto check = [](const std::string& problem) {
+        if (problem.empty())
+            return;
+        PyErr_SetString(form_error.ptr(), problem.c_str());
+        throw py::error_already_set();
+    };
+    // The data and the CSV rows of one fill.
+    const auto supply = [check](Form& form, py::object data, py::dict rows) {
+        if (py::isinstance<py::str>(data) || py::hasattr(data, "__fspath__")) {
+            check(form.SetDataFile(py::str(py::module_::import("os").attr("fspath")(data)).cast<std::string>()));
+        } else if (!data.is_none()) {
+            std::string json;
+            append_json(json, data, "", 0);
+            check(form.SetData(json, "data"));
+        } else {
+            check(form.SetData("{}", "data"));
+        }
+        for (const auto& [list, file] : rows)
+            check(form.SetRowsCsvFile(list.cast<std::string>(),
+                                      py::str(py::module_::import("os").attr("fspath")(file)).cast<std::string>()));
+    };
+    py::class_<Form>(m, "Form",
+                     "A form template (JSON) filled from data: lists cut into pages with their headings, "
+                     "carried sums and page numbers, totals and tax in exact decimals.\n\n"
+                     "A template or data problem raises kt482.FormError naming the document, line:column "
+                     "and JSON path.")
+        .def(py::init([check](py::object template_path, std::optional<std::string> text, const std::string& base_dir) {
+                 Form form;
+                 if (text)
+                     check(form.LoadText(*text, base_dir));
+                 else if (!template_path.is_none())
+                     check(form.LoadFile(py::str(py::module_::import("os").attr("fspath")(template_path)).cast<std::string>()));
+                 else
+                     throw py::type_error("Form() needs a template file or text=");
+                 return form;
+             }),
+             "template"_a = py::none(), py::kw_only(), "text"_a = py::none(), "base_dir"_a = ".",
+             "Loads the template from a file, or from text= (its pictures relative to base_dir).")
+        .def(
+            "fill",
+            [check, supply](Form& form, PyPrint& job, py::object data, py::dict rows) {
+                supply(form, std::move(data), std::move(rows));
+                std::string problem;
+                {
+                    py::gil_scoped_release unlocked;
+                    problem = form.Fill(job.job());
+                }
+                check(problem);
+                return form.Pages();
+            },
+            "job"_a, py::kw_only(), "data"_a = py::none(), "rows"_a = py::dict(),
+            "Records the filled pages on job (E_StartEdit to E_EndEdit) and returns the page count. data: a "
+            "dict (lists of dicts for the lists; float, int and decimal.Decimal numbers) or a JSON file path; "
+            "rows: {list path: CSV file}.")
+        .def(
+            "write_pdf",
+            [check, supply](Form& form, py::object path, py::object data, py::dict rows) {
+                supply(form, std::move(data), std::move(rows));
+                const std::string file = py::str(py::module_::import("os").attr("fspath")(path)).cast<std::string>();
+                std::string problem;
+                {
+                    py::gil_scoped_release unlocked;
+                    problem = form.WritePdf(file);
+                }
+                check(problem);
+                return form.Pages();
+            },
+            "path"_a, py::kw_only(), "data"_a = py::none(), "rows"_a = py::dict(),
+            "Fills a job of its own on a thread of its own and writes the PDF file; returns the page count.")
+        .def_property_readonly("pages", &Form::Pages, "The page count of the last fill.")
+        .def_property_readonly("paper_size", &Form::PaperSize, "The template's paper code.")
+        .def_property_readonly("orientation", &Form::Orientation, "1 portrait, 2 landscape.")
+        .def_property_readonly("paper_height", &Form::PaperHeight, "For paper 256: the height in inches.")
+        .def_property_readonly("paper_width", &Form::PaperWidth, "For paper 256: the width in inches.");
 }

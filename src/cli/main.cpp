@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/fill_command.h"
 #include "cli/output_commands.h"
 #include "cli/record_listing.h"
 #include "cli/spool_folder.h"
@@ -29,6 +30,8 @@ constexpr std::string_view kOverview =
     "  print    SPOOLDIR --printer NAME [OPTIONS]  print the pages\n"
     "  preview  SPOOLDIR [OPTIONS]           show the pages in the preview window\n"
     "  dump     SPOOLDIR [PAGE]              list the records of every page, or of one\n"
+    "  fill     TEMPLATE.json DATA.json [-o OUT.pdf | --print QUEUE | --preview]\n"
+    "                                        fill a form template from data\n"
     "\n"
     "kt482 COMMAND --help shows a command's options. Exit status: 0 done,\n"
     "1 a damaged page or a failure while printing, 2 a bad folder or bad arguments.\n";
@@ -53,6 +56,8 @@ std::string help_of(std::string_view command)
         return "usage: kt482 preview SPOOLDIR [OPTIONS]\n"
                "Shows the recorded pages in the preview window (needs a display).\n" +
                std::string(kOutputOptions);
+    if (command == "fill")
+        return kt482::cli::kFillHelp;
     if (command == "dump")
         return "usage: kt482 dump SPOOLDIR [PAGE]\n"
                "Lists each page file and its records, one line each; a damaged page is\n"
@@ -215,6 +220,14 @@ int main(int argc, char** argv)
     if (command == "--help" || command == "-h" || command == "help") {
         std::fputs(help_of(argc > 2 ? argv[2] : "").c_str(), stdout);
         return 0;
+    }
+    if (command == "fill") {
+        const std::vector<std::string> rest(argv + 2, argv + argc);
+        if (std::find(rest.begin(), rest.end(), "--help") != rest.end()) {
+            std::fputs(kt482::cli::kFillHelp, stdout);
+            return 0;
+        }
+        return kt482::cli::run_fill(rest);
     }
     if (command != "pdf" && command != "print" && command != "preview" && command != "dump")
         return usage_error({}, "unknown command " + std::string(command));

@@ -1,0 +1,230 @@
+#include "kt482/form.h"
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <thread>
+
+#include "form/csv_rows.h"
+#include "form/form_filling.h"
+#include "form/form_template.h"
+#include "form/json_document.h"
+
+namespace kt482 {
+
+using form::JsonValue;
+
+struct Form::Impl {
+    form::Sources sources;
+    std::optional<form::FormTemplate> tpl;
+    std::optional<JsonValue> data;
+    int pages = 0;
+};
+
+namespace {
+
+std::optional<std::string> read_file(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (in.bad())
+        return std::nullopt;
+    return text.str();
+}
+
+void set_source(JsonValue& v, int source)
+{
+    v.source = source;
+    for (JsonValue& item : v.items)
+        set_source(item, source);
+    for (auto& [name, member] : v.members)
+        set_source(member, source);
+}
+
+std::string strip_bom(std::string text)
+{
+    if (text.rfind("\xEF\xBB\xBF", 0) == 0)
+        text.erase(0, 3);
+    return text;
+}
+
+}  // namespace
+
+Form::Form() : impl_(std::make_unique<Impl>()) {}
+Form::~Form() = default;
+Form::Form(Form&&) noexcept = default;
+Form& Form::operator=(Form&&) noexcept = default;
+
+std::string Form::LoadFile(const std::string& path)
+{
+    const auto text = read_file(path);
+    if (!text) {
+        impl_->tpl.reset();
+        return path + ": cannot read the template";
+    }
+    const std::filesystem::path dir = std::filesystem::path(path).parent_path();
+    return LoadText(*text, dir.empty() ? "." : dir.string(), path);
+}
+
+std::string Form::LoadText(std::string_view json, const std::string& base_dir, const std::string& name)
+{
+    impl_->tpl.reset();
+    const int source = impl_->sources.add(name, strip_bom(std::string(json)));
+    const std::string& text = impl_->sources.list[static_cast<std::size_t>(source)].text;
+    form::JsonParse parsed = form::parse_json(text);
+    if (!parsed.root)
+        return name + ":" + parsed.error;
+    form::FormTemplate tpl;
+    tpl.base_dir = base_dir;
+    if (std::string problem = form::load_template(impl_->sources, source, *parsed.root, tpl); !problem.empty())
+        return problem;
+    impl_->tpl = std::move(tpl);
+    return {};
+}
+
+std::string Form::SetDataFile(const std::string& path)
+{
+    const auto text = read_file(path);
+    if (!text) {
+        impl_->data.reset();
+        return path + ": cannot read the data";
+    }
+    return SetData(*text, path);
+}
+
+std::string Form::SetData(std::string_view json, const std::string& name)
+{
+    impl_->data.reset();
+    const int source = impl_->sources.add(name, strip_bom(std::string(json)));
+    form::JsonParse parsed = form::parse_json(impl_->sources.list[static_cast<std::size_t>(source)].text);
+    if (!parsed.root)
+        return name + ":" + parsed.error;
+    if (parsed.root->kind != JsonValue::Kind::Object)
+        return impl_->sources.locate(source, parsed.root->offset) + ": (top): expected an object, got " +
+               form::describe(*parsed.root);
+    set_source(*parsed.root, source);
+    impl_->data = std::move(parsed.root);
+    return {};
+}
+
+std::string Form::SetRowsCsv(const std::string& list_path, std::string_view csv, const std::string& name)
+{
+    const int source = impl_->sources.add(name, std::string(csv));
+    form::CsvRows rows = form::read_csv_rows(impl_->sources.list[static_cast<std::size_t>(source)].text, source);
+    if (!rows.error.empty())
+        return name + ":" + rows.error;
+    if (!impl_->data) {
+        impl_->data.emplace();
+        impl_->data->kind = JsonValue::Kind::Object;
+    }
+    // Walk to the array's parent, making the objects that are missing.
+    JsonValue* at = &*impl_->data;
+    std::string_view rest = list_path;
+    while (true) {
+        const std::size_t dot = rest.find('.');
+        const std::string part(rest.substr(0, dot));
+        if (part.empty())
+            return name + ": \"" + list_path + "\" is not a dotted field path";
+        if (at->kind != JsonValue::Kind::Object)
+            return name + ": the data at \"" + list_path + "\" is not an object to hold the rows";
+        JsonValue* next = nullptr;
+        for (auto& [key, value] : at->members)
+            if (key == part)
+                next = &value;
+        if (!next) {
+            at->members.emplace_back(part, JsonValue{});
+            next = &at->members.back().second;
+            next->kind = JsonValue::Kind::Object;
+        }
+        at = next;
+        if (dot == std::string_view::npos)
+            break;
+        rest.remove_prefix(dot + 1);
+    }
+    *at = std::move(rows.rows);
+    return {};
+}
+
+std::string Form::SetRowsCsvFile(const std::string& list_path, const std::string& path)
+{
+    const auto text = read_file(path);
+    if (!text)
+        return path + ": cannot read the rows";
+    return SetRowsCsv(list_path, *text, path);
+}
+
+std::string Form::Fill(KT482_Print& job)
+{
+    impl_->pages = 0;
+    if (!impl_->tpl)
+        return "Form::Fill: no template loaded";
+    JsonValue empty;
+    empty.kind = JsonValue::Kind::Object;
+    form::Filling filling(*impl_->tpl, impl_->sources, impl_->data ? *impl_->data : empty);
+    if (std::string problem = filling.prepare(); !problem.empty())
+        return problem;
+    job.ClearLastFailure();
+    filling.record(job);
+    impl_->pages = filling.page_count();
+    const FailureReport& failure = job.LastFailure();
+    if (failure.number != 0)
+        return "Form::Fill: " + failure.procedure + " failed: " + failure.description;
+    return {};
+}
+
+std::string Form::WritePdf(const std::string& path)
+{
+    if (!impl_->tpl)
+        return "Form::WritePdf: no template loaded";
+    std::error_code ec;
+    const std::filesystem::path target = std::filesystem::absolute(path, ec);
+    std::string problem;
+    // The job state is the thread's: a thread of its own leaves the
+    // caller's job as it was.
+    std::thread worker([&] {
+        std::string message;
+        KT482_Print::SetMessageHandler([&](const Message& m) {
+            if (message.empty())
+                message = std::string(m.title) + ": " + std::string(m.text);
+            return 1;
+        });
+        std::string spool = (std::filesystem::temp_directory_path(ec) / "kt482-form-XXXXXX").string();
+        if (!::mkdtemp(spool.data())) {
+            problem = "Form::WritePdf: cannot make a spool folder in " + std::filesystem::temp_directory_path(ec).string();
+            return;
+        }
+        {
+            KT482_Print job;
+            job.P_Temp_Dir(spool);
+            problem = Fill(job);
+            if (problem.empty()) {
+                job.SetNextPdfPath(ec ? path : target.string());
+                job.W_Device("KT482 PDF");
+                job.W_StartDoc(PaperSize(), Orientation(), PaperHeight(), PaperWidth());
+                job.W_Print();
+                job.W_EndDoc();
+                if (job.LastFailure().number != 0 || job.LastPdfPath().empty())
+                    problem = "Form::WritePdf: " + path + " not written" + (message.empty() ? "" : ": " + message);
+            }
+            job.E_Clear();
+        }
+        std::filesystem::remove_all(spool, ec);
+        KT482_Print::SetMessageHandler({});
+    });
+    worker.join();
+    return problem;
+}
+
+int Form::Pages() const { return impl_->pages; }
+int16_t Form::PaperSize() const { return impl_->tpl ? impl_->tpl->page.paper : 9; }
+int16_t Form::Orientation() const { return impl_->tpl ? impl_->tpl->page.orientation : 1; }
+float Form::PaperHeight() const { return impl_->tpl ? impl_->tpl->page.height_in : 0; }
+float Form::PaperWidth() const { return impl_->tpl ? impl_->tpl->page.width_in : 0; }
+
+}  // namespace kt482

@@ -1,0 +1,95 @@
+// Cutting lists into pages, over many list lengths and page shapes: every
+// line lands once and in order, no page overflows, a page the list goes on
+// from ends with its carried line and the next opens with the brought line,
+// and the summary lands where it fits.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "form/page_plan.h"
+
+namespace {
+
+using kt482::form::Plan;
+using kt482::form::PlanLine;
+using kt482::form::PlanShape;
+using Kind = PlanLine::Kind;
+
+struct ShapeCase {
+    const char* name;
+    PlanShape shape;
+    int group_every;  // a group head every n rows, 0 for none
+};
+
+class PagePlan : public testing::TestWithParam<ShapeCase> {};
+
+std::vector<PlanLine> content(int rows, int group_every)
+{
+    std::vector<PlanLine> lines;
+    for (int i = 0; i < rows; ++i) {
+        if (group_every && i % group_every == 0)
+            lines.push_back({Kind::GroupHead, static_cast<uint32_t>(i)});
+        lines.push_back({Kind::Row, static_cast<uint32_t>(i)});
+    }
+    return lines;
+}
+
+TEST_P(PagePlan, KeepsEveryLineOnceWithinThePage)
+{
+    const ShapeCase& c = GetParam();
+    for (int rows = 0; rows <= 70; ++rows) {
+        SCOPED_TRACE("rows " + std::to_string(rows));
+        const std::vector<PlanLine> lines = content(rows, c.group_every);
+        const Plan plan = plan_pages(lines, c.shape);
+        ASSERT_FALSE(plan.pages.empty());
+        std::size_t next = 0;
+        for (std::size_t p = 0; p < plan.pages.size(); ++p) {
+            const auto& page = plan.pages[p];
+            const bool more = p + 1 < plan.pages.size() && plan.pages[p + 1].list;
+            int used = static_cast<int>(page.end_line - page.first_line);
+            EXPECT_LE(used, c.shape.rows_per_page);
+            for (std::size_t l = page.first_line; l < page.end_line; ++l) {
+                const PlanLine& line = plan.lines[l];
+                if (line.kind == Kind::Carried) {
+                    EXPECT_EQ(l + 1, page.end_line) << "a carried line closes its page";
+                    EXPECT_TRUE(more);
+                } else if (line.kind == Kind::Brought) {
+                    EXPECT_EQ(l, page.first_line) << "a brought line opens its page";
+                    EXPECT_GT(p, 0u);
+                } else {
+                    ASSERT_LT(next, lines.size());
+                    EXPECT_EQ(line.kind, lines[next].kind);
+                    EXPECT_EQ(line.row, lines[next].row);
+                    ++next;
+                    EXPECT_FALSE(line.kind == Kind::GroupHead && l + 1 == page.end_line && next < lines.size())
+                        << "a group head is not left alone at the foot of a page";
+                }
+            }
+            if (more) {
+                EXPECT_EQ(c.shape.carried, plan.lines[page.end_line - 1].kind == Kind::Carried);
+                EXPECT_EQ(c.shape.brought, plan.lines[plan.pages[p + 1].first_line].kind == Kind::Brought);
+            }
+            if (page.summary_line >= 0) {
+                EXPECT_EQ(p + 1, plan.pages.size());
+                EXPECT_EQ(page.summary_line, used);
+                used += c.shape.summary_rows;
+                EXPECT_LE(used, c.shape.rows_per_page) << "the summary fits where it is";
+            }
+        }
+        EXPECT_EQ(next, lines.size());
+        EXPECT_EQ(plan.pages.back().summary_line >= 0, c.shape.summary_rows >= 0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Shapes, PagePlan,
+    testing::Values(ShapeCase{"Plain", {10, false, false, true, -1}, 0},
+                    ShapeCase{"Carried", {10, true, true, true, -1}, 0},
+                    ShapeCase{"CarriedOnly", {7, true, false, true, -1}, 0},
+                    ShapeCase{"Summary", {10, true, true, true, 4}, 0},
+                    ShapeCase{"TallSummary", {5, true, true, true, 5}, 0},
+                    ShapeCase{"Groups", {9, true, true, true, 3}, 4},
+                    ShapeCase{"GroupsTight", {4, true, true, true, 1}, 1}),
+    [](const testing::TestParamInfo<ShapeCase>& info) { return std::string(info.param.name); });
+
+}  // namespace
