@@ -502,8 +502,10 @@ const std::map<std::string_view, const char*> kDocs{
                    "stored one; for code 256 P_Height x P_Width in inches) and sets P_PRINT.\n\n"
                    "Failures: 6 for an overflowing user size or a number out of its parameter's range."},
     {"W_Print", "Prints pages P_StartP to P_EndP of the recorded range (0: the first or last recorded page), "
-                "on the document's printer or, after V_Size_Set, on the preview.\n\nFailures: 91 without an "
-                "output target, file errors and bad records while replaying, 482 from the printer."},
+                "on the document's printer or, after V_Size_Set, on the preview. The range's bounds only widen "
+                "over the object's life, E_Clear included: after 3 pages, E_Clear and 1 page, W_Print() prints "
+                "pages 1 to 3, two of them blank; E_NewDocument starts with fresh bounds.\n\nFailures: 91 "
+                "without an output target, file errors and bad records while replaying, 482 from the printer."},
     {"W_EndDoc", "Ends the document: the PDF is complete, the CUPS job sent; clears P_PRINT.\n\n"
                  "Failures: 482 from the printer."},
     {"P_Temp_Dir", "The spool folder the page files are written to, stored unchanged."},
@@ -543,8 +545,14 @@ const std::map<std::string_view, const char*> kDocs{
     {"E_Numeric", "A number laid out with a picture (\"#,##0.00\"), right-aligned in a field as many characters "
                   "of the current font wide as the picture, starting at the column; a text that is not a number "
                   "is written as it stands." KT482_LAYOUT_FAILURES},
-    {"E_Clear", "Closes and deletes every page file in P_Temp_Dir; the page bounds stay.\n\n"
+    {"E_Clear", "Closes and deletes every page file in P_Temp_Dir; the page bounds P_Min_Page and P_Max_Page "
+                "stay, as they only widen: a shorter document recorded next still prints to the old last page. "
+                "E_NewDocument clears and starts the bounds afresh.\n\n"
                 "Failures: 53 File not found when there is no page file, file errors (70, 76)."},
+    {"E_NewDocument", "Starts a new document on this object: deletes the page files as E_Clear does and sets the "
+                      "page bounds back to a new object's (P_Min_Page 10000, P_Max_Page 0); the settings stay. "
+                      "Record the next document with E_StartEdit.\n\n"
+                      "Failures: file errors (70, 76); no page file is no failure."},
 };
 #undef KT482_LAYOUT_FAILURES
 

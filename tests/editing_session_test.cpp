@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "kt482/kt482.h"
 #include "support/spool_fixture.h"
@@ -181,6 +182,50 @@ TEST_F(EditingSessionTest, ClearDeletesEverythingAndReportsAnEmptySpool)
     EXPECT_EQ(sink.messages[0].text, "File not found");
     EXPECT_EQ(sink.messages[0].buttons, 48);
     EXPECT_EQ(job.Answer(), Variant(1));
+}
+
+// One object, two documents: 3 pages, then 1. Between them E_Clear keeps
+// the bounds (the second document still runs to page 3); E_NewDocument,
+// called directly or late-bound, starts them afresh, and an empty spool is
+// no failure to it.
+TEST_F(EditingSessionTest, NewDocumentStartsTheBoundsAfreshWhereClearKeepsThem)
+{
+    using Between = std::function<void(KT482_Print&)>;
+    const struct {
+        const char* name;
+        Between between;
+        int16_t min, max;
+    } cases[] = {
+        {"E_Clear", [](KT482_Print& j) { j.E_Clear(); }, 1, 3},
+        {"E_NewDocument", [](KT482_Print& j) { j.E_NewDocument(); }, 1, 1},
+        {"late-bound", [](KT482_Print& j) { (void)j.Invoke(0x60030084, MemberKind::Method); }, 1, 1},
+    };
+    auto record = [&](KT482_Print& j, int pages) {
+        j.E_StartEdit();
+        for (int page = 1; page <= pages; ++page) {
+            if (page > 1)
+                j.E_ChangePage();
+            j.E_String(1, 1, "x");
+        }
+        j.E_EndEdit();
+    };
+    for (const auto& c : cases) {
+        KT482_Print j;
+        j.P_Temp_Dir(dir);
+        record(j, 3);
+        c.between(j);
+        EXPECT_FALSE(page_exists(2)) << c.name;
+        record(j, 1);
+        EXPECT_EQ(j.P_Min_Page(), c.min) << c.name;
+        EXPECT_EQ(j.P_Max_Page(), c.max) << c.name;
+        j.E_Clear();
+    }
+    KT482_Print fresh;
+    fresh.P_Temp_Dir(dir);
+    fresh.E_NewDocument();
+    EXPECT_EQ(fresh.P_Min_Page(), 10000);
+    EXPECT_EQ(fresh.P_Max_Page(), 0);
+    EXPECT_TRUE(sink.messages.empty());
 }
 
 TEST_F(EditingSessionTest, MissingFolderIsReportedAndCommandsFailToWrite)

@@ -134,6 +134,34 @@ TEST_F(PdfTextLayer, EveryTrickyTextComesBackExactlyFromBothReaders)
     }
 }
 
+// The reference's helper for an amount's field measures a picture as the
+// PDF draws it: an amount started that many columns before column 86 ends
+// at column 86, whatever its currency sign or kana.
+TEST_F(PdfTextLayer, TheReferencesAmountFieldEndsAtItsColumn)
+{
+    KT482_Print& job = job_;
+    job.E_StartEdit();
+#include "../docs/examples/amount_field.inc"
+    int16_t row = 10;
+    for (const char* more : {"###,##0円", "￥###,##0", "ｶ###,##0", "###,##0"})
+        job.E_Numeric(row++, 86 - field_columns(more, 10.5f, 6), 49840, more);
+    job.E_String(20, 86, "|");
+    job.E_EndEdit();
+    const std::string path = print(1);
+    double edge = -1;
+    std::vector<std::pair<std::string, double>> ends;
+    for (const auto& w : test::pdf_words(path)) {
+        if (w.text == "|")
+            edge = w.x_min;
+        else if (w.text.find("49,840") != std::string::npos)
+            ends.emplace_back(w.text, w.x_max);
+    }
+    ASSERT_GT(edge, 0);
+    ASSERT_EQ(ends.size(), 5u);
+    for (const auto& [text, end] : ends)
+        EXPECT_NEAR(end, edge, 0.5) << text;
+}
+
 // The words of a file as each reader finds them, one line a word.
 std::vector<std::string> poppler_words(const std::string& path)
 {

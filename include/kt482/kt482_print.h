@@ -146,6 +146,13 @@ public:
     // the encoder's reason, and nothing is recorded.
     void E_Barcode(float P_Start_Srow, float P_Start_Scol, float P_End_Srow, float P_End_Scol,
                    const std::string& P_Type, const Variant& P_Data, const std::string& P_Options = "") noexcept;
+    // Starts a new document on this object: what E_Clear does (the spool's
+    // page files deleted), and the page bounds P_Min_Page and P_Max_Page
+    // fresh, as in a new object. E_Clear alone keeps the bounds, which only
+    // widen: three pages recorded, cleared, then one recorded still prints
+    // pages 1 to 3. Settings (printer, paper, pitch, spool folder) stay. A
+    // spool without pages is no failure. Reachable by Invoke.
+    void E_NewDocument() noexcept;
 
     // The last failure a member of this object reported (number 0 when none
     // since creation or ClearLastFailure), and forgetting it. Reporting a

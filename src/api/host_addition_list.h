@@ -27,4 +27,5 @@ inline constexpr std::array kBarcode{
     X(E_Image, 0x60030080, Method, kImage, None)      \
     X(E_Fill, 0x60030081, Method, kFill, None)        \
     X(E_Color, 0x60030082, Method, kColor, None)      \
-    X(E_Barcode, 0x60030083, Method, kBarcode, None)
+    X(E_Barcode, 0x60030083, Method, kBarcode, None)  \
+    X(E_NewDocument, 0x60030084, Method, kNone, None)

@@ -169,6 +169,8 @@ void KT482_Print::E_Fill(float P_Start_Srow, float P_Start_Scol, float P_End_Sro
     kt482::E_Fill(*self_, P_Start_Srow, P_Start_Scol, P_End_Srow, P_End_Scol, P_Color);
 }
 void KT482_Print::E_Color(int32_t P_Color) noexcept { kt482::E_Color(*self_, P_Color); }
+void KT482_Print::E_NewDocument() noexcept { kt482::E_NewDocument(*self_); }
+
 void KT482_Print::E_Barcode(float P_Start_Srow, float P_Start_Scol, float P_End_Srow, float P_End_Scol,
                             const std::string& P_Type, const Variant& P_Data, const std::string& P_Options) noexcept
 {

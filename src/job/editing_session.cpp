@@ -119,6 +119,27 @@ void E_Clear(ObjectFields& self)
     });
 }
 
+// The bounds are set back only once the pages are gone: a spool that could
+// not be deleted keeps bounds that name its pages. Unlike E_Clear, a spool
+// without pages is no failure: there is simply nothing to delete.
+void E_NewDocument(ObjectFields& self)
+{
+    run_trapped(self, "E_NewDocument", [&] {
+        JobState& s = job();
+        // As at E_StartEdit: a page left open is closed first.
+        if (s.PageOpen) {
+            s.PageOpen = false;
+            check(files().close(s.FileNo));
+        }
+        ignore_missing_file(files().remove_matching(PageFilePattern(s.Temp_Dir)));
+        // A new object's bounds: none of the pages 1 to 9999 recorded.
+        s.Min_Page = 10000;
+        s.Max_Page = 0;
+        self.CheckData = 0;
+        self.PageHasData = 0;
+    });
+}
+
 bool CheckEditPage(ObjectFields& self)
 {
     if (!page_inside_window(job()))

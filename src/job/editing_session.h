@@ -12,6 +12,8 @@ void E_StartEdit(ObjectFields& self, int16_t P_CurrP, int16_t P_StartP, int16_t 
 void E_ChangePage(ObjectFields& self, int16_t P_NewP);
 void E_EndEdit(ObjectFields& self);
 void E_Clear(ObjectFields& self);
+// E_Clear, then the page bounds as a new object has them.
+void E_NewDocument(ObjectFields& self);
 
 // True when the current page lies inside the editing window; it then also
 // marks the session and the page as holding data.
