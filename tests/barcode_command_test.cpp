@@ -3,12 +3,17 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <fstream>
+#include <limits>
 #include <memory>
 #include <sstream>
 
 #include "kt482/kt482.h"
+#include "print/pdf_printer.h"
 #include "render/page_out.h"
+#include "support/fake_server.h"
+#include "support/poppler.h"
 #include "support/recording_surface.h"
 #include "support/spool_fixture.h"
 
@@ -77,6 +82,9 @@ TEST_F(BarcodeCommandTest, RefusalsAreReportedAndRecordNothing)
         {"JAN13", "49012345678X", "", 6, 5, "Invalid character"},
         {"QR", "x", "colour=red", 6, 5, "'colour' is unknown"},
         {"PDF417", "x", "", 6, 5, "'PDF417' is unknown"},
+        {"QR", std::numeric_limits<double>::quiet_NaN(), "", 6, 5, "Invalid procedure call"},
+        {"QR", std::numeric_limits<float>::infinity(), "", 6, 5, "Invalid procedure call"},
+        {"CODE128", -std::numeric_limits<double>::infinity(), "", 6, 5, "Invalid procedure call"},
     };
     for (const Refusal& c : cases) {
         SCOPED_TRACE(c.reason);
