@@ -3,12 +3,17 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <fstream>
+#include <limits>
 #include <memory>
 #include <sstream>
 
 #include "kt482/kt482.h"
+#include "print/pdf_printer.h"
 #include "render/page_out.h"
+#include "support/fake_server.h"
+#include "support/poppler.h"
 #include "support/recording_surface.h"
 #include "support/spool_fixture.h"
 
@@ -77,6 +82,9 @@ TEST_F(BarcodeCommandTest, RefusalsAreReportedAndRecordNothing)
         {"JAN13", "49012345678X", "", 6, 5, "Invalid character"},
         {"QR", "x", "colour=red", 6, 5, "'colour' is unknown"},
         {"PDF417", "x", "", 6, 5, "'PDF417' is unknown"},
+        {"QR", std::numeric_limits<double>::quiet_NaN(), "", 6, 5, "Invalid procedure call"},
+        {"QR", std::numeric_limits<float>::infinity(), "", 6, 5, "Invalid procedure call"},
+        {"CODE128", -std::numeric_limits<double>::infinity(), "", 6, 5, "Invalid procedure call"},
     };
     for (const Refusal& c : cases) {
         SCOPED_TRACE(c.reason);
@@ -162,6 +170,148 @@ TEST_F(BarcodeCommandTest, ADamagedRecordIsAFailureOfItsHandler)
     EXPECT_TRUE(filled(surface->log).empty());
     EXPECT_EQ(message_titles(), (Fields{"KT482_Print : ZZ100_Barcode"}));
 }
+
+// The postal customer barcode measured as printed: the PDF rendered at 1200
+// dpi, each bar's length, width and place read from the pixels.
+struct PostalBox {
+    const char* name;
+    float row_pitch;
+    float rows[2];
+    float cols[2];
+    double size;          // the points of size the box gives; 0: refused
+    const char* refusal;  // a part of the failure's text
+};
+
+class PostalBarcodeSize : public BarcodeCommandTest, public testing::WithParamInterface<PostalBox> {};
+
+constexpr double kPixelsPerMm = 1200 / 25.4;
+constexpr double kPixelsPerPoint = 1200 / 72.0;
+
+struct MeasuredBar {
+    int left, right, top, bottom;  // pixels, inclusive
+};
+
+// The dark column runs of a grey PGM image, left to right.
+std::vector<MeasuredBar> measured_bars(const std::string& pgm)
+{
+    std::istringstream in(pgm);
+    std::string magic;
+    int width = 0, height = 0, maximum = 0;
+    in >> magic >> width >> height >> maximum;
+    in.get();
+    const std::string pixels = pgm.substr(static_cast<std::size_t>(in.tellg()));
+    if (magic != "P5" || pixels.size() < static_cast<std::size_t>(width) * static_cast<std::size_t>(height))
+        return {};
+    std::vector<MeasuredBar> bars;
+    bool in_bar = false;
+    for (int x = 0; x < width; ++x) {
+        int top = -1, bottom = -1;
+        for (int y = 0; y < height; ++y) {
+            if (static_cast<unsigned char>(pixels[static_cast<std::size_t>(y) * width + x]) < 128) {
+                top = top < 0 ? y : top;
+                bottom = y;
+            }
+        }
+        if (top < 0) {
+            in_bar = false;
+            continue;
+        }
+        if (!in_bar)
+            bars.push_back({x, x, top, bottom});
+        bars.back().right = x;
+        bars.back().top = std::min(bars.back().top, top);
+        bars.back().bottom = std::max(bars.back().bottom, bottom);
+        in_bar = true;
+    }
+    return bars;
+}
+
+TEST_P(PostalBarcodeSize, IsDrawnToThePostsDimensions)
+{
+    const PostalBox& c = GetParam();
+    if (const std::string tool = missing_poppler_tool(); !tool.empty())
+        GTEST_SKIP() << tool << " is not installed (poppler-utils)";
+    job.P_TopMargin(0);
+    job.P_LeftMargin(0);
+    job.E_Pitch(c.row_pitch, 6);
+    job.E_Font("ＭＳ 明朝", 10.5f, false, 0);
+    job.E_Barcode(c.rows[0], c.cols[0], c.rows[1], c.cols[1], "POSTAL", "15400233-16-4-205");
+    job.E_String(c.rows[1] + 6, 3, "AFTER");
+    job.E_EndEdit();
+    TempFolder out;
+    const std::string pdf = out.path() + "/postal.pdf";
+    JobState& s = kt482::job();
+    s.OutputTarget = OutputTarget::Printer;
+    s.PrinterObject = PdfPrinter::forFile(pdf);
+    ZZ100_Page_Out(fields, 1);
+    ASSERT_TRUE(s.PrinterObject->EndDoc().ok());
+    s.PrinterObject = nullptr;
+    const auto texts = pdf_page_texts(pdf);
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_NE(texts[0].find("AFTER"), std::string::npos) << "the rest of the page is drawn";
+
+    // The box in pixels, with a margin around it for ink that strays.
+    const double left = (c.cols[0] - 1) * 6 * kPixelsPerPoint;
+    const double top = std::round((c.rows[0] - 1) * c.row_pitch) * kPixelsPerPoint;
+    const int margin = 60;
+    const std::string crop = " -x " + std::to_string(static_cast<int>(left) - margin) + " -y "
+                             + std::to_string(static_cast<int>(top) - margin) + " -W "
+                             + std::to_string(static_cast<int>((c.cols[1] - c.cols[0]) * 6 * kPixelsPerPoint) + 2 * margin)
+                             + " -H " + std::to_string(static_cast<int>(c.row_pitch * 2 * kPixelsPerPoint) + 2 * margin);
+    const auto pgm = command_output("pdftoppm -r 1200 -gray -singlefile" + crop + " '" + pdf + "'");
+    ASSERT_TRUE(pgm.has_value());
+    const std::vector<MeasuredBar> bars = measured_bars(*pgm);
+    if (c.size == 0) {
+        EXPECT_TRUE(bars.empty());
+        ASSERT_EQ(message_titles(), (Fields{"KT482_Print : ZZ100_Barcode"}));
+        EXPECT_NE(sink.messages[0].text.find(c.refusal), std::string::npos) << sink.messages[0].text;
+        return;
+    }
+    EXPECT_TRUE(sink.messages.empty()) << sink.messages.front().text;
+    ASSERT_EQ(bars.size(), 67u);
+
+    // At a points: long bars 3.6a/10 mm, semi-long 2.4a/10, timing 1.2a/10,
+    // bars 0.6a/10 mm wide every 1.2a/10 mm. A pixel at 1200 dpi is 0.021 mm.
+    const double unit = c.size / 10 * kPixelsPerMm;
+    const double tolerance = 1.5;
+    int lengths[3] = {0, 0, 0};
+    for (std::size_t i = 0; i < bars.size(); ++i) {
+        const MeasuredBar& b = bars[i];
+        SCOPED_TRACE("bar " + std::to_string(i));
+        EXPECT_NEAR(b.right - b.left + 1, 0.6 * unit, tolerance);
+        if (i > 0) {
+            EXPECT_NEAR(b.left - bars[i - 1].left, 1.2 * unit, tolerance);
+        }
+        const int length = b.bottom - b.top + 1;
+        int kind = -1;
+        for (int k = 0; k < 3; ++k) {
+            if (std::abs(length - 1.2 * (k + 1) * unit) <= tolerance)
+                kind = k;
+        }
+        ASSERT_GE(kind, 0) << length << " pixels long";
+        ++lengths[kind];
+    }
+    EXPECT_GT(lengths[0], 0);
+    EXPECT_GT(lengths[1], 0);
+    EXPECT_GT(lengths[2], 0);
+    // Left-aligned and at the top of the box.
+    EXPECT_NEAR(bars.front().left, margin + (left - std::floor(left)), tolerance);
+    int highest = bars.front().top;
+    for (const MeasuredBar& b : bars)
+        highest = std::min(highest, b.top);
+    EXPECT_NEAR(highest, margin + (top - std::floor(top)), tolerance);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BarcodeCommandTest, PostalBarcodeSize,
+    testing::Values(
+        // The reference's own example: a 10-point box (3.53 mm) gives 9.8 points.
+        PostalBox{"ReferenceBox", 15, {37, 37.68f}, {3, 44}, 10 / (0.36 * 72 / 25.4), ""},
+        PostalBox{"SmallBox", 9, {5, 6}, {3, 40}, 9 / (0.36 * 72 / 25.4), ""},
+        PostalBox{"TallBoxStopsAtTheLargestSize", 15, {5, 7}, {3, 50}, 11.5, ""},
+        PostalBox{"TooLow", 8, {5, 6}, {3, 50}, 0, "box is 2.82 mm high; the barcode needs at least 2.88 mm"},
+        PostalBox{"TooNarrow", 15, {37, 37.68f}, {3, 30}, 0, "box is 57.15 mm wide"}),
+    [](const testing::TestParamInfo<PostalBox>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace kt482::test

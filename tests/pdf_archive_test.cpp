@@ -13,8 +13,10 @@
 
 #include "job/job_state.h"
 #include "kt482/kt482.h"
+#include "image/picture_cache.h"
 #include "print/pdf_printer.h"
 #include "support/fake_server.h"
+#include "support/picture_files.h"
 #include "support/poppler.h"
 #include "support/recording_surface.h"
 #include "support/spool_fixture.h"
@@ -102,6 +104,14 @@ protected:
             EXPECT_TRUE(printer->Print(c, LineEnd::Without).ok() && printer->CurrentX(printer->CurrentX() + 9).ok());
         EXPECT_TRUE(printer->EndSpreadText().ok());
         EXPECT_TRUE(printer->Line(10, 10, 100, 10).ok());
+        // A CMYK photograph, as print shops hand them out.
+        const std::string cmyk = out_.path() + "/cmyk.jpg";
+        test::write_file(cmyk, test::jpeg_bytes(16, 8, 4, test::solid(16, 8, {0, 200, 255, 0})));
+        const auto picture = load_picture(cmyk);
+        EXPECT_TRUE(picture.ok());
+        if (picture.ok()) {
+            EXPECT_TRUE(printer->Image(20, 200, 64, 32, (*picture)->view()).ok());
+        }
         EXPECT_TRUE(printer->EndDoc().ok());
         EXPECT_EQ(test::qpdf_problems(path), "");
         return path;
@@ -253,8 +263,14 @@ TEST_F(PdfDocumentInfo, ArchivedFilesMeetTheArchivalRequirements)
             .value_or("");
     ASSERT_FALSE(all.empty());
     for (const char* key : {"/JavaScript", "/JS", "/AA", "/Launch", "/EmbeddedFiles", "/OCProperties", "/SMask",
-                            "/Group", "/Encrypt", "/LZWDecode"})
+                            "/Group", "/Encrypt", "/LZWDecode", "/DeviceCMYK"})
         EXPECT_EQ(all.find(key), std::string::npos) << key;
+
+    // Colours: device colour spaces only of the output intent's kind, so the
+    // CMYK picture is there in RGB.
+    const std::string images = test::command_output("pdfimages -list '" + path + "'").value_or("");
+    EXPECT_NE(images.find(" rgb "), std::string::npos) << images;
+    EXPECT_EQ(images.find("cmyk"), std::string::npos) << images;
 }
 
 }  // namespace

@@ -352,6 +352,61 @@ TEST_F(RenderTest, MarginsBeyondTheDrawableRangeDrawNothing)
     EXPECT_TRUE(sink.messages.empty()) << sink.messages.front().text;
 }
 
+// A text or box wider than the 16-bit width counts hold is wider than any
+// paper: that item is left out and reported once for the run, twice on the
+// page or not, and every item after it on the page is drawn.
+struct OversizedText {
+    const char* name;
+    std::function<void(KT482_Print&)> record;
+    const char* handler;
+};
+
+class OversizedTextTest : public RenderTest, public testing::WithParamInterface<OversizedText> {};
+
+TEST_P(OversizedTextTest, IsLeftOutOnceAndTheRestOfThePageDraws)
+{
+    surface->char_width = 10.5f;
+    job.E_Pitch(15, 6);
+    job.E_Font("ＭＳ 明朝", 10.5f, false, 0);
+    job.E_String(2, 3, "FIRST");
+    GetParam().record(job);
+    job.E_String(8, 3, "MIDDLE");
+    GetParam().record(job);
+    job.E_String(10, 10, "LATER");
+    render_page(OutputTarget::Preview);
+    EXPECT_EQ(surface->only("Print"), (Lines{"Print \"FIRST\" nl", "Print \"MIDDLE\" nl", "Print \"LATER\" nl"}));
+    EXPECT_EQ(message_titles(), (Lines{std::string("KT482_Print : ") + GetParam().handler}));
+    EXPECT_EQ(sink.messages.at(0).text, "Overflow");
+
+    // A new run of pages reports it again.
+    sink.messages.clear();
+    render(1, OutputTarget::Preview);
+    EXPECT_EQ(sink.messages.size(), 1u);
+}
+
+std::string kanji(int count)
+{
+    std::string text;
+    for (int i = 0; i < count; ++i)
+        text += "漢";
+    return text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    RenderTest, OversizedTextTest,
+    testing::Values(
+        OversizedText{"RightAlignedKanji", [](KT482_Print& j) { j.E_String_Right(5, 80, kanji(3200)); },
+                      "ZZ100_String_Right"},
+        OversizedText{"CentredInAHugeBox", [](KT482_Print& j) { j.E_String_Center(5, 5, "ab", 1e4f); },
+                      "ZZ100_String_Center"},
+        OversizedText{"ClippedToTooManyCells", [](KT482_Print& j) { j.E_String_Left(5, 5, "ab", 40000); },
+                      "ZZ100_String_Left"},
+        OversizedText{"SpreadOverAHugeBox", [](KT482_Print& j) { j.E_String_Kin(5, 5, "ab", 1e4f); },
+                      "ZZ100_String_Kin"},
+        OversizedText{"SpreadKanjiWiderThanItsBox", [](KT482_Print& j) { j.E_String_Kin(5, 5, kanji(3200), 4); },
+                      "ZZ100_String_Kin"}),
+    [](const testing::TestParamInfo<OversizedText>& info) { return std::string(info.param.name); });
+
 class RenderFailureTest : public RenderTest {
 protected:
     void append_raw(const char* code, std::initializer_list<std::string_view> fields)

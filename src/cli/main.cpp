@@ -153,7 +153,9 @@ int dump(const SpoolFolder& folder, std::optional<int> only)
             continue;
         std::printf("page %d\n", page);
         const std::string problem = read_page(folder, page, [](const auto& header, const auto& fields) {
-            std::printf("%s\n", describe_record(header, fields).c_str());
+            // Written by length: a listed line holds every byte of its record.
+            const std::string line = describe_record(header, fields) + "\n";
+            std::fwrite(line.data(), 1, line.size(), stdout);
         });
         if (!problem.empty()) {
             std::fprintf(stderr, "kt482: %s\n", problem.c_str());

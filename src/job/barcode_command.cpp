@@ -21,6 +21,20 @@ std::string grid(float value)
     return format_fixed(value, kGridDecimals);
 }
 
+// A number that is not finite would be encoded as the text "NaN" or
+// "Infinity", which no caller means to print; it is refused as E_String
+// refuses it.
+bool finite_data(const Variant& data)
+{
+    switch (data.type()) {
+    case Variant::Type::R4:
+    case Variant::Type::R8:
+        return std::isfinite(data.number());
+    default:
+        return true;
+    }
+}
+
 }  // namespace
 
 void E_Barcode(ObjectFields& self, float P_Start_Srow, float P_Start_Scol, float P_End_Srow, float P_End_Scol,
@@ -34,6 +48,8 @@ void E_Barcode(ObjectFields& self, float P_Start_Srow, float P_Start_Scol, float
             if (!std::isfinite(number))
                 raise(Failure(ErrorNumber::InvalidCall));
         }
+        if (!finite_data(P_Data))
+            raise(Failure(ErrorNumber::InvalidCall));
         const std::string rows[] = {grid(P_Start_Srow), grid(P_End_Srow)};
         const std::string cols[] = {grid(P_Start_Scol), grid(P_End_Scol)};
         if (rows[0] == rows[1] || cols[0] == cols[1])

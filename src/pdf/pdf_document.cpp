@@ -523,7 +523,8 @@ int PdfDocument::image_number(const ImagePixels& picture)
 {
     if (auto found = image_numbers_.find(picture.id); found != image_numbers_.end())
         return found->second;
-    const uint32_t object = write_image(writer_, picture);
+    const uint32_t object =
+        write_image(writer_, picture, info_.archive ? ImageColours::GreyAndRgb : ImageColours::Any);
     if (object == 0)
         return 0;
     images_.push_back(object);

@@ -38,12 +38,13 @@ constexpr int kImageDeflateLevel = 6;
 
 }  // namespace
 
-uint32_t write_image(PdfWriter& writer, const ImagePixels& picture)
+uint32_t write_image(PdfWriter& writer, const ImagePixels& picture, ImageColours colours)
 {
     const auto pixels = static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height);
     if (picture.width <= 0 || picture.height <= 0)
         return 0;
-    if (!picture.jpeg.empty()) {
+    const bool device_cmyk = picture.jpeg_components == 4;
+    if (!picture.jpeg.empty() && !(device_cmyk && colours == ImageColours::GreyAndRgb)) {
         const char* space = color_space(picture.jpeg_components);
         if (!space || picture.jpeg_components == 2)
             return 0;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "barcode/barcode_layout.h"
 #include "barcode/barcode_request.h"
@@ -60,7 +61,17 @@ void ZZ100_Barcode(float start_row, float start_col, float end_row, float end_co
     const PointBox box{std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2)};
     if (!(box.right > box.left) || !(box.bottom > box.top))
         return;
-    const BarcodePlacement placement = place_barcode(shape, is_two_dimensional(spec.type), box);
+    BarcodePlacement placement;
+    if (spec.type == BarcodeType::Postal) {
+        // A postal barcode is drawn to the post's own dimensions; a box that
+        // cannot hold it leaves the barcode out and the rest of the page on.
+        Result<BarcodePlacement> postal = place_postal_barcode(shape, box, spec.quiet);
+        if (!postal)
+            leave_out(postal.failure());
+        placement = std::move(postal.value());
+    } else {
+        placement = place_barcode(shape, is_two_dimensional(spec.type), box);
+    }
 
     // Barcodes are black whatever colour the page has set.
     DrawSurface& target = current_target();

@@ -1,6 +1,9 @@
 #include "render/page_out.h"
 
+#include <algorithm>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "job/error_trap.h"
 #include "job/job_state.h"
@@ -12,6 +15,7 @@
 #include "render/barcode_handler.h"
 #include "render/line_handlers.h"
 #include "render/picture_handlers.h"
+#include "render/render_target.h"
 #include "render/rule_lists.h"
 #include "render/text_handlers.h"
 
@@ -33,6 +37,31 @@ bool boolean(const std::string& field)
 {
     return must(variant_to_bool(Variant(field)));
 }
+
+// An item left out is reported once per run of pages for each procedure
+// that leaves one out, not once for every such item. A run starts again
+// with a page not after the one drawn before.
+struct LeftOutReports {
+    std::vector<std::string> procs;
+    int16_t last_page = 0;
+
+    void start_page(int16_t page)
+    {
+        if (page <= last_page)
+            procs.clear();
+        last_page = page;
+    }
+
+    bool first(std::string_view proc)
+    {
+        if (std::find(procs.begin(), procs.end(), proc) != procs.end())
+            return false;
+        procs.emplace_back(proc);
+        return true;
+    }
+};
+
+thread_local LeftOutReports left_out_reports;
 
 void dispatch(ObjectFields& self, const PageRecordHeader& header, const std::array<std::string, 6>& f)
 {
@@ -114,6 +143,7 @@ void ZZ100_Page_Out(ObjectFields& self, int16_t page) noexcept
     if (page < s.Min_Page || page > s.Max_Page)
         return;
     s.OutPage = page;
+    left_out_reports.start_page(page);
     // The page is read through a handle of its own: the recording's page and
     // handle (CurrPage, FileNo) stay as they are, whether or not a recording
     // is open, so output in the middle of one loses nothing and leaks nothing.
@@ -124,8 +154,14 @@ void ZZ100_Page_Out(ObjectFields& self, int16_t page) noexcept
         check(f.open(handle, PageFileName(s.Temp_Dir, page)));
         PageReader reader(f, handle);
         reset_page_color();
-        while (must(reader.next(s.RecordHeader, s.RecordFields)))
-            dispatch(self, s.RecordHeader, s.RecordFields);
+        while (must(reader.next(s.RecordHeader, s.RecordFields))) {
+            try {
+                dispatch(self, s.RecordHeader, s.RecordFields);
+            } catch (const ItemLeftOut& left_out) {
+                if (left_out_reports.first(s.CurrentProc))
+                    report_failure(left_out.failure(), self);
+            }
+        }
         reset_page_color();
         check(f.close(handle));
     }, [&](const Failure& failure) {

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "job/error_trap.h"
+#include "job/number_text.h"
 #include "platform/printer.h"
 
 namespace kt482 {
@@ -130,6 +131,19 @@ bool InOutputRange()
 void on_target(const Status& status)
 {
     check(status);
+}
+
+void leave_out(Failure failure)
+{
+    throw ItemLeftOut(std::move(failure));
+}
+
+int16_t whole_points_or_leave_out(double value)
+{
+    Result<int16_t> points = to_i2(value);
+    if (!points)
+        leave_out(points.failure());
+    return points.value();
 }
 
 }  // namespace kt482

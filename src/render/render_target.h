@@ -1,6 +1,7 @@
 // The target of the renderer and the output-range test.
 #pragma once
 
+#include "job/error_trap.h"
 #include "job/job_state.h"
 #include "platform/draw_surface.h"
 
@@ -28,5 +29,19 @@ bool InOutputRange();
 
 // Raises the failure of a target operation.
 void on_target(const Status& status);
+
+// Thrown by a handler whose item is sized beyond any paper (a text wider
+// than the 16-bit width counts hold): the page replay leaves that item out,
+// reports it once per run of pages and goes on with the next record.
+class ItemLeftOut : public RaisedFailure {
+public:
+    using RaisedFailure::RaisedFailure;
+};
+
+[[noreturn]] void leave_out(Failure failure);
+
+// value as a whole number of points in 16 bits (halves to even); beyond that
+// range the item is left out (error 6).
+int16_t whole_points_or_leave_out(double value);
 
 }  // namespace kt482

@@ -17,10 +17,12 @@ namespace {
 constexpr std::string_view kPrinterResetFace = "ＭＳ 明朝";
 constexpr float kPrinterResetSize = 8;
 
-// Widths and free spaces are whole points in 16 bits, halves to even.
+// Widths and free spaces are whole points in 16 bits, halves to even. A text
+// or box wider than that is wider than any paper: it is left out, and the
+// page goes on.
 int whole_points(double value)
 {
-    return must(to_i2(value));
+    return whole_points_or_leave_out(value);
 }
 
 struct TextPlace {
@@ -246,7 +248,7 @@ void ZZ100_String_Left(float row, float col, std::string_view data, float out_le
     enter("ZZ100_String_Left");
     if (!InOutputRange())
         return;
-    const int cells = must(to_i2(out_length));
+    const int cells = whole_points_or_leave_out(out_length);
     if (vertical_text())
         ZZ100_String(row, col, fit_to_rows(current_target(), data, cells));
     else

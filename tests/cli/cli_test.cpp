@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "kt482/kt482.h"
+#include "support/picture_files.h"
 
 namespace {
 
@@ -63,6 +64,7 @@ protected:
         blank.E_StartEdit();
         blank.E_String(2, 3, kt482::Variant::null());
         blank.E_EndEdit();
+        record_additions(root_ + "/additions");
     }
     static void TearDownTestSuite() { fs::remove_all(root_); }
 
@@ -82,6 +84,21 @@ protected:
         job.E_EndEdit();
     }
 
+    // One page with every host addition; the barcode's data holds a NUL.
+    static void record_additions(const std::string& folder)
+    {
+        fs::create_directories(folder);
+        kt482::test::write_file(folder + "/logo.png", kt482::test::png_bytes(2, 2, 3, kt482::test::solid(2, 2, {9, 8, 7})));
+        kt482::KT482_Print job;
+        job.P_Temp_Dir(folder);
+        job.E_StartEdit();
+        job.E_Image(1, 2, 4, 10, folder + "/logo.png", 1);
+        job.E_Fill(5, 6, 7, 8.5f, 0x12AB00);
+        job.E_Color(0xFF0000);
+        job.E_Barcode(9, 1, 12, 20, "QR", std::string("A\0B\\\"", 5), "ecc=H");
+        job.E_EndEdit();
+    }
+
     static inline std::string root_;
 };
 
@@ -95,6 +112,12 @@ TEST_F(KT482Command, AnswersEachCaseWithItsStatusAndMessage)
 {
     const Case cases[] = {
         {"dump %s/good", 0, "  ST   row 2.000  col 3.000  text \"page two\""},
+        {"dump %s/additions", 0, "  IMG  from row 1.000  col 2.000  to row 4.000  col 10.000  fit 1  file \""},
+        {"dump %s/additions", 0, "/additions/logo.png\"\n"},
+        {"dump %s/additions", 0, "  FIL  from row 5.000  col 6.000  to row 7.000  col 8.500  colour 12AB00\n"},
+        {"dump %s/additions", 0, "  COL  colour FF0000\n"},
+        {"dump %s/additions", 0,
+         "  BAR  from row 9.000  col 1.000  to row 12.000  col 20.000  type \"QR;ecc=H\"  data \"A\\x00B\\\\\\\"\"\n"},
         {"dump %s/good 3", 0, "page 3\n  PT   row pitch 15.000  col pitch 6.000"},
         {"dump %s/good 4", 1, "no page 4"},
         {"dump %s/damaged", 1, "KT482_PRT_PAGE_0002.tmp: record 3: "},

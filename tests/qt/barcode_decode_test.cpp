@@ -162,11 +162,11 @@ protected:
             const float bottom = std::string(c.type) == "QR" ? 15.7f : 8;
             job_->E_Barcode(4, 3, bottom, right, c.type, c.data, c.options);
         }
-        // The customer barcode at its standard size: 0.6 mm modules, 3.6 mm
-        // long bars.
+        // The customer barcode in an 11-point box, which holds it at 10.8
+        // points of size, in a box wider than its 86 mm.
         job_->E_ChangePage();
         job_->E_Pitch(15, 6);
-        job_->E_Barcode(4, 3, 4.68f, 41.3f, "POSTAL", kPostalData, "quiet=0");
+        job_->E_Barcode(4, 3, 4.68f, 48, "POSTAL", kPostalData, "quiet=0");
         job_->E_EndEdit();
         ASSERT_EQ(job_->LastFailure().number, 0) << job_->LastFailure().description;
         ASSERT_EQ(job_->P_Max_Page(), kDecodablePages + 1);
