@@ -6,6 +6,8 @@
 //
 //   kt482_bench_batch [--keep FILE] [benchmark flags]
 //
+// $KT482_BENCH_BATCH_DIR: a folder to write in instead of /dev/shm.
+//
 // items_per_second is documents per second of wall-clock time over all
 // threads; pdf_kB the size of one document. The summary gives both rates,
 // the gain from one thread to two and the size. --keep copies the last
@@ -17,6 +19,7 @@
 #include <time.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -35,12 +38,15 @@ using namespace kt482::bench;
 // files would be collected as they come.
 constexpr int kNamesPerThread = 16;
 
-// The batch's folder on /dev/shm (else in the scratch folder), made once.
+// The batch's folder on /dev/shm (else in the scratch folder), made once;
+// $KT482_BENCH_BATCH_DIR puts it in another folder, to see what a disk's
+// flushes cost.
 const std::string& batch_folder()
 {
     static const std::string folder = [] {
-        char shm[] = "/dev/shm/kt482-batch-XXXXXX";
-        return mkdtemp(shm) ? std::string(shm) : sub_folder("batch");
+        const char* base = std::getenv("KT482_BENCH_BATCH_DIR");
+        std::string pattern = std::string(base && *base ? base : "/dev/shm") + "/kt482-batch-XXXXXX";
+        return mkdtemp(pattern.data()) ? pattern : sub_folder("batch");
     }();
     return folder;
 }

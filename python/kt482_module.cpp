@@ -89,7 +89,12 @@ std::optional<Variant> load_int(py::handle value)
         return int_to_variant(value);
     if (PyFloat_Check(value.ptr()) || !PyIndex_Check(value.ptr()))
         return std::nullopt;
-    return int_to_variant(py::reinterpret_steal<py::object>(PyNumber_Index(value.ptr())));
+    // An __index__ that raises leaves its own exception set; it is passed on
+    // as it is rather than as a missing result.
+    PyObject* index = PyNumber_Index(value.ptr());
+    if (index == nullptr)
+        throw py::error_already_set();
+    return int_to_variant(py::reinterpret_steal<py::object>(index));
 }
 
 // A float or an int, or a number type with __float__ (Decimal, numpy's).

@@ -4,16 +4,53 @@
 
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "print/pdf_printer.h"
 #include "support/fake_server.h"
 #include "support/poppler.h"
+#include "support/scoped_env.h"
+
+namespace {
+
+// Every fsync of this process while watched: what was flushed (the file's
+// name at that moment) and whether it was a folder.
+struct SyncCall {
+    std::string path;
+    bool folder;
+    bool final_name_taken;  // the published name existed at that moment
+};
+std::vector<SyncCall>* watched_syncs = nullptr;
+std::string watched_final_name;
+
+}  // namespace
+
+// Replaces the C library's fsync in this test program, to see what the
+// printer flushes and when; it then flushes as the C library would.
+extern "C" int fsync(int fd)
+{
+    if (watched_syncs) {
+        char link[64];
+        std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+        std::error_code error;
+        const std::string path = std::filesystem::read_symlink(link, error).string();
+        struct stat info {};
+        ::fstat(fd, &info);
+        watched_syncs->push_back(
+            {path, S_ISDIR(info.st_mode), std::filesystem::exists(watched_final_name, error)});
+    }
+    return static_cast<int>(::syscall(SYS_fsync, fd));
+}
 
 namespace kt482 {
 namespace {
@@ -87,6 +124,63 @@ TEST(PdfPrinterKilled, LeavesOnlyWholePdfsUnderPdfNames)
         }
     }
 }
+
+// What a finished document promises: flushed before it takes its name and
+// its folder flushed after, so that a power cut leaves it whole under the
+// name; with the flushes turned off, neither is flushed.
+struct DurabilityCase {
+    const char* name;
+    std::optional<std::string> setting;  // $KT482_PDF_SYNC
+    bool named;                          // a named file, else the folder
+    bool flushed;
+};
+
+class PdfDurability : public testing::TestWithParam<DurabilityCase> {};
+
+TEST_P(PdfDurability, FlushesTheFileBeforeItsNameAndTheFolderAfter)
+{
+    const DurabilityCase& c = GetParam();
+    test::TempFolder folder;
+    test::ScopedEnv sync("KT482_PDF_SYNC", c.setting);
+    test::ScopedEnv pdf_dir("KT482_PDF_DIR", folder.path());
+    test::ScopedEnv threads("KT482_PDF_THREADS", "0");
+    auto printer = c.named ? PdfPrinter::forFile(folder.path() + "/named.pdf") : PdfPrinter::forFolder();
+    ASSERT_TRUE(printer->FontName("ＭＳ 明朝").ok());
+    ASSERT_TRUE(printer->Print("請求書", LineEnd::With).ok());
+    std::vector<SyncCall> syncs;
+    watched_syncs = &syncs;
+    watched_final_name = folder.path() + "/named.pdf";
+    const bool ended = printer->EndDoc().ok();
+    watched_syncs = nullptr;
+    ASSERT_TRUE(ended);
+    const std::string published = printer->LastOutput();
+    ASSERT_TRUE(fs::exists(published)) << published;
+    if (!c.flushed) {
+        EXPECT_TRUE(syncs.empty()) << syncs.front().path;
+        return;
+    }
+    ASSERT_EQ(syncs.size(), 2u);
+    // First the file, under its temporary name, then the folder, once the
+    // file has its name.
+    EXPECT_FALSE(syncs[0].folder);
+    EXPECT_TRUE(fs::equivalent(fs::path(syncs[0].path).parent_path(), folder.path())) << syncs[0].path;
+    EXPECT_TRUE(syncs[0].path.ends_with(".part")) << syncs[0].path;
+    EXPECT_TRUE(syncs[1].folder);
+    EXPECT_TRUE(fs::equivalent(syncs[1].path, folder.path())) << syncs[1].path;
+    if (c.named) {
+        EXPECT_FALSE(syncs[0].final_name_taken);
+        EXPECT_TRUE(syncs[1].final_name_taken);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    PdfPrinter, PdfDurability,
+    testing::Values(DurabilityCase{"FolderByDefault", std::nullopt, false, true},
+                    DurabilityCase{"NamedByDefault", std::nullopt, true, true},
+                    DurabilityCase{"NamedWhenAsked", "1", true, true},
+                    DurabilityCase{"FolderUnsynced", "0", false, false},
+                    DurabilityCase{"NamedUnsynced", "0", true, false}),
+    [](const testing::TestParamInfo<DurabilityCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace kt482

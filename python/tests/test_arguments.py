@@ -13,6 +13,13 @@ import kt482
 TOO_BIG = 10**400  # beyond any float
 
 
+class IndexFails:
+    """A number type whose __index__ raises: its own exception reaches the caller."""
+
+    def __index__(self):
+        raise LookupError("no index today")
+
+
 def record(p, call):
     """Runs call inside a session; True when the page kept a record."""
     p.E_StartEdit()
@@ -39,11 +46,13 @@ REFUSED = [
     (lambda p: p.E_Line_Hor(1, 1, 0, "0-1"), TypeError),
     (lambda p: p.E_String(1, 1, [1]), TypeError),
     (lambda p: p.E_String(1, 1, b"x"), TypeError),
+    (lambda p: p.E_DrawStyle(IndexFails(), 1), LookupError),
+    (lambda p: p.E_String(IndexFails(), 1, "x"), LookupError),
 ]
 REFUSED_IDS = [
     "row-beyond-float", "negative-column", "value-beyond-float", "int16-beyond-float", "int16-high",
     "int16-low", "float32-range", "wide-int-row", "str-for-float", "None-for-float", "float-for-int",
-    "int-for-str", "list-value", "bytes-value",
+    "int-for-str", "list-value", "bytes-value", "index-raises-int16", "index-raises-float",
 ]
 
 

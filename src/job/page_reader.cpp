@@ -26,8 +26,14 @@ Result<bool> PageReader::fill(std::size_t count)
     buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(buffer_pos_));
     file_pos_ += buffer_pos_;
     buffer_pos_ = 0;
-    const std::size_t want = std::max(count - buffer_.size(), kChunk);
+    // A read asks for no more than the file held when reading began: a small
+    // page takes a small buffer, and a record near the end reads nothing
+    // more.
     const std::size_t kept = buffer_.size();
+    if (file_length_ <= file_pos_ + kept)
+        return false;
+    const std::size_t want = static_cast<std::size_t>(
+        std::min<uint64_t>(std::max(count - kept, kChunk), file_length_ - (file_pos_ + kept)));
     buffer_.resize(kept + want);
     auto got = files_.read_at(handle_, file_pos_ + kept, std::span<char>(buffer_.data() + kept, want));
     if (!got) {

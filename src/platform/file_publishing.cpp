@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 
 namespace kt482 {
 
@@ -53,6 +54,43 @@ bool publish_new(const std::string& temporary, const std::string& path)
 bool publish_replacing(const std::string& temporary, const std::string& path)
 {
     return ::rename(temporary.c_str(), path.c_str()) == 0;
+}
+
+namespace {
+
+// Opened anew for the flush: on Linux fsync writes out the file's data and
+// its size whichever descriptor asks.
+bool sync_path(const std::string& path, int flags)
+{
+    int fd;
+    do {
+        fd = ::open(path.c_str(), flags | O_RDONLY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return false;
+    int synced;
+    do {
+        synced = ::fsync(fd);
+    } while (synced != 0 && errno == EINTR);
+    const int saved = errno;
+    ::close(fd);
+    errno = saved;
+    return synced == 0;
+}
+
+}  // namespace
+
+bool sync_before_publishing(const std::string& temporary, Durability durability)
+{
+    return durability == Durability::Unsynced || sync_path(temporary, O_NOFOLLOW);
+}
+
+bool sync_after_publishing(const std::string& path, Durability durability)
+{
+    if (durability == Durability::Unsynced)
+        return true;
+    std::string folder = std::filesystem::path(path).parent_path().string();
+    return sync_path(folder.empty() ? "." : folder, O_DIRECTORY);
 }
 
 }  // namespace kt482

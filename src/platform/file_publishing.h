@@ -29,4 +29,23 @@ bool publish_new(const std::string& temporary, const std::string& path);
 // Gives the temporary the final name, replacing a file that has it.
 bool publish_replacing(const std::string& temporary, const std::string& path);
 
+// Whether a published file is on the disk before its name is given out.
+//   Synced   the file's data is flushed (fsync) before it takes its name,
+//            and the folder after: once publishing returns, a power cut or a
+//            system crash leaves the complete file under its name.
+//   Unsynced no flush: a crash of the process still never leaves an
+//            unfinished file under the name, but after a power cut or a
+//            system crash the name may hold the old file, nothing, or an
+//            empty or partial file, for as long as the system keeps written
+//            data unflushed (some seconds).
+enum class Durability { Synced, Unsynced };
+
+// Flushes the complete temporary to the disk before it is published: false
+// with errno set when the disk reports a failure (the file may be lost).
+bool sync_before_publishing(const std::string& temporary, Durability durability);
+
+// Flushes the folder holding path after a publish, so that the new name
+// itself survives a power cut: false with errno set on failure.
+bool sync_after_publishing(const std::string& path, Durability durability);
+
 }  // namespace kt482

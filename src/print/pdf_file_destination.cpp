@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 
@@ -249,9 +250,23 @@ bool PdfFileDestination::publishInFolder()
     return false;
 }
 
+namespace {
+
+// $KT482_PDF_SYNC=0 leaves the flushes out (see Durability); any other value,
+// or none, keeps them.
+Durability pdfDurability()
+{
+    const char* set = std::getenv("KT482_PDF_SYNC");
+    return set && std::string_view(set) == "0" ? Durability::Unsynced : Durability::Synced;
+}
+
+}  // namespace
+
 Result<std::string> PdfFileDestination::finish(bool written)
 {
     fd_ = -1;
+    const Durability durability = pdfDurability();
+    written = written && sync_before_publishing(writingPath_, durability);
     if (written)
         written = file_.empty() ? publishInFolder() : publish_replacing(writingPath_, finalPath_);
     std::string path = std::move(finalPath_);
@@ -260,6 +275,10 @@ Result<std::string> PdfFileDestination::finish(bool written)
     drop();
     if (!written)
         return Failure(ErrorNumber::PrinterError, "The PDF file could not be written");
+    // The file has its name, yet the name may not outlast a power cut: the
+    // host is told, as a document it cannot count on.
+    if (!sync_after_publishing(path, durability))
+        return Failure(ErrorNumber::PrinterError, "The PDF file's folder could not be written to the disk");
     return path;
 }
 
