@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 #include "job/job_state.h"
 #include "kt482/kt482.h"
@@ -346,15 +347,18 @@ TEST_F(PreviewTest, PagingCommandsMoveAsTheirButtonsAndCloseEnds)
     EXPECT_TRUE(window().closed);
 }
 
-// The zoom list's steps from a zoom in the list or between its entries, and
-// a fine-grained wheel that turns half a notch at a time.
+// The zoom list's steps from a view scale in the list or between its
+// entries, and a fine-grained wheel that turns half a notch at a time. The
+// keys and the wheel move the view scale; the zoom box, the print
+// magnification, moves only when typed into and is never moved by them.
 TEST_F(PreviewTest, ZoomStepsByKeysAndCtrlWheel)
 {
-    std::vector<float> zooms;
+    std::vector<std::pair<float, float>> zooms;  // view scale, print magnification
     toolkit.user = [&](FakePreviewWindow& w) {
         auto step = [&](auto&& act) {
             act();
-            zooms.push_back(std::round(kt482::job().Bairitu * 100));
+            zooms.push_back({static_cast<float>(std::round(w.canvas_->view_scale * 100)),
+                             std::round(kt482::job().Bairitu * 100)});
         };
         step([&] { w.events.Command(Cmd::ZoomIn); });
         step([&] { w.events.Command(Cmd::ZoomIn); });
@@ -368,36 +372,124 @@ TEST_F(PreviewTest, ZoomStepsByKeysAndCtrlWheel)
     };
     job.V_Size_Set(9, 1);
     job.V_Preview();
-    EXPECT_EQ(zooms, (std::vector<float>{150, 200, 200, 120, 100, 100, 80, 150, 100}));
-    EXPECT_EQ(window().text(C::ZOOM), "100");
-    // The first page and one redraw per change: 150, 200, 120, 100, 80, 150, 100.
+    const std::vector<std::pair<float, float>> expected = {
+        {150, 100}, {200, 100}, {200, 100}, {200, 120}, {150, 120},
+        {150, 120}, {100, 120}, {200, 120}, {100, 120},
+    };
+    EXPECT_EQ(zooms, expected);
+    EXPECT_EQ(window().text(C::ZOOM), "120");
+    EXPECT_EQ(window().text(C::VIEW), "表示 100%");
+    // The first page and one redraw per change: 150, 200, 120, 150, 100, 200, 100.
     EXPECT_EQ(drawn_pages().size(), 8u);
     EXPECT_TRUE(sink.messages.empty());
 }
 
 // A4 portrait in the window's first size: the canvas has 370.8 × 186 points
-// of room, 62 % of the width and 22 % of the height.
+// of room, 62 % of the width and 22 % of the height. The fits set the view
+// scale and leave the print magnification alone.
 TEST_F(PreviewTest, FitsSetTheLargestWholePercentAndShowThePagesCorner)
 {
-    std::vector<float> zooms;
+    std::vector<double> views;
     std::vector<float> scrolls;
     toolkit.user = [&](FakePreviewWindow& w) {
         w.scroll(C::HSCROL, 100);
         w.scroll(C::VSCROL, 100);
         w.events.Command(Cmd::FitWidth);
-        zooms.push_back(kt482::job().Bairitu * 100);
+        views.push_back(w.canvas_->view_scale * 100);
         scrolls.insert(scrolls.end(), {kt482::job().ScrollX, kt482::job().ScrollY});
         w.events.Command(Cmd::FitPage);
-        zooms.push_back(kt482::job().Bairitu * 100);
+        views.push_back(w.canvas_->view_scale * 100);
         scrolls.insert(scrolls.end(), {kt482::job().ScrollX, kt482::job().ScrollY});
     };
     job.V_Size_Set(9, 1);
     job.V_Preview();
-    EXPECT_EQ(zooms, (std::vector<float>{62, 22}));
-    EXPECT_EQ(scrolls, (std::vector<float>{0, 642, 0, 0}));
+    EXPECT_EQ(views, (std::vector<double>{62, 22}));
+    // At 62 % the canvas shows 186 / 0.62 = 300 of the page's 842 points down.
+    EXPECT_EQ(scrolls, (std::vector<float>{0, 542, 0, 0}));
     EXPECT_EQ(window().scroll_values[C::HSCROL], 0);
     EXPECT_EQ(window().scroll_values[C::VSCROL], 0);
-    EXPECT_EQ(window().text(C::ZOOM), "22");
+    EXPECT_EQ(window().text(C::ZOOM), "100");
+    EXPECT_EQ(window().text(C::VIEW), "表示 22%");
+    EXPECT_EQ(kt482::job().Bairitu, 1.0f);
+}
+
+// At any view scale the bars reach the page's far corner: at their ends the
+// canvas shows the page's last points across and down, and the frame's
+// bottom right corner lies inside the canvas.
+TEST_F(PreviewTest, ViewScaleScrollsToEveryEdgeOfThePage)
+{
+    struct Seen {
+        double view;
+        float x, y, shown_w, shown_h;
+        std::string frame_corner;
+    };
+    std::vector<Seen> seen;
+    toolkit.user = [&](FakePreviewWindow& w) {
+        for (auto command : {Cmd::ZoomOut, Cmd::ActualSize, Cmd::ZoomIn, Cmd::ZoomIn}) {
+            w.events.Command(command);
+            w.scroll(C::HSCROL, 100);
+            w.scroll(C::VSCROL, 100);
+            const ControlRect data = w.geometry(C::DATA);
+            std::string corner;
+            for (const auto& line : w.canvas_->log())
+                if (line.rfind("ColoredLine", 0) == 0)
+                    corner = line;  // the right edge, drawn last
+            seen.push_back({w.canvas_->view_scale, kt482::job().ScrollX, kt482::job().ScrollY,
+                            static_cast<float>(data.width / w.canvas_->view_scale),
+                            static_cast<float>(data.height / w.canvas_->view_scale), corner});
+            w.scroll(C::HSCROL, 0);
+            w.scroll(C::VSCROL, 0);
+        }
+    };
+    job.V_Size_Set(9, 1);
+    job.V_Preview();
+    ASSERT_EQ(seen.size(), 4u);
+    for (const Seen& s : seen) {
+        SCOPED_TRACE(s.view);
+        // The offset and the part shown add up to the page, to a point's rounding.
+        EXPECT_NEAR(s.x + s.shown_w, 595, 0.5);
+        EXPECT_NEAR(s.y + s.shown_h, 842, 0.5);
+        EXPECT_GT(s.y, 0);
+    }
+    // At 200 % the canvas shows 185 × 93 points of the page from (410, 749);
+    // the frame's right edge, 5 mm in, stands inside it, its bottom at 79.
+    EXPECT_EQ(seen[3].view, 2.0);
+    EXPECT_EQ(seen[3].x, 410);
+    EXPECT_EQ(seen[3].frame_corner, "ColoredLine 171 -721 171 79 ff");
+    EXPECT_EQ(kt482::job().Bairitu, 1.0f);
+    EXPECT_TRUE(sink.messages.empty());
+}
+
+// What the print button prints does not depend on how the page was viewed.
+TEST_F(PreviewTest, PrintAfterViewChangesIsThePrintAtActualSize)
+{
+    using Actions = std::function<void(FakePreviewWindow&)>;
+    const std::pair<const char*, Actions> cases[] = {
+        {"actual size", [](FakePreviewWindow&) {}},
+        {"fit width", [](FakePreviewWindow& w) { w.events.Command(Cmd::FitWidth); }},
+        {"fit page", [](FakePreviewWindow& w) { w.events.Command(Cmd::FitPage); }},
+        {"zoomed in and scrolled",
+         [](FakePreviewWindow& w) {
+             w.events.Command(Cmd::ZoomIn);
+             w.events.DATA_Wheel(0, kWheelNotch, true);
+             w.scroll(C::VSCROL, 100);
+         }},
+    };
+    std::vector<Lines> prints;
+    for (const auto& [name, act] : cases) {
+        toolkit.user = [&](FakePreviewWindow& w) {
+            act(w);
+            w.events.Print_Click();
+        };
+        job.V_Size_Set(9, 2);
+        job.V_Preview(1, 2);
+        ASSERT_TRUE(printers.opened) << name;
+        prints.push_back(printers.opened->log);
+        EXPECT_EQ(job.P_Bairitu(), 1.0f) << name;
+    }
+    for (size_t i = 1; i < prints.size(); ++i)
+        EXPECT_EQ(prints[i], prints[0]) << cases[i].first;
+    EXPECT_TRUE(sink.messages.empty());
 }
 
 TEST(PreviewView, FitZoomIsTheLargestWholePercentWithinTheLimits)

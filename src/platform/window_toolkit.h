@@ -28,6 +28,7 @@ enum class PreviewControl {
     Print,      // button "印　刷"
     LAST_PAGE,  // label "/" and the last page
     Label3,     // label "％"
+    VIEW,       // label: the view scale, apart from the zoom box's print magnification
 };
 
 struct ControlRect {
@@ -41,6 +42,12 @@ struct ControlRect {
 // extent is the canvas control's size; the retained image covers the largest
 // extent set as far as the screen could show it (drawing beyond is lost), and
 // the control shows it from its top left corner.
+//
+// The view scale enlarges or reduces everything the canvas shows, as a
+// magnifying glass over the page would: a point drawn takes view scale
+// points of the window. The extent stays in drawing points, so the control
+// is extent × view scale points of the window. Nothing drawn depends on the
+// view scale; it is the screen's business alone and never reaches a printer.
 class Canvas : public DrawSurface {
 public:
     // Fills the whole image with the window background colour.
@@ -63,6 +70,10 @@ public:
     using DrawSurface::DrawWidth;
     // A line in a colour (0xRRGGBB) with the current width and style.
     virtual Status ColoredLine(float x1, float y1, float x2, float y2, uint32_t rgb) = 0;
+    // 1 shows the page at its size. Changing it clears the image; the caller
+    // redraws. Fails with 380 for a scale that is not a positive number.
+    virtual double ViewScale() const = 0;
+    virtual Status ViewScale(double scale) = 0;
 };
 
 // What the window's keyboard shortcuts and the canvas's context menu ask

@@ -54,6 +54,11 @@ std::string zoom_text()
     return std::to_string(static_cast<long long>(round_half_up(static_cast<double>(job().Bairitu) * 100)));
 }
 
+std::string view_text(double scale)
+{
+    return "表示 " + std::to_string(static_cast<long long>(round_half_up(scale * 100))) + "%";
+}
+
 void set_top_below_canvas(PreviewWindow& w, PreviewControl control)
 {
     const ControlRect data = w.geometry(PreviewControl::DATA);
@@ -100,8 +105,9 @@ void PreviewHandlers::Form_Resize() noexcept
         double available_height = room.height;
         double available_width = room.width;
         // The canvas never shows more than the rest of the page.
-        const float rest_width = s.PageWidth - s.ScrollX;
-        const float rest_height = s.PageHeight - s.ScrollY;
+        const double scale = view_scale();
+        const auto rest_width = static_cast<float>((s.PageWidth - s.ScrollX) * scale);
+        const auto rest_height = static_cast<float>((s.PageHeight - s.ScrollY) * scale);
         if (!(rest_width > available_width))
             available_width = rest_width;
         if (!(rest_height > available_height))
@@ -238,8 +244,7 @@ void PreviewHandlers::HSCROL_Change() noexcept
     handler("HSCROL_Change", [&] {
         PreviewWindow& w = window();
         JobState& s = job();
-        s.ScrollX = scroll_offset(s.PageWidth, w.geometry(PreviewControl::DATA).width,
-                                  w.scroll_value(PreviewControl::HSCROL));
+        s.ScrollX = scroll_offset(s.PageWidth, shown_width(), w.scroll_value(PreviewControl::HSCROL));
         ZZ110_Preview(preview().PreviewPage);
     });
 }
@@ -249,8 +254,7 @@ void PreviewHandlers::VSCROL_Change() noexcept
     handler("VSCROL_Change", [&] {
         PreviewWindow& w = window();
         JobState& s = job();
-        s.ScrollY = scroll_offset(s.PageHeight, w.geometry(PreviewControl::DATA).height,
-                                  w.scroll_value(PreviewControl::VSCROL));
+        s.ScrollY = scroll_offset(s.PageHeight, shown_height(), w.scroll_value(PreviewControl::VSCROL));
         ZZ110_Preview(preview().PreviewPage);
     });
 }
@@ -315,12 +319,11 @@ void PreviewHandlers::Command(PreviewCommand command) noexcept
     case PreviewCommand::FitPage: handler("FitPage_Click", [&] { fit(true); }); return;
     case PreviewCommand::ZoomIn:
     case PreviewCommand::ZoomOut:
-        handler("ZOOM_Step", [&] {
-            const double percent = static_cast<double>(job().Bairitu) * 100;
-            zoom_to(zoom_step(percent, command == PreviewCommand::ZoomIn ? 1 : -1));
+        handler("VIEW_Step", [&] {
+            view_at(zoom_step(view_scale() * 100, command == PreviewCommand::ZoomIn ? 1 : -1));
         });
         return;
-    case PreviewCommand::ActualSize: handler("ZOOM_Step", [&] { zoom_to(100); }); return;
+    case PreviewCommand::ActualSize: handler("VIEW_Step", [&] { view_at(100); }); return;
     case PreviewCommand::ScrollUp:
     case PreviewCommand::ScrollDown:
     case PreviewCommand::ScrollLeft:
@@ -348,16 +351,17 @@ void PreviewHandlers::DATA_Wheel(int delta_x, int delta_y, bool zoom) noexcept
         zoomWheel_ -= steps * kWheelNotch;
         if (steps == 0)
             return;
-        handler("ZOOM_Wheel", [&] {
-            double percent = static_cast<double>(job().Bairitu) * 100;
+        handler("VIEW_Wheel", [&] {
+            double percent = view_scale() * 100;
             for (int i = 0; i < std::abs(steps); ++i)
                 percent = zoom_step(percent, steps);
-            zoom_to(percent);
+            view_at(percent);
         });
         return;
     }
     handler("DATA_Wheel", [&] {
-        const double points_per_unit = kScrollLinePoints * kLinesPerNotch / kWheelNotch;
+        // The wheel moves the window's points; the offsets are the page's.
+        const double points_per_unit = kScrollLinePoints * kLinesPerNotch / kWheelNotch / view_scale();
         if (scroll_by(-delta_x * points_per_unit, -delta_y * points_per_unit) || delta_y == 0)
             return;
         // At the end of the page a further turn goes on to the next page,
@@ -370,31 +374,60 @@ void PreviewHandlers::DATA_Wheel(int delta_x, int delta_y, bool zoom) noexcept
             w.show_scroll_value(PreviewControl::VSCROL, 0);
             redraw_busy(w, static_cast<int16_t>(page + 1));
         } else if (delta_y > 0 && page > s.OutStartP) {
-            s.ScrollY = scrolled(0, s.PageHeight, s.PageHeight - w.geometry(PreviewControl::DATA).height);
+            s.ScrollY = scrolled(0, s.PageHeight, s.PageHeight - shown_height());
             w.show_scroll_value(PreviewControl::VSCROL, s.ScrollY > 0 ? 100 : 0);
             redraw_busy(w, static_cast<int16_t>(page - 1));
         }
     });
 }
 
-// The zoom box's accepted path, for a zoom chosen by other means; nothing
-// happens when it is the zoom already shown.
-void PreviewHandlers::zoom_to(double percent)
+double PreviewHandlers::view_scale()
 {
-    JobState& s = job();
-    const auto zoom = static_cast<float>(percent);
-    if (zoom / 100 == s.Bairitu)
-        return;
+    return window().canvas()->ViewScale();
+}
+
+float PreviewHandlers::shown_width()
+{
+    return static_cast<float>(window().geometry(PreviewControl::DATA).width / view_scale());
+}
+
+float PreviewHandlers::shown_height()
+{
+    return static_cast<float>(window().geometry(PreviewControl::DATA).height / view_scale());
+}
+
+// The canvas takes the room the scale gives it; the offsets stay within what
+// that room leaves over, and the bars follow them.
+void PreviewHandlers::show_at_scale(double scale)
+{
     PreviewWindow& w = window();
+    JobState& s = job();
     w.set_busy(true);
-    s.Bairitu = zoom / 100;
-    w.set_text(PreviewControl::ZOOM, zoom_text());
+    check(w.canvas()->ViewScale(scale));
+    w.set_text(PreviewControl::VIEW, view_text(scale));
+    const CanvasRoom room = canvas_room(w, w.outer_width(), w.outer_height());
+    s.ScrollX = scrolled(s.ScrollX, 0, static_cast<float>(s.PageWidth - room.width / scale));
+    s.ScrollY = scrolled(s.ScrollY, 0, static_cast<float>(s.PageHeight - room.height / scale));
+    Form_Resize();
+    w.show_scroll_value(PreviewControl::HSCROL, bar_value(s.ScrollX, s.PageWidth - shown_width()));
+    w.show_scroll_value(PreviewControl::VSCROL, bar_value(s.ScrollY, s.PageHeight - shown_height()));
     ZZ110_Preview(preview().PreviewPage);
     w.set_busy(false);
 }
 
-// The largest zoom at which the page's width, or the whole page, fits the
-// room the window gives the canvas, seen from the page's left (and top).
+// A view scale chosen by the keys or the wheel; nothing happens when it is
+// the one already shown. The view keeps its top left corner where the new
+// scale leaves room for it, and the print magnification stays as it is.
+void PreviewHandlers::view_at(double percent)
+{
+    const double scale = percent / 100;
+    if (scale == view_scale())
+        return;
+    show_at_scale(scale);
+}
+
+// The largest view scale at which the page's width, or the whole page, fits
+// the room the window gives the canvas, seen from the page's left (and top).
 void PreviewHandlers::fit(bool whole_page)
 {
     PreviewWindow& w = window();
@@ -402,25 +435,17 @@ void PreviewHandlers::fit(bool whole_page)
     const CanvasRoom room = canvas_room(w, w.outer_width(), w.outer_height());
     const int percent = fit_zoom(room.width, room.height, s.PageWidth, whole_page ? s.PageHeight : 0);
     s.ScrollX = 0;
-    w.show_scroll_value(PreviewControl::HSCROL, 0);
-    if (whole_page) {
+    if (whole_page)
         s.ScrollY = 0;
-        w.show_scroll_value(PreviewControl::VSCROL, 0);
-    }
-    // With the view back at the page's edge the canvas may take more room.
-    Form_Resize();
-    s.Bairitu = static_cast<float>(percent) / 100;
-    w.set_text(PreviewControl::ZOOM, zoom_text());
-    redraw_busy(w, preview().PreviewPage);
+    show_at_scale(percent / 100.0);
 }
 
 bool PreviewHandlers::scroll_by(double dx, double dy)
 {
     PreviewWindow& w = window();
     JobState& s = job();
-    const ControlRect data = w.geometry(PreviewControl::DATA);
-    const float overflow_x = s.PageWidth - data.width;
-    const float overflow_y = s.PageHeight - data.height;
+    const float overflow_x = s.PageWidth - shown_width();
+    const float overflow_y = s.PageHeight - shown_height();
     const float x = scrolled(s.ScrollX, dx, overflow_x);
     const float y = scrolled(s.ScrollY, dy, overflow_y);
     if (x == s.ScrollX && y == s.ScrollY)

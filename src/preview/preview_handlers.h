@@ -1,5 +1,12 @@
 // The handlers of the preview window: paging, the page box, zoom,
 // scrolling, resizing, printing and the printer settings.
+//
+// Two magnifications, kept apart: the zoom box is the print magnification
+// (P_Bairitu), which the printed page has too; the keys, Ctrl and the wheel,
+// and the fits of the context menu set the view scale, which only enlarges
+// or reduces the page on the screen (see Canvas::ViewScale). Scroll offsets
+// are in points of the page; the canvas control shows its size divided by
+// the view scale of them.
 #pragma once
 
 #include <string>
@@ -43,8 +50,16 @@ public:
 
 private:
     PreviewWindow& window();
-    void zoom_to(double percent);
+    void view_at(double percent);
     void fit(bool whole_page);
+    double view_scale();
+    // The part of the page the canvas shows across and down, in points of
+    // the page.
+    float shown_width();
+    float shown_height();
+    // Shows the page at a view scale: lays the canvas out, keeps the
+    // offsets within reach, moves the bars and redraws.
+    void show_at_scale(double scale);
     // Moves the view by points; false when it was already at that end.
     bool scroll_by(double dx, double dy);
 

@@ -279,11 +279,14 @@ TEST_F(PreviewEndToEnd, OpensAtThePagesSizeAndKeysAndWheelWorkIt)
         }
         EXPECT_EQ(pages, (std::vector<std::string>{"   2", "   3", "   2", "   1"}));
 
+        // Ctrl and the wheel enlarge the view; the print magnification stays.
         wheel(w, kWheelNotch, Qt::ControlModifier);
-        EXPECT_FLOAT_EQ(job_->P_Bairitu(), 1.5f);
-        EXPECT_EQ(w.text(C::ZOOM), "150");
-        key(dialog, Qt::Key_0, Qt::ControlModifier);
+        EXPECT_EQ(w.canvas()->ViewScale(), 1.5);
+        EXPECT_EQ(w.text(C::VIEW), "表示 150%");
         EXPECT_FLOAT_EQ(job_->P_Bairitu(), 1.0f);
+        EXPECT_EQ(w.text(C::ZOOM), "100");
+        key(dialog, Qt::Key_0, Qt::ControlModifier);
+        EXPECT_EQ(w.canvas()->ViewScale(), 1.0);
 
         wheel(w, -kWheelNotch, Qt::NoModifier);
         EXPECT_EQ(job().ScrollY, std::min(48.0f, std::max(0.0f, 842 - w.geometry(C::DATA).height)));
@@ -294,6 +297,52 @@ TEST_F(PreviewEndToEnd, OpensAtThePagesSizeAndKeysAndWheelWorkIt)
     ASSERT_TRUE(driven);
     EXPECT_EQ(job_->P_PREVIEW(), nullptr) << "V_Preview returned";
     EXPECT_TRUE(pdf_files(out_.path()).empty());
+}
+
+// Bounding box of the pure blue pixels (the page's frame) of an image.
+QRect blue_box(const QImage& image)
+{
+    QRect box;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if ((image.pixel(x, y) & 0xFFFFFF) == 0x0000FF)
+                box |= QRect(x, y, 1, 1);
+    return box;
+}
+
+// At 200 % the whole page is twice its size on the screen, and the bars at
+// their ends show its far corner: the frame, 5 mm (37.8 pixels at 200 %)
+// inside the paper's edges, stands that far from the canvas's right and
+// bottom. At 100 % again the canvas shows what it showed before, pixel for
+// pixel.
+TEST_F(PreviewEndToEnd, ViewScaleEnlargesTheWholePageAndScrollsToItsFarCorner)
+{
+    const bool driven = preview([&](QtPreviewWindow& w, QDialog& dialog) {
+        QWidget* canvas = w.widget(C::DATA);
+        const QImage before = canvas->grab().toImage();
+        wheel(w, kWheelNotch, Qt::ControlModifier);
+        key(dialog, Qt::Key_Plus, Qt::ControlModifier);
+        ASSERT_EQ(w.canvas()->ViewScale(), 2.0);
+        qobject_cast<QScrollBar*>(w.widget(C::HSCROL))->setValue(100);
+        qobject_cast<QScrollBar*>(w.widget(C::VSCROL))->setValue(100);
+        EXPECT_GT(job().ScrollX, 0);
+        EXPECT_GT(job().ScrollY, 0);
+        const QImage far = canvas->grab().toImage();
+        const QRect frame = blue_box(far);
+        ASSERT_FALSE(frame.isEmpty());
+        const double inset = 14.175 * 2 * 96 / 72;
+        EXPECT_NEAR(far.width() - 1 - frame.right(), inset, 2.5) << far.width() << " " << frame.right();
+        EXPECT_NEAR(far.height() - 1 - frame.bottom(), inset, 2.5) << far.height() << " " << frame.bottom();
+        EXPECT_FLOAT_EQ(job_->P_Bairitu(), 1.0f);
+        EXPECT_EQ(w.text(C::ZOOM), "100");
+
+        qobject_cast<QScrollBar*>(w.widget(C::HSCROL))->setValue(0);
+        qobject_cast<QScrollBar*>(w.widget(C::VSCROL))->setValue(0);
+        key(dialog, Qt::Key_0, Qt::ControlModifier);
+        EXPECT_TRUE(canvas->grab().toImage() == before);
+        key(dialog, Qt::Key_Escape);
+    });
+    ASSERT_TRUE(driven);
 }
 
 // Save as PDF writes the file chosen with what the print button then prints

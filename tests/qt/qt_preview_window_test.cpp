@@ -745,6 +745,41 @@ TEST_F(QtPreviewWindowTest, CanvasHasTheDensityOfTheWindowsScreen)
     EXPECT_NEAR(find(shown, kBlue).right, line.right, 1);
 }
 
+// The view scale enlarges the whole drawing: a line twice as long and twice
+// as thick, the control twice the extent in the window; back at 1 the canvas
+// draws pixel for pixel as one that was never scaled.
+TEST_F(QtPreviewWindowTest, ViewScaleEnlargesTheDrawingAndTheControl)
+{
+    auto* canvas = dynamic_cast<QtCanvas*>(window->canvas().get());
+    const qreal ratio = canvas->devicePixelRatio();
+    auto draw = [&] {
+        EXPECT_TRUE(canvas->Cls());
+        EXPECT_TRUE(canvas->DrawWidth(1));
+        EXPECT_TRUE(canvas->ColoredLine(10, 20, 60, 20, kBlue));
+        return canvas->image().copy();
+    };
+    const QImage actual = draw();
+    const Found at1 = find(actual, kBlue);
+
+    window->set_width(C::DATA, 300);
+    ASSERT_TRUE(canvas->ViewScale(2));
+    EXPECT_EQ(canvas->ScaleWidth(), 300.0f) << "the extent stays in drawing points";
+    EXPECT_EQ(window->geometry(C::DATA).width, 600.0f);
+    EXPECT_EQ(qt->widget(C::DATA)->width(), 800);
+    window->set_width(C::DATA, 370.8f);
+    EXPECT_FLOAT_EQ(canvas->ScaleWidth(), 185.4f);
+    const Found at2 = find(draw(), kBlue);
+    EXPECT_NEAR(at2.right - at2.left, 2 * (at1.right - at1.left), 2 * ratio);
+    EXPECT_NEAR(at2.left, 2 * at1.left, 2 * ratio);
+    EXPECT_EQ(at2.bottom - at2.top, 2 * (at1.bottom - at1.top) + 1);
+
+    for (double bad : {0.0, -1.0, std::nan("")})
+        EXPECT_EQ(canvas->ViewScale(bad).failure().number, 380) << bad;
+    ASSERT_TRUE(canvas->ViewScale(1));
+    window->set_width(C::DATA, 370.8f);
+    EXPECT_TRUE(draw() == actual);
+}
+
 TEST_F(QtPreviewWindowTest, CanvasOutlivesItsWindow)
 {
     std::shared_ptr<Canvas> canvas = window->canvas();

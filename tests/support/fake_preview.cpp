@@ -66,6 +66,13 @@ Status RecordingCanvas::FillStyle(int16_t style)
     return {};
 }
 
+Status RecordingCanvas::ViewScale(double scale)
+{
+    view_scale = scale;
+    log().push_back("ViewScale " + number(static_cast<float>(scale)));
+    return {};
+}
+
 Status RecordingCanvas::ColoredLine(float x1, float y1, float x2, float y2, uint32_t rgb)
 {
     std::ostringstream out;
@@ -83,22 +90,33 @@ FakePreviewWindow::FakePreviewWindow(PreviewWindowEvents& events) : events(event
         {C::NEXT, {105, 226, 20, 15}}, {C::PREV, {25, 226, 20, 15}}, {C::TOP, {5, 226, 20, 15}},
         {C::ZOOM, {144, 5.4f, 38.4f, 13.8f}}, {C::Close, {201, 0, 63.6f, 24.75f}}, {C::Print, {6, 0, 65.4f, 24.75f}},
         {C::LAST_PAGE, {70, 226, 34.8f, 13.8f}}, {C::Label3, {183, 7.8f, 10.8f, 13.2f}},
+        {C::VIEW, {270, 7.8f, 100, 13.2f}},
     };
-    texts = {{C::CUR_PAGE, "ZZZ9"}, {C::ZOOM, "100"}, {C::LAST_PAGE, "/ ZZZ9"}};
+    texts = {{C::CUR_PAGE, "ZZZ9"}, {C::ZOOM, "100"}, {C::LAST_PAGE, "/ ZZZ9"}, {C::VIEW, "表示 100%"}};
+}
+
+ControlRect FakePreviewWindow::geometry(PreviewControl control) const
+{
+    ControlRect rect = rects.at(control);
+    if (control == PreviewControl::DATA) {
+        rect.width = static_cast<float>(canvas_->width * canvas_->view_scale);
+        rect.height = static_cast<float>(canvas_->height * canvas_->view_scale);
+    }
+    return rect;
 }
 
 void FakePreviewWindow::set_width(PreviewControl control, float points)
 {
     rects[control].width = points;
     if (control == PreviewControl::DATA)
-        canvas_->width = points;
+        canvas_->width = static_cast<float>(points / canvas_->view_scale);
 }
 
 void FakePreviewWindow::set_height(PreviewControl control, float points)
 {
     rects[control].height = points;
     if (control == PreviewControl::DATA)
-        canvas_->height = points;
+        canvas_->height = static_cast<float>(points / canvas_->view_scale);
 }
 
 void FakePreviewWindow::set_outer_width(int twips)

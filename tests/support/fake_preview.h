@@ -48,6 +48,8 @@ public:
     int16_t DrawWidth() const override { return draw_width; }
     int16_t DrawStyle() const override { return draw_style; }
     Status ColoredLine(float x1, float y1, float x2, float y2, uint32_t rgb) override;
+    double ViewScale() const override { return view_scale; }
+    Status ViewScale(double scale) override;
 
     std::vector<std::string>& log() { return inner.log; }
 
@@ -59,13 +61,15 @@ public:
     int16_t draw_mode = 13;
     int16_t draw_width = 1;
     int16_t draw_style = 0;
+    double view_scale = 1;
 };
 
 class FakePreviewWindow : public PreviewWindow {
 public:
     explicit FakePreviewWindow(PreviewWindowEvents& events);
 
-    ControlRect geometry(PreviewControl control) const override { return rects.at(control); }
+    // The canvas control's size is the canvas's extent at its view scale.
+    ControlRect geometry(PreviewControl control) const override;
     void set_left(PreviewControl control, float points) override { rects[control].left = points; }
     void set_top(PreviewControl control, float points) override { rects[control].top = points; }
     void set_width(PreviewControl control, float points) override;

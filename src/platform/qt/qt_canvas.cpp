@@ -62,7 +62,7 @@ int QtCanvas::pixels(float points) const
     // A hair below the next whole pixel still counts as that pixel, so that
     // an extent which is a whole number of pixels does not gain one from
     // rounding noise.
-    return static_cast<int>(std::ceil(points * kPixelsPerPoint * devicePixelRatio_ - 1e-6));
+    return static_cast<int>(std::ceil(points * kPixelsPerPoint * devicePixelRatio_ * viewScale_ - 1e-6));
 }
 
 // The widget never shows more than the desktop holds, so an image beyond it
@@ -92,7 +92,7 @@ Status QtCanvas::cover()
     const qsizetype rowBytes = static_cast<qsizetype>(std::min(image_.width(), grown.width())) * 4;
     for (int y = 0; y < std::min(image_.height(), grown.height()); ++y)
         std::memcpy(grown.scanLine(y), image_.constScanLine(y), static_cast<size_t>(rowBytes));
-    grown.setDevicePixelRatio(devicePixelRatio_);
+    grown.setDevicePixelRatio(devicePixelRatio_ * viewScale_);
     grown.setDotsPerMeterX(kDotsPerMeter);
     grown.setDotsPerMeterY(kDotsPerMeter);
     image_ = std::move(grown);
@@ -161,6 +161,28 @@ Status QtCanvas::ScaleHeight(float points)
     }
     if (height_ != kept)
         extentChanged();
+    return {};
+}
+
+// The old image holds the page at the old scale, which no part of the new
+// one can use: the image starts again at the extent, in the background.
+Status QtCanvas::ViewScale(double scale)
+{
+    if (!(scale > 0) || !std::isfinite(scale))
+        return Failure(ErrorNumber::InvalidPropertyValue);
+    if (scale == viewScale_)
+        return {};
+    const double kept = viewScale_;
+    surface_.end();
+    QImage old = std::move(image_);
+    image_ = QImage();
+    viewScale_ = scale;
+    if (Status covered = cover(); !covered) {
+        viewScale_ = kept;
+        image_ = std::move(old);
+        return covered;
+    }
+    extentChanged();
     return {};
 }
 
@@ -247,13 +269,15 @@ void QtCanvasWidget::paintEvent(QPaintEvent* event)
 {
     const QImage& image = canvas_->image();
     QPainter painter(this);
+    // The image's own ratio includes the view scale; on the screen an image
+    // pixel is a device pixel.
+    const QSizeF size = QSizeF(image.size()) / canvas_->devicePixelRatio();
     // The background first, under the image's last partial pixel too when
     // the device pixel ratio is fractional.
-    const QSizeF size = image.deviceIndependentSize();
     const QRect covered(0, 0, static_cast<int>(size.width()), static_cast<int>(size.height()));
     for (const QRect& r : event->region().subtracted(QRegion(covered)))
         painter.fillRect(r, canvas_->background());
-    painter.drawImage(QPointF(0, 0), image);
+    painter.drawImage(QRectF(QPointF(0, 0), size), image, QRectF(image.rect()));
 }
 
 void QtCanvasWidget::wheelEvent(QWheelEvent* event)

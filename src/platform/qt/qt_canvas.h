@@ -12,6 +12,11 @@
 // page stays sharp on high-density screens. It is Format_RGB32, which draws
 // lines many times faster than Format_ARGB32.
 //
+// The view scale rides on the same ratio: the image's device pixel ratio is
+// the screen's times the view scale, so that the painter enlarges the whole
+// page (lines, text, pictures) while the surface draws in points as ever,
+// and the widget shows one image pixel per device pixel of the screen.
+//
 // The canvas owns its image and outlives any window: the job keeps drawing
 // into it after the preview window has been closed and destroyed. The widget
 // therefore holds the canvas; the canvas only knows, through a guarded
@@ -70,6 +75,8 @@ public:
     int16_t DrawWidth() const override { return surface_.drawWidth(); }
     int16_t DrawStyle() const override { return static_cast<int16_t>(surface_.drawStyle()); }
     Status ColoredLine(float x1, float y1, float x2, float y2, uint32_t rgb) override;
+    double ViewScale() const override { return viewScale_; }
+    Status ViewScale(double scale) override;
 
     Status FontName(std::string_view face) override { return surface_.FontName(face); }
     Status FontSize(float points) override { return surface_.FontSize(points); }
@@ -103,6 +110,7 @@ private:
     void extentChanged();
 
     qreal devicePixelRatio_;
+    double viewScale_ = 1;
     QColor background_;
     QImage image_;
     QtDrawSurface surface_;
@@ -113,8 +121,9 @@ private:
     QPointer<QtCanvasWidget> view_;
 };
 
-// Shows a canvas's image from its top left corner; where the image does not
-// reach, the background shows.
+// Shows a canvas's image from its top left corner, an image pixel to a
+// device pixel of the screen; where the image does not reach, the background
+// shows.
 class QtCanvasWidget final : public QWidget {
 public:
     QtCanvasWidget(std::shared_ptr<QtCanvas> canvas, QWidget* parent);

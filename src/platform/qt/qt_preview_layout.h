@@ -37,6 +37,7 @@ inline constexpr ControlLayout kControls[] = {
     {PreviewControl::Print, "印\u3000刷", {6, 0, 65.4f, 24.75f}, 0},
     {PreviewControl::LAST_PAGE, "/ ZZZ9", {70, 226, 34.8f, 13.8f}, -1},
     {PreviewControl::Label3, "％", {183, 7.8f, 10.8f, 13.2f}, -1},
+    {PreviewControl::VIEW, "表示 100%", {270, 7.8f, 100, 13.2f}, -1},
 };
 
 }  // namespace kt482::preview_window

@@ -149,13 +149,17 @@ void QtPreviewWindow::createControls()
             combo->setCurrentIndex(combo->findText(text));
             combo->setEditText(text);
             QObject::connect(combo, &QComboBox::activated, parent, [this] { events_.ZOOM_Click(); });
+            combo->setToolTip(QString::fromUtf8("印刷倍率：印刷される大きさ"));
             widget = combo;
             break;
         }
         case PreviewControl::LAST_PAGE:
-        case PreviewControl::Label3: {
+        case PreviewControl::Label3:
+        case PreviewControl::VIEW: {
             auto* label = new QLabel(text, parent);
             label->setTextFormat(Qt::PlainText);
+            if (layout.control == PreviewControl::VIEW)
+                label->setToolTip(QString::fromUtf8("画面の表示倍率：印刷には影響しません"));
             widget = label;
             break;
         }
@@ -260,8 +264,9 @@ ControlRect QtPreviewWindow::geometry(PreviewControl control) const
 {
     ControlRect rect = rects_[index(control)];
     if (control == PreviewControl::DATA) {
-        rect.width = canvas_->ScaleWidth();
-        rect.height = canvas_->ScaleHeight();
+        const double scale = canvas_->ViewScale();
+        rect.width = static_cast<float>(canvas_->ScaleWidth() * scale);
+        rect.height = static_cast<float>(canvas_->ScaleHeight() * scale);
     }
     return rect;
 }
@@ -290,12 +295,13 @@ void QtPreviewWindow::set_top(PreviewControl control, float points)
     place(control);
 }
 
-// The canvas's extent is the canvas control's size; the canvas re-places
-// its widget when it changes.
+// The canvas's extent is the canvas control's size, in the canvas's own
+// points, which the view scale enlarges; the canvas re-places its widget when
+// it changes.
 void QtPreviewWindow::set_width(PreviewControl control, float points)
 {
     if (control == PreviewControl::DATA)
-        (void)canvas_->ScaleWidth(points);
+        (void)canvas_->ScaleWidth(static_cast<float>(points / canvas_->ViewScale()));
     else
         rects_[index(control)].width = points;
     place(control);
@@ -304,7 +310,7 @@ void QtPreviewWindow::set_width(PreviewControl control, float points)
 void QtPreviewWindow::set_height(PreviewControl control, float points)
 {
     if (control == PreviewControl::DATA)
-        (void)canvas_->ScaleHeight(points);
+        (void)canvas_->ScaleHeight(static_cast<float>(points / canvas_->ViewScale()));
     else
         rects_[index(control)].height = points;
     place(control);

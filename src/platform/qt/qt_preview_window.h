@@ -77,7 +77,7 @@ namespace kt482 {
 class QtCanvas;
 class QtCanvasWidget;
 
-inline constexpr int kPreviewControlCount = static_cast<int>(PreviewControl::Label3) + 1;
+inline constexpr int kPreviewControlCount = static_cast<int>(PreviewControl::VIEW) + 1;
 
 class QtPreviewWindow final : public PreviewWindow {
 public:
