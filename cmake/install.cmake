@@ -29,6 +29,14 @@ install(FILES ${PROJECT_BINARY_DIR}/kt482.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}
 
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
+# The message catalogs, where the installed library looks for them: the
+# locale folder at the same place relative to the library's folder.
+foreach(mo IN LISTS KT482_CATALOGS)
+  file(RELATIVE_PATH relative ${KT482_BUILD_LOCALEDIR} ${mo})
+  get_filename_component(folder ${relative} DIRECTORY)
+  install(FILES ${mo} DESTINATION ${CMAKE_INSTALL_LOCALEDIR}/${folder})
+endforeach()
+
 if(TARGET kt482_cli)
   install(TARGETS kt482_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()

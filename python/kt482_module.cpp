@@ -19,6 +19,8 @@
 
 #include <atomic>
 #include <cfloat>
+#include <chrono>
+#include <condition_variable>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -264,6 +266,25 @@ struct type_caster<kt482::WindowId> {
 namespace kt482 {
 namespace {
 
+// ---- The interpreter lock around a member
+//
+// Taking the interpreter lock back once the interpreter has begun to
+// finalise ends the thread: CPython calls pthread_exit, whose forced unwinding
+// runs the thread's destructors up to its start. A destructor that may not
+// throw (pybind11's gil_scoped_release) turns that unwinding into
+// std::terminate and the process aborts at exit; this one lets it pass, and
+// pybind11's dispatcher passes it on.
+class LockReleased {
+public:
+    LockReleased() : state_(PyEval_SaveThread()) {}
+    ~LockReleased() noexcept(false) { PyEval_RestoreThread(state_); }
+    LockReleased(const LockReleased&) = delete;
+    LockReleased& operator=(const LockReleased&) = delete;
+
+private:
+    PyThreadState* state_;
+};
+
 // ---- Message handlers written in Python
 //
 // The library keeps each thread's handler in thread-local storage, destroyed
@@ -273,6 +294,12 @@ namespace {
 // callables live here, and references are dropped under the interpreter lock
 // only, at the next install or at exit. After exit's release a handler still
 // installed answers 1 without calling Python.
+//
+// A handler runs inside the library, whose frames must not be unwound by a
+// thread's end. Exit's release therefore comes before the interpreter
+// finalises (an atexit function) and waits, without the interpreter lock, for
+// the calls already past the closed check, up to kExitWait; later calls
+// answer 1 without taking the lock.
 class HandlerRegistry {
 public:
     struct Entry {
@@ -302,13 +329,21 @@ public:
             Py_DECREF(callable);
     }
 
-    // At exit, with the interpreter lock: releases every callable.
+    // At exit, with the interpreter lock: releases every callable once the
+    // calls in progress have returned.
     void close()
     {
+        closed_ = true;
+        {
+            // Without the lock the calls in progress can take it, see the
+            // registry closed, and return.
+            LockReleased unlocked;
+            std::unique_lock lock(mutex_);
+            ended_.wait_for(lock, kExitWait, [this] { return calling_ == 0; });
+        }
         std::vector<PyObject*> dropped;
         {
             std::lock_guard lock(mutex_);
-            closed_ = true;
             dropped.swap(released_);
             for (Entry* e : live_)
                 dropped.push_back(std::exchange(e->callable, nullptr));
@@ -319,6 +354,7 @@ public:
 
     int call(const Entry& entry, const Message& m)
     {
+        Calling counted(*this);
         if (closed_)
             return 1;
         py::gil_scoped_acquire locked;
@@ -338,6 +374,29 @@ public:
     }
 
 private:
+    static constexpr std::chrono::seconds kExitWait{3};
+
+    // Counts a call in progress from before its closed check to its return.
+    class Calling {
+    public:
+        explicit Calling(HandlerRegistry& r) : r_(r)
+        {
+            std::lock_guard lock(r_.mutex_);
+            ++r_.calling_;
+        }
+        ~Calling()
+        {
+            std::lock_guard lock(r_.mutex_);
+            if (--r_.calling_ == 0)
+                r_.ended_.notify_all();
+        }
+        Calling(const Calling&) = delete;
+        Calling& operator=(const Calling&) = delete;
+
+    private:
+        HandlerRegistry& r_;
+    };
+
     // Any thread, with or without the interpreter lock: no Python here.
     void forget(Entry* e)
     {
@@ -352,6 +411,8 @@ private:
     std::set<Entry*> live_;
     std::vector<PyObject*> released_;
     std::atomic<bool> closed_{false};
+    int calling_ = 0;
+    std::condition_variable ended_;
 };
 
 // Made once and never destroyed: threads may drop their handlers while the
@@ -404,7 +465,7 @@ public:
     explicit PyPrint(bool raise_errors) : raise_errors_(raise_errors)
     {
         {
-            py::gil_scoped_release unlocked;
+            LockReleased unlocked;
             std::optional<HeldMessages> held;
             if (raise_errors_)
                 held.emplace();
@@ -424,7 +485,7 @@ public:
         if (raise_errors_)
             job().ClearLastFailure();
         auto result = [&] {
-            py::gil_scoped_release unlocked;
+            LockReleased unlocked;
             std::optional<HeldMessages> held;
             if (raise_errors_)
                 held.emplace();

@@ -2,7 +2,10 @@
 
 #include <functional>
 #include <new>
+#include <optional>
 #include <stdexcept>
+#include <string>
+#include <vector>
 #include <utility>
 
 #include "job/error_trap.h"
@@ -11,6 +14,7 @@
 #include "preview/preview_handlers.h"
 #include "render/page_out.h"
 #include "support/fake_preview.h"
+#include "support/scoped_env.h"
 #include "support/spool_fixture.h"
 
 namespace kt482::test {
@@ -123,6 +127,64 @@ INSTANTIATE_TEST_SUITE_P(
                       ThrownKind{"Raised", [] { raise(Failure(ErrorNumber::PermissionDenied)); },
                                  "Permission denied"}),
     [](const ::testing::TestParamInfo<ThrownKind>& info) { return std::string(info.param.name); });
+
+// The descriptions a host sees are in the language the environment names
+// for messages, as gettext reads it; the numbers stay. A description with a
+// detail after ": " keeps the detail as it is.
+struct LanguageCase {
+    const char* name;
+    std::optional<std::string> lc_all, lang, language;
+    bool japanese;
+};
+
+void PrintTo(const LanguageCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+class FailureLanguageTest : public SpoolTest, public ::testing::WithParamInterface<LanguageCase> {};
+
+TEST_P(FailureLanguageTest, DescriptionsFollowTheEnvironmentAndNumbersStay)
+{
+    const LanguageCase& c = GetParam();
+    ScopedEnv all("LC_ALL", c.lc_all), messages("LC_MESSAGES", std::nullopt), lang("LANG", c.lang);
+    ScopedEnv language("LANGUAGE", c.language);
+    KT482_Print job;
+    job.P_Temp_Dir(dir);
+    std::vector<std::pair<int32_t, std::string>> seen;
+    auto look = [&] { seen.emplace_back(job.LastFailure().number, job.LastFailure().description); };
+    job.E_Clear();
+    look();
+    job.W_Device("経理部のプリンタ");
+    look();
+    job.E_StartEdit();
+    job.E_Barcode(1, 1, 3, 20, "NOPE", "x");
+    look();
+    ASSERT_EQ(seen.size(), 3u);
+    const auto expected = c.japanese
+                              ? std::vector<std::pair<int32_t, std::string>>{{53, "ファイルが見つかりません"},
+                                                                             {482, "その名前のプリンタはインストールされていません: \"経理部のプリンタ\""}}
+                              : std::vector<std::pair<int32_t, std::string>>{{53, "File not found"},
+                                                                             {482, "No printer of that name is installed: \"経理部のプリンタ\""}};
+    EXPECT_EQ(seen[0], expected[0]);
+    EXPECT_EQ(seen[1], expected[1]);
+    EXPECT_EQ(seen[2].first, 5);
+    EXPECT_TRUE(seen[2].second.starts_with(c.japanese ? "プロシージャの呼び出し、または引数が不正です: "
+                                                      : "Invalid procedure call or argument: "))
+        << seen[2].second;
+    EXPECT_EQ(sink.messages.at(0).text, seen[0].second) << "the message box says the same";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Locales, FailureLanguageTest,
+    ::testing::Values(LanguageCase{"Japanese", std::nullopt, "ja_JP.UTF-8", std::nullopt, true},
+                      LanguageCase{"C", std::nullopt, "C.UTF-8", std::nullopt, false},
+                      LanguageCase{"Unset", std::nullopt, std::nullopt, std::nullopt, false},
+                      LanguageCase{"English", std::nullopt, "en_US.UTF-8", std::nullopt, false},
+                      LanguageCase{"AllOverLang", "ja_JP.UTF-8", "en_US.UTF-8", std::nullopt, true},
+                      LanguageCase{"AllCOverLang", "C", "ja_JP.UTF-8", std::nullopt, false},
+                      LanguageCase{"LanguageList", std::nullopt, "en_US.UTF-8", "ja:en", true}),
+    [](const ::testing::TestParamInfo<LanguageCase>& info) { return std::string(info.param.name); });
 
 // Every public member promises not to throw.
 static_assert(noexcept(std::declval<KT482_Print&>().E_String(1, 1, Variant())));

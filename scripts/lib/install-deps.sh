@@ -23,6 +23,7 @@ KT482_PACKAGES=(
   libcairo2-dev  # bench/peer: cairo's PDF surface
   icc-profiles-free mupdf-tools  # src/pdf: the sRGB profile of archived PDFs; tests: a second text extractor
   qt6-translations-l10n  # Qt's dialogs in the user's language
+  gettext  # po/: msgfmt compiles the library's message catalogs
   libpng-dev libjpeg62-turbo-dev  # src/image: pictures of E_Image
   libzint-dev zbar-tools  # src/barcode: the encoder; the tests decode what it drew
   python3-distributed  # examples/python/batch_invoices.py: the month-end run on a Dask cluster

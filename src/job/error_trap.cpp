@@ -4,6 +4,7 @@
 #include <new>
 #include <string>
 
+#include "base/message_catalog.h"
 #include "job/job_state.h"
 #include "platform/services.h"
 
@@ -22,12 +23,15 @@ void enter(std::string_view proc) noexcept
 Failure current_failure() noexcept
 {
     // The fallback failures are built without allocating: their descriptions
-    // fit a string's own buffer.
+    // fit a string's own buffer. A failure the host sees is in its language;
+    // the number stays.
     try {
         throw;
     } catch (const RaisedFailure& e) {
         try {
-            return e.failure();
+            Failure failure = e.failure();
+            failure.description = localized(failure.description);
+            return failure;
         } catch (...) {
             return Failure(ErrorNumber::OutOfMemory);
         }

@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QDoubleSpinBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPrintDialog>
@@ -19,6 +20,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "platform/qt/qt_paper_codes.h"
 #include "platform/qt/qt_print_dialog.h"
@@ -133,6 +135,24 @@ TEST_F(QtPrintDialogTest, AcceptedOnThePdfPrinterWithChangedSettings)
     EXPECT_EQ(result->orientation, 2);
     EXPECT_EQ(result->copies, 3);
     EXPECT_EQ(result->duplex, 3);
+}
+
+// The PDF printer's type, which the library sets itself, in the language of
+// the environment.
+TEST_F(QtPrintDialogTest, PdfPrinterTypeIsInTheUsersLanguage)
+{
+    for (const auto& [lang, type] : {std::pair{"ja_JP.UTF-8", "PDF ファイル"}, std::pair{"C.UTF-8", "PDF file"}}) {
+        ScopedEnv all("LC_ALL", std::nullopt), messages("LC_MESSAGES", std::nullopt);
+        ScopedEnv language("LANGUAGE", std::nullopt), chosen("LANG", lang);
+        std::string shown;
+        auto result = run(request_for(kPdfPrinter, 9), [&shown](QPrintDialog& dialog) {
+            if (QLabel* label = widget<QLabel>(dialog, "type"))
+                shown = label->text().toStdString();
+            dialog.reject();
+        });
+        ASSERT_TRUE(result.ok()) << result.failure().description;
+        EXPECT_EQ(shown, type) << lang;
+    }
 }
 
 TEST_F(QtPrintDialogTest, CancelledGivesNothing)

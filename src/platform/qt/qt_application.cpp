@@ -10,7 +10,10 @@
 #include <QTranslator>
 
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
+
+#include "base/message_catalog.h"
 
 namespace kt482 {
 namespace {
@@ -54,11 +57,41 @@ void choose_platform()
         qputenv("QT_QPA_PLATFORM", "xcb;offscreen");
 }
 
+// The texts of Qt's printer dialogs that Qt's own translations leave in
+// English, from the library's message catalog: asked after Qt's, it answers
+// only for these and passes on every other text.
+class CatalogTranslator final : public QTranslator {
+public:
+    using QTranslator::QTranslator;
+
+    QString translate(const char* context, const char* source, const char* disambiguation = nullptr,
+                      int n = -1) const override
+    {
+        (void)disambiguation;
+        (void)n;
+        static constexpr std::pair<const char*, const char*> kTexts[] = {
+            {"QPrintPropertiesWidget", "Advanced"},
+        };
+        for (const auto& [where, text] : kTexts) {
+            if (context && source && std::strcmp(context, where) == 0 && std::strcmp(source, text) == 0) {
+                const char* said = kt482::translated(text);
+                return said == text ? QString() : QString::fromUtf8(said);
+            }
+        }
+        return {};
+    }
+
+    bool isEmpty() const override { return false; }
+};
+
 // Qt's own dialogs (the printer setup, the message box buttons) speak the
 // user's language: Qt's translations for the locale (LANG, LC_ALL,
-// LC_MESSAGES, or QLocale::setDefault before the first use), when installed.
+// LC_MESSAGES, or QLocale::setDefault before the first use), when installed,
+// and the library's catalog for what they lack.
 void install_qt_translations(QCoreApplication& application)
 {
+    // Translators installed later are asked first.
+    QCoreApplication::installTranslator(new CatalogTranslator(&application));
     auto* translator = new QTranslator(&application);
     if (translator->load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))

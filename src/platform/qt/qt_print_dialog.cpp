@@ -1,5 +1,4 @@
 #include "platform/qt/qt_print_dialog.h"
-
 #include "platform/qt/qt_duplex_codes.h"
 
 #include <QAbstractButton>
@@ -30,6 +29,7 @@
 #include <optional>
 #include <utility>
 
+#include "base/message_catalog.h"
 #include "platform/cups_deadline.h"
 #include "platform/cups_probe.h"
 #include "platform/pdf_output_folder.h"
@@ -307,7 +307,7 @@ private:
         if (auto* location = dialog.findChild<QLabel*>(QLatin1String(kLocationLabel)))
             location->setText(pdfFolder_);
         if (auto* type = dialog.findChild<QLabel*>(QLatin1String(kTypeLabel)))
-            type->setText(QStringLiteral("PDF file"));
+            type->setText(QString::fromUtf8(translated("PDF file")));
         for (const char* name : {kLongEdgeRadio, kShortEdgeRadio}) {
             if (auto* radio = dialog.findChild<QRadioButton*>(QLatin1String(name)))
                 radio->setEnabled(true);
