@@ -8,7 +8,7 @@
 #include "job/number_text.h"
 #include "render/grid_coordinates.h"
 #include "render/half_width_cells.h"
-#include "render/number_picture.h"
+#include "job/number_picture.h"
 #include "render/render_target.h"
 
 namespace kt482 {
