@@ -25,6 +25,7 @@ KT482_PACKAGES=(
   qt6-translations-l10n  # Qt's dialogs in the user's language
   libpng-dev libjpeg62-turbo-dev  # src/image: pictures of E_Image
   libzint-dev zbar-tools  # src/barcode: the encoder; the tests decode what it drew
+  libicu-dev fonts-noto-cjk  # src/text: line breaking of wrapped texts; the bold weights of the Japanese faces
   python3-distributed  # examples/python/batch_invoices.py: the month-end run on a Dask cluster
 )
 

@@ -25,6 +25,9 @@ constexpr Labels kLabels[] = {
     {"STC ", {"row", "col", "text\"", "length"}},
     {"STL ", {"row", "col", "text\"", "length"}},
     {"STN ", {"row", "col", "value", "picture\""}},
+    {"NUMR", {"row", "end col", "value", "picture\""}},
+    {"FIT ", {"row", "col", "text\"", "length", "mode"}},
+    {"BOX ", {"from row", "col", "to row", "col", "align+text\""}},
 };
 
 std::string quoted(const std::string& text)

@@ -169,6 +169,16 @@ Status PdfSurface::FontBold(bool bold)
     return {};
 }
 
+Status PdfSurface::HorizontalScale(float ratio)
+{
+    if (vertical_ && ratio != 1.0f)
+        return Failure(ErrorNumber::NotSupported);
+    if (!(ratio > 0.0f) || ratio > 1.0f)
+        return Failure(ErrorNumber::InvalidPropertyValue);
+    horizontal_scale_ = ratio;
+    return {};
+}
+
 Status PdfSurface::FontUnderline(bool underline)
 {
     underline_ = underline;
@@ -193,7 +203,7 @@ float PdfSurface::TextWidth(std::string_view text)
         return 0;
     if (vertical_)
         return static_cast<float>(FontService::shared().column_length(face_, points(), text));
-    return static_cast<float>(FontService::shared().text_width(face_, points(), text));
+    return static_cast<float>(FontService::shared().text_width(face_, points(), text) * horizontal_scale_);
 }
 
 Status PdfSurface::Print(std::string_view text, LineEnd end)
@@ -220,7 +230,7 @@ Status PdfSurface::Print(std::string_view text, LineEnd end)
         double width = 0;
         for (const ShapedGlyph& g : glyphs_)
             width += static_cast<double>(g.advance) / g.face->units_per_em();
-        width *= size;
+        width *= size * horizontal_scale_;
         if (spread_open_) {
             for (ShapedGlyph g : glyphs_) {
                 g.cluster += static_cast<uint32_t>(spread_chars_.size());
@@ -303,6 +313,12 @@ void PdfSurface::draw_glyphs(double x, double baseline, const std::vector<Shaped
     out += " Td\n";
     stream_.text_x = px;
     stream_.text_y = py;
+    const double scale_before = stream_.horizontal_scale;
+    if (stream_.horizontal_scale != horizontal_scale_) {
+        append_number(out, horizontal_scale_ * 100);
+        out += " Tz\n";
+        stream_.horizontal_scale = horizontal_scale_;
+    }
 
     // A text with moves between its glyphs is written as arrays.
     bool adjusted = spread_widths != nullptr;
@@ -360,7 +376,7 @@ void PdfSurface::draw_glyphs(double x, double baseline, const std::vector<Shaped
                 text = chars.substr(first, length);
             uint32_t glyph = g.glyph;
             if (glyph == 0) {
-                missing_.push_back({g.face, px + pen * points(), py, false});
+                missing_.push_back({g.face, px + pen * points() * horizontal_scale_, py, false});
                 glyph = blank_glyph(*g.face);
             }
             const int32_t width = g.face->advance(glyph);
@@ -398,8 +414,9 @@ void PdfSurface::draw_glyphs(double x, double baseline, const std::vector<Shaped
     if (synthetic) {
         document_->close_text();
         out += "Q\n";
-        // Q restores the font of before the text object.
+        // Q restores the font and the scaling of before the text object.
         stream_.font = 0;
+        stream_.horizontal_scale = scale_before;
     }
     draw_missing(out);
 }
@@ -454,14 +471,18 @@ void PdfSurface::draw_spread()
             run = run && piece.glyphs == 1 && piece.baseline == spread_pieces_.front().baseline;
         for (const ShapedGlyph& g : spread_glyphs_)
             run = run && g.glyph != 0;
+        // A text drawn in part (clipped, an ellipsis after it) reads as the
+        // whole text, which only marked content can say.
+        run = run && spread_chars_ == spread_text_;
         chars_ = spread_chars_;
         if (run) {
             std::vector<double> widths;
             const double size = points();
             for (std::size_t i = 0; i < spread_pieces_.size(); ++i) {
                 const ShapedGlyph& g = spread_glyphs_[i];
+                // Tz scales the widths written, so they are given unscaled.
                 const double ems = i + 1 < spread_pieces_.size()
-                                       ? (spread_pieces_[i + 1].x - spread_pieces_[i].x) / size
+                                       ? (spread_pieces_[i + 1].x - spread_pieces_[i].x) / size / horizontal_scale_
                                        : static_cast<double>(g.advance) / g.face->units_per_em();
                 widths.push_back(ems * 1000);
             }
@@ -555,6 +576,12 @@ void PdfSurface::draw_column(double centre, double top, const std::vector<Shaped
     if (marked)
         document_->begin_actual_text(chars, false);
     document_->open_text();
+    // Columns are not condensed: a scaling left by an earlier text goes.
+    const double scale_before = stream_.horizontal_scale;
+    if (stream_.horizontal_scale != 1) {
+        out += "100 Tz\n";
+        stream_.horizontal_scale = 1;
+    }
     const double size = points();
     const double height = document_->page_height();
     double pen = top;
@@ -651,6 +678,7 @@ void PdfSurface::draw_column(double centre, double top, const std::vector<Shaped
     if (synthetic) {
         out += "Q\n";
         stream_.font = 0;
+        stream_.horizontal_scale = scale_before;
     }
     draw_missing(out);
 }

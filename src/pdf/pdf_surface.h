@@ -68,6 +68,9 @@ public:
     float FontSize() const override;
     Status FontBold(bool bold) override;
     Status FontUnderline(bool underline) override;
+    // Condensed text is written with the text state's horizontal scaling
+    // (Tz): readers extract its characters unchanged.
+    Status HorizontalScale(float ratio) override;
     Status CurrentX(float x) override;
     float CurrentX() const override { return current_x_; }
     Status CurrentY(float y) override;
@@ -115,6 +118,7 @@ private:
         // object to move relative to it.
         double text_x = 0;
         double text_y = 0;
+        double horizontal_scale = 1;  // Tz / 100
     };
 
     double points() const { return points_from_twips(font_twips_); }
@@ -139,6 +143,7 @@ private:
     const FontFace* face_ = nullptr;
     int font_twips_ = 210;
     bool bold_ = false;
+    double horizontal_scale_ = 1;
     bool underline_ = false;
     bool vertical_ = false;
     float current_x_ = 0;

@@ -1,5 +1,6 @@
 #include "render/page_out.h"
 
+#include <algorithm>
 #include <string_view>
 
 #include "job/error_trap.h"
@@ -10,6 +11,7 @@
 #include "job/record_code.h"
 #include "platform/services.h"
 #include "render/barcode_handler.h"
+#include "render/fitted_text_handlers.h"
 #include "render/line_handlers.h"
 #include "render/picture_handlers.h"
 #include "render/rule_lists.h"
@@ -94,6 +96,17 @@ void dispatch(ObjectFields& self, const PageRecordHeader& header, const std::arr
         const float end_row = number(f[3]);
         const float end_col = number(f[4]);
         ZZ100_Fill(row, col, end_row, end_col, color_of_field(f[5]));
+        return;
+    }
+    case RecordCode::NumericRight: ZZ100_Numeric_Right(row, col, f[3], f[4]); return;
+    case RecordCode::StringFit: {
+        const float length = number(f[4]);
+        ZZ100_String_Fit(row, col, f[3], length, static_cast<FitMode>(std::clamp<int16_t>(integer(f[5]), 0, 2)));
+        return;
+    }
+    case RecordCode::StringBox: {
+        const float end_row = number(f[3]);
+        ZZ100_String_Box(self, row, col, end_row, number(f[4]), f[5]);
         return;
     }
     case RecordCode::Barcode: {

@@ -151,6 +151,18 @@ Status QtDrawSurface::FontBold(bool bold)
     return {};
 }
 
+// Condensed text is drawn under a horizontal scaling about its start; the
+// vertical columns are not condensed.
+Status QtDrawSurface::HorizontalScale(float ratio)
+{
+    if (vertical_ && ratio != 1.0f)
+        return Failure(ErrorNumber::NotSupported);
+    if (!(ratio > 0.0f) || ratio > 1.0f)
+        return Failure(ErrorNumber::InvalidPropertyValue);
+    horizontalScale_ = ratio;
+    return {};
+}
+
 Status QtDrawSurface::FontUnderline(bool underline)
 {
     underline_ = underline;
@@ -216,13 +228,22 @@ Status QtDrawSurface::Print(std::string_view text, LineEnd end)
         use(PenInUse::Text);
         const double x = currentX_ * kTwipsPerPoint;
         const double baseline = currentY_ * kTwipsPerPoint + face_->ascender() * twipsPerUnit;
-        drawGlyphs(x, baseline);
+        if (horizontalScale_ != 1) {
+            painter_.save();
+            painter_.translate(x, 0);
+            painter_.scale(horizontalScale_, 1);
+            painter_.translate(-x, 0);
+            drawGlyphs(x, baseline);
+            painter_.restore();
+        } else {
+            drawGlyphs(x, baseline);
+        }
         // In points as the font service measures, so that TextWidth and the
         // advance agree to the last bit.
         double ems = 0;
         for (const pdf::ShapedGlyph& g : glyphs_)
             ems += static_cast<double>(g.advance) / g.face->units_per_em();
-        const double width = ems * (fontTwips_ / kTwipsPerPoint);
+        const double width = ems * (fontTwips_ / kTwipsPerPoint) * horizontalScale_;
         if (underline_) {
             const double thickness = face_->underline_thickness() * twipsPerUnit;
             const double top = baseline - face_->underline_position() * twipsPerUnit - thickness / 2;
@@ -332,7 +353,8 @@ float QtDrawSurface::TextWidth(std::string_view text)
     if (vertical_)
         return static_cast<float>(
             pdf::FontService::shared().column_length(face_, fontTwips_ / kTwipsPerPoint, text));
-    return static_cast<float>(pdf::FontService::shared().text_width(face_, fontTwips_ / kTwipsPerPoint, text));
+    return static_cast<float>(pdf::FontService::shared().text_width(face_, fontTwips_ / kTwipsPerPoint, text)
+                              * horizontalScale_);
 }
 
 Status QtDrawSurface::DrawMode(int16_t mode)

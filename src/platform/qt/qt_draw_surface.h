@@ -102,6 +102,7 @@ public:
     float FontSize() const override;
     Status FontBold(bool bold) override;
     Status FontUnderline(bool underline) override;
+    Status HorizontalScale(float ratio) override;
 
     Status CurrentX(float x) override;
     float CurrentX() const override { return currentX_; }
@@ -155,6 +156,7 @@ private:
     const pdf::FontFace* face_ = nullptr;
     int fontTwips_ = 210;  // 10.5 pt
     bool bold_ = false;
+    double horizontalScale_ = 1;
     bool underline_ = false;
     bool vertical_ = false;
     QHash<QPair<quintptr, int>, QRawFont> rawFonts_;
