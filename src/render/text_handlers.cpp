@@ -157,12 +157,13 @@ void ZZ100_String_Kin(float row, float col, std::string_view data, float out_len
     }
     const int gap = free / (n - 1);
     const int rem = free - gap * (n - 1);
+    on_target(target.BeginSpreadText(data));
     if (vertical_text()) {
         print_spread_down(target, at, data, gap, rem);
+        on_target(target.EndSpreadText());
         return;
     }
     move_to(target, at.x, at.y);
-    on_target(target.BeginSpreadText(data));
     int i = 1;
     while (!data.empty()) {
         const std::size_t size = std::max<std::size_t>(1, utf8_sequence_length(data));
