@@ -177,9 +177,11 @@ TEST_F(FittedTextPdf, WrappedTextsReadInOrderWithinTheBox)
     ASSERT_GE(lines.size(), 2u);
     for (std::size_t i = 1; i < lines.size(); ++i)
         EXPECT_NE(lines[i].substr(0, 3), "、") << lines[i];
-    for (const auto& w : found)
-        if (w.text != "|")
+    for (const auto& w : found) {
+        if (w.text != "|") {
             EXPECT_LE(w.x_max, right + 0.05) << w.text;
+        }
+    }
     EXPECT_EQ(fields_.LastFailure.number, 6);
     EXPECT_TRUE(message_titles().empty());
 }

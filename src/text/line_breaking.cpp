@@ -44,8 +44,10 @@ std::vector<std::size_t> break_opportunities(std::string_view paragraph)
     const Utf16Text text = to_utf16(paragraph);
     std::vector<std::size_t> breaks;
     UErrorCode status = U_ZERO_ERROR;
+    // The strict rules: small kana and the prolonged sound mark never start
+    // a line, which the normal ones allow.
     std::unique_ptr<icu::BreakIterator> iterator(
-        icu::BreakIterator::createLineInstance(icu::Locale::getJapanese(), status));
+        icu::BreakIterator::createLineInstance(icu::Locale::createFromName("ja@lb=strict"), status));
     if (U_FAILURE(status) || !iterator) {
         for (std::size_t i = 1; i < text.byte_at.size(); ++i)
             if (text.byte_at[i] != text.byte_at[i - 1])
