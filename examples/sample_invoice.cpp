@@ -12,8 +12,9 @@ namespace {
 // give about 52 rows of 90 columns on A4.
 constexpr float kRowPitch = 15;
 constexpr float kColPitch = 6;
-// Wide enough for every amount of the invoice, with its grouping.
-const std::string kAmountPicture = "###,###,##0";
+// Amounts end at their column whatever their length; a negative amount (a
+// returned item) is written with a triangle, a zero left blank.
+const std::string kAmountPicture = "#,##0;△#,##0;\"\"";
 constexpr float kPageCols = 90;
 
 // The pictures drawn by scripts/draw-invoice-pictures.py.
@@ -25,6 +26,10 @@ constexpr int32_t kTitleBlue = 0x1F4E8C;
 
 const std::string kMincho = "ＭＳ 明朝";
 const std::string kGothic = "ＭＳ ゴシック";
+
+// The modes of E_String_Fit.
+constexpr int16_t kShrink = 0;
+constexpr int16_t kCondense = 1;
 
 // Line styles and widths of E_DrawStyle.
 constexpr int16_t kSolid = 0;
@@ -57,7 +62,7 @@ struct Product {
 };
 
 // Office supplies and small parts; one name is longer than its column on
-// purpose, to show the clipping of E_String_Left.
+// purpose, to show it condensed by E_String_Fit.
 constexpr std::array<Product, 16> kProducts = {{
     {"A4コピー用紙 500枚×5冊", 248000, false},
     {"ボールペン 黒 0.7mm 10本入", 98000, false},
@@ -160,24 +165,6 @@ void record_page_frame(kt482::KT482_Print& job, int page)
     job.E_String_Center(49, 0, page_number(page), kPageCols);
 }
 
-// A numeric field starts at its column and is as wide as its picture in
-// characters of the current font, not in grid columns: with the IPA fonts a
-// digit, a comma and a blank are half the font's size wide, a full-width
-// character (three UTF-8 bytes) the whole size. To end at a column, the
-// field starts that many points before it.
-void numeric_ending_at(kt482::KT482_Print& job, float row, float end_col, const kt482::Variant& value,
-                       const std::string& picture, float font_size)
-{
-    float halves = 0;
-    for (std::size_t i = 0; i < picture.size();) {
-        const auto lead = static_cast<unsigned char>(picture[i]);
-        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        halves += length >= 3 ? 2 : 1;
-        i += length;
-    }
-    job.E_Numeric(row, end_col - halves * font_size / 2 / kColPitch, value, picture);
-}
-
 // Page 1: the customer and the issuer, each in a ruled box, and the amount due.
 void record_parties(kt482::KT482_Print& job, int64_t total)
 {
@@ -201,8 +188,7 @@ void record_parties(kt482::KT482_Print& job, int64_t total)
 
     job.E_Font(kGothic, 12, true, 0);
     job.E_String_Kin(12, 2, "ご請求金額", 14);
-    job.E_String(12, 20, "￥");
-    numeric_ending_at(job, 12, 34, total, kAmountPicture, 12);
+    job.E_Numeric_Right(12, 34, total, "￥#,##0");
     job.E_String(12, 34, "-（税込）");
     job.E_DrawStyle(kSolid, kThick);
     job.E_Line(13.2f, 2, 13.2f, 48);
@@ -248,10 +234,10 @@ void record_table(kt482::KT482_Print& job)
 void record_item(kt482::KT482_Print& job, float row, int number, const Item& item)
 {
     job.E_String_Right(row, kTableCol + kColName - 0.5f, std::to_string(number));
-    job.E_String_Left(row, kTableCol + kColName + 1, item.name, kColQty - kColName - 2);
-    numeric_ending_at(job, row, kTableCol + kColPrice - 1, item.quantity, "#,##0", 9);
-    numeric_ending_at(job, row, kTableCol + kColAmount - 1, item.unit_price, "##,##0.00", 9);
-    numeric_ending_at(job, row, kTableCol + kColEnd - 1, item.amount, kAmountPicture, 9);
+    job.E_String_Fit(row, kTableCol + kColName + 1, item.name, kColQty - kColName - 2, kCondense);
+    job.E_Numeric_Right(row, kTableCol + kColPrice - 1, item.quantity, "#,##0");
+    job.E_Numeric_Right(row, kTableCol + kColAmount - 1, item.unit_price, "#,##0.00");
+    job.E_Numeric_Right(row, kTableCol + kColEnd - 1, item.amount, kAmountPicture);
 }
 
 // Last page: remarks, and the totals closed by a double rule.
@@ -264,7 +250,8 @@ void record_totals(kt482::KT482_Print& job, int64_t subtotal, int64_t tax, int64
     job.E_String(kTotalsRow + 1, 4, "お振込先：サンプル銀行 本店営業部 普通 1234567");
     job.E_String(kTotalsRow + 2, 4, "口座名義：カ）サンプルコウギョウ");
     job.E_String(kTotalsRow + 3, 4, "お支払期限：2024年5月31日");
-    job.E_String_Left(kTotalsRow + 4, 4, "恐れ入りますが、振込手数料は貴社にてご負担くださいますようお願い申し上げます。", 46);
+    job.E_String_Fit(kTotalsRow + 4, 4, "恐れ入りますが、振込手数料は貴社にてご負担くださいますようお願い申し上げます。", 47,
+                     kShrink);
 
     job.E_Line_Hor(kTotalsRow, kTotalsCol, "0;1;2;3", range(0, kTotalsWidth));
     job.E_Line_Vrt(kTotalsRow, kTotalsCol, "0-3", list({0, kTotalsLabelWidth, kTotalsWidth}));
@@ -276,12 +263,12 @@ void record_totals(kt482::KT482_Print& job, int64_t subtotal, int64_t tax, int64
     const float value = kTotalsCol + kTotalsWidth - 1;
     job.E_Font(kMincho, 10, false, 0);
     job.E_String_Kin(kTotalsRow, label, "小計", label_width);
-    numeric_ending_at(job, kTotalsRow, value, subtotal, kAmountPicture, 10);
+    job.E_Numeric_Right(kTotalsRow, value, subtotal, kAmountPicture);
     job.E_String_Kin(kTotalsRow + 1, label, "消費税10%", label_width);
-    numeric_ending_at(job, kTotalsRow + 1, value, tax, kAmountPicture, 10);
+    job.E_Numeric_Right(kTotalsRow + 1, value, tax, kAmountPicture);
     job.E_Font(kGothic, 10, true, 0);
     job.E_String_Kin(kTotalsRow + 2, label, "合計", label_width);
-    numeric_ending_at(job, kTotalsRow + 2, value, total, kAmountPicture, 10);
+    job.E_Numeric_Right(kTotalsRow + 2, value, total, kAmountPicture);
 }
 
 }  // namespace

@@ -154,6 +154,26 @@ class KT482_Print:
         P_Options: str = "",
     ) -> None: ...
     def E_NewDocument(self) -> None: ...
+    def E_Numeric_Right(
+        self, P_Data_Srow: float, P_End_Scol: float, P_Data_Num: str | int | float | None | bool, P_Data_Format: str
+    ) -> None: ...
+    def E_String_Fit(
+        self,
+        P_Data_Srow: float,
+        P_Data_Scol: float,
+        P_Data_str: str | int | float | None | bool,
+        P_Out_Length: float,
+        P_Mode: int,
+    ) -> None: ...
+    def E_String_Box(
+        self,
+        P_Start_Srow: float,
+        P_Start_Scol: float,
+        P_End_Srow: float,
+        P_End_Scol: float,
+        P_Data_str: str | int | float | None | bool,
+        P_Align: int,
+    ) -> None: ...
 
     # The answer and the host additions.
     def Answer(self) -> str | int | float | None | bool: ...

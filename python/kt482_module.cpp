@@ -537,6 +537,18 @@ const std::map<std::string_view, const char*> kDocs{
     {"E_Image", "Draws a PNG or JPEG file into the box between the two grid corners; P_Fit 0 keeps its "
                 "proportions, as large as fits, centred, 1 stretches it to the box.\n\nFailures: 53 File not "
                 "found, 481 Invalid picture, 52 without an open page."},
+    {"E_Numeric_Right", "A number laid out with a picture, as E_Numeric, its last character ending at the left "
+                        "edge of column P_End_Scol whatever its characters.\n\nFailures: 5 for a picture with "
+                        "more than three sections or an unclosed quote, or a position that is not finite; 52 "
+                        "without an open page."},
+    {"E_String_Fit", "A text within P_Out_Length columns from its column: P_Mode 0 shrinks it (down to half its "
+                     "size), 1 condenses it (down to half its width), then clips it; 2 clips it with an "
+                     "ellipsis.\n\nFailures: 5 for a length not above 0, a mode other than 0 to 2, or a position "
+                     "that is not finite; 52 without an open page."},
+    {"E_String_Box", "A text wrapped into the box between the two grid corners, one line a row, P_Align 0 left, "
+                     "1 centred, 2 right, by the Japanese line-breaking rules; lines that do not fit are left out "
+                     "and noted in LastFailure (6) when drawn.\n\nFailures: 5 for a box without width or height, "
+                     "an alignment other than 0 to 2, or a position that is not finite; 52 without an open page."},
     {"E_Fill", "Fills the box between the two grid corners with P_Color (0xRRGGBB); later items are drawn over "
                "it.\n\nFailures: 5 for a colour outside 0 to 0xFFFFFF, 52 without an open page."},
     {"E_Color", "The colour (0xRRGGBB) of the texts and lines recorded after it on this page; every page starts "

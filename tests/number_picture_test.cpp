@@ -5,7 +5,7 @@
 #include <random>
 #include <string>
 
-#include "render/number_picture.h"
+#include "job/number_picture.h"
 
 namespace kt482 {
 namespace {
@@ -94,6 +94,54 @@ TEST(NumberPicture, Sections)
     EXPECT_EQ(fmt(0, "0.0;(0);"), "0.0");
     EXPECT_EQ(fmt(-3, ";"), "-3");  // nothing to fall back to: the ordinary text
     EXPECT_EQ(fmt(7, "0;0;0;\"text\""), "7");
+}
+
+// Pictures as Japanese books write them: sections, blank zeros, triangles,
+// quoted literals, yen signs and full-width text.
+struct PictureCase {
+    const char* name;
+    double value;
+    const char* picture;
+    const char* expected;
+};
+
+class JapanesePictures : public testing::TestWithParam<PictureCase> {};
+
+TEST_P(JapanesePictures, Format)
+{
+    EXPECT_EQ(fmt(GetParam().value, GetParam().picture), GetParam().expected) << GetParam().picture;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    NumberPicture, JapanesePictures,
+    testing::Values(PictureCase{"ThreeSectionsPositive", 1200, "#,##0;-#,##0;\"\"", "1,200"},
+                    PictureCase{"ThreeSectionsNegative", -1200, "#,##0;-#,##0;\"\"", "-1,200"},
+                    PictureCase{"BlankZero", 0, "#,##0;-#,##0;\"\"", ""},
+                    PictureCase{"BlankNegative", -3, "0;\"\"", ""},
+                    PictureCase{"EmptyZeroSectionStillFallsBack", 0, "#,##0;-#,##0;", "0"},
+                    PictureCase{"WhiteTriangle", -1200, "△#,##0", "△1,200"},
+                    PictureCase{"WhiteTrianglePositive", 1200, "△#,##0", "1,200"},
+                    PictureCase{"TriangleRoundingToZero", -0.4, "△0", "0"},
+                    PictureCase{"BlackTriangleInNegativeSection", -5, "#,##0;▲#,##0", "▲5"},
+                    PictureCase{"TriangleAfterYen", -1234, "¥△#,##0", "¥△1,234"},
+                    PictureCase{"QuotedTriangleIsText", 5, "\"△\"0", "△5"},
+                    PictureCase{"TriangleAndBlankZero", 0, "#,##0;△#,##0;\"\"", ""},
+                    PictureCase{"Parentheses", -1234, "#,##0;(#,##0)", "(1,234)"},
+                    PictureCase{"QuotedYenText", 1234, "#,##0\"円\"", "1,234円"},
+                    PictureCase{"QuotedZeroText", 0, "#,##0;-#,##0;\"－\"", "－"},
+                    PictureCase{"HalfWidthYen", 1234, "¥#,##0", "¥1,234"},
+                    PictureCase{"FullWidthYen", -1234, "￥#,##0", "-￥1,234"},
+                    PictureCase{"FullWidthText", 12, "第0期", "第12期"}),
+    [](const testing::TestParamInfo<PictureCase>& info) { return std::string(info.param.name); });
+
+TEST(PictureParser, FaultsNameTooManySectionsAndOpenQuotes)
+{
+    EXPECT_EQ(picture_fault(parse_picture("#,##0;-#,##0;\"\"")), "");
+    EXPECT_EQ(picture_fault(parse_picture("")), "");
+    EXPECT_NE(picture_fault(parse_picture("0;0;0;0")), "");
+    EXPECT_NE(picture_fault(parse_picture("0\"円")), "");
+    EXPECT_EQ(picture_fault(parse_picture("0;0;\"a;b;c\"")), "");  // quoted semicolons
+    EXPECT_EQ(parse_picture("0;0;0;0").sections.size(), 3u);
 }
 
 TEST(NumberPicture, ScientificNotation)

@@ -134,17 +134,16 @@ TEST_F(PdfTextLayer, EveryTrickyTextComesBackExactlyFromBothReaders)
     }
 }
 
-// The reference's helper for an amount's field measures a picture as the
-// PDF draws it: an amount started that many columns before column 86 ends
-// at column 86, whatever its currency sign or kana.
-TEST_F(PdfTextLayer, TheReferencesAmountFieldEndsAtItsColumn)
+// The reference's amounts end at column 86 whatever their picture: a
+// currency sign, full-width yen, half-width kana or a triangle for minus.
+TEST_F(PdfTextLayer, TheReferencesAmountsEndAtTheirColumn)
 {
     KT482_Print& job = job_;
     job.E_StartEdit();
 #include "../docs/examples/amount_field.inc"
-    int16_t row = 10;
-    for (const char* more : {"###,##0円", "￥###,##0", "ｶ###,##0", "###,##0"})
-        job.E_Numeric(row++, 86 - field_columns(more, 10.5f, 6), 49840, more);
+    int16_t row = 12;
+    for (const char* more : {"¥###,##0", "￥###,##0", "ｶ###,##0", "###,##0"})
+        job.E_Numeric_Right(row++, 86, 49840, more);
     job.E_String(20, 86, "|");
     job.E_EndEdit();
     const std::string path = print(1);
@@ -153,11 +152,11 @@ TEST_F(PdfTextLayer, TheReferencesAmountFieldEndsAtItsColumn)
     for (const auto& w : test::pdf_words(path)) {
         if (w.text == "|")
             edge = w.x_min;
-        else if (w.text.find("49,840") != std::string::npos)
+        else if (w.text.find("49,840") != std::string::npos || w.text.find("1,200") != std::string::npos)
             ends.emplace_back(w.text, w.x_max);
     }
     ASSERT_GT(edge, 0);
-    ASSERT_EQ(ends.size(), 5u);
+    ASSERT_EQ(ends.size(), 6u);
     for (const auto& [text, end] : ends)
         EXPECT_NEAR(end, edge, 0.5) << text;
 }

@@ -14,14 +14,6 @@ void start_page(kt482::KT482_Print& job)
     job.E_Font("ＭＳ 明朝", 10, false, 0);
 }
 
-// A number's field is as many characters of the current font as its picture
-// (half-width ones here, half the font size each), not grid columns: this is
-// where to start it so that it ends at end_col.
-float start_for(float end_col, const std::string& picture, float font_size)
-{
-    return end_col - static_cast<float>(picture.size()) * font_size / 2 / 6;
-}
-
 struct Item {
     const char* name;
     int quantity;
@@ -33,10 +25,11 @@ const Item kItems[] = {
     {"クリアファイル 20枚", 8, 320},   {"付箋 75mm角 5冊", 12, 260},
     {"ホチキス針 No.10", 20, 90},      {"ガムテープ 50mm", 6, 380},
     {"封筒 長形3号 100枚", 4, 720},    {"マスキングテープ", 10, 150},
-    {"電卓 12桁", 2, 2480},            {"インクカートリッジ 黒", 3, 3200},
+    {"電卓 12桁", 2, 2480},
+    {"インクカートリッジ 黒 大容量タイプ 純正品 3個パック（宅配便にてお届け）", 3, 3200},
 };
 constexpr int kRowsOnPage = 6;
-const std::string kMoney = "#,###,##0";
+const std::string kMoney = "¥#,##0";
 
 // The ruled table: a heading row and kRowsOnPage item rows from row 8.
 void record_table(kt482::KT482_Print& job)
@@ -80,15 +73,15 @@ int main(int argc, char** argv)
             const float r = 9 + static_cast<float>(row);
             const int64_t amount = int64_t{item.quantity} * item.unit_price;
             total += amount;
-            job.E_String_Left(r, 3, item.name, 36);
-            job.E_Numeric(r, start_for(49.5f, "#,##0", 10), item.quantity, "#,##0");
-            job.E_Numeric(r, start_for(61.5f, "#,##0", 10), item.unit_price, "#,##0");
-            job.E_Numeric(r, start_for(79.5f, kMoney, 10), static_cast<double>(amount), kMoney);
+            job.E_String_Fit(r, 3, item.name, 36, 1);   // condensed to 36 columns if longer
+            job.E_Numeric_Right(r, 49.5f, item.quantity, "#,##0");
+            job.E_Numeric_Right(r, 61.5f, item.unit_price, "#,##0");
+            job.E_Numeric_Right(r, 79.5f, static_cast<double>(amount), kMoney);
         }
     }
     job.E_Font("ＭＳ ゴシック", 12, true, 2);    // row margin 2: 2 pt above the row's bottom
     job.E_String_Kin(17, 50, "合計金額", 12);
-    job.E_Numeric(17, start_for(79.5f, kMoney, 12), static_cast<double>(total), kMoney);
+    job.E_Numeric_Right(17, 79.5f, static_cast<double>(total), kMoney);
     job.E_DrawStyle(0, 8);
     job.E_Line(18, 50, 18, 80);
     job.E_EndEdit();                              // pages 1 to 2 kept

@@ -121,6 +121,14 @@ public:
         (void)x, (void)y, (void)width, (void)height, (void)picture;
         return {};
     }
+    // The width of later texts along their line as a ratio to the face's own
+    // (1; below 1 condensed), glyphs and advances alike; TextWidth measures
+    // at it. A target that cannot condense refuses any ratio but 1 with
+    // NotSupported (438), and the renderer shrinks the text instead.
+    virtual Status HorizontalScale(float ratio)
+    {
+        return ratio == 1.0f ? Status{} : Status(Failure(ErrorNumber::NotSupported));
+    }
 };
 
 }  // namespace kt482

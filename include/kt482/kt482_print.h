@@ -153,6 +153,27 @@ public:
     // pages 1 to 3. Settings (printer, paper, pitch, spool folder) stay. A
     // spool without pages is no failure. Reachable by Invoke.
     void E_NewDocument() noexcept;
+    // An amount as E_Numeric lays it out, but ending at the left edge of
+    // column P_End_Scol (as E_String_Right ends its text), whatever the
+    // picture's length or the characters in it (¥, full-width digits, △). A
+    // picture with more than three sections or an unclosed quote is refused
+    // (5) and nothing is recorded. Reachable by Invoke.
+    void E_Numeric_Right(float P_Data_Srow, float P_End_Scol, const Variant& P_Data_Num,
+                         const std::string& P_Data_Format) noexcept;
+    // A text within P_Out_Length columns from its column (rows down for "@"
+    // faces): P_Mode 0 shrinks its size down to half, 1 condenses it (長体)
+    // down to half its width, then either clips it; 2 clips it and ends it
+    // with "…". The PDF's text layer holds the whole text either way.
+    void E_String_Fit(float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_str, float P_Out_Length,
+                      int16_t P_Mode) noexcept;
+    // A text wrapped into the box between two grid corners, a line a row
+    // from the first row down, P_Align 0 left, 1 centred, 2 right, by the
+    // Japanese line-breaking rules, explicit line ends kept. Lines that do
+    // not fit are left out and noted in LastFailure (6 Overflow) when the
+    // page is drawn, without a message. Both refuse (5) a length or box of
+    // no size and a mode or alignment out of range, recording nothing.
+    void E_String_Box(float P_Start_Srow, float P_Start_Scol, float P_End_Srow, float P_End_Scol,
+                      const Variant& P_Data_str, int16_t P_Align) noexcept;
 
     // The last failure a member of this object reported (number 0 when none
     // since creation or ClearLastFailure), and forgetting it. Reporting a

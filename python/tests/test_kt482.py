@@ -287,3 +287,22 @@ def test_barcodes_record_or_raise_with_the_reason(strict, args, number):
     with pytest.raises(kt482.Error) as raised:
         strict.E_Barcode(*args)
     assert raised.value.number == number and raised.value.procedure == "E_Barcode"
+
+
+@pytest.mark.parametrize("call, number", [
+    (lambda p: p.E_Numeric_Right(P_Data_Srow=2, P_End_Scol=40, P_Data_Num=-1200, P_Data_Format="#,##0;△#,##0"), 0),
+    (lambda p: p.E_Numeric_Right(2, 40, 5, "0;0;0;0"), 5),
+    (lambda p: p.E_String_Fit(P_Data_Srow=2, P_Data_Scol=3, P_Data_str="品名", P_Out_Length=10, P_Mode=1), 0),
+    (lambda p: p.E_String_Fit(2, 3, "品名", 0, 0), 5),
+    (lambda p: p.E_String_Box(P_Start_Srow=2, P_Start_Scol=3, P_End_Srow=4, P_End_Scol=30, P_Data_str="宛先",
+                              P_Align=1), 0),
+    (lambda p: p.E_String_Box(2, 3, 2, 30, "宛先", 0), 5),
+])
+def test_fitted_texts_take_their_keywords_or_raise(strict, call, number):
+    strict.E_StartEdit()
+    if number == 0:
+        call(strict)
+        return
+    with pytest.raises(kt482.Error) as raised:
+        call(strict)
+    assert raised.value.number == number

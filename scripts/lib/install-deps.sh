@@ -26,6 +26,7 @@ KT482_PACKAGES=(
   gettext  # po/: msgfmt compiles the library's message catalogs
   libpng-dev libjpeg62-turbo-dev  # src/image: pictures of E_Image
   libzint-dev zbar-tools  # src/barcode: the encoder; the tests decode what it drew
+  libicu-dev fonts-noto-cjk  # src/text: line breaking of wrapped texts; the bold weights of the Japanese faces
   python3-distributed  # examples/python/batch_invoices.py: the month-end run on a Dask cluster
   nlohmann-json3-dev python3-jsonschema  # src/form: the JSON parser; tests: the examples against the form schema
 )

@@ -1,6 +1,7 @@
 // The host additions that late-bound calls reach: members beyond the
 // interface's 47, listed apart so that the member table stays the
-// interface's own. Same entry form as KT482_MEMBER_LIST.
+// interface's own. Same entry form as KT482_MEMBER_LIST. The texts that end
+// at a column or fit a box take their dispids from 0x60030090 on.
 #pragma once
 
 #include "api/member_list.h"
@@ -20,6 +21,16 @@ inline constexpr std::array kBarcode{
     ParamInfo{"P_End_Srow", R4, Val, Req},   ParamInfo{"P_End_Scol", R4, Val, Req},
     ParamInfo{"P_Type", Text, Val, Req},     ParamInfo{"P_Data", Value, Val, Req},
     ParamInfo{"P_Options", Text, Val, Opt}};
+inline constexpr std::array kNumericRight{
+    ParamInfo{"P_Data_Srow", R4, Val, Req}, ParamInfo{"P_End_Scol", R4, Val, Req},
+    ParamInfo{"P_Data_Num", Value, Val, Req}, ParamInfo{"P_Data_Format", Text, Val, Req}};
+inline constexpr std::array kStringFit{ParamInfo{"P_Data_Srow", R4, Val, Req}, ParamInfo{"P_Data_Scol", R4, Val, Req},
+                                       ParamInfo{"P_Data_str", Value, Val, Req},
+                                       ParamInfo{"P_Out_Length", R4, Val, Req}, ParamInfo{"P_Mode", I2, Val, Req}};
+inline constexpr std::array kStringBox{
+    ParamInfo{"P_Start_Srow", R4, Val, Req}, ParamInfo{"P_Start_Scol", R4, Val, Req},
+    ParamInfo{"P_End_Srow", R4, Val, Req},   ParamInfo{"P_End_Scol", R4, Val, Req},
+    ParamInfo{"P_Data_str", Value, Val, Req}, ParamInfo{"P_Align", I2, Val, Req}};
 
 }  // namespace kt482::member_params
 
@@ -28,4 +39,7 @@ inline constexpr std::array kBarcode{
     X(E_Fill, 0x60030081, Method, kFill, None)        \
     X(E_Color, 0x60030082, Method, kColor, None)      \
     X(E_Barcode, 0x60030083, Method, kBarcode, None)  \
-    X(E_NewDocument, 0x60030084, Method, kNone, None)
+    X(E_NewDocument, 0x60030084, Method, kNone, None) \
+    X(E_Numeric_Right, 0x60030090, Method, kNumericRight, None) \
+    X(E_String_Fit, 0x60030091, Method, kStringFit, None)       \
+    X(E_String_Box, 0x60030092, Method, kStringBox, None)

@@ -176,6 +176,21 @@ void KT482_Print::E_Barcode(float P_Start_Srow, float P_Start_Scol, float P_End_
 {
     kt482::E_Barcode(*self_, P_Start_Srow, P_Start_Scol, P_End_Srow, P_End_Scol, P_Type, P_Data, P_Options);
 }
+void KT482_Print::E_Numeric_Right(float P_Data_Srow, float P_End_Scol, const Variant& P_Data_Num,
+                                  const std::string& P_Data_Format) noexcept
+{
+    kt482::E_Numeric_Right(*self_, P_Data_Srow, P_End_Scol, P_Data_Num, P_Data_Format);
+}
+void KT482_Print::E_String_Fit(float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_str, float P_Out_Length,
+                               int16_t P_Mode) noexcept
+{
+    kt482::E_String_Fit(*self_, P_Data_Srow, P_Data_Scol, P_Data_str, P_Out_Length, P_Mode);
+}
+void KT482_Print::E_String_Box(float P_Start_Srow, float P_Start_Scol, float P_End_Srow, float P_End_Scol,
+                               const Variant& P_Data_str, int16_t P_Align) noexcept
+{
+    kt482::E_String_Box(*self_, P_Start_Srow, P_Start_Scol, P_End_Srow, P_End_Scol, P_Data_str, P_Align);
+}
 
 void KT482_Print::W_Device(const std::string& P_PrinterName) noexcept { kt482::W_Device(*self_, P_PrinterName); }
 void KT482_Print::W_StartDoc(int16_t P_Size, int16_t P_Orient, float P_Height, float P_Width) noexcept

@@ -42,6 +42,9 @@ constexpr Labels kLabels[] = {
     {"FIL ", {"from row", "col", "to row", "col", "colour"}},
     {"COL ", {"colour"}},
     {"BAR ", {"from row", "col", "to row", "col", "type\"", "data\""}, LastField::TypeThenData},
+    {"NUMR", {"row", "end col", "value", "picture\""}},
+    {"FIT ", {"row", "col", "text\"", "length", "mode"}},
+    {"BOX ", {"from row", "col", "to row", "col", "align+text\""}},
 };
 
 // Quoted so that every byte of the field shows: a control character (a NUL

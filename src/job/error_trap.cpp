@@ -67,4 +67,13 @@ void report_failure(const Failure& failure, ObjectFields& self) noexcept
     self.Answer = show_failure(failure, kMessageTitlePrefix);
 }
 
+void note_warning(const Failure& failure, ObjectFields& self) noexcept
+{
+    try {
+        self.LastFailure = {failure.number, failure.description, std::string(job().CurrentProc)};
+    } catch (...) {
+        self.LastFailure = {failure.number, {}, {}};
+    }
+}
+
 }  // namespace kt482

@@ -59,6 +59,10 @@ int show_failure(const Failure& failure, std::string_view title_prefix) noexcept
 // The standard message for a failure of a member; the result goes to Answer.
 void report_failure(const Failure& failure, ObjectFields& self) noexcept;
 
+// A warning: kept as LastFailure under CurrentProc, as a failure would be,
+// but no message is shown and the work goes on (a text clipped to its box).
+void note_warning(const Failure& failure, ObjectFields& self) noexcept;
+
 // Runs body; a failure of any kind is handed to on_failure, which must not
 // throw itself.
 template <class Body, class OnFailure>

@@ -7,6 +7,7 @@
 #include "job/editing_session.h"
 #include "job/error_trap.h"
 #include "job/job_state.h"
+#include "job/number_picture.h"
 #include "job/number_text.h"
 #include "job/page_writer.h"
 #include "image/picture_cache.h"
@@ -281,6 +282,73 @@ void E_Color(ObjectFields& self, int32_t P_Color)
 {
     setting_command(self, "E_Color", is_color(P_Color),
                     [&] { append(RecordCode::Color, {color_field(static_cast<uint32_t>(P_Color))}); });
+}
+
+void E_Numeric_Right(ObjectFields& self, float P_Data_Srow, float P_End_Scol, const Variant& P_Data_Num,
+                     const std::string& P_Data_Format)
+{
+    drawing_command(self, "E_Numeric_Right", finite({P_Data_Srow, P_End_Scol}, P_Data_Num), [&] {
+        std::string scratch;
+        const std::string_view picture = valid_utf8_view(P_Data_Format, scratch);
+        if (const std::string_view fault = picture_fault(parse_picture(picture)); !fault.empty())
+            raise(Failure(ErrorNumber::InvalidCall, "Invalid procedure call or argument: " + std::string(fault)));
+        if (P_Data_Num.is_null())
+            return;
+        const std::string value = to_valid_utf8(numeric_value_text(P_Data_Num));
+        append(RecordCode::NumericRight, {grid(P_Data_Srow), grid(P_End_Scol), value, picture});
+    });
+}
+
+namespace {
+
+// The text of a string command's value, valid UTF-8.
+std::string value_text(const Variant& value)
+{
+    std::string converted;
+    std::string scratch;
+    const std::string& raw = value.is_text() ? value.as_text() : (converted = must(value_to_text(value)));
+    return std::string(valid_utf8_view(raw, scratch));
+}
+
+void refuse(std::string_view reason)
+{
+    raise(Failure(ErrorNumber::InvalidCall, "Invalid procedure call or argument: " + std::string(reason)));
+}
+
+}  // namespace
+
+void E_String_Fit(ObjectFields& self, float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_str,
+                  float P_Out_Length, int16_t P_Mode)
+{
+    drawing_command(self, "E_String_Fit", finite({P_Data_Srow, P_Data_Scol, P_Out_Length}, P_Data_str), [&] {
+        const std::string length = grid(P_Out_Length);
+        if (!(P_Out_Length > 0) || length == grid(0))
+            refuse("the length is not above 0");
+        if (P_Mode < 0 || P_Mode > 2)
+            refuse("the mode is not 0 (shrink), 1 (condense) or 2 (clip with an ellipsis)");
+        if (P_Data_str.is_null())
+            return;
+        append(RecordCode::StringFit,
+               {grid(P_Data_Srow), grid(P_Data_Scol), value_text(P_Data_str), length, std::to_string(P_Mode)});
+    });
+}
+
+void E_String_Box(ObjectFields& self, float P_Start_Srow, float P_Start_Scol, float P_End_Srow, float P_End_Scol,
+                  const Variant& P_Data_str, int16_t P_Align)
+{
+    drawing_command(self, "E_String_Box", finite({P_Start_Srow, P_Start_Scol, P_End_Srow, P_End_Scol}, P_Data_str),
+                    [&] {
+                        const std::string rows[] = {grid(P_Start_Srow), grid(P_End_Srow)};
+                        const std::string cols[] = {grid(P_Start_Scol), grid(P_End_Scol)};
+                        if (rows[0] == rows[1] || cols[0] == cols[1])
+                            refuse("the box has no width or no height");
+                        if (P_Align < 0 || P_Align > 2)
+                            refuse("the alignment is not 0 (start), 1 (centre) or 2 (end)");
+                        if (P_Data_str.is_null())
+                            return;
+                        append(RecordCode::StringBox, {rows[0], cols[0], rows[1], cols[1],
+                                                       std::to_string(P_Align) + value_text(P_Data_str)});
+                    });
 }
 
 }  // namespace kt482

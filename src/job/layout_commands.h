@@ -38,6 +38,21 @@ void E_Fill(ObjectFields& self, float P_Start_Srow, float P_Start_Scol, float P_
             int32_t P_Color);
 void E_Color(ObjectFields& self, int32_t P_Color);
 
+// Host addition: an amount laid out with a picture whose last character ends
+// at the left edge of column P_End_Scol. A picture with more than three
+// sections or an unclosed quote is refused (5) and nothing is recorded.
+void E_Numeric_Right(ObjectFields& self, float P_Data_Srow, float P_End_Scol, const Variant& P_Data_Num,
+                     const std::string& P_Data_Format);
+// Host additions: a text fitted to P_Out_Length columns (P_Mode 0 shrunk, 1
+// condensed, 2 clipped with "…"), and a text wrapped into a box (P_Align 0
+// start, 1 centre, 2 end). A length that is not above 0, a box without
+// width or height, or a mode or alignment out of range is refused (5) and
+// nothing is recorded.
+void E_String_Fit(ObjectFields& self, float P_Data_Srow, float P_Data_Scol, const Variant& P_Data_str,
+                  float P_Out_Length, int16_t P_Mode);
+void E_String_Box(ObjectFields& self, float P_Start_Srow, float P_Start_Scol, float P_End_Srow, float P_End_Scol,
+                  const Variant& P_Data_str, int16_t P_Align);
+
 // A colour's field: six hex digits RRGGBB.
 std::string color_field(uint32_t rgb);
 

@@ -8,7 +8,10 @@
 // (0 or 1) followed at once by the picture's absolute path ("0/srv/logo.png");
 // "FIL " two corners and the colour; "COL " the colour. Colours are six hex
 // digits RRGGBB. "BAR " two corners, then the barcode's type with its
-// options and its data, a blank between them ("QR;ecc=H DS-0001").
+// options and its data, a blank between them ("QR;ecc=H DS-0001"). "NUMR"
+// as "STN ", but its column is where the amount ends. "FIT " row, column,
+// text, length and the mode (0, 1 or 2). "BOX " two corners, then the
+// alignment (0, 1 or 2) followed at once by the text ("1請求書の宛先").
 #pragma once
 
 #include <array>
@@ -34,7 +37,10 @@ namespace kt482 {
     X(Image, "IMG ", 5, "ZZ100_Image")                \
     X(Fill, "FIL ", 5, "ZZ100_Fill")                  \
     X(Color, "COL ", 1, "ZZ100_Color")                \
-    X(Barcode, "BAR ", 5, "ZZ100_Barcode")
+    X(Barcode, "BAR ", 5, "ZZ100_Barcode")            \
+    X(NumericRight, "NUMR", 4, "ZZ100_Numeric_Right") \
+    X(StringFit, "FIT ", 5, "ZZ100_String_Fit")       \
+    X(StringBox, "BOX ", 5, "ZZ100_String_Box")
 
 enum class RecordCode {
 #define KT482_ENUM(name, text, fields, handler) name,

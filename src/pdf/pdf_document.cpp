@@ -168,8 +168,10 @@ std::string to_unicode_cmap(const std::vector<std::u32string>& text_of_code)
 // The vertical metrics of a font set vertically: by default a glyph's
 // vertical origin lies an ascender above its baseline and it advances by
 // ascender and descender; the glyph of each code used gets its own advance
-// and origin from the face's vertical metrics, in one run from code 1.
-std::string vertical_metrics(const FontFace& face, const std::vector<uint32_t>& glyph_of_code)
+// and origin from the face's vertical metrics, in one run from code 1. A
+// spread glyph's copy advances down the column by its spread width.
+std::string vertical_metrics(const FontFace& face, const std::vector<uint32_t>& glyph_of_code,
+                             const std::vector<int32_t>& width_of_code)
 {
     const double to_thousandths = 1000.0 / face.units_per_em();
     std::string out = "/DW2[";
@@ -184,7 +186,8 @@ std::string vertical_metrics(const FontFace& face, const std::vector<uint32_t>& 
         face.vertical_origin(glyph, x, y);
         out += code == 1 ? "1[" : " ";
         bool first = true;
-        for (const int32_t value : {-face.vertical_advance(glyph), x, y}) {
+        const int32_t advance = width_of_code[code] >= 0 ? width_of_code[code] : face.vertical_advance(glyph);
+        for (const int32_t value : {-advance, x, y}) {
             if (!first)
                 out.push_back(' ');
             first = false;
@@ -382,10 +385,11 @@ uint16_t PdfDocument::other_glyph_code(FontUse& use, uint32_t glyph, std::u32str
     return code;
 }
 
-void PdfDocument::begin_actual_text(std::u32string_view text, bool inside_text)
+void PdfDocument::begin_actual_text(std::u32string_view text, TextObject text_object)
 {
     if (actual_text_open_)
         return;
+    const bool inside_text = text_object == TextObject::KeepOpen;
     if (!inside_text)
         close_text();
     content_ += "/Span<</ActualText";
@@ -509,7 +513,7 @@ void PdfDocument::write_font(const FontUse& font, const std::string& name, uint3
     }
     widths += in_run ? "]]" : "]";
     if (font.vertical)
-        widths += vertical_metrics(face, font.glyph_of_code);
+        widths += vertical_metrics(face, font.glyph_of_code, font.width_of_code);
     writer_.object(cid_font, "<</Type/Font/Subtype/CIDFontType2/BaseFont/" + name
                                 + "/CIDSystemInfo<</Registry(Adobe)/Ordering(Identity)/Supplement 0>>"
                                   "/FontDescriptor "

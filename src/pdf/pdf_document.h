@@ -42,6 +42,10 @@ struct DocumentInfo {
 
 inline constexpr std::size_t kLongestInfoText = 4000;
 
+// Whether a marked-content sequence begins inside the open text object or
+// closes it first.
+enum class TextObject { Close, KeepOpen };
+
 class PdfDocument {
 public:
     // Writes to fd (not closed by the document). threads: how many deflate
@@ -94,8 +98,8 @@ public:
         }
         return other_glyph_code(use, glyph, text, -1);
     }
-    // The code of a glyph of a spread text, width font units wide: up to the
-    // next glyph, so that readers find the word without gaps. The font file
+    // The code of a glyph of a spread text, width font units wide (or long,
+    // in a vertical resource): up to the next glyph, so that readers find the word without gaps. The font file
     // has a copy of the glyph at that width, as some readers take a glyph's
     // advance from the file.
     uint16_t spread_glyph_code(int font, uint32_t glyph, std::u32string_view text, uint16_t width)
@@ -106,8 +110,8 @@ public:
     // A marked-content sequence whose text a reader takes instead of that of
     // the glyphs inside (ActualText); sequences do not nest, and one still
     // open when the page ends is closed with it. A text object open is
-    // closed first unless inside_text.
-    void begin_actual_text(std::u32string_view text, bool inside_text);
+    // closed first unless kept open (a sequence inside it).
+    void begin_actual_text(std::u32string_view text, TextObject text_object);
     void end_actual_text();
     bool actual_text_open() const { return actual_text_open_; }
     // The resource number of a picture in this document ("/Im2" is 2),

@@ -11,16 +11,35 @@
 namespace kt482::pdf {
 namespace {
 
-// The cluster starting at glyph i: glyphs [i, end) of one face showing
+using Glyphs = std::span<const PlacedGlyph>;
+
+// The cluster starting at glyph i: glyphs [begin, end) of one face showing
 // characters [first, last) of a text of chars characters (at least one
 // character, where shaping gave the cluster none of its own).
 struct Cluster {
+    std::size_t begin;
     std::size_t end;
     std::size_t first;
     std::size_t last;
+
+    std::size_t glyphs() const { return end - begin; }
+    std::size_t length() const { return last - first; }
+    bool one_to_one() const { return glyphs() == length(); }
+    // The text of its k-th glyph: its own character where each glyph has
+    // one, else all of them on the first glyph unless the cluster is marked
+    // with them, and a zero-width space on the others (archivable files map
+    // every code).
+    std::u32string_view text_of(std::u32string_view chars, std::size_t k, bool marked) const
+    {
+        if (one_to_one())
+            return chars.substr(first + k, 1);
+        if (!marked && k == 0)
+            return chars.substr(first, length());
+        return U"\u200B";
+    }
 };
 
-Cluster cluster_at(const std::vector<ShapedGlyph>& glyphs, std::size_t i, std::size_t chars)
+Cluster cluster_at(Glyphs glyphs, std::size_t i, std::size_t chars)
 {
     std::size_t end = i + 1;
     while (end < glyphs.size() && glyphs[end].cluster == glyphs[i].cluster && glyphs[end].face == glyphs[i].face)
@@ -29,7 +48,16 @@ Cluster cluster_at(const std::vector<ShapedGlyph>& glyphs, std::size_t i, std::s
     std::size_t last = end < glyphs.size() ? glyphs[end].cluster : chars;
     if (last <= first)
         last = std::min(first + 1, chars);
-    return {end, first, last};
+    return {i, end, first, last};
+}
+
+// The end of the run of a column's glyphs from i: one face, one orientation.
+std::size_t run_end(Glyphs glyphs, std::size_t i)
+{
+    std::size_t end = i + 1;
+    while (end < glyphs.size() && glyphs[end].face == glyphs[i].face && glyphs[end].upright == glyphs[i].upright)
+        ++end;
+    return end;
 }
 
 // Font sizes beyond this are no longer a size a form can use.
@@ -97,6 +125,57 @@ void append_color(std::string& out, uint32_t rgb, bool stroke)
 }
 
 }  // namespace
+
+// The show operators of a text object: font selections, text matrices and
+// strings of glyph codes, inside arrays where glyphs move apart.
+class ShowOperators {
+public:
+    ShowOperators(std::string& out, bool arrays) : out_(out), arrays_(arrays) {}
+
+    void font(int number, double size)
+    {
+        close();
+        out_ += "/F" + std::to_string(number) + ' ';
+        append_number(out_, size);
+        out_ += " Tf\n";
+    }
+    // Starts a column's run at (x, y), y upwards.
+    void place(text::Orientation orientation, double x, double y)
+    {
+        close();
+        out_ += orientation == text::Orientation::Turned ? "0 -1 1 0 " : "1 0 0 1 ";
+        append_number(out_, x);
+        out_.push_back(' ');
+        append_number(out_, y);
+        out_ += " Tm\n";
+    }
+    void glyph(uint16_t code)
+    {
+        if (!open_)
+            out_ += arrays_ ? "[(" : "(";
+        open_ = true;
+        append_glyph(out_, code);
+    }
+    // A move after the last glyph, in thousandths of an em: positive moves
+    // left in a row, further down in a column.
+    void move(double thousandths)
+    {
+        out_ += ")";
+        append_number3(out_, thousandths);
+        out_ += "(";
+    }
+    void close()
+    {
+        if (open_)
+            out_ += arrays_ ? ")]TJ\n" : ")Tj\n";
+        open_ = false;
+    }
+
+private:
+    std::string& out_;
+    bool arrays_;
+    bool open_ = false;
+};
 
 static_assert(kDashStep * 12 == 9.0);
 
@@ -169,6 +248,16 @@ Status PdfSurface::FontBold(bool bold)
     return {};
 }
 
+Status PdfSurface::HorizontalScale(float ratio)
+{
+    if (vertical_ && ratio != 1.0f)
+        return Failure(ErrorNumber::NotSupported);
+    if (!(ratio > 0.0f) || ratio > 1.0f)
+        return Failure(ErrorNumber::InvalidPropertyValue);
+    horizontal_scale_ = ratio;
+    return {};
+}
+
 Status PdfSurface::FontUnderline(bool underline)
 {
     underline_ = underline;
@@ -191,102 +280,117 @@ float PdfSurface::TextWidth(std::string_view text)
 {
     if (!face_)
         return 0;
-    if (vertical_)
-        return static_cast<float>(FontService::shared().column_length(face_, points(), text));
-    return static_cast<float>(FontService::shared().text_width(face_, points(), text));
+    return static_cast<float>(text::measure(face_, points(), style().direction, text) * horizontal_scale_);
+}
+
+text::TextStyle PdfSurface::style() const
+{
+    return {.face = face_,
+            .size = points(),
+            .direction = vertical_ ? text::Direction::Down : text::Direction::Across,
+            .weight = bold_ ? text::Weight::Bold : text::Weight::Regular,
+            .underline = underline_ ? text::Underline::With : text::Underline::Without,
+            .horizontal_scale = horizontal_scale_};
 }
 
 Status PdfSurface::Print(std::string_view text, LineEnd end)
 {
     if (!document_ || !document_->page_open())
         return Failure(ErrorNumber::InvalidCall, "Nothing is being drawn on");
-    if (vertical_) {
-        if (!text.empty() && face_)
-            print_vertical(text);
-        if (end == LineEnd::With && face_) {
-            current_y_ = 0;
-            current_x_ -= static_cast<float>(
-                points() * (face_->ascender() + face_->descender() + face_->line_gap()) / face_->units_per_em());
-        }
+    if (!face_)
         return {};
-    }
-    if (!text.empty() && face_) {
-        chars_.clear();
-        decode_utf8(text, chars_);
-        glyphs_.clear();
-        FontService::shared().shape(face_, std::u32string_view(chars_), glyphs_);
-        const double size = points();
-        const double baseline = current_y_ + size * face_->ascender() / face_->units_per_em();
-        double width = 0;
-        for (const ShapedGlyph& g : glyphs_)
-            width += static_cast<double>(g.advance) / g.face->units_per_em();
-        width *= size;
-        if (spread_open_) {
-            for (ShapedGlyph g : glyphs_) {
-                g.cluster += static_cast<uint32_t>(spread_chars_.size());
-                spread_glyphs_.push_back(g);
-            }
-            spread_chars_ += chars_;
-            spread_pieces_.push_back({current_x_, baseline, glyphs_.size()});
-        } else {
-            draw_glyphs(current_x_, baseline, glyphs_);
-        }
-        if (underline_) {
-            std::string& out = content();
-            document_->close_text();
-            const double thickness = size * face_->underline_thickness() / face_->units_per_em();
-            const double top = baseline - size * face_->underline_position() / face_->units_per_em() - thickness / 2;
-            append_number(out, current_x_);
-            out.push_back(' ');
-            append_number(out, document_->page_height() - top - thickness);
-            out.push_back(' ');
-            append_number(out, width);
-            out.push_back(' ');
-            append_number(out, std::max(thickness, 0.01));
-            out += " re f\n";
-        }
-        current_x_ += static_cast<float>(width);
-    }
-    if (end == LineEnd::With && face_) {
-        current_x_ = 0;
-        current_y_ += static_cast<float>(points() * (face_->ascender() + face_->descender() + face_->line_gap())
-                                        / face_->units_per_em());
-    }
+    if (!text.empty())
+        print_text(text);
+    if (end == LineEnd::With)
+        end_line();
     return {};
 }
 
-// Texts in a row share a text object, each placed relative to the one
-// before. The font changes where a fallback face takes over, and a glyph whose
-// shaped advance differs from its width moves the next one.
-//
-// Each glyph is shown by the code of its glyph and its own characters: one
-// character where a cluster has as many glyphs as characters, all of them
-// where one glyph shows several. A cluster otherwise (one character drawn as
-// several glyphs) is marked content with its text. A character no face has
-// is an empty glyph that carries its text, and the face's missing glyph
-// drawn as a path over it, as readers leave that glyph blank.
-void PdfSurface::draw_glyphs(double x, double baseline, const std::vector<ShapedGlyph>& glyphs,
-                             const std::vector<double>* spread_widths)
+// A line end starts the next line at the left edge, or the next column to
+// the left at the top.
+void PdfSurface::end_line()
+{
+    const double spacing = text::line_spacing(*face_, points());
+    if (vertical_) {
+        current_y_ = 0;
+        current_x_ -= static_cast<float>(spacing);
+        return;
+    }
+    current_x_ = 0;
+    current_y_ += static_cast<float>(spacing);
+}
+
+// Special case: blanks alone, not underlined, leave no mark on paper, and
+// in the file they would only be stray blanks for readers (a printer's font
+// reset prints one at the page's corner), so only the position moves.
+void PdfSurface::print_text(std::string_view text)
+{
+    const text::TextLayout layout = text::lay_out(text, style(), current_x_, current_y_);
+    const bool blank = text.find_first_not_of(' ') == std::string_view::npos && !underline_;
+    if (spread_open_)
+        add_spread_piece(layout);
+    else if (blank)
+        ;
+    else if (vertical_)
+        draw_column(layout.baseline, layout.glyphs, layout.chars);
+    else
+        draw_glyphs(current_x_, layout.baseline, layout.glyphs, layout.chars);
+    if (layout.underline)
+        fill_underline(*layout.underline);
+    if (vertical_)
+        current_y_ += static_cast<float>(layout.advance);
+    else
+        current_x_ += static_cast<float>(layout.advance);
+}
+
+// The rectangle as the layout gives it; only its thickness is kept from
+// vanishing.
+void PdfSurface::fill_underline(const text::Rect& line)
 {
     std::string& out = content();
-    apply_fill(out);
-    const bool synthetic = bold_ && !face_->is_bold();
-    if (synthetic) {
-        // Stroke and fill, inside a saved state that the stroke's width and
-        // colour do not outlive.
-        document_->close_text();
-        out += "q ";
-        append_color(out, color_, true);
-        out += "2 Tr ";
-        append_number(out, std::max(points() / 40.0, 0.01));
-        out += " w\n";
-    }
-    // Positions are taken as written (rounded, and clamped far off the
-    // page), so that the relative moves add up to exactly where each text
-    // stands. A move longer than a number may be starts a new text object
-    // placed from the origin: a clamped move would shift every later text.
-    const double px = written_number(x);
-    const double py = written_number(document_->page_height() - baseline);
+    document_->close_text();
+    append_number(out, line.x);
+    out.push_back(' ');
+    append_number(out, document_->page_height() - line.y - line.height);
+    out.push_back(' ');
+    append_number(out, vertical_ ? std::max(line.width, 0.01) : line.width);
+    out.push_back(' ');
+    append_number(out, vertical_ ? line.height : std::max(line.height, 0.01));
+    out += " re f\n";
+}
+
+// Stroke and fill, inside a saved state that the stroke's width and colour
+// do not outlive.
+bool PdfSurface::begin_bold(std::string& out)
+{
+    if (!bold_ || face_->is_bold())
+        return false;
+    document_->close_text();
+    out += "q ";
+    append_color(out, color_, true);
+    out += "2 Tr ";
+    append_number(out, std::max(points() / 40.0, 0.01));
+    out += " w\n";
+    return true;
+}
+
+void PdfSurface::end_bold(std::string& out, bool synthetic, double scale_before)
+{
+    if (!synthetic)
+        return;
+    document_->close_text();
+    out += "Q\n";
+    // Q restores the font and the scaling of before the text object.
+    stream_.font = 0;
+    stream_.horizontal_scale = scale_before;
+}
+
+// Positions are taken as written (rounded, and clamped far off the page), so
+// that the relative moves add up to exactly where each text stands. A move
+// longer than a number may be starts a new text object placed from the
+// origin: a clamped move would shift every later text.
+void PdfSurface::move_text_to(std::string& out, double px, double py)
+{
     if (document_->text_open() &&
         (std::abs(px - stream_.text_x) > kLargestPdfNumber || std::abs(py - stream_.text_y) > kLargestPdfNumber))
         document_->close_text();
@@ -303,105 +407,111 @@ void PdfSurface::draw_glyphs(double x, double baseline, const std::vector<Shaped
     out += " Td\n";
     stream_.text_x = px;
     stream_.text_y = py;
+}
 
+void PdfSurface::select_font(ShowOperators& show, int font)
+{
+    if (stream_.font == font && stream_.font_twips == font_twips_)
+        return;
+    show.font(font, points());
+    stream_.font = font;
+    stream_.font_twips = font_twips_;
+}
+
+// Texts in a row share a text object, each placed relative to the one
+// before. The font changes where a fallback face takes over, and a glyph whose
+// shaped advance differs from its width moves the next one.
+//
+// Each glyph is shown by the code of its glyph and its own characters: one
+// character where a cluster has as many glyphs as characters, all of them
+// where one glyph shows several. A cluster otherwise (one character drawn as
+// several glyphs) is marked content with its text. A character no face has
+// is an empty glyph that carries its text, and the face's missing glyph
+// drawn as a path over it, as readers leave that glyph blank.
+void PdfSurface::draw_glyphs(double x, double baseline, Glyphs glyphs, std::u32string_view chars,
+                             const std::vector<double>* spread_widths)
+{
+    std::string& out = content();
+    apply_fill(out);
+    const bool synthetic = begin_bold(out);
+    const double scale_before = stream_.horizontal_scale;
+    const double px = written_number(x);
+    const double py = written_number(document_->page_height() - baseline);
+    move_text_to(out, px, py);
+    set_horizontal_scale(out, horizontal_scale_);
     // A text with moves between its glyphs is written as arrays.
     bool adjusted = spread_widths != nullptr;
-    for (const ShapedGlyph& g : glyphs)
+    for (const PlacedGlyph& g : glyphs)
         adjusted = adjusted || g.advance != g.face->advance(g.glyph) || g.glyph == 0;
-    const bool spans = !document_->actual_text_open();
+    ShowOperators show(out, adjusted);
     const FontFace* in_face = nullptr;
-    int font = 0;
-    bool in_string = false;
-    auto close_string = [&] {
-        if (in_string)
-            out += adjusted ? ")]TJ\n" : ")Tj\n";
-        in_string = false;
-    };
-    double pen = 0;  // ems from px
     missing_.clear();
-    const std::u32string_view chars(chars_);
     for (std::size_t i = 0; i < glyphs.size();) {
-        const auto [j, first, last] = cluster_at(glyphs, i, chars.size());
-        const std::size_t count = j - i;
-        const std::size_t length = last - first;
-        const bool one_to_one = count == length;
-        const bool marked = !one_to_one && (count > 1 || length > kLongestGlyphText) && spans;
+        const Cluster c = cluster_at(glyphs, i, chars.size());
+        const bool marked = !c.one_to_one() && (c.glyphs() > 1 || c.length() > kLongestGlyphText)
+                            && !document_->actual_text_open();
         if (marked) {
-            close_string();
-            document_->begin_actual_text(chars.substr(first, length), true);
+            show.close();
+            document_->begin_actual_text(chars.substr(c.first, c.length()), TextObject::KeepOpen);
         }
-        for (std::size_t k = i; k < j; ++k) {
-            const ShapedGlyph& g = glyphs[k];
-            // A spread glyph is as wide as a font unit can make it, the rest
-            // of the way to the next one a move.
-            const int32_t spread_units =
-                spread_widths ? static_cast<int32_t>(std::lround((*spread_widths)[k] * g.face->units_per_em() / 1000))
-                              : 0;
-            const bool copied = spread_widths && spread_units != g.face->advance(g.glyph) && spread_units >= 0
-                                && spread_units <= 0xFFFF && g.glyph != 0;
+        for (std::size_t k = i; k < c.end; ++k) {
+            const PlacedGlyph& g = glyphs[k];
             if (g.face != in_face) {
-                close_string();
                 in_face = g.face;
-                font = document_->font_number(g.face);
-                if (stream_.font != font || stream_.font_twips != font_twips_) {
-                    out += "/F" + std::to_string(font) + ' ';
-                    append_number(out, points());
-                    out += " Tf\n";
-                    stream_.font = font;
-                    stream_.font_twips = font_twips_;
-                }
+                select_font(show, document_->font_number(g.face));
             }
-            // A glyph whose text is its cluster's, given otherwise, maps to
-            // a zero-width space: archivable files map every code.
-            std::u32string_view text = U"\u200B";
-            if (one_to_one)
-                text = chars.substr(first + (k - i), 1);
-            else if (!marked && k == i)
-                text = chars.substr(first, length);
             uint32_t glyph = g.glyph;
             if (glyph == 0) {
-                missing_.push_back({g.face, px + pen * points(), py, false});
+                missing_.push_back({g.face, px + (g.pen - x), py, false});
                 glyph = blank_glyph(*g.face);
             }
-            const int32_t width = g.face->advance(glyph);
-            if (!in_string) {
-                out += adjusted ? "[(" : "(";
-                in_string = true;
-            }
-            append_glyph(out, copied ? document_->spread_glyph_code(font, glyph, text, static_cast<uint16_t>(spread_units))
-                                     : document_->glyph_code(font, glyph, text));
+            const std::u32string_view text = c.text_of(chars, k - i, marked);
             if (spread_widths) {
-                const int32_t shown_units = copied ? spread_units : width;
-                const double shown = std::round(shown_units * 1e6 / g.face->units_per_em()) / 1000;
-                if (const double move = shown - (*spread_widths)[k]; std::abs(move) >= 0.0005) {
-                    out += ")";
-                    append_number3(out, move);
-                    out += "(";
-                }
-                pen += (*spread_widths)[k] / 1000;
+                show_spread(show, g, glyph, text, (*spread_widths)[k], 1);
                 continue;
             }
-            if (g.advance != width) {
-                out += ")";
-                append_number3(out, -(g.advance - width) * 1000.0 / g.face->units_per_em());
-                out += "(";
-            }
-            pen += static_cast<double>(g.advance) / g.face->units_per_em();
+            show.glyph(document_->glyph_code(stream_.font, glyph, text));
+            if (const int32_t width = g.face->advance(glyph); g.advance != width)
+                show.move(-(g.advance - width) * 1000.0 / g.face->units_per_em());
         }
         if (marked) {
-            close_string();
+            show.close();
             document_->end_actual_text();
         }
-        i = j;
+        i = c.end;
     }
-    close_string();
-    if (synthetic) {
-        document_->close_text();
-        out += "Q\n";
-        // Q restores the font of before the text object.
-        stream_.font = 0;
-    }
+    show.close();
+    end_bold(out, synthetic, scale_before);
     draw_missing(out);
+}
+
+// Tz: the glyphs, their advances and the moves between them narrowed, as
+// the layout placed them.
+void PdfSurface::set_horizontal_scale(std::string& out, double scale)
+{
+    if (stream_.horizontal_scale == scale)
+        return;
+    append_number(out, scale * 100);
+    out += " Tz\n";
+    stream_.horizontal_scale = scale;
+}
+
+// A spread glyph is as wide as a font unit can make it (a copy of the glyph
+// that wide), the rest of the way to the next one a move: positive moves
+// left across but further down a column (direction -1).
+void PdfSurface::show_spread(ShowOperators& show, const PlacedGlyph& g, uint32_t glyph, std::u32string_view text,
+                             double thousandths, int direction)
+{
+    const int font = stream_.font;
+    const int32_t nominal = direction > 0 ? g.face->advance(glyph) : g.face->vertical_advance(glyph);
+    const auto units = static_cast<int32_t>(std::lround(thousandths * g.face->units_per_em() / 1000));
+    const bool copied = units != nominal && units >= 0 && units <= 0xFFFF && glyph != 0;
+    const int32_t shown_units = copied ? units : nominal;
+    const double shown = std::round(shown_units * 1e6 / g.face->units_per_em()) / 1000;
+    show.glyph(copied ? document_->spread_glyph_code(font, glyph, text, static_cast<uint16_t>(units))
+                      : document_->glyph_code(font, glyph, text));
+    if (const double move = direction * (shown - thousandths); std::abs(move) >= 0.0005)
+        show.move(move);
 }
 
 // An empty glyph to carry a missing character's text: one as wide as the
@@ -425,7 +535,7 @@ uint32_t PdfSurface::blank_glyph(const FontFace& face)
 Status PdfSurface::BeginSpreadText(std::string_view text)
 {
     draw_spread();
-    if (!document_ || !document_->page_open() || vertical_)
+    if (!document_ || !document_->page_open())
         return {};
     spread_open_ = true;
     spread_text_.clear();
@@ -439,78 +549,94 @@ Status PdfSurface::EndSpreadText()
     return {};
 }
 
+// A piece of a spread text starts at the pen: on its baseline across, at
+// the top of its column down.
+void PdfSurface::add_spread_piece(const text::TextLayout& layout)
+{
+    for (PlacedGlyph g : layout.glyphs) {
+        g.cluster += static_cast<uint32_t>(spread_chars_.size());
+        spread_glyphs_.push_back(g);
+    }
+    spread_chars_ += layout.chars;
+    spread_pieces_.push_back(
+        {vertical_ ? layout.baseline : current_x_, vertical_ ? current_y_ : layout.baseline, layout.glyphs.size()});
+}
+
 // A spread text is one run whose glyphs reach each to the next, so that
 // every reader finds the word recorded, not letters apart. Where that cannot
-// be (a character drawn as several glyphs or none), the characters are
-// drawn where they stand and marked with the text as a whole.
+// be (a character drawn as several glyphs or none, or turned in a column),
+// the characters are drawn where they stand and marked with the text as a
+// whole.
 void PdfSurface::draw_spread()
 {
     if (!spread_open_)
         return;
     spread_open_ = false;
     if (!spread_pieces_.empty() && document_ && document_->page_open()) {
-        bool run = true;
-        for (const SpreadPiece& piece : spread_pieces_)
-            run = run && piece.glyphs == 1 && piece.baseline == spread_pieces_.front().baseline;
-        for (const ShapedGlyph& g : spread_glyphs_)
-            run = run && g.glyph != 0;
-        chars_ = spread_chars_;
-        if (run) {
-            std::vector<double> widths;
-            const double size = points();
-            for (std::size_t i = 0; i < spread_pieces_.size(); ++i) {
-                const ShapedGlyph& g = spread_glyphs_[i];
-                const double ems = i + 1 < spread_pieces_.size()
-                                       ? (spread_pieces_[i + 1].x - spread_pieces_[i].x) / size
-                                       : static_cast<double>(g.advance) / g.face->units_per_em();
-                widths.push_back(ems * 1000);
-            }
-            draw_glyphs(spread_pieces_.front().x, spread_pieces_.front().baseline, spread_glyphs_, &widths);
-        } else {
-            document_->begin_actual_text(spread_text_, false);
-            std::size_t first = 0;
-            for (const SpreadPiece& piece : spread_pieces_) {
-                glyphs_.assign(spread_glyphs_.begin() + static_cast<std::ptrdiff_t>(first),
-                               spread_glyphs_.begin() + static_cast<std::ptrdiff_t>(first + piece.glyphs));
-                first += piece.glyphs;
-                draw_glyphs(piece.x, piece.baseline, glyphs_);
-            }
-            document_->end_actual_text();
-        }
+        if (spread_is_one_run())
+            draw_spread_run();
+        else
+            draw_spread_pieces();
     }
     spread_chars_.clear();
     spread_glyphs_.clear();
     spread_pieces_.clear();
 }
 
-void PdfSurface::print_vertical(std::string_view text)
+// Every piece one glyph on one line (baseline, or column's centre line), and
+// every glyph one the face has, upright in a column.
+bool PdfSurface::spread_is_one_run() const
 {
-    chars_.clear();
-    decode_utf8(text, chars_);
-    glyphs_.clear();
-    FontService::shared().shape_vertical(face_, std::u32string_view(chars_), glyphs_);
+    const SpreadPiece& front = spread_pieces_.front();
+    bool run = true;
+    for (const SpreadPiece& piece : spread_pieces_)
+        run = run && piece.glyphs == 1 && (vertical_ ? piece.x == front.x : piece.y == front.y);
+    for (const PlacedGlyph& g : spread_glyphs_)
+        run = run && g.glyph != 0 && (!vertical_ || g.upright);
+    // A text drawn in part (clipped, an ellipsis after it) reads as the
+    // whole text, which only marked content can say.
+    return run && spread_chars_ == spread_text_;
+}
+
+void PdfSurface::draw_spread_run()
+{
+    std::vector<double> widths;
     const double size = points();
-    double length = 0;
-    for (const ShapedGlyph& g : glyphs_)
-        length += static_cast<double>(g.advance) / g.face->units_per_em();
-    length *= size;
-    draw_column(current_x_ + size / 2, current_y_, glyphs_);
-    if (underline_) {
-        // The line of vertical text runs along the right side of its column.
-        std::string& out = content();
-        const double thickness = size * face_->underline_thickness() / face_->units_per_em();
-        const double left = current_x_ + size - size * face_->underline_position() / face_->units_per_em()
-                            - thickness / 2;
-        append_number(out, left);
-        out.push_back(' ');
-        append_number(out, document_->page_height() - current_y_ - length);
-        out.push_back(' ');
-        append_number(out, std::max(thickness, 0.01));
-        out.push_back(' ');
-        append_number(out, length);
-        out += " re f\n";
+    for (std::size_t i = 0; i < spread_pieces_.size(); ++i) {
+        const PlacedGlyph& g = spread_glyphs_[i];
+        const SpreadPiece& piece = spread_pieces_[i];
+        double ems = static_cast<double>(g.advance) / g.face->units_per_em();
+        // Tz narrows the widths written: they are given before it.
+        if (i + 1 < spread_pieces_.size())
+            ems = vertical_ ? (spread_pieces_[i + 1].y - piece.y) / size
+                            : (spread_pieces_[i + 1].x - piece.x) / size / horizontal_scale_;
+        widths.push_back(ems * 1000);
     }
-    current_y_ += static_cast<float>(length);
+    const SpreadPiece& front = spread_pieces_.front();
+    if (!vertical_) {
+        draw_glyphs(front.x, front.y, spread_glyphs_, spread_chars_, &widths);
+        return;
+    }
+    // Readers box a glyph in a column by its em, whatever its advance, and
+    // would find the characters apart: the column carries the label whole.
+    document_->begin_actual_text(spread_text_, TextObject::Close);
+    draw_column(front.x, spread_glyphs_, spread_chars_, &widths);
+    document_->end_actual_text();
+}
+
+void PdfSurface::draw_spread_pieces()
+{
+    document_->begin_actual_text(spread_text_, TextObject::Close);
+    std::size_t first = 0;
+    for (const SpreadPiece& piece : spread_pieces_) {
+        const Glyphs glyphs = Glyphs(spread_glyphs_).subspan(first, piece.glyphs);
+        first += piece.glyphs;
+        if (vertical_)
+            draw_column(piece.x, glyphs, spread_chars_);
+        else
+            draw_glyphs(piece.x, piece.y, glyphs, spread_chars_);
+    }
+    document_->end_actual_text();
 }
 
 // A column is a text object of its own. Each run of upright glyphs or of
@@ -523,136 +649,112 @@ void PdfSurface::print_vertical(std::string_view text)
 // character where a cluster has as many glyphs as characters, else the
 // cluster's first glyph all of its characters and the others a zero-width
 // space.
-void PdfSurface::draw_column(double centre, double top, const std::vector<ShapedGlyph>& glyphs)
+void PdfSurface::draw_column(double centre, Glyphs glyphs, std::u32string_view chars,
+                             const std::vector<double>* spread_widths)
 {
     std::string& out = content();
     document_->close_text();
     apply_fill(out);
-    const bool synthetic = bold_ && !face_->is_bold();
-    if (synthetic) {
-        out += "q ";
-        append_color(out, color_, true);
-        out += "2 Tr ";
-        append_number(out, std::max(points() / 40.0, 0.01));
-        out += " w\n";
-    }
+    const bool synthetic = begin_bold(out);
     missing_.clear();
-    const std::u32string_view chars(chars_);
-    texts_.assign(glyphs.size(), U"\u200B");
-    for (std::size_t i = 0; i < glyphs.size();) {
-        const auto [j, first, last] = cluster_at(glyphs, i, chars.size());
-        if (j - i == last - first) {
-            for (std::size_t k = i; k < j; ++k)
-                texts_[k] = chars.substr(first + (k - i), 1);
-        } else {
-            texts_[i] = chars.substr(first, last - first);
-        }
-        i = j;
-    }
-    const bool mixed = std::any_of(glyphs.begin(), glyphs.end(), [](const ShapedGlyph& g) { return !g.upright; });
+    column_texts(glyphs, chars);
+    const bool mixed = std::any_of(glyphs.begin(), glyphs.end(), [](const PlacedGlyph& g) { return !g.upright; });
     // Inside a spread text's span already, the span gives the text.
     const bool marked = mixed && !document_->actual_text_open();
     if (marked)
-        document_->begin_actual_text(chars, false);
+        document_->begin_actual_text(chars, TextObject::Close);
     document_->open_text();
-    const double size = points();
-    const double height = document_->page_height();
-    double pen = top;
-    bool in_string = false;
-    auto close_string = [&] {
-        if (in_string)
-            out += ")]TJ\n";
-        in_string = false;
-    };
-    auto place = [&](bool upright, double x, double y) {
-        close_string();
-        out += upright ? "1 0 0 1 " : "0 -1 1 0 ";
-        append_number(out, x);
-        out.push_back(' ');
-        append_number(out, height - y);
-        out += " Tm\n";
-    };
-    auto select = [&](int font) {
-        if (stream_.font != font || stream_.font_twips != font_twips_) {
-            close_string();
-            out += "/F" + std::to_string(font) + ' ';
-            append_number(out, size);
-            out += " Tf\n";
-            stream_.font = font;
-            stream_.font_twips = font_twips_;
-        }
-    };
-    // A glyph and, when its shaped advance differs from the font's, the move
-    // to the next: a positive adjustment moves left in horizontal text but
-    // further down in vertical text.
-    auto show = [&](std::size_t k, int font, uint32_t glyph, int32_t nominal, double sign) {
-        const ShapedGlyph& g = glyphs[k];
-        if (!in_string) {
-            out += "[(";
-            in_string = true;
-        }
-        append_glyph(out, document_->glyph_code(font, glyph, texts_[k]));
-        if (g.advance != nominal) {
-            out += ")";
-            append_number3(out, sign * (g.advance - nominal) * 1000.0 / g.face->units_per_em());
-            out += "(";
-        }
-    };
-
-    std::size_t i = 0;
-    while (i < glyphs.size()) {
-        const ShapedGlyph& first = glyphs[i];
-        const int font = document_->font_number(first.face, first.upright);
-        select(font);
-        if (first.upright) {
-            bool at_pen = false;
-            for (; i < glyphs.size() && glyphs[i].upright && glyphs[i].face == first.face; ++i) {
-                const ShapedGlyph& g = glyphs[i];
-                const double scale = size / g.face->units_per_em();
-                int32_t ox = 0;
-                int32_t oy = 0;
-                g.face->vertical_origin(g.glyph, ox, oy);
-                const double dx = (g.x_offset + ox) * scale;
-                const double dy = (g.y_offset + oy) * scale;
-                const bool off = dx != 0 || dy != 0;
-                if (off || !at_pen)
-                    place(true, centre + dx, pen - dy);
-                at_pen = !off;
-                // A character no face has: an empty glyph carries its text
-                // and the missing glyph is drawn over it, upright where it
-                // would stand (its vertical origin at the pen).
-                uint32_t shown = g.glyph;
-                if (g.glyph == 0) {
-                    shown = blank_glyph(*g.face);
-                    missing_.push_back({g.face, centre + dx - ox * scale, height - (pen - dy) - oy * scale, false});
-                }
-                show(i, font, shown, g.face->vertical_advance(shown), 1);
-                pen += g.advance * scale;
-            }
-        } else {
-            const double scale = size / first.face->units_per_em();
-            const double baseline = centre - (first.face->ascender() - first.face->descender()) * scale / 2;
-            place(false, baseline, pen);
-            for (; i < glyphs.size() && !glyphs[i].upright && glyphs[i].face == first.face; ++i) {
-                uint32_t shown = glyphs[i].glyph;
-                if (shown == 0) {
-                    shown = blank_glyph(*first.face);
-                    missing_.push_back({first.face, baseline, height - pen, true});
-                }
-                show(i, font, shown, glyphs[i].face->advance(shown), -1);
-                pen += glyphs[i].advance * scale;
-            }
-        }
-        close_string();
+    // Columns are not condensed: a scaling left by an earlier text goes.
+    const double scale_before = stream_.horizontal_scale;
+    set_horizontal_scale(out, 1);
+    ShowOperators show(out, true);
+    for (std::size_t i = 0; i < glyphs.size();) {
+        const PlacedGlyph& first = glyphs[i];
+        select_font(show, document_->font_number(first.face, first.upright));
+        const std::size_t end = run_end(glyphs, i);
+        const Glyphs run = glyphs.subspan(i, end - i);
+        if (first.upright)
+            draw_upright(show, centre, run, i, spread_widths ? spread_widths->data() + i : nullptr);
+        else
+            draw_turned(show, text::turned_baseline(*first.face, points(), centre), run, i);
+        show.close();
+        i = end;
     }
     document_->close_text();
     if (marked)
         document_->end_actual_text();
-    if (synthetic) {
-        out += "Q\n";
-        stream_.font = 0;
-    }
+    end_bold(out, synthetic, scale_before);
     draw_missing(out);
+}
+
+// The text each glyph of a column shows, kept in texts_ by glyph.
+void PdfSurface::column_texts(Glyphs glyphs, std::u32string_view chars)
+{
+    texts_.assign(glyphs.size(), U"\u200B");
+    for (std::size_t i = 0; i < glyphs.size();) {
+        const Cluster c = cluster_at(glyphs, i, chars.size());
+        for (std::size_t k = i; k < c.end; ++k)
+            texts_[k] = c.text_of(chars, k - i, false);
+        i = c.end;
+    }
+}
+
+// Upright glyphs stand on the centre line at their vertical origins; the
+// vertical font places each at its origin, so a glyph shaped off it, and the
+// first after it, are placed by a text matrix of their own.
+void PdfSurface::draw_upright(ShowOperators& show, double centre, Glyphs run, std::size_t base,
+                              const double* spread_widths)
+{
+    const double height = document_->page_height();
+    bool at_pen = false;
+    for (std::size_t k = 0; k < run.size(); ++k) {
+        const PlacedGlyph& g = run[k];
+        const double scale = points() / g.face->units_per_em();
+        int32_t ox = 0;
+        int32_t oy = 0;
+        g.face->vertical_origin(g.glyph, ox, oy);
+        const double dx = (g.x_offset + ox) * scale;
+        const double dy = (g.y_offset + oy) * scale;
+        const bool off = dx != 0 || dy != 0;
+        if (off || !at_pen)
+            show.place(text::Orientation::Upright, centre + dx, height - (g.pen - dy));
+        at_pen = !off;
+        // A character no face has: an empty glyph carries its text and the
+        // missing glyph is drawn over it, upright where it would stand (its
+        // vertical origin at the pen).
+        uint32_t shown = g.glyph;
+        if (g.glyph == 0) {
+            shown = blank_glyph(*g.face);
+            missing_.push_back({g.face, centre + dx - ox * scale, height - (g.pen - dy) - oy * scale, false});
+        }
+        const std::u32string_view text = texts_[base + k];
+        if (spread_widths) {
+            show_spread(show, g, shown, text, spread_widths[k], -1);
+            continue;
+        }
+        show.glyph(document_->glyph_code(stream_.font, shown, text));
+        if (const int32_t nominal = g.face->vertical_advance(shown); g.advance != nominal)
+            show.move((g.advance - nominal) * 1000.0 / g.face->units_per_em());
+    }
+}
+
+// A turned run lies a quarter turn clockwise from its start, its baseline
+// where the layout puts it.
+void PdfSurface::draw_turned(ShowOperators& show, double baseline, Glyphs run, std::size_t base)
+{
+    const double height = document_->page_height();
+    show.place(text::Orientation::Turned, baseline, height - run.front().pen);
+    for (std::size_t k = 0; k < run.size(); ++k) {
+        const PlacedGlyph& g = run[k];
+        uint32_t shown = g.glyph;
+        if (shown == 0) {
+            shown = blank_glyph(*g.face);
+            missing_.push_back({g.face, baseline, height - g.pen, true});
+        }
+        show.glyph(document_->glyph_code(stream_.font, shown, texts_[base + k]));
+        if (const int32_t nominal = g.face->advance(shown); g.advance != nominal)
+            show.move(-(g.advance - nominal) * 1000.0 / g.face->units_per_em());
+    }
 }
 
 // The missing glyphs of the text just drawn, as paths.

@@ -23,6 +23,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -32,10 +33,13 @@
 #include "kt482/draw_surface.h"
 #include "pdf/glyph_outline.h"
 #include "text/font_service.h"
+#include "text/text_layout.h"
 
 namespace kt482::pdf {
 
 class PdfDocument;
+class ShowOperators;
+using text::PlacedGlyph;
 
 class PdfSurface final : public DrawSurface {
 public:
@@ -68,6 +72,9 @@ public:
     float FontSize() const override;
     Status FontBold(bool bold) override;
     Status FontUnderline(bool underline) override;
+    // Condensed text is written with the text state's horizontal scaling
+    // (Tz): readers extract its characters unchanged.
+    Status HorizontalScale(float ratio) override;
     Status CurrentX(float x) override;
     float CurrentX() const override { return current_x_; }
     Status CurrentY(float y) override;
@@ -115,18 +122,40 @@ private:
         // object to move relative to it.
         double text_x = 0;
         double text_y = 0;
+        double horizontal_scale = 1;  // Tz / 100
     };
 
+    using Glyphs = std::span<const PlacedGlyph>;
+
     double points() const { return points_from_twips(font_twips_); }
+    text::TextStyle style() const;
     std::string& content();
-    // spread_widths: each glyph's width in thousandths of an em, shown so
-    // wide through a spread resource of its face; none: the shaped advances.
-    void draw_glyphs(double x, double baseline, const std::vector<ShapedGlyph>& glyphs,
+    void print_text(std::string_view text);
+    void end_line();
+    void fill_underline(const text::Rect& line);
+    // Synthetic bold around a text: whether begun, to end it.
+    bool begin_bold(std::string& out);
+    void end_bold(std::string& out, bool synthetic, double scale_before);
+    void set_horizontal_scale(std::string& out, double scale);
+    void move_text_to(std::string& out, double px, double py);
+    void select_font(ShowOperators& show, int font);
+    // spread_widths: each glyph's advance in thousandths of an em, shown so
+    // wide through a copy of its glyph; none: the shaped advances.
+    void draw_glyphs(double x, double baseline, Glyphs glyphs, std::u32string_view chars,
                      const std::vector<double>* spread_widths = nullptr);
+    void show_spread(ShowOperators& show, const PlacedGlyph& g, uint32_t glyph, std::u32string_view text,
+                     double thousandths, int direction);
+    void add_spread_piece(const text::TextLayout& layout);
     void draw_spread();
+    bool spread_is_one_run() const;
+    void draw_spread_run();
+    void draw_spread_pieces();
     void draw_missing(std::string& out);
-    void print_vertical(std::string_view text);
-    void draw_column(double centre, double top, const std::vector<ShapedGlyph>& glyphs);
+    void draw_column(double centre, Glyphs glyphs, std::u32string_view chars,
+                     const std::vector<double>* spread_widths = nullptr);
+    void column_texts(Glyphs glyphs, std::u32string_view chars);
+    void draw_upright(ShowOperators& show, double centre, Glyphs run, std::size_t base, const double* spread_widths);
+    void draw_turned(ShowOperators& show, double baseline, Glyphs run, std::size_t base);
     void apply_line_pen(std::string& out);
     uint32_t blank_glyph(const FontFace& face);
     // Sets the fill colour to the current colour when it is not already.
@@ -139,6 +168,7 @@ private:
     const FontFace* face_ = nullptr;
     int font_twips_ = 210;
     bool bold_ = false;
+    double horizontal_scale_ = 1;
     bool underline_ = false;
     bool vertical_ = false;
     float current_x_ = 0;
@@ -153,25 +183,24 @@ private:
     int16_t draw_style_ = 0;
     uint32_t color_ = 0;
 
-    std::u32string chars_;
     std::vector<std::u32string_view> texts_;  // a column's text by glyph
-    std::vector<ShapedGlyph> glyphs_;
     std::vector<Missing> missing_;
     std::unordered_map<const FontFace*, GlyphOutline> missing_outlines_;
     std::unordered_map<const FontFace*, uint32_t> blank_glyphs_;
 
     // A spread text is drawn when it ends, each glyph then reaching to the
     // next: its characters as printed, their glyphs, clusters counted in
-    // spread_chars_.
+    // spread_chars_. A piece starts at x on its baseline y across, at the top
+    // y of a column whose centre line is x down.
     struct SpreadPiece {
         double x;
-        double baseline;
+        double y;
         std::size_t glyphs;  // how many of spread_glyphs_, from the piece before's
     };
     bool spread_open_ = false;
     std::u32string spread_text_;
     std::u32string spread_chars_;
-    std::vector<ShapedGlyph> spread_glyphs_;
+    std::vector<PlacedGlyph> spread_glyphs_;
     std::vector<SpreadPiece> spread_pieces_;
 };
 

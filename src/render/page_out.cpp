@@ -13,6 +13,7 @@
 #include "job/record_code.h"
 #include "platform/services.h"
 #include "render/barcode_handler.h"
+#include "render/fitted_text_handlers.h"
 #include "render/line_handlers.h"
 #include "render/picture_handlers.h"
 #include "render/render_target.h"
@@ -123,6 +124,17 @@ void dispatch(ObjectFields& self, const PageRecordHeader& header, const std::arr
         const float end_row = number(f[3]);
         const float end_col = number(f[4]);
         ZZ100_Fill(row, col, end_row, end_col, color_of_field(f[5]));
+        return;
+    }
+    case RecordCode::NumericRight: ZZ100_Numeric_Right(row, col, f[3], f[4]); return;
+    case RecordCode::StringFit: {
+        const float length = number(f[4]);
+        ZZ100_String_Fit(row, col, f[3], length, static_cast<FitMode>(std::clamp<int16_t>(integer(f[5]), 0, 2)));
+        return;
+    }
+    case RecordCode::StringBox: {
+        const float end_row = number(f[3]);
+        ZZ100_String_Box(self, row, col, end_row, number(f[4]), f[5]);
         return;
     }
     case RecordCode::Barcode: {

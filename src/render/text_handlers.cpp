@@ -5,11 +5,12 @@
 #include <string>
 
 #include "job/error_trap.h"
+#include "job/number_picture.h"
 #include "job/number_text.h"
 #include "render/grid_coordinates.h"
 #include "render/half_width_cells.h"
-#include "render/number_picture.h"
 #include "render/render_target.h"
+#include "render/text_place.h"
 
 namespace kt482 {
 namespace {
@@ -25,54 +26,11 @@ int whole_points(double value)
     return whole_points_or_leave_out(value);
 }
 
-struct TextPlace {
-    float x;
-    float y;
-};
-
-// A face named with "@" sets the texts after it top to bottom: the surface
-// draws them down a column, and the texts are placed along rows instead of
-// columns.
-bool vertical_text()
-{
-    const std::string& name = job().FontName;
-    return !name.empty() && name.front() == '@';
-}
-
-// Horizontal text stands on the bottom of its row; a vertical column starts
-// at the top left corner of its cell.
-TextPlace text_place(float row, float col)
-{
-    const JobState& s = job();
-    if (vertical_text())
-        return {ColToX(s, col), RowToY(s, row)};
-    return {ColToX(s, col), RowToTextY(s, row)};
-}
-
-void move_to(DrawSurface& target, float x, float y)
-{
-    on_target(target.CurrentX(x));
-    on_target(target.CurrentY(y));
-}
-
-// Moves to a distance after a text's place in its direction: to the right,
-// or down for vertical text.
-void move_along(DrawSurface& target, TextPlace at, double distance)
-{
-    const auto d = static_cast<float>(distance);
-    if (vertical_text())
-        move_to(target, at.x, at.y + d);
-    else
-        move_to(target, at.x + d, at.y);
-}
-
 // The space left in a box of out_length columns (rows for vertical text) by
 // a text w points long.
 int free_space(float out_length, int w)
 {
-    const JobState& s = job();
-    const float pitch = vertical_text() ? s.RowPitch : s.ColPitch;
-    return whole_points(static_cast<double>(out_length) * pitch * s.FontScale - w);
+    return whole_points(grid_length(out_length) - w);
 }
 
 // Vertical text spread over its rows: each character at its place down the
@@ -201,12 +159,13 @@ void ZZ100_String_Kin(float row, float col, std::string_view data, float out_len
     }
     const int gap = free / (n - 1);
     const int rem = free - gap * (n - 1);
+    on_target(target.BeginSpreadText(data));
     if (vertical_text()) {
         print_spread_down(target, at, data, gap, rem);
+        on_target(target.EndSpreadText());
         return;
     }
     move_to(target, at.x, at.y);
-    on_target(target.BeginSpreadText(data));
     int i = 1;
     while (!data.empty()) {
         const std::size_t size = std::max<std::size_t>(1, utf8_sequence_length(data));
@@ -283,6 +242,23 @@ void ZZ100_Numeric(float row, float col, std::string_view value, std::string_vie
         move_to(target, static_cast<float>(field_end - target.TextWidth(formatted)), at.y);
     }
     on_target(target.Print(formatted, LineEnd::With));
+}
+
+void ZZ100_Numeric_Right(float row, float end_col, std::string_view value, std::string_view format)
+{
+    enter("ZZ100_Numeric_Right");
+    if (!InOutputRange())
+        return;
+    const std::string formatted = format_number_text(value, format);
+    // Special case: a blank section (a zero left blank) draws nothing.
+    if (formatted.empty())
+        return;
+    const TextPlace at = text_place(row, end_col);
+    DrawSurface& target = current_target();
+    // The exact width, not whole points: amounts of one column end together
+    // whatever their characters.
+    move_along(target, at, -static_cast<double>(target.TextWidth(formatted)));
+    on_target(target.Print(formatted, LineEnd::Without));
 }
 
 std::string right_aligned_field(std::string_view text, std::size_t k)

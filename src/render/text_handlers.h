@@ -13,6 +13,10 @@ void ZZ100_String_Center(float row, float col, std::string_view data, float out_
 void ZZ100_String_Right(float row, float col, std::string_view data);
 void ZZ100_String_Left(float row, float col, std::string_view data, float out_length);
 void ZZ100_Numeric(float row, float col, std::string_view value, std::string_view format);
+// The formatted amount ends at the left edge of end_col (at the top of the
+// row for vertical text), measured in the face: its width is the width of
+// the characters it has, however many cells a picture would count for them.
+void ZZ100_Numeric_Right(float row, float end_col, std::string_view value, std::string_view format);
 
 // The last k characters of k blanks followed by text: text right-aligned in
 // a field of k characters, or cut to its last k.

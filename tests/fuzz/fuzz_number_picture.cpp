@@ -6,7 +6,7 @@
 
 #include "fuzz_check.h"
 #include "job/number_text.h"
-#include "render/number_picture.h"
+#include "job/number_picture.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

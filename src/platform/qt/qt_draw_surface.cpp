@@ -16,6 +16,7 @@
 
 #include "base/units.h"
 #include "platform/qt/qt_application.h"
+#include "text/text_layout.h"
 
 namespace kt482 {
 namespace {
@@ -151,6 +152,18 @@ Status QtDrawSurface::FontBold(bool bold)
     return {};
 }
 
+// Condensed texts are laid out narrower and drawn under a horizontal
+// scaling; columns are not condensed.
+Status QtDrawSurface::HorizontalScale(float ratio)
+{
+    if (vertical_ && ratio != 1.0f)
+        return Failure(ErrorNumber::NotSupported);
+    if (!(ratio > 0.0f) || ratio > 1.0f)
+        return Failure(ErrorNumber::InvalidPropertyValue);
+    horizontalScale_ = ratio;
+    return {};
+}
+
 Status QtDrawSurface::FontUnderline(bool underline)
 {
     underline_ = underline;
@@ -178,161 +191,115 @@ Status QtDrawSurface::CurrentY(float y)
     return {};
 }
 
+text::TextStyle QtDrawSurface::style() const
+{
+    return {.face = face_,
+            .size = static_cast<double>(fontTwips_),
+            .direction = vertical_ ? text::Direction::Down : text::Direction::Across,
+            .weight = bold_ ? text::Weight::Bold : text::Weight::Regular,
+            .underline = underline_ ? text::Underline::With : text::Underline::Without,
+            .horizontal_scale = horizontalScale_};
+}
+
 // The text's top is the top of the face's ascent, so its baseline lies one
 // ascent below CurrentY. A line end moves down by the face's line spacing
-// (ascent, descent and line gap).
+// (ascent, descent and line gap), or to the next column on the left.
 Status QtDrawSurface::Print(std::string_view text, LineEnd end)
 {
     if (!painter_.isActive())
         return Failure(ErrorNumber::InvalidCall, "Nothing is being drawn on");
     if (!face_)
         return {};
-    const double twipsPerUnit = static_cast<double>(fontTwips_) / face_->units_per_em();
-    if (vertical_) {
-        if (!text.empty()) {
-            glyphs_.clear();
-            pdf::FontService::shared().shape_vertical(face_, text, glyphs_);
-            use(PenInUse::Text);
-            const double left = currentX_ * kTwipsPerPoint;
-            const double top = currentY_ * kTwipsPerPoint;
-            const double length = drawColumn(left + fontTwips_ / 2.0, top);
-            if (underline_) {
-                const double thickness = face_->underline_thickness() * twipsPerUnit;
-                const double x = left + fontTwips_ - face_->underline_position() * twipsPerUnit - thickness / 2;
-                painter_.fillRect(QRectF(x, top, thickness, length * kTwipsPerPoint), textPen_.color());
-            }
-            currentY_ += static_cast<float>(length);
-        }
-        if (end == LineEnd::With) {
-            currentY_ = 0;
-            currentX_ -= static_cast<float>(
-                (face_->ascender() + face_->descender() + face_->line_gap()) * twipsPerUnit / kTwipsPerPoint);
-        }
-        return {};
-    }
-    if (!text.empty()) {
-        glyphs_.clear();
-        pdf::FontService::shared().shape(face_, text, glyphs_);
-        use(PenInUse::Text);
-        const double x = currentX_ * kTwipsPerPoint;
-        const double baseline = currentY_ * kTwipsPerPoint + face_->ascender() * twipsPerUnit;
-        drawGlyphs(x, baseline);
-        // In points as the font service measures, so that TextWidth and the
-        // advance agree to the last bit.
-        double ems = 0;
-        for (const pdf::ShapedGlyph& g : glyphs_)
-            ems += static_cast<double>(g.advance) / g.face->units_per_em();
-        const double width = ems * (fontTwips_ / kTwipsPerPoint);
-        if (underline_) {
-            const double thickness = face_->underline_thickness() * twipsPerUnit;
-            const double top = baseline - face_->underline_position() * twipsPerUnit - thickness / 2;
-            painter_.fillRect(QRectF(x, top, width * kTwipsPerPoint, thickness), textPen_.color());
-        }
-        currentX_ += static_cast<float>(width);
-    }
-    if (end == LineEnd::With) {
-        currentX_ = 0;
-        currentY_ += static_cast<float>((face_->ascender() + face_->descender() + face_->line_gap()) * twipsPerUnit
-                                        / kTwipsPerPoint);
-    }
+    if (!text.empty())
+        printText(text);
+    if (end == LineEnd::With)
+        endLine();
     return {};
 }
 
-// A run per face, at the positions shaping gave. Bold on a face without a
-// bold weight is the run struck a second time 1/40 em to the right, but at
-// least one device pixel, which is all that shows at screen resolution; the
-// advances stay those of the regular face.
-void QtDrawSurface::drawGlyphs(double x, double baseline)
+// Laid out in twips, the painter's unit; the pen moves by the advance in
+// points, as the font service measures, so that TextWidth and the advance
+// agree to the last bit.
+void QtDrawSurface::printText(std::string_view text)
 {
-    const bool overstrike = bold_ && !face_->is_bold();
-    const qreal step = std::max(fontTwips_ / 40.0, kTwipsPerInch / std::max(device_->logicalDpiX(), 1));
-    QList<quint32> indexes;
-    QList<QPointF> positions;
-    std::size_t start = 0;
-    while (start < glyphs_.size()) {
-        const pdf::FontFace* face = glyphs_[start].face;
-        const double scale = static_cast<double>(fontTwips_) / face->units_per_em();
-        indexes.clear();
-        positions.clear();
-        std::size_t end = start;
-        for (; end < glyphs_.size() && glyphs_[end].face == face; ++end) {
-            const pdf::ShapedGlyph& g = glyphs_[end];
-            indexes.append(g.glyph);
-            positions.append(QPointF(x + g.x_offset * scale, baseline - g.y_offset * scale));
-            x += g.advance * scale;
-        }
-        QGlyphRun run;
-        run.setRawFont(rawFont(face));
-        run.setGlyphIndexes(indexes);
-        run.setPositions(positions);
-        painter_.drawGlyphRun(QPointF(0, 0), run);
-        if (overstrike)
-            painter_.drawGlyphRun(QPointF(step, 0), run);
-        start = end;
+    const text::TextLayout layout =
+        text::lay_out(text, style(), currentX_ * kTwipsPerPoint, currentY_ * kTwipsPerPoint);
+    use(PenInUse::Text);
+    drawRuns(layout);
+    if (layout.underline) {
+        const text::Rect& line = *layout.underline;
+        painter_.fillRect(QRectF(line.x, line.y, line.width, line.height), textPen_.color());
     }
+    const auto advance = static_cast<float>(layout.ems * (fontTwips_ / kTwipsPerPoint) * layout.horizontal_scale);
+    if (vertical_)
+        currentY_ += advance;
+    else
+        currentX_ += advance;
 }
 
-// Upright runs are glyph runs at the positions shaping gave from the pen on
-// the column's centre line; a turned run is drawn under a quarter turn about
-// its start, its baseline left of the centre line by half its em box.
-double QtDrawSurface::drawColumn(double centre, double top)
+void QtDrawSurface::endLine()
 {
-    const bool overstrike = bold_ && !face_->is_bold();
-    const qreal step = std::max(fontTwips_ / 40.0, kTwipsPerInch / std::max(device_->logicalDpiX(), 1));
+    const auto spacing = static_cast<float>(text::line_spacing(*face_, fontTwips_ / kTwipsPerPoint));
+    if (vertical_) {
+        currentY_ = 0;
+        currentX_ -= spacing;
+        return;
+    }
+    currentX_ = 0;
+    currentY_ += spacing;
+}
+
+// A glyph run per run of the layout; a turned run is drawn under a quarter
+// turn about its start, a condensed one under a horizontal scaling about its
+// start (its glyphs' places given before the scaling). Bold on a face
+// without a bold weight is each run struck a second time to the right, but
+// at least one device pixel, which is all that shows at screen resolution.
+void QtDrawSurface::drawRuns(const text::TextLayout& layout)
+{
+    const qreal devicePixel = kTwipsPerInch / std::max(device_->logicalDpiX(), 1);
+    const qreal step = layout.synthetic_bold ? std::max(layout.bold_offset, devicePixel) : 0;
     QList<quint32> indexes;
     QList<QPointF> positions;
-    double pen = top;
-    double ems = 0;
-    std::size_t start = 0;
-    while (start < glyphs_.size()) {
-        const pdf::FontFace* face = glyphs_[start].face;
-        const bool upright = glyphs_[start].upright;
-        const double scale = static_cast<double>(fontTwips_) / face->units_per_em();
+    for (const text::GlyphRun& run : layout.runs) {
         indexes.clear();
         positions.clear();
-        const double runTop = pen;
-        std::size_t end = start;
-        for (; end < glyphs_.size() && glyphs_[end].face == face && glyphs_[end].upright == upright; ++end) {
-            const pdf::ShapedGlyph& g = glyphs_[end];
-            indexes.append(g.glyph);
-            if (upright)
-                positions.append(QPointF(centre + g.x_offset * scale, pen - g.y_offset * scale));
-            else
-                positions.append(QPointF(pen - runTop + g.x_offset * scale, -g.y_offset * scale));
-            pen += g.advance * scale;
-            ems += static_cast<double>(g.advance) / face->units_per_em();
+        const double scale = layout.horizontal_scale;
+        const bool condensed = scale != 1 && run.orientation == text::Orientation::Across && run.count > 0;
+        const double start = condensed ? layout.glyphs[run.first].x : 0;
+        for (std::size_t i = run.first; i < run.first + run.count; ++i) {
+            indexes.append(layout.glyphs[i].glyph);
+            const double x = layout.glyphs[i].x;
+            positions.append(QPointF(condensed ? start + (x - start) / scale : x, layout.glyphs[i].y));
         }
-        QGlyphRun run;
-        run.setRawFont(rawFont(face));
-        run.setGlyphIndexes(indexes);
-        run.setPositions(positions);
-        if (upright) {
-            painter_.drawGlyphRun(QPointF(0, 0), run);
-            if (overstrike)
-                painter_.drawGlyphRun(QPointF(step, 0), run);
-        } else {
-            const double baseline = centre - (face->ascender() - face->descender()) * scale / 2;
+        QGlyphRun glyphs;
+        glyphs.setRawFont(rawFont(run.face));
+        glyphs.setGlyphIndexes(indexes);
+        glyphs.setPositions(positions);
+        const bool turned = run.orientation == text::Orientation::Turned;
+        if (turned || condensed)
             painter_.save();
-            painter_.translate(baseline, runTop);
+        if (turned) {
+            painter_.translate(run.x, run.y);
             painter_.rotate(90);
-            painter_.drawGlyphRun(QPointF(0, 0), run);
-            if (overstrike)
-                painter_.drawGlyphRun(QPointF(step, 0), run);
-            painter_.restore();
+        } else if (condensed) {
+            painter_.translate(start, 0);
+            painter_.scale(scale, 1);
+            painter_.translate(-start, 0);
         }
-        start = end;
+        painter_.drawGlyphRun(QPointF(0, 0), glyphs);
+        if (step > 0)
+            painter_.drawGlyphRun(QPointF(step, 0), glyphs);
+        if (turned || condensed)
+            painter_.restore();
     }
-    return ems * (fontTwips_ / kTwipsPerPoint);
 }
 
 float QtDrawSurface::TextWidth(std::string_view text)
 {
     if (!face_)
         return 0;
-    if (vertical_)
-        return static_cast<float>(
-            pdf::FontService::shared().column_length(face_, fontTwips_ / kTwipsPerPoint, text));
-    return static_cast<float>(pdf::FontService::shared().text_width(face_, fontTwips_ / kTwipsPerPoint, text));
+    return static_cast<float>(text::measure(face_, fontTwips_ / kTwipsPerPoint, style().direction, text)
+                              * horizontalScale_);
 }
 
 Status QtDrawSurface::DrawMode(int16_t mode)

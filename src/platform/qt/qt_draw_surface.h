@@ -8,16 +8,14 @@
 // twips a font is exact to 1/20 point on any device, and a high-resolution
 // device draws as fast as with an unscaled painter.
 //
-// Text is measured and shaped by the font service that the PDF engine uses
-// too, and drawn as glyph runs of the same font files at the positions it
-// gives, so a text spread, centred or aligned right by its width stands at
-// the same point on the screen and on paper.
+// Text is laid out by the text layout that the PDF engine uses too, and
+// drawn as glyph runs of the same font files at the positions it gives, so a
+// text spread, centred or aligned right by its width stands at the same
+// point on the screen and on paper.
 //
 // A face named with "@" sets texts vertically, as on the PDF surface:
 // CurrentX is the left edge of a column one em wide, CurrentY the top of its
-// first character; upright glyphs stand on the column's centre line at their
-// vertical origins, turned runs are drawn a quarter turn clockwise with their
-// em box centred on the column.
+// first character.
 //
 // The current position, font and pen belong to the surface, not to the
 // painter: they survive end() and begin() on another device, so a renderer
@@ -43,6 +41,7 @@
 
 #include "platform/draw_surface.h"
 #include "text/font_service.h"
+#include "text/text_layout.h"
 
 class QPaintDevice;
 class QPointF;
@@ -102,6 +101,7 @@ public:
     float FontSize() const override;
     Status FontBold(bool bold) override;
     Status FontUnderline(bool underline) override;
+    Status HorizontalScale(float ratio) override;
 
     Status CurrentX(float x) override;
     float CurrentX() const override { return currentX_; }
@@ -140,10 +140,10 @@ private:
 
     // The face's glyphs at the current size, loaded once per face and size.
     const QRawFont& rawFont(const pdf::FontFace* face);
-    void drawGlyphs(double x, double baseline);
-    // Draws glyphs_ set vertically from the top of a column (twips); returns
-    // the column's length in points.
-    double drawColumn(double centre, double top);
+    text::TextStyle style() const;
+    void printText(std::string_view text);
+    void endLine();
+    void drawRuns(const text::TextLayout& layout);
     void updateLinePen();
     void use(PenInUse pen);
 
@@ -155,10 +155,10 @@ private:
     const pdf::FontFace* face_ = nullptr;
     int fontTwips_ = 210;  // 10.5 pt
     bool bold_ = false;
+    double horizontalScale_ = 1;
     bool underline_ = false;
     bool vertical_ = false;
     QHash<QPair<quintptr, int>, QRawFont> rawFonts_;
-    std::vector<pdf::ShapedGlyph> glyphs_;
 
     float currentX_ = 0;
     float currentY_ = 0;

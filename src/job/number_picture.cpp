@@ -1,4 +1,4 @@
-#include "render/number_picture.h"
+#include "job/number_picture.h"
 
 #include <algorithm>
 #include <cmath>
@@ -85,6 +85,18 @@ public:
             {PictureTokenKind::Exponent, std::string(1, letter), sign == '+', std::max<std::size_t>(zeros, 1)});
     }
 
+    void sign_mark(std::string_view bytes)
+    {
+        section_.sign_mark = true;
+        section_.tokens.push_back({PictureTokenKind::NegativeSign, std::string(bytes), false, 0});
+    }
+
+    void quoted(std::string_view text)
+    {
+        section_.quoted = true;
+        literal(text);
+    }
+
     bool in_exponent() const { return part_ == Part::AfterExponent; }
 
     PictureSection finish()
@@ -155,16 +167,30 @@ std::size_t read_exponent(std::string_view picture, std::size_t at, SectionParse
 }
 
 // Quoted text runs to the closing quote; an unmatched quote quotes the rest
-// of the picture.
-std::size_t read_quoted(std::string_view picture, std::size_t at, SectionParser& parser)
+// of the picture, and is noted for picture_fault.
+std::size_t read_quoted(std::string_view picture, std::size_t at, SectionParser& parser, bool& unclosed)
 {
     const std::size_t close = picture.find('"', at + 1);
     if (close == std::string_view::npos) {
-        parser.literal(picture.substr(at + 1));
+        unclosed = true;
+        parser.quoted(picture.substr(at + 1));
         return picture.size() - at;
     }
-    parser.literal(picture.substr(at + 1, close - at - 1));
+    parser.quoted(picture.substr(at + 1, close - at - 1));
     return close + 1 - at;
+}
+
+// The negative signs of Japanese accounts, white and black triangles.
+constexpr std::string_view kSignMarks[] = {"△", "▲"};
+
+// The length of a sign mark at `at`, or 0 when none starts there.
+std::size_t sign_mark_length(std::string_view picture, std::size_t at)
+{
+    for (std::string_view mark : kSignMarks) {
+        if (picture.substr(at).starts_with(mark))
+            return mark.size();
+    }
+    return 0;
 }
 
 // A backslash quotes the whole next character; a trailing one is dropped.
@@ -179,11 +205,15 @@ std::size_t read_escaped(std::string_view picture, std::size_t at, SectionParser
 }
 
 // The length of the item at `at`, after handing it to the parser.
-std::size_t read_item(std::string_view picture, std::size_t at, SectionParser& parser)
+std::size_t read_item(std::string_view picture, std::size_t at, SectionParser& parser, bool& unclosed)
 {
+    if (const std::size_t mark = sign_mark_length(picture, at)) {
+        parser.sign_mark(picture.substr(at, mark));
+        return mark;
+    }
     const char c = picture[at];
     switch (c) {
-    case '"': return read_quoted(picture, at, parser);
+    case '"': return read_quoted(picture, at, parser, unclosed);
     case '\\': return read_escaped(picture, at, parser);
     case '0':
     case '#': parser.digit(c); return 1;
@@ -205,7 +235,7 @@ std::size_t read_item(std::string_view picture, std::size_t at, SectionParser& p
 
 // Parses the section starting at `at` up to an unquoted ";" or the end, and
 // moves `at` past it. Returns whether a ";" ended it.
-bool read_section(std::string_view picture, std::size_t& at, PictureSection& section)
+bool read_section(std::string_view picture, std::size_t& at, PictureSection& section, bool& unclosed)
 {
     SectionParser parser;
     bool separator = false;
@@ -215,7 +245,7 @@ bool read_section(std::string_view picture, std::size_t& at, PictureSection& sec
             separator = true;
             break;
         }
-        at += read_item(picture, at, parser);
+        at += read_item(picture, at, parser, unclosed);
     }
     section = parser.finish();
     return separator;
@@ -341,7 +371,8 @@ Digits scientific_digits(const PictureSection& section, double magnitude)
 
 class SectionWriter {
 public:
-    SectionWriter(const PictureSection& section, const Digits& digits) : section_(section), digits_(digits)
+    SectionWriter(const PictureSection& section, const Digits& digits, bool negative)
+        : section_(section), digits_(digits), negative_(negative)
     {
         // "0" placeholders pad the integer part with zeros.
         integer_ = digits.integer;
@@ -370,6 +401,10 @@ private:
         case PictureTokenKind::DecimalPoint: write_point(); break;
         case PictureTokenKind::FractionDigit: write_fraction_placeholder(); break;
         case PictureTokenKind::Exponent: write_exponent(token); break;
+        case PictureTokenKind::NegativeSign:
+            if (negative_)
+                out_ += token.text;
+            break;
         }
     }
 
@@ -428,6 +463,7 @@ private:
 
     const PictureSection& section_;
     const Digits& digits_;
+    const bool negative_;
     std::string integer_;
     std::size_t shown_fraction_ = 0;
     bool grouping_ = false;
@@ -436,9 +472,19 @@ private:
     std::string out_;
 };
 
-// Formats the value's magnitude with one section; `automatic_minus` puts a
-// "-" at the very start when the value is negative and does not round to zero.
-std::string format_section(const PictureSection& section, double value, bool automatic_minus)
+// How a section shows the value's sign.
+enum class SignRule {
+    // The first section: a negative value that does not round to zero shows
+    // its sign marks, or else a "-" at the very start.
+    Automatic,
+    // The negative section, given the magnitude: its sign marks are shown.
+    Negative,
+    // The zero section: no sign.
+    None,
+};
+
+// Formats the value's magnitude with one section, its sign as the rule says.
+std::string format_section(const PictureSection& section, double value, SignRule rule)
 {
     if (section.empty())
         return number_to_text(value);
@@ -450,8 +496,9 @@ std::string format_section(const PictureSection& section, double value, bool aut
         return number_to_text(value);
     const Digits digits =
         section.scientific ? scientific_digits(section, magnitude) : fixed_digits(section, magnitude);
-    std::string text = SectionWriter(section, digits).write();
-    if (automatic_minus && value < 0 && shows_nonzero(digits))
+    const bool shown_negative = rule == SignRule::Automatic && value < 0 && shows_nonzero(digits);
+    std::string text = SectionWriter(section, digits, shown_negative || rule == SignRule::Negative).write();
+    if (shown_negative && !section.sign_mark)
         text.insert(0, 1, '-');
     return text;
 }
@@ -465,12 +512,22 @@ Picture parse_picture(std::string_view picture)
         return result;
     std::size_t at = 0;
     bool more = true;
-    while (more && result.sections.size() < 3) {
+    while (more) {
         PictureSection section;
-        more = read_section(picture, at, section);
-        result.sections.push_back(std::move(section));
+        more = read_section(picture, at, section, result.unclosed_quote);
+        if (++result.written_sections <= 3)
+            result.sections.push_back(std::move(section));
     }
     return result;
+}
+
+std::string_view picture_fault(const Picture& picture)
+{
+    if (picture.written_sections > 3)
+        return "the picture has more than three sections (positive;negative;zero)";
+    if (picture.unclosed_quote)
+        return "the picture has a quote that is not closed";
+    return {};
 }
 
 std::string format_picture(const Picture& picture, double value)
@@ -480,10 +537,10 @@ std::string format_picture(const Picture& picture, double value)
     const auto& sections = picture.sections;
     // The negative and zero sections are chosen by the value before rounding.
     if (value < 0 && sections.size() >= 2 && !sections[1].empty())
-        return format_section(sections[1], -value, false);
+        return format_section(sections[1], -value, SignRule::Negative);
     if (value == 0 && sections.size() >= 3 && !sections[2].empty())
-        return format_section(sections[2], 0.0, false);
-    return format_section(sections[0], value, true);
+        return format_section(sections[2], 0.0, SignRule::None);
+    return format_section(sections[0], value, SignRule::Automatic);
 }
 
 std::string format_number_text(std::string_view value_text, std::string_view picture)

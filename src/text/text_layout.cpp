@@ -1,0 +1,204 @@
+#include "text/text_layout.h"
+
+#include <algorithm>
+
+namespace kt482::text {
+namespace {
+
+// Where a text stands in its box: how far its start lies from the origin,
+// and the gap added after each cluster but the last.
+struct Placement {
+    double offset = 0;
+    double gap = 0;
+};
+
+// The clusters of shaped glyphs: each index where a new one starts.
+std::vector<std::size_t> cluster_starts(const std::vector<ShapedGlyph>& glyphs)
+{
+    std::vector<std::size_t> starts;
+    for (std::size_t i = 0; i < glyphs.size(); ++i)
+        if (i == 0 || glyphs[i].cluster != glyphs[i - 1].cluster || glyphs[i].face != glyphs[i - 1].face)
+            starts.push_back(i);
+    return starts;
+}
+
+double ems_of(const std::vector<ShapedGlyph>& glyphs, std::size_t end)
+{
+    double ems = 0;
+    for (std::size_t i = 0; i < end; ++i)
+        ems += static_cast<double>(glyphs[i].advance) / glyphs[i].face->units_per_em();
+    return ems;
+}
+
+double length_of(const std::vector<ShapedGlyph>& glyphs, std::size_t end, double size, double scale)
+{
+    return ems_of(glyphs, end) * size * scale;
+}
+
+// Clipping keeps the clusters that end inside the box, in order.
+void clip(std::vector<ShapedGlyph>& glyphs, const TextStyle& style, double length)
+{
+    const std::vector<std::size_t> starts = cluster_starts(glyphs);
+    for (std::size_t c = 1; c <= starts.size(); ++c) {
+        const std::size_t end = c < starts.size() ? starts[c] : glyphs.size();
+        if (length_of(glyphs, end, style.size, style.horizontal_scale) > length) {
+            glyphs.resize(starts[c - 1]);
+            return;
+        }
+    }
+}
+
+// Special case: a spread text of one cluster, or one that fills its box or
+// more, is centred or starts at the box's start like any other.
+Placement place_in(const TextBox& box, double length, std::size_t clusters)
+{
+    const double free = box.length - length;
+    switch (box.align) {
+    case Align::Start:
+        return {};
+    case Align::Centre:
+        return {free / 2, 0};
+    case Align::End:
+        return {free, 0};
+    case Align::Spread:
+        if (clusters == 1)
+            return {free / 2, 0};
+        if (free <= 0)
+            return {};
+        return {0, free / static_cast<double>(clusters - 1)};
+    }
+    return {};
+}
+
+// Glyphs [first, end) of one face and orientation, from the pen at along.
+void add_run(TextLayout& layout, const TextStyle& style, std::size_t first, double centre, double& along,
+             const Placement& placement)
+{
+    const std::vector<PlacedGlyph>& glyphs = layout.glyphs;
+    const FontFace* face = glyphs[first].face;
+    const bool down = style.direction == Direction::Down;
+    const bool upright = glyphs[first].upright;
+    const double em = style.size / face->units_per_em();
+    const double scale = em * style.horizontal_scale;
+    GlyphRun run{face, Orientation::Across, along, layout.baseline, first, 0};
+    if (down) {
+        run.orientation = upright ? Orientation::Upright : Orientation::Turned;
+        run.x = upright ? centre : turned_baseline(*face, style.size, centre);
+        run.y = along;
+    }
+    std::size_t i = first;
+    for (; i < glyphs.size() && glyphs[i].face == face && glyphs[i].upright == upright; ++i) {
+        PlacedGlyph& g = layout.glyphs[i];
+        if (i > first && g.cluster != glyphs[i - 1].cluster)
+            along += placement.gap;
+        g.pen = along;
+        if (!down) {
+            g.x = along + g.x_offset * scale;
+            g.y = layout.baseline - g.y_offset * em;
+        } else if (upright) {
+            g.x = centre + g.x_offset * em;
+            g.y = along - g.y_offset * scale;
+        } else {
+            g.x = along - run.y + g.x_offset * scale;
+            g.y = -g.y_offset * em;
+        }
+        along += g.advance * scale;
+    }
+    run.count = i - first;
+    layout.runs.push_back(run);
+}
+
+void place_runs(TextLayout& layout, const TextStyle& style, double x, double y, const Placement& placement)
+{
+    const bool down = style.direction == Direction::Down;
+    const double centre = x + style.size / 2;
+    double along = (down ? y : x) + placement.offset;
+    for (std::size_t first = 0; first < layout.glyphs.size(); first += layout.runs.back().count) {
+        // A gap separates the last cluster of a run from the next run's first.
+        if (first > 0)
+            along += placement.gap;
+        add_run(layout, style, first, centre, along, placement);
+    }
+}
+
+// The underline runs below the text across, along the column's right side
+// down, from where the text starts to where it ends.
+Rect underline_of(const TextLayout& layout, const TextStyle& style, double x, double y)
+{
+    const FontFace& face = *style.face;
+    const double thickness = style.size * face.underline_thickness() / face.units_per_em();
+    const double start = layout.glyphs.empty() ? 0 : layout.glyphs.front().pen;
+    const double length = layout.advance - (start - (style.direction == Direction::Down ? y : x));
+    if (style.direction == Direction::Down) {
+        const double left =
+            x + style.size - style.size * face.underline_position() / face.units_per_em() - thickness / 2;
+        return {left, start, thickness, length};
+    }
+    const double top = layout.baseline - style.size * face.underline_position() / face.units_per_em() - thickness / 2;
+    return {start, top, length, thickness};
+}
+
+}  // namespace
+
+TextLayout lay_out(std::string_view text, const TextStyle& style, double x, double y,
+                   const std::optional<TextBox>& box)
+{
+    std::u32string chars;
+    decode_utf8(text, chars);
+    return lay_out(std::u32string_view(chars), style, x, y, box);
+}
+
+TextLayout lay_out(std::u32string_view text, const TextStyle& style, double x, double y,
+                   const std::optional<TextBox>& box)
+{
+    TextLayout layout;
+    layout.chars.assign(text);
+    layout.horizontal_scale = style.horizontal_scale;
+    const FontFace& face = *style.face;
+    const bool down = style.direction == Direction::Down;
+    layout.baseline = down ? x + style.size / 2 : y + style.size * face.ascender() / face.units_per_em();
+    layout.synthetic_bold = style.weight == Weight::Bold && !face.is_bold();
+    layout.bold_offset = style.size / 40;
+
+    std::vector<ShapedGlyph> shaped;
+    if (down)
+        FontService::shared().shape_vertical(style.face, text, shaped);
+    else
+        FontService::shared().shape(style.face, text, shaped);
+    if (box && box->overflow == Overflow::Clip)
+        clip(shaped, style, box->length);
+    layout.ems = ems_of(shaped, shaped.size());
+    const double natural = layout.ems * style.size * style.horizontal_scale;
+    const Placement placement = box ? place_in(*box, natural, cluster_starts(shaped).size()) : Placement{};
+
+    layout.glyphs.reserve(shaped.size());
+    for (const ShapedGlyph& g : shaped)
+        layout.glyphs.push_back(PlacedGlyph{g});
+    place_runs(layout, style, x, y, placement);
+    const std::size_t clusters = cluster_starts(shaped).size();
+    const double gaps = clusters > 1 ? placement.gap * static_cast<double>(clusters - 1) : 0;
+    layout.advance = shaped.empty() ? 0 : placement.offset + natural + gaps;
+    if (style.underline == Underline::With && !shaped.empty())
+        layout.underline = underline_of(layout, style, x, y);
+    return layout;
+}
+
+double measure(const FontFace* face, double size, Direction direction, std::string_view text)
+{
+    if (direction == Direction::Down)
+        return FontService::shared().column_length(face, size, text);
+    return FontService::shared().text_width(face, size, text);
+}
+
+double turned_baseline(const FontFace& face, double size, double centre)
+{
+    const double em = size / face.units_per_em();
+    return centre - (face.ascender() - face.descender()) * em / 2;
+}
+
+double line_spacing(const FontFace& face, double size)
+{
+    return size * (face.ascender() + face.descender() + face.line_gap()) / face.units_per_em();
+}
+
+}  // namespace kt482::text
