@@ -26,6 +26,8 @@ KT482_PACKAGES=(
   libpng-dev libjpeg62-turbo-dev  # src/image: pictures of E_Image
   libzint-dev zbar-tools  # src/barcode: the encoder; the tests decode what it drew
   python3-distributed  # examples/python/batch_invoices.py: the month-end run on a Dask cluster
+  nlohmann-json3-dev  # src/print: the printer table (printers.json)
+  libpoppler-cpp-dev  # src/preview: a PDF page as the preview's background
 )
 
 # Prints the packages of KT482_PACKAGES that are not installed, one a line.

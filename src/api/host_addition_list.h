@@ -1,6 +1,9 @@
 // The host additions that late-bound calls reach: members beyond the
 // interface's 47, listed apart so that the member table stays the
 // interface's own. Same entry form as KT482_MEMBER_LIST.
+//
+// JobState gives late-bound callers one text: the job's state, then its
+// printer's reasons, separated by blanks ("stopped media-empty paused").
 #pragma once
 
 #include "api/member_list.h"
@@ -21,10 +24,27 @@ inline constexpr std::array kBarcode{
     ParamInfo{"P_Type", Text, Val, Req},     ParamInfo{"P_Data", Value, Val, Req},
     ParamInfo{"P_Options", Text, Val, Opt}};
 
+inline constexpr std::array kOffset{ParamInfo{"x_mm", R4, Val, Req}, ParamInfo{"y_mm", R4, Val, Req}};
+inline constexpr std::array kFile{ParamInfo{"file", Text, Val, Req}};
+inline constexpr std::array kName{ParamInfo{"name", Text, Val, Req}};
+inline constexpr std::array kJobId{ParamInfo{"job_id", I4, Val, Req}};
+inline constexpr std::array kInclude{ParamInfo{"include", Bool, Val, Req}};
+inline constexpr std::array kJobWait{ParamInfo{"job_id", I4, Val, Req}, ParamInfo{"seconds", R4, Val, Req}};
+
 }  // namespace kt482::member_params
 
 #define KT482_HOST_ADDITION_LIST(X)                   \
     X(E_Image, 0x60030080, Method, kImage, None)      \
     X(E_Fill, 0x60030081, Method, kFill, None)        \
     X(E_Color, 0x60030082, Method, kColor, None)      \
-    X(E_Barcode, 0x60030083, Method, kBarcode, None)
+    X(E_Barcode, 0x60030083, Method, kBarcode, None)  \
+    X(SetPrintOffset, 0x600300A0, Method, kOffset, None)   \
+    X(V_Background, 0x600300A1, Method, kFile, None)       \
+    X(P_PRT_Source, 0x600300A2, PropertyGet, kNone, Text)  \
+    X(P_PRT_Source, 0x600300A2, PropertyLet, kName, None)  \
+    X(P_PRT_MediaType, 0x600300A3, PropertyGet, kNone, Text) \
+    X(P_PRT_MediaType, 0x600300A3, PropertyLet, kName, None) \
+    X(LastJobId, 0x600300A4, Method, kNone, I4)            \
+    X(JobState, 0x600300A5, Method, kJobId, Text)          \
+    X(WaitForJob, 0x600300A6, Method, kJobWait, Bool)      \
+    X(V_BackgroundInPdf, 0x600300A7, Method, kInclude, None)

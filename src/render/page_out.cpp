@@ -9,6 +9,7 @@
 #include "job/page_reader.h"
 #include "job/record_code.h"
 #include "platform/services.h"
+#include "preview/preview_background.h"
 #include "render/barcode_handler.h"
 #include "render/line_handlers.h"
 #include "render/picture_handlers.h"
@@ -124,6 +125,7 @@ void ZZ100_Page_Out(ObjectFields& self, int16_t page) noexcept
         check(f.open(handle, PageFileName(s.Temp_Dir, page)));
         PageReader reader(f, handle);
         reset_page_color();
+        draw_preview_background();
         while (must(reader.next(s.RecordHeader, s.RecordFields)))
             dispatch(self, s.RecordHeader, s.RecordFields);
         reset_page_color();
