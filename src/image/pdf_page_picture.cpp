@@ -66,9 +66,9 @@ Result<DecodedPicture> render_pdf_first_page(std::span<const uint8_t> bytes, dou
     renderer.set_render_hint(poppler::page_renderer::antialiasing, true);
     renderer.set_render_hint(poppler::page_renderer::text_antialiasing, true);
     renderer.set_paper_color(0xffffffff);
-    renderer.set_image_format(poppler::image::format_rgb24);
+    renderer.set_image_format(poppler::image::format_argb32);
     const poppler::image image = renderer.render_page(page.get(), dpi, dpi);
-    if (!image.is_valid() || image.format() != poppler::image::format_rgb24)
+    if (!image.is_valid() || image.format() != poppler::image::format_argb32)
         return not_a_pdf_page("its first page cannot be drawn");
 
     DecodedPicture picture;
@@ -76,8 +76,8 @@ Result<DecodedPicture> render_pdf_first_page(std::span<const uint8_t> bytes, dou
     picture.height = image.height();
     picture.channels = 3;
     picture.pixels.resize(static_cast<std::size_t>(picture.width) * picture.height * 3);
-    // Each row of Poppler's RGB24 is a 32-bit word a pixel, blue first in
-    // memory on little-endian machines: 0x00RRGGBB.
+    // Each pixel of Poppler's ARGB32 is a native 32-bit word 0xAARRGGBB, opaque
+    // over the white paper.
     for (int y = 0; y < picture.height; ++y) {
         const auto* row = reinterpret_cast<const uint8_t*>(image.const_data()) +
                           static_cast<std::size_t>(y) * image.bytes_per_row();
