@@ -534,6 +534,30 @@ const std::map<std::string_view, const char*> kDocs{
                   "CODE128, GS1-128, JAN13 (EAN13), JAN8, NW7, ITF or POSTAL; P_Options: key=value pairs separated "
                   "by ';' (ecc=L|M|Q|H, text=1, quiet=N).\n\nFailures: 5 with the encoder's reason for data, type "
                   "or options it cannot take, 94 for null data, 52 without an open page."},
+    {"SetPrintOffset", "Moves everything printed on the selected printer from its next document on: x_mm "
+                       "rightwards, y_mm downwards (each -20 to 20). Selecting a queue gives it the offset stored "
+                       "for it by kt482 calibrate.\n\nFailures: 380 for a value beyond 20 mm or not a number, 91 "
+                       "without a selected printer."},
+    {"V_Background", "Draws a PNG or JPEG file, or the first page of a PDF file, under every page of the preview "
+                     "(never on a printer); an empty name clears it.\n\nFailures: 53 File not found, 481 for a "
+                     "file that is no such picture."},
+    {"V_BackgroundInPdf", "Whether the preview's \"save as PDF\" draws the background under its pages too (off at "
+                          "first); printing never does."},
+    {"P_PRT_Source", "The paper source of the selected queue's next documents (IPP media-source: auto, manual, "
+                     "tray-1, ...); empty for the queue's own. W_Device clears it.\n\nFailures: 380 with "
+                     "the sources the queue offers, 438 on a printer without sources, 482 when the print server "
+                     "does not answer."},
+    {"P_PRT_MediaType", "The paper kind of the selected queue's next documents (IPP media-type: stationery, "
+                        "envelope, labels, ...); empty for the queue's own. W_Device clears it."
+                        "\n\nFailures: 380 with the kinds the queue offers, 438 on a printer without kinds, 482 when "
+                        "the print server does not answer."},
+    {"LastJobId", "The print server's number of the job the last W_EndDoc sent to a queue (0 when none)."},
+    {"JobState", "The job's state (pending, held, processing, stopped, canceled, aborted, completed) and its "
+                 "printer's reasons (media-empty, media-jam, offline, paused, ...), asked within 3 seconds."
+                 "\n\nFailures: 482 when the print server does not answer or knows no such job."},
+    {"WaitForJob", "Waits up to seconds for the job to be completed, canceled or aborted: True when it was, "
+                   "False when the time ran out.\n\nFailures: 5 for a time that is no number of seconds, 482 when "
+                   "the print server does not answer or knows no such job."},
     {"E_Image", "Draws a PNG or JPEG file into the box between the two grid corners; P_Fit 0 keeps its "
                 "proportions, as large as fits, centred, 1 stretches it to the box.\n\nFailures: 53 File not "
                 "found, 481 Invalid picture, 52 without an open page."},
@@ -957,6 +981,17 @@ class Error(Exception):
     KT482_HOST_ADDITION_LIST(KT482_PY_BIND)
 #undef KT482_PY_BIND
     binder.finish();
+
+    // JobState gives late-bound callers one text; Python gets the parts.
+    py::class_<JobStatus>(m, "JobStatus", "A print job's state and its printer's reasons, IPP's names.")
+        .def_readonly("state", &JobStatus::state)
+        .def_readonly("reasons", &JobStatus::reasons)
+        .def("__repr__", [](const JobStatus& s) { return "JobStatus(" + s.state + ")"; });
+    cls.attr("JobState") = py::none();
+    cls.def(
+        "JobState",
+        [](PyPrint& p, int32_t job_id) { return p.run("JobState", [&] { return p.job().JobState(job_id); }); },
+        "job_id"_a, doc_of("JobState"));
 
     cls.def(
         "W_PrtDialog",

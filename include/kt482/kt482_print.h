@@ -14,6 +14,7 @@
 
 #include "kt482/export.h"
 #include "kt482/host_messages.h"
+#include "kt482/job_status.h"
 #include "kt482/member_table.h"
 #include "kt482/variant.h"
 
@@ -203,6 +204,47 @@ public:
     // Whether the documents W_StartDoc starts from now on are archivable
     // PDF/A-2u files (off at first). Kept per thread, like the job.
     void SetPdfArchive(bool archive);
+
+    // Pre-printed stationery and the office's printers; reachable by Invoke.
+    // SetPrintOffset moves everything printed on the selected printer from
+    // its next document on, x_mm rightwards and y_mm downwards (negative the
+    // other way, each within -20 to 20 mm; a value beyond, or not a number,
+    // is reported and changes nothing). Selecting a print queue (W_Device,
+    // the setup dialog) gives it the offset stored for it in the printer
+    // table ($XDG_CONFIG_HOME/kt482/printers.json, written by "kt482
+    // calibrate"); an offset given here replaces it for that printer until
+    // the next W_Device. The PDF printer and the preview are moved only by
+    // this member.
+    void SetPrintOffset(float x_mm, float y_mm) noexcept;
+    // A background for the preview: a PNG or JPEG file or the first page of
+    // a PDF file, drawn under every page at every zoom and never sent to a
+    // printer; empty clears it. A file that is none of these is reported and
+    // the background stays as it was.
+    void V_Background(const std::string& file) noexcept;
+    // Whether the preview's "save as PDF" draws the background under its
+    // pages too (off at first), for a filled form sent by mail; printing
+    // never does.
+    void V_BackgroundInPdf(bool include) noexcept;
+    // The paper source (IPP media-source: auto, manual, tray-1, envelope,
+    // ...) and paper kind (media-type: stationery, envelope, labels, ...) of
+    // the selected queue's next documents, sent with the job; empty for the
+    // queue's own. A name the queue does not offer is reported with the
+    // names it offers and keeps the choice; W_Device clears both.
+    std::string P_PRT_Source() const;
+    void P_PRT_Source(const std::string& name) noexcept;
+    std::string P_PRT_MediaType() const;
+    void P_PRT_MediaType(const std::string& name) noexcept;
+    // The print server's number of the job the last W_EndDoc sent to a
+    // queue, 0 when it sent none.
+    int32_t LastJobId() const noexcept;
+    // The job's state and its printer's reasons (kt482/job_status.h), asked
+    // within 3 seconds; a failure is reported and gives an empty state.
+    JobStatus JobState(int32_t job_id) const;
+    // Waits up to seconds for the job to reach a final state (completed,
+    // canceled or aborted): true when it did, false when the time ran out
+    // first or the server could not be asked (reported). Each question to
+    // the server is bounded by 3 seconds.
+    bool WaitForJob(int32_t job_id, float seconds) const;
 
 private:
     std::unique_ptr<ObjectFields> self_;

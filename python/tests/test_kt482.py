@@ -306,3 +306,30 @@ def test_fitted_texts_take_their_keywords_or_raise(strict, call, number):
     with pytest.raises(kt482.Error) as raised:
         call(strict)
     assert raised.value.number == number
+@pytest.mark.parametrize(
+    "call, number",
+    [
+        (lambda p: p.SetPrintOffset(20.5, 0), 380),
+        (lambda p: p.SetPrintOffset(float("nan"), 0), 380),
+        (lambda p: p.V_Background(__file__), 481),
+        (lambda p: setattr(p, "P_PRT_Source", "manual"), 438),
+        (lambda p: p.WaitForJob(1, float("nan")), 5),
+    ],
+    ids=["offset-beyond", "offset-nan", "background-not-a-picture", "source-on-the-pdf-printer", "wait-nan"],
+)
+def test_stationery_members_refuse_bad_values(strict, monkeypatch, tmp_path, call, number):
+    monkeypatch.setenv("CUPS_SERVER", str(tmp_path / "no-server.sock"))
+    strict.W_Device("KT482 PDF")
+    with pytest.raises(kt482.Error) as raised:
+        call(strict)
+    assert raised.value.number == number
+    assert strict.P_PRT_Source == ""
+    assert strict.LastJobId() == 0
+
+
+def test_job_state_without_a_print_server_is_a_failure(job, monkeypatch, tmp_path):
+    monkeypatch.setenv("CUPS_SERVER", str(tmp_path / "no-server.sock"))
+    status = job.JobState(7)
+    assert isinstance(status, kt482.JobStatus)
+    assert status.state == "" and status.reasons == []
+    assert job.LastFailure().number == 482

@@ -28,7 +28,8 @@ KT482_PACKAGES=(
   libzint-dev zbar-tools  # src/barcode: the encoder; the tests decode what it drew
   libicu-dev fonts-noto-cjk  # src/text: line breaking of wrapped texts; the bold weights of the Japanese faces
   python3-distributed  # examples/python/batch_invoices.py: the month-end run on a Dask cluster
-  nlohmann-json3-dev python3-jsonschema  # src/form: the JSON parser; tests: the examples against the form schema
+  nlohmann-json3-dev python3-jsonschema  # src/form, src/print: the JSON parser (templates, the printer table); tests: the examples against the form schema
+  libpoppler-cpp-dev  # src/preview: a PDF page as the preview's background
 )
 
 # Prints the packages of KT482_PACKAGES that are not installed, one a line.

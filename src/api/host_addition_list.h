@@ -1,7 +1,11 @@
 // The host additions that late-bound calls reach: members beyond the
 // interface's 47, listed apart so that the member table stays the
 // interface's own. Same entry form as KT482_MEMBER_LIST. The texts that end
-// at a column or fit a box take their dispids from 0x60030090 on.
+// at a column or fit a box take their dispids from 0x60030090 on, the
+// stationery's and the print server's jobs' from 0x600300A0 on.
+//
+// JobState gives late-bound callers one text: the job's state, then its
+// printer's reasons, separated by blanks ("stopped media-empty paused").
 #pragma once
 
 #include "api/member_list.h"
@@ -32,6 +36,13 @@ inline constexpr std::array kStringBox{
     ParamInfo{"P_End_Srow", R4, Val, Req},   ParamInfo{"P_End_Scol", R4, Val, Req},
     ParamInfo{"P_Data_str", Value, Val, Req}, ParamInfo{"P_Align", I2, Val, Req}};
 
+inline constexpr std::array kOffset{ParamInfo{"x_mm", R4, Val, Req}, ParamInfo{"y_mm", R4, Val, Req}};
+inline constexpr std::array kFile{ParamInfo{"file", Text, Val, Req}};
+inline constexpr std::array kName{ParamInfo{"name", Text, Val, Req}};
+inline constexpr std::array kJobId{ParamInfo{"job_id", I4, Val, Req}};
+inline constexpr std::array kInclude{ParamInfo{"include", Bool, Val, Req}};
+inline constexpr std::array kJobWait{ParamInfo{"job_id", I4, Val, Req}, ParamInfo{"seconds", R4, Val, Req}};
+
 }  // namespace kt482::member_params
 
 #define KT482_HOST_ADDITION_LIST(X)                   \
@@ -42,4 +53,14 @@ inline constexpr std::array kStringBox{
     X(E_NewDocument, 0x60030084, Method, kNone, None) \
     X(E_Numeric_Right, 0x60030090, Method, kNumericRight, None) \
     X(E_String_Fit, 0x60030091, Method, kStringFit, None)       \
-    X(E_String_Box, 0x60030092, Method, kStringBox, None)
+    X(E_String_Box, 0x60030092, Method, kStringBox, None)       \
+    X(SetPrintOffset, 0x600300A0, Method, kOffset, None)   \
+    X(V_Background, 0x600300A1, Method, kFile, None)       \
+    X(P_PRT_Source, 0x600300A2, PropertyGet, kNone, Text)  \
+    X(P_PRT_Source, 0x600300A2, PropertyLet, kName, None)  \
+    X(P_PRT_MediaType, 0x600300A3, PropertyGet, kNone, Text) \
+    X(P_PRT_MediaType, 0x600300A3, PropertyLet, kName, None) \
+    X(LastJobId, 0x600300A4, Method, kNone, I4)            \
+    X(JobState, 0x600300A5, Method, kJobId, Text)          \
+    X(WaitForJob, 0x600300A6, Method, kJobWait, Bool)      \
+    X(V_BackgroundInPdf, 0x600300A7, Method, kInclude, None)

@@ -18,6 +18,8 @@
 #include "print/pdf_file_choice.h"
 #include "print/print_dialog_flow.h"
 #include "print/print_run.h"
+#include "print/printer_choices.h"
+#include "preview/preview_background.h"
 
 namespace kt482 {
 
@@ -61,7 +63,7 @@ void KT482_Print::P_PRT_Copy(int16_t copies) noexcept
 {
     if (copies < 1 || copies > kMaxCopies)
         return;
-    JobState& s = job();
+    auto& s = job();
     s.PRT_Copy = copies;
     if (!s.PrinterObject)
         return;
@@ -240,6 +242,17 @@ void KT482_Print::SetDocumentInfo(const std::string& title, const std::string& a
     choose_next_document_info(title, author, subject, keywords);
 }
 void KT482_Print::SetPdfArchive(bool archive) { choose_pdf_archive(archive); }
+
+void KT482_Print::SetPrintOffset(float x_mm, float y_mm) noexcept { kt482::SetPrintOffset(*self_, x_mm, y_mm); }
+void KT482_Print::V_Background(const std::string& file) noexcept { kt482::V_Background(*self_, file); }
+void KT482_Print::V_BackgroundInPdf(bool include) noexcept { kt482::V_BackgroundInPdf(*self_, include); }
+std::string KT482_Print::P_PRT_Source() const { return job().PRT_Source; }
+void KT482_Print::P_PRT_Source(const std::string& name) noexcept { kt482::P_PRT_Source(*self_, name); }
+std::string KT482_Print::P_PRT_MediaType() const { return job().PRT_MediaType; }
+void KT482_Print::P_PRT_MediaType(const std::string& name) noexcept { kt482::P_PRT_MediaType(*self_, name); }
+int32_t KT482_Print::LastJobId() const noexcept { return job().LastJobId; }
+JobStatus KT482_Print::JobState(int32_t job_id) const { return job_status(*self_, job_id); }
+bool KT482_Print::WaitForJob(int32_t job_id, float seconds) const { return wait_for_job(*self_, job_id, seconds); }
 
 MessageHandler KT482_Print::SetMessageHandler(MessageHandler handler)
 {

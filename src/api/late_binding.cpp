@@ -101,13 +101,24 @@ decltype(auto) argument(const Arguments& a, std::size_t i)
         return NoObject{};
 }
 
+// A job's state as one automation text: the state, then the reasons.
+std::string job_status_text(const JobStatus& status)
+{
+    std::string text = status.state;
+    for (const std::string& reason : status.reasons)
+        text += " " + reason;
+    return text;
+}
+
 // Runs a call and keeps its result when it has one an automation value can
 // hold.
 template <class Call>
 void keep_result(Variant& result, Call&& call)
 {
     using R = decltype(call());
-    if constexpr (std::is_void_v<R> || !std::is_constructible_v<Variant, R>)
+    if constexpr (std::is_same_v<R, JobStatus>)
+        result = Variant(job_status_text(call()));
+    else if constexpr (std::is_void_v<R> || !std::is_constructible_v<Variant, R>)
         call();
     else
         result = Variant(call());

@@ -2,7 +2,9 @@
 // that a program recorded with KT482_Print, from another process.
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -13,6 +15,8 @@
 #include "cli/output_commands.h"
 #include "cli/record_listing.h"
 #include "cli/spool_folder.h"
+#include "base/paper_table.h"
+#include "print/printer_table.h"
 
 namespace {
 
@@ -32,6 +36,7 @@ constexpr std::string_view kOverview =
     "  dump     SPOOLDIR [PAGE]              list the records of every page, or of one\n"
     "  fill     TEMPLATE.json DATA.json [-o OUT.pdf | --print QUEUE | --preview]\n"
     "                                        fill a form template from data\n"
+    "  calibrate QUEUE [--offset X,Y]        print an alignment sheet, or store QUEUE's offset\n"
     "\n"
     "kt482 COMMAND --help shows a command's options. Exit status: 0 done,\n"
     "1 a damaged page or a failure while printing, 2 a bad folder or bad arguments.\n";
@@ -39,8 +44,14 @@ constexpr std::string_view kOverview =
 constexpr std::string_view kOutputOptions =
     "options:\n"
     "  --paper CODE   paper code (9 A4, 8 A3, 11 A5, 12 B4, 13 B5, 1 Letter, ...); default 9\n"
+    "                 256 is a size of your own: give --width-mm W and --height-mm H (portrait)\n"
     "  --landscape    landscape instead of portrait\n"
     "  --pages A-B    only pages A to B (A, A-, -B allowed); default every recorded page\n";
+
+constexpr std::string_view kPrinterOptions =
+    "  --offset X,Y   move the print X mm right and Y mm down (-20 to 20; negative: left, up)\n"
+    "  --source NAME  the paper source, as the queue names it (auto, manual, tray-1, ...)\n"
+    "  --media-type NAME  the paper kind, as the queue names it (stationery, envelope, labels, ...)\n";
 
 std::string help_of(std::string_view command)
 {
@@ -50,8 +61,17 @@ std::string help_of(std::string_view command)
                std::string(kOutputOptions);
     if (command == "print")
         return "usage: kt482 print SPOOLDIR --printer NAME [OPTIONS]\n"
-               "Prints the recorded pages on the printer NAME (a print queue, or \"KT482 PDF\").\n" +
-               std::string(kOutputOptions);
+               "Prints the recorded pages on the printer NAME (a print queue, or \"KT482 PDF\").\n"
+               "A queue's offset stored by kt482 calibrate applies unless --offset is given.\n" +
+               std::string(kOutputOptions) + std::string(kPrinterOptions);
+    if (command == "calibrate")
+        return "usage: kt482 calibrate QUEUE [--offset X,Y] [--paper CODE] [--source NAME]\n"
+               "Without --offset, prints an alignment sheet on QUEUE: crosses and millimetre rulers\n"
+               "at known distances from the sheet's edges, printed without any offset. Measure\n"
+               "where they fell, then store the correction: --offset X,Y moves QUEUE's print\n"
+               "X mm right and Y mm down from then on (-20 to 20), kept in\n"
+               "$XDG_CONFIG_HOME/kt482/printers.json.\n" +
+               std::string(kOutputOptions) + std::string(kPrinterOptions);
     if (command == "preview")
         return "usage: kt482 preview SPOOLDIR [OPTIONS]\n"
                "Shows the recorded pages in the preview window (needs a display).\n" +
@@ -78,6 +98,43 @@ std::optional<int> whole_number(std::string_view text)
     if (text.empty() || ec != std::errc() || end != text.data() + text.size())
         return std::nullopt;
     return value;
+}
+
+std::optional<float> decimal(std::string_view text)
+{
+    const std::string copy(text);
+    char* end = nullptr;
+    const float value = std::strtof(copy.c_str(), &end);
+    if (copy.empty() || end != copy.c_str() + copy.size() || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+// The paper codes the output commands take, listed for a code they do not.
+std::string paper_codes()
+{
+    std::string list;
+    for (const kt482::PaperEntry& entry : kt482::paper_table())
+        list += "\n  " + std::to_string(entry.code) + " " + std::string(entry.name);
+    return list + "\n  256 a size of your own (--width-mm, --height-mm)";
+}
+
+bool known_paper(int code)
+{
+    return code == kt482::kPaperUserDefined || kt482::paper_entry(static_cast<int16_t>(code)).has_value();
+}
+
+// "X,Y" in millimetres, each within the offset limit.
+std::optional<std::pair<float, float>> parse_offset(std::string_view text)
+{
+    const auto comma = text.find(',');
+    if (comma == std::string_view::npos)
+        return std::nullopt;
+    const auto x = decimal(text.substr(0, comma));
+    const auto y = decimal(text.substr(comma + 1));
+    if (!x || !y || !kt482::check_print_offset(*x, *y))
+        return std::nullopt;
+    return std::pair{*x, *y};
 }
 
 // "2-3", "2", "2-", "-3"; pages 1 to 9999.
@@ -120,10 +177,31 @@ Arguments parse(const std::vector<std::string>& args)
         } else if (arg == "--paper") {
             const std::string* v = value();
             const std::optional<int> code = v ? whole_number(*v) : std::nullopt;
-            if (!code || *code < 1 || *code > 32767)
-                parsed.error = "--paper needs a paper code (1 to 32767)";
+            if (!code || !known_paper(*code))
+                parsed.error = "--paper needs a paper code, one of these:" + paper_codes();
             else
                 parsed.output.paper = static_cast<int16_t>(*code);
+        } else if (arg == "--width-mm" || arg == "--height-mm") {
+            const std::string* v = value();
+            const std::optional<float> mm = v ? decimal(*v) : std::nullopt;
+            // A page of a millimetre to five metres: beyond, no printer takes it.
+            if (!mm || *mm < 1 || *mm > 5000)
+                parsed.error = arg + " needs a length in millimetres (1 to 5000)";
+            else
+                (arg == "--width-mm" ? parsed.output.width_mm : parsed.output.height_mm) = *mm;
+        } else if (arg == "--offset") {
+            const std::string* v = value();
+            const auto offset = v ? parse_offset(*v) : std::nullopt;
+            if (!offset)
+                parsed.error = "--offset needs X,Y in millimetres, each from -20 to 20 (such as 0.5,-1)";
+            else
+                parsed.output.offset_mm = offset;
+        } else if (arg == "--source" || arg == "--media-type") {
+            const std::string* v = value();
+            if (!v || v->empty())
+                parsed.error = arg + " needs a name as the queue gives it";
+            else
+                (arg == "--source" ? parsed.output.source : parsed.output.media_type) = *v;
         } else if (arg == "--pages") {
             const std::string* v = value();
             if (!v || !parse_pages(*v, parsed.output))
@@ -165,8 +243,37 @@ int dump(const SpoolFolder& folder, std::optional<int> only)
     return status;
 }
 
+// The options that only a command for a printer takes, and the size that
+// goes with paper 256 only.
+std::string misplaced_option(std::string_view command, const OutputOptions& output)
+{
+    const bool user_size = output.width_mm > 0 || output.height_mm > 0;
+    if (output.paper == kt482::kPaperUserDefined && !(output.width_mm > 0 && output.height_mm > 0))
+        return "--paper 256 needs --width-mm and --height-mm";
+    if (output.paper != kt482::kPaperUserDefined && user_size)
+        return "--width-mm and --height-mm belong to --paper 256";
+    const bool for_printer = command == "print" || command == "calibrate";
+    if (!for_printer && (output.offset_mm || !output.source.empty() || !output.media_type.empty()))
+        return "--offset, --source and --media-type belong to the print and calibrate commands";
+    return {};
+}
+
+int calibrate(const Arguments& args)
+{
+    if (args.positional.size() != 1)
+        return usage_error("calibrate", args.positional.empty() ? "needs QUEUE" : "too many arguments");
+    const std::string& queue = args.positional[0];
+    if (args.output.offset_mm)
+        return store_calibration(queue, *args.output.offset_mm);
+    return print_calibration(queue, args.output);
+}
+
 int run(std::string_view command, const Arguments& args)
 {
+    if (const std::string problem = misplaced_option(command, args.output); !problem.empty())
+        return usage_error(command, problem);
+    if (command == "calibrate")
+        return calibrate(args);
     const std::size_t wanted = command == "pdf" ? 2 : 1;
     const std::size_t allowed = command == "dump" ? 2 : wanted;
     if (args.positional.size() < wanted)
@@ -231,7 +338,7 @@ int main(int argc, char** argv)
         }
         return kt482::cli::run_fill(rest);
     }
-    if (command != "pdf" && command != "print" && command != "preview" && command != "dump")
+    if (command != "pdf" && command != "print" && command != "preview" && command != "dump" && command != "calibrate")
         return usage_error({}, "unknown command " + std::string(command));
     const Arguments args = parse(std::vector<std::string>(argv + 2, argv + argc));
     if (args.help) {
@@ -241,7 +348,7 @@ int main(int argc, char** argv)
     if (!args.error.empty())
         return usage_error(command, args.error);
     if (command == "dump" && (args.output.first || args.output.last || args.output.paper != 9 ||
-                              args.output.orientation != 1))
+                              args.output.orientation != 1 || args.output.width_mm > 0 || args.output.height_mm > 0))
         return usage_error(command, "dump takes no output options");
     return run(command, args);
 }

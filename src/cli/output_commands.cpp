@@ -3,8 +3,11 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "base/paper_table.h"
 #include "job/job_state.h"
 #include "kt482/kt482.h"
+#include "print/calibration_sheet.h"
+#include "print/printer_table.h"
 
 namespace kt482::cli {
 namespace {
@@ -35,12 +38,56 @@ int status_of(const KT482_Print& job)
     return job.LastFailure().number == 0 ? 0 : 1;
 }
 
+constexpr int kRefused = 2;
+constexpr float kMmPerInch = 25.4f;
+
+// A choice the printer refuses as not its own is bad input (2); one the
+// print server could not be asked about is a failure while printing (1).
+int status_of_choice(const KT482_Print& job)
+{
+    const int32_t number = job.LastFailure().number;
+    if (number == 0)
+        return 0;
+    return number == static_cast<int32_t>(ErrorNumber::InvalidPropertyValue) ||
+                   number == static_cast<int32_t>(ErrorNumber::NotSupported)
+               ? kRefused
+               : 1;
+}
+
+// The printer's choices beyond the paper, made after it is selected.
+int choose_for_printer(KT482_Print& job, const OutputOptions& options)
+{
+    if (options.offset_mm) {
+        job.SetPrintOffset(options.offset_mm->first, options.offset_mm->second);
+        if (int status = status_of_choice(job))
+            return status;
+    }
+    if (!options.source.empty()) {
+        job.P_PRT_Source(options.source);
+        if (int status = status_of_choice(job))
+            return status;
+    }
+    if (!options.media_type.empty()) {
+        job.P_PRT_MediaType(options.media_type);
+        if (int status = status_of_choice(job))
+            return status;
+    }
+    return 0;
+}
+
+void start_document(KT482_Print& job, const OutputOptions& options)
+{
+    job.W_StartDoc(options.paper, options.orientation, options.height_mm / kMmPerInch, options.width_mm / kMmPerInch);
+}
+
 int print_document(KT482_Print& job, const std::string& printer, const OutputOptions& options)
 {
     job.W_Device(printer);
     if (status_of(job))
         return 1;
-    job.W_StartDoc(options.paper, options.orientation);
+    if (int status = choose_for_printer(job, options))
+        return status;
+    start_document(job, options);
     if (status_of(job))
         return 1;
     job.W_Print(options.first, options.last);
@@ -81,11 +128,71 @@ int show_preview(const SpoolFolder& folder, const OutputOptions& options)
     report_messages_on_stderr();
     KT482_Print job;
     adopt_folder(job, folder);
-    job.V_Size_Set(options.paper, options.orientation);
+    job.V_Size_Set(options.paper, options.orientation, options.height_mm / kMmPerInch,
+                   options.width_mm / kMmPerInch);
     if (status_of(job))
         return 1;
     job.V_Preview(options.first, options.last);
     return status_of(job);
+}
+
+// The sheet's size as printed, for the marks from its far edges.
+std::pair<double, double> sheet_mm(const OutputOptions& options)
+{
+    double width = options.width_mm;
+    double height = options.height_mm;
+    if (const auto entry = paper_entry(options.paper)) {
+        const PaperSizeMm size = paper_size_mm(*entry);
+        width = size.width;
+        height = size.height;
+    }
+    if (options.orientation == kOrientationLandscape)
+        std::swap(width, height);
+    return {width, height};
+}
+
+int print_calibration(const std::string& queue, const OutputOptions& options)
+{
+    report_messages_on_stderr();
+    KT482_Print job;
+    job.W_Device(queue);
+    if (status_of(job))
+        return 1;
+    if (int status = choose_for_printer(job, options))
+        return status;
+    start_document(job, options);
+    if (status_of(job))
+        return 1;
+    JobState& state = kt482::job();
+    const auto [width, height] = sheet_mm(options);
+    const Status drawn = draw_calibration_sheet(*state.PrinterObject, width, height, queue);
+    if (!drawn) {
+        std::fprintf(stderr, "kt482: the alignment sheet could not be drawn: %s\n", drawn.failure().description.c_str());
+        (void)state.PrinterObject->AbortDoc();
+        return 1;
+    }
+    state.PageStarted = true;
+    job.W_EndDoc();
+    if (status_of(job))
+        return 1;
+    std::printf("kt482: alignment sheet sent as job %d on %s\n", job.LastJobId(), queue.c_str());
+    return 0;
+}
+
+int store_calibration(const std::string& queue, std::pair<float, float> offset_mm)
+{
+    const std::string path = printer_table_path();
+    if (path.empty()) {
+        std::fprintf(stderr, "kt482: neither XDG_CONFIG_HOME nor HOME is set: no printer table to write\n");
+        return 1;
+    }
+    if (Status stored = store_print_offset(path, queue, {offset_mm.first, offset_mm.second}); !stored) {
+        std::fprintf(stderr, "kt482: %s\n", stored.failure().description.c_str());
+        return 1;
+    }
+    std::printf("kt482: offset %.2f,%.2f mm stored for %s in %s\n", offset_mm.first, offset_mm.second, queue.c_str(),
+                path.c_str());
+    return 0;
 }
 
 }  // namespace kt482::cli

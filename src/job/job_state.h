@@ -15,6 +15,7 @@ namespace kt482 {
 
 class DrawSurface;
 class Printer;
+struct LoadedPicture;
 
 // The fixed 20-byte header of a spool record, as kept in memory.
 struct PageRecordHeader {
@@ -80,6 +81,24 @@ struct JobState {
     // are archivable (PDF/A-2u).
     DocumentProperties NextDocument;
     std::shared_ptr<DrawSurface> PreviewCanvas;
+    // The paper source and kind chosen for the selected printer (IPP names,
+    // empty for its own), and the print server's number of the last job
+    // W_EndDoc sent (0 when none).
+    std::string PRT_Source;
+    std::string PRT_MediaType;
+    int32_t LastJobId = 0;
+    // The offset SetPrintOffset gave the printer of that device name, in
+    // millimetres; it outlives the printer's selections by the preview and
+    // the setup dialog, until the host selects a printer itself.
+    std::string ChosenOffsetDevice;
+    float ChosenOffsetX = 0;
+    float ChosenOffsetY = 0;
+    // The picture drawn under every page of the preview, none by default;
+    // whether the preview's "save as PDF" draws it too, and true while it
+    // saves.
+    std::shared_ptr<const LoadedPicture> PreviewBackground;
+    bool BackgroundInSavedPdf = false;
+    bool SavingPreviewPdf = false;
     int16_t OutStartP = 0;
     int16_t OutEndP = 0;
     // The page the renderer is drawing. It is kept apart from CurrPage so

@@ -71,6 +71,32 @@ public:
     // The properties of the next document this printer starts; printers
     // that write no document of their own ignore them.
     virtual void NextDocumentProperties(const DocumentProperties& /*properties*/) {}
+
+    // Moves everything the documents started from now on draw by x points
+    // rightwards and y points downwards on the sheet, for stationery that
+    // this printer feeds a little off. A printer that cannot fails with
+    // NotSupported (438).
+    virtual Status PrintOffset(double /*x_points*/, double /*y_points*/) { return ErrorNumber::NotSupported; }
+    // The paper source (IPP media-source: "auto", "manual", "tray-1", ...)
+    // and paper kind (media-type: "stationery", "envelope", "labels", ...)
+    // of the documents started from now on; empty leaves the printer's own.
+    // A name the printer does not offer fails with InvalidPropertyValue
+    // (380), its text listing the names it offers; asking the print server
+    // returns within 3 seconds.
+    virtual Status MediaSource(const std::string& name) { return name.empty() ? Status() : ErrorNumber::NotSupported; }
+    virtual Status MediaType(const std::string& name) { return name.empty() ? Status() : ErrorNumber::NotSupported; }
+    // The print server's number of the last job this printer sent, 0 when
+    // it sent none or is no print server's queue.
+    virtual int32_t LastJobId() const { return 0; }
+    // Where the drawing's origin lies on the sheet of the document under
+    // way, in points from the sheet's top left corner, the offset left out:
+    // the corner of the printable area. Known once the first drawing has
+    // started the document; (0, 0) before and for printers that cannot tell.
+    struct SheetPoint {
+        double x = 0;
+        double y = 0;
+    };
+    virtual SheetPoint SheetOrigin() const { return {}; }
 };
 
 }  // namespace kt482

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "kt482/job_status.h"
 #include "platform/failure.h"
 #include "platform/printer.h"
 
@@ -27,6 +28,22 @@ struct PrinterSettings {
     float font_size = 0;      // points
     bool font_bold = false;
 };
+
+// A print queue's state: stopped (by its administrator or after a backend
+// failure) and whether it takes new jobs, with its reasons (as a job's, see
+// kt482/job_status.h) and the server's message.
+struct QueueState {
+    bool stopped = false;
+    bool accepting = true;
+    std::vector<std::string> reasons;
+    std::string message;
+};
+
+// Whether a job state is final: it changes no more.
+inline bool job_state_is_final(const std::string& state)
+{
+    return state == "canceled" || state == "aborted" || state == "completed";
+}
 
 class PrinterSystem {
 public:
@@ -61,6 +78,20 @@ public:
     {
         (void)path;
         return Failure(ErrorNumber::PrinterError, "This system has no PDF printer");
+    }
+
+    // The state of the print server's job of that number and its printer's
+    // reasons; the state of an installed queue. Each returns within 3
+    // seconds; a system without a print server fails with NotSupported.
+    virtual Result<JobStatus> job_status(int32_t job_id)
+    {
+        (void)job_id;
+        return ErrorNumber::NotSupported;
+    }
+    virtual Result<QueueState> queue_state(const std::string& device_name)
+    {
+        (void)device_name;
+        return ErrorNumber::NotSupported;
     }
 };
 

@@ -5,6 +5,7 @@
 
 #include "job/error_trap.h"
 #include "job/job_state.h"
+#include "platform/message_box.h"
 #include "platform/services.h"
 #include "preview/preview_handlers.h"
 #include "preview/preview_state.h"
@@ -63,6 +64,42 @@ struct KeptTarget {
     float y;
 };
 
+// The queue's reasons for the user, as the server names them.
+std::string reasons_text(const QueueState& state)
+{
+    std::string text;
+    for (const std::string& reason : state.reasons)
+        text += (text.empty() ? "" : ", ") + reason;
+    return text.empty() ? state.message : text;
+}
+
+// Whether the run may go to the selected printer: a queue that refuses jobs
+// is said and nothing is sent; a stopped one is said, and its job waits
+// there until the queue goes on. A server that cannot be asked in time
+// leaves the printing to report its own failure.
+bool queue_takes_the_job()
+{
+    const Printer* printer = job().PrinterObject.get();
+    if (!printer || printer->DeviceName() == kPdfPrinterName)
+        return true;
+    const auto state = printer_system().queue_state(printer->DeviceName());
+    if (!state)
+        return true;
+    const std::string name = printer->DeviceName();
+    const std::string why = reasons_text(*state);
+    const std::string detail = why.empty() ? "" : "（" + why + "）";
+    if (!state->accepting) {
+        message_box().show("プリンター「" + name + "」は印刷を受け付けていません" + detail + "。",
+                           kMessageExclamationOk, kPageBoxTitle);
+        return false;
+    }
+    if (state->stopped)
+        message_box().show("プリンター「" + name + "」は停止しています" + detail +
+                               "。印刷はプリンターが再開されるまで待機します。",
+                           kMessageExclamationOk, kPageBoxTitle);
+    return true;
+}
+
 }  // namespace
 
 void print_from_preview(PreviewWindow& w)
@@ -70,6 +107,11 @@ void print_from_preview(PreviewWindow& w)
     w.set_busy(true);
     const KeptTarget view;
     ZZ100_Device("");
+    if (!queue_takes_the_job()) {
+        view.restore_view();
+        w.set_busy(false);
+        return;
+    }
     ZZ100_PRT_Layout();
     JobState& s = job();
     s.ScrollX = 0;
@@ -100,6 +142,7 @@ void save_preview_as_pdf(PreviewWindow& w)
             kept.restore_view();
             job().PrinterObject = kept.printer;
             job().PageStarted = started;
+            job().SavingPreviewPdf = false;
         }
         bool started = job().PageStarted;
         bool finished = false;
@@ -112,6 +155,7 @@ void save_preview_as_pdf(PreviewWindow& w)
     ZZ100_PRT_Layout();
     s.ScrollX = 0;
     s.ScrollY = 0;
+    s.SavingPreviewPdf = true;
     print_range(w);
     restore.finished = true;
     w.set_busy(false);

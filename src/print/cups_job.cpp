@@ -192,6 +192,10 @@ public:
             add("sides", options.sides.c_str());
         if (options.dpi > 0)
             add("printer-resolution", (std::to_string(options.dpi) + "dpi").c_str());
+        if (!options.media_source.empty())
+            add("media-source", options.media_source.c_str());
+        if (!options.media_type.empty())
+            add("media-type", options.media_type.c_str());
     }
     ~JobAttributes() { cupsFreeOptions(count_, options_); }
     JobAttributes(const JobAttributes&) = delete;
@@ -300,7 +304,7 @@ CupsJobOptions cups_job_options(int16_t paper_code, double width_pt, double heig
 }
 
 Result<std::string> send_pdf_to_queue(const std::string& queue, const std::string& pdf_path,
-                                      const CupsJobOptions& options)
+                                      const CupsJobOptions& options, int* job_id_out)
 {
     DocumentFile file(pdf_path);
     if (!file.is_open())
@@ -342,6 +346,8 @@ Result<std::string> send_pdf_to_queue(const std::string& queue, const std::strin
         cancel_job(endpoint, dest.get(), job_id);
         return sent.failure();
     }
+    if (job_id_out)
+        *job_id_out = job_id;
     return "job " + std::to_string(job_id) + " on " + queue;
 }
 

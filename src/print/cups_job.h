@@ -4,7 +4,8 @@
 // The page setup travels as IPP job attributes, so the queue's driver lays the
 // document on the right sheet and makes the copies: copies and
 // multiple-document-handling (collated or not), media as a PWG self-describing
-// name, orientation-requested, sides and printer-resolution.
+// name, orientation-requested, sides, printer-resolution, and media-source and
+// media-type when chosen.
 //
 // libcups itself waits about two minutes for a server that accepted the
 // connection and then stays quiet. Every wait here is bounded instead: the
@@ -35,6 +36,9 @@ struct CupsJobOptions {
     std::string sides = "one-sided";
     int dpi = 0;  // 0 leaves the queue's resolution
     std::string title;
+    // IPP media-source and media-type, empty for the queue's own.
+    std::string media_source;
+    std::string media_type;
 };
 
 // The IPP options for a page setup: a paper code (256 for the user-defined
@@ -55,8 +59,8 @@ CupsJobOptions cups_job_options(int16_t paper_code, double width_pt, double heig
 // with the reason ("The print server does not answer" when it stays silent
 // past the timeouts), FileNotFound (53) when the file cannot be opened.
 // Returns within a few seconds whatever the server does; honours CUPS_SERVER
-// as it is at the call.
+// as it is at the call. The job's number goes to job_id when given.
 Result<std::string> send_pdf_to_queue(const std::string& queue, const std::string& pdf_path,
-                                      const CupsJobOptions& options);
+                                      const CupsJobOptions& options, int* job_id = nullptr);
 
 }  // namespace kt482

@@ -11,6 +11,7 @@
 
 #include "base/paper_table.h"
 #include "base/units.h"
+#include "platform/cups_queue_status.h"
 
 namespace kt482 {
 namespace {
@@ -33,6 +34,25 @@ int createQueueFile(std::string& path)
     if (fd >= 0)
         path = pattern;
     return fd;
+}
+
+// The name when the queue lists it for the attribute; else the failure that
+// lists what it offers.
+Status offered_by_queue(const std::string& queue, const std::string& attribute, const std::string& what,
+                        const std::string& name)
+{
+    if (name.empty())
+        return {};
+    auto offered = cups_supported_values(queue, attribute);
+    if (!offered)
+        return offered.failure();
+    if (std::find(offered->begin(), offered->end(), name) != offered->end())
+        return {};
+    std::string list;
+    for (const std::string& value : *offered)
+        list += (list.empty() ? "" : ", ") + value;
+    return Failure(ErrorNumber::InvalidPropertyValue, "The printer " + queue + " has no " + what + " \"" + name +
+                                                          "\"; it offers " + (list.empty() ? "none" : list));
 }
 
 }  // namespace
@@ -159,6 +179,8 @@ Result<OpenedDocument> CupsQueueDestination::open(const DocumentSetup& setup)
     options_ = cups_job_options(paper_size(), width, height, setup.landscape ? 2 : 1,
                                 static_cast<int16_t>(setup.copies), setup.duplex,
                                 static_cast<int16_t>(setup.dpi_set ? setup.dpi : 0), kDocumentName);
+    options_.media_source = mediaSource_;
+    options_.media_type = mediaType_;
     return opened;
 }
 
@@ -171,9 +193,29 @@ Result<std::string> CupsQueueDestination::finish(bool written)
         drop();
         return Failure(ErrorNumber::PrinterError, "The document could not be sent to the printer");
     }
-    auto sent = send_pdf_to_queue(queue_->name(), pdfPath_, options_);
+    int job_id = 0;
+    lastJobId_ = 0;
+    auto sent = send_pdf_to_queue(queue_->name(), pdfPath_, options_, &job_id);
     drop();
+    if (sent)
+        lastJobId_ = job_id;
     return sent;
+}
+
+Status CupsQueueDestination::media_source(const std::string& name)
+{
+    if (Status offered = offered_by_queue(queue_->name(), "media-source", "paper source", name); !offered)
+        return offered;
+    mediaSource_ = name;
+    return {};
+}
+
+Status CupsQueueDestination::media_type(const std::string& name)
+{
+    if (Status offered = offered_by_queue(queue_->name(), "media-type", "paper type", name); !offered)
+        return offered;
+    mediaType_ = name;
+    return {};
 }
 
 void CupsQueueDestination::drop()

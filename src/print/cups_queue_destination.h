@@ -17,7 +17,8 @@
 //   PageHeight/Width the user-defined page in twips, portrait; within the
 //                    queue's physical limits.
 //   Copies are made by the driver from the one job; the resolution starts at
-//   the queue's own.
+//   the queue's own. The paper source and kind are the queue's own until
+//   set to one of the names the queue lists (asked at the time of setting).
 //
 // Failures
 //   A queue whose print server stops answering, a document that cannot be
@@ -52,6 +53,10 @@ public:
     Result<std::string> finish(bool written) override;
     void drop() override;
 
+    Status media_source(const std::string& name) override;
+    Status media_type(const std::string& name) override;
+    int32_t last_job_id() const override { return lastJobId_; }
+
 private:
     bool pageSideFits(int32_t twips) const;
 
@@ -71,6 +76,12 @@ private:
     // The open document's private file and the job's options.
     std::string pdfPath_;
     CupsJobOptions options_;
+
+    // The paper source and kind chosen for the next documents, and the
+    // number of the last job sent.
+    std::string mediaSource_;
+    std::string mediaType_;
+    int32_t lastJobId_ = 0;
 };
 
 }  // namespace kt482

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <ctime>
 #include <thread>
@@ -149,6 +150,17 @@ Status PdfPrinter::PrintQuality(int16_t dpi)
     return {};
 }
 
+// The offset applies from the next document on: a document's pages all sit
+// the same way on their sheets.
+Status PdfPrinter::PrintOffset(double x_points, double y_points)
+{
+    if (!std::isfinite(x_points) || !std::isfinite(y_points))
+        return invalidValue();
+    offsetX_ = x_points;
+    offsetY_ = y_points;
+    return {};
+}
+
 // -- The document -------------------------------------------------------------
 
 Status PdfPrinter::startDocument()
@@ -177,7 +189,8 @@ Status PdfPrinter::startDocument()
     pageHeight_ = opened->height;
     surface_.set_document(document_.get());
     surface_.set_resolution(opened->nominal_dpi, opened->device_dpi);
-    surface_.set_origin(opened->left, opened->top);
+    origin_ = {opened->left, opened->top};
+    surface_.set_origin(opened->left + offsetX_, opened->top + offsetY_);
     document_->begin_page(pageWidth_, pageHeight_);
     return {};
 }

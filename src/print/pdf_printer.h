@@ -101,6 +101,11 @@ public:
     Status AbortDoc() override;
     void NextDocumentProperties(const DocumentProperties& properties) override { next_ = properties; }
     std::string LastOutput() const override { return lastOutput_; }
+    Status PrintOffset(double x_points, double y_points) override;
+    Status MediaSource(const std::string& name) override { return destination_->media_source(name); }
+    Status MediaType(const std::string& name) override { return destination_->media_type(name); }
+    int32_t LastJobId() const override { return destination_->last_job_id(); }
+    SheetPoint SheetOrigin() const override { return origin_; }
 
 private:
     Status startDocument();
@@ -119,6 +124,10 @@ private:
     double pageHeight_ = 0;
 
     std::string lastOutput_;
+    // Where the documents' drawing is moved on the sheet, in points.
+    double offsetX_ = 0;
+    double offsetY_ = 0;
+    SheetPoint origin_;
 };
 
 }  // namespace kt482

@@ -56,6 +56,13 @@ public:
     virtual Result<std::string> finish(bool written) = 0;
     // Drops the file of the open document.
     virtual void drop() = 0;
+
+    // The paper source and kind of the next document (IPP names, empty for
+    // the destination's own); a destination without them refuses any other.
+    virtual Status media_source(const std::string& name) { return name.empty() ? Status() : ErrorNumber::NotSupported; }
+    virtual Status media_type(const std::string& name) { return name.empty() ? Status() : ErrorNumber::NotSupported; }
+    // The print server's number of the last job delivered, 0 when none.
+    virtual int32_t last_job_id() const { return 0; }
 };
 
 }  // namespace kt482

@@ -3,6 +3,7 @@
 #include "job/error_trap.h"
 #include "job/job_state.h"
 #include "print/pdf_file_choice.h"
+#include "print/printer_choices.h"
 #include "job/name_text.h"
 #include "platform/services.h"
 #include "render/page_out.h"
@@ -48,6 +49,8 @@ std::optional<std::string> installed_printer(std::string_view device_name)
 void select_printer(std::string_view name, std::shared_ptr<Printer> printer)
 {
     JobState& s = job();
+    if (printer)
+        apply_printer_choices(printer->DeviceName(), *printer);
     s.PrinterObject = std::move(printer);
     // A newly selected printer has no page open. The preview's drawing marks
     // its pages as started too, and its print button selects without ending
@@ -98,6 +101,7 @@ void W_Device(ObjectFields& self, const std::string& P_PrinterName)
                                    : listing.failure().description) +
                               ": \"" + name + "\""));
         }
+        forget_printer_choices();
         select_printer(P_PrinterName, must(printer_system().open_printer(*installed)));
     });
 }
@@ -152,7 +156,9 @@ void ZZ100_EndDoc()
     // make every later selection fail on the same open page.
     s.PageStarted = 0;
     Printer& printer = selected_printer();
-    check(printer.EndDoc());
+    const Status ended = printer.EndDoc();
+    s.LastJobId = ended ? printer.LastJobId() : 0;
+    check(ended);
     if (printer.DeviceName() == kPdfPrinterName)
         s.LastPdfPath = printer.LastOutput();
 }

@@ -12,6 +12,7 @@
 #include "job/page_reader.h"
 #include "job/record_code.h"
 #include "platform/services.h"
+#include "preview/preview_background.h"
 #include "render/barcode_handler.h"
 #include "render/fitted_text_handlers.h"
 #include "render/line_handlers.h"
@@ -166,6 +167,7 @@ void ZZ100_Page_Out(ObjectFields& self, int16_t page) noexcept
         check(f.open(handle, PageFileName(s.Temp_Dir, page)));
         PageReader reader(f, handle);
         reset_page_color();
+        draw_preview_background();
         while (must(reader.next(s.RecordHeader, s.RecordFields))) {
             try {
                 dispatch(self, s.RecordHeader, s.RecordFields);

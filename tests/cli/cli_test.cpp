@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -167,6 +168,89 @@ TEST_F(KT482Command, WritesTheRecordedPagesIntoOnePdf)
     EXPECT_EQ(extracted.find("page one"), std::string::npos) << extracted;
     EXPECT_NE(extracted.find("page two"), std::string::npos) << extracted;
     EXPECT_NE(extracted.find("page three"), std::string::npos) << extracted;
+}
+
+// The paper, offset, source and kind options: every value no printer or
+// queue takes is bad input (2) with the values that are taken.
+TEST_F(KT482Command, StationeryOptionsRefuseWhatNoPrinterTakes)
+{
+    const Case cases[] = {
+        {"pdf %s/good %s/x.pdf --paper 999", 2, "\n  41 German legal fanfold\n"},
+        {"pdf %s/good %s/x.pdf --paper 24", 2, "256 a size of your own"},
+        {"pdf %s/good %s/x.pdf --paper 256", 2, "--paper 256 needs --width-mm and --height-mm"},
+        {"pdf %s/good %s/x.pdf --paper 256 --width-mm 110", 2, "--paper 256 needs --width-mm and --height-mm"},
+        {"pdf %s/good %s/x.pdf --width-mm 110 --height-mm 220", 2, "belong to --paper 256"},
+        {"pdf %s/good %s/x.pdf --paper 256 --width-mm 0 --height-mm 220", 2, "--width-mm needs a length"},
+        {"pdf %s/good %s/x.pdf --offset 1,1", 2, "belong to the print and calibrate commands"},
+        {"preview %s/good --source manual", 2, "belong to the print and calibrate commands"},
+        {"print %s/good --printer \"KT482 PDF\" --offset 20.5,0", 2, "each from -20 to 20"},
+        {"print %s/good --printer \"KT482 PDF\" --offset nan,0", 2, "each from -20 to 20"},
+        {"print %s/good --printer \"KT482 PDF\" --offset 1", 2, "--offset needs X,Y"},
+        {"print %s/good --printer \"KT482 PDF\" --source manual", 2, "no paper sources or kinds"},
+        {"print %s/good --printer \"KT482 PDF\" --media-type", 2, "--media-type needs a name"},
+        {"calibrate", 2, "needs QUEUE"},
+        {"calibrate a b", 2, "too many arguments"},
+        {"calibrate --help", 0, "alignment sheet"},
+    };
+    for (const Case& c : cases) {
+        std::string arguments = c.arguments;
+        for (std::size_t at; (at = arguments.find("%s")) != std::string::npos;)
+            arguments.replace(at, 2, root_);
+        const CommandRun run = kt482_command(arguments);
+        EXPECT_EQ(run.status, c.status) << arguments << "\n" << run.out;
+        EXPECT_NE(run.out.find(c.output), std::string::npos) << arguments << "\n" << run.out;
+    }
+}
+
+TEST_F(KT482Command, PaperOfOwnSizeIsThePdfsPage)
+{
+    const std::string out = root_ + "/envelope.pdf";
+    const CommandRun run =
+        kt482_command("pdf " + root_ + "/good " + out + " --paper 256 --width-mm 110 --height-mm 220 --pages 1");
+    ASSERT_EQ(run.status, 0) << run.out;
+    FILE* pipe = ::popen(("pdfinfo " + out + " 2>&1").c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string info;
+    std::array<char, 4096> buffer;
+    while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe))
+        info.append(buffer.data(), n);
+    ::pclose(pipe);
+    double width = 0;
+    double height = 0;
+    const auto at = info.find("Page size:");
+    ASSERT_NE(at, std::string::npos) << info;
+    ASSERT_EQ(std::sscanf(info.c_str() + at, "Page size: %lf x %lf", &width, &height), 2) << info;
+    EXPECT_NEAR(width, 110 * 72 / 25.4, 1.0) << info;
+    EXPECT_NEAR(height, 220 * 72 / 25.4, 1.0) << info;
+}
+
+// The offset goes into the table beside what it held; a damaged table is
+// refused and stays as it was.
+TEST_F(KT482Command, CalibrateStoresTheOffsetAndKeepsADamagedTable)
+{
+    const std::string config = root_ + "/config";
+    ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    fs::create_directories(config + "/kt482");
+    const std::string table = config + "/kt482/printers.json";
+    std::ofstream(table) << R"({"printers":{"hall":{"offset_mm":[1,2]}}})";
+    CommandRun run = kt482_command("calibrate office --offset 0.5,-1");
+    EXPECT_EQ(run.status, 0) << run.out;
+    std::stringstream stored;
+    stored << std::ifstream(table).rdbuf();
+    EXPECT_NE(stored.str().find("\"hall\""), std::string::npos) << stored.str();
+    EXPECT_NE(stored.str().find("\"office\": {\n      \"offset_mm\": [\n        0.5,\n        -1.0"),
+              std::string::npos)
+        << stored.str();
+
+    const std::string damaged = R"({"printers":{"hall":)";
+    std::ofstream(table, std::ios::trunc) << damaged;
+    run = kt482_command("calibrate office --offset 1,1");
+    EXPECT_EQ(run.status, 1) << run.out;
+    EXPECT_NE(run.out.find("damaged"), std::string::npos) << run.out;
+    std::stringstream kept;
+    kept << std::ifstream(table).rdbuf();
+    EXPECT_EQ(kept.str(), damaged);
+    ::unsetenv("XDG_CONFIG_HOME");
 }
 
 }  // namespace

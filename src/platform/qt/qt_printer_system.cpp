@@ -16,6 +16,7 @@
 #include "platform/cups_deadline.h"
 #include "platform/cups_probe.h"
 #include "platform/cups_queue.h"
+#include "platform/cups_queue_status.h"
 #include "platform/pdf_output_folder.h"
 #include "platform/printer_factory.h"
 #include "platform/qt/qt_application.h"
@@ -175,6 +176,14 @@ public:
     Result<std::shared_ptr<Printer>> open_pdf_file_printer(const std::string& path) override
     {
         return make_pdf_file_printer(path);
+    }
+
+    Result<JobStatus> job_status(int32_t job_id) override { return cups_job_status(job_id); }
+    Result<QueueState> queue_state(const std::string& device_name) override
+    {
+        if (device_name == kPdfPrinterName)
+            return QueueState{};
+        return cups_queue_state(device_name);
     }
 
 private:
