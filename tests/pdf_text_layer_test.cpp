@@ -239,5 +239,50 @@ TEST_F(PdfTextLayer, SpreadLabelsStandWhereTheirCharactersWould)
     }
 }
 
+// A label spread down its rows reads as one word also to the reader that
+// takes the file's text in the order it is drawn, plain, bold or with a
+// turned run; its glyphs still stand one below the other.
+TEST_F(PdfTextLayer, VerticalSpreadLabelsReadAsWords)
+{
+    job_.E_StartEdit();
+    job_.E_Pitch(15, 6);
+    job_.E_Font("@ＭＳ 明朝", 12, false, 0);
+    job_.E_String_Kin(2, 80, "縦書き見出し", 20);
+    job_.E_Font("@ＭＳ ゴシック", 12, true, 0);
+    job_.E_String_Kin(2, 60, "御請求書", 20);
+    job_.E_String_Kin(2, 40, "第A棟", 20);
+    job_.E_EndEdit();
+    const std::string path = print(1);
+    const auto raw = test::command_output("pdftotext -raw -enc UTF-8 '" + path + "' -");
+    ASSERT_TRUE(raw);
+    for (const char* label : {"縦書き見出し", "御請求書", "第A棟"})
+        EXPECT_NE(raw->find(label), std::string::npos) << label << " in " << *raw;
+    const auto glyphs = test::mupdf_glyphs(path);
+    ASSERT_GE(glyphs.size(), 6u);
+    for (std::size_t i = 1; i < 6; ++i) {
+        EXPECT_NEAR(glyphs[i].x, glyphs[0].x, 0.01) << i;
+        EXPECT_LT(glyphs[i].y, glyphs[i - 1].y - 12) << i;  // a gap below each
+    }
+}
+
+// A font set for the printer, a centred and a right-aligned text draw no
+// blank of their own anywhere on the page.
+TEST_F(PdfTextLayer, NoStrayBlanks)
+{
+    job_.E_StartEdit();
+    job_.E_Pitch(15, 6);
+    job_.E_Font("ＭＳ 明朝", 10.5f, false, 0);
+    job_.E_String_Center(2, 3, "合計", 20);
+    job_.E_Font("ＭＳ ゴシック", 12, false, 0);
+    job_.E_String_Right(4, 60, "1,000");
+    job_.E_String(6, 3, "A B");
+    job_.E_EndEdit();
+    const std::string path = print(1);
+    std::string drawn;
+    for (const auto& g : test::mupdf_glyphs(path))
+        drawn += g.text;
+    EXPECT_EQ(drawn, "合計1,000A B");
+}
+
 }  // namespace
 }  // namespace kt482

@@ -3,6 +3,8 @@
 #include <array>
 #include <charconv>
 
+#include "base/ascii_case.h"
+
 namespace kt482 {
 namespace {
 
@@ -23,22 +25,6 @@ constexpr std::array kTypeNames = {
 Failure invalid(std::string_view what)
 {
     return Failure(ErrorNumber::InvalidCall, "Invalid procedure call or argument: " + std::string(what));
-}
-
-char upper(char c)
-{
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool same_letters(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (upper(a[i]) != upper(b[i]))
-            return false;
-    }
-    return true;
 }
 
 std::string_view trimmed(std::string_view text)
@@ -65,21 +51,21 @@ Status apply_option(BarcodeSpec& spec, std::string_view item, std::string& seen)
     const std::string_view value = trimmed(item.substr(equals + 1));
     const std::string type(barcode_type_name(spec.type));
     char tag = 0;
-    if (same_letters(key, "ecc")) {
+    if (equal_ignoring_case(key, "ecc")) {
         tag = 'e';
         if (spec.type != BarcodeType::QR)
             return invalid("barcode option ecc is for QR codes, not " + type);
-        if (value.size() != 1 || std::string_view("LMQH").find(upper(value[0])) == std::string_view::npos)
+        if (value.size() != 1 || std::string_view("LMQH").find(ascii_upper(value[0])) == std::string_view::npos)
             return invalid("barcode option ecc takes L, M, Q or H, not '" + std::string(value) + "'");
-        spec.ecc = upper(value[0]);
-    } else if (same_letters(key, "text")) {
+        spec.ecc = ascii_upper(value[0]);
+    } else if (equal_ignoring_case(key, "text")) {
         tag = 't';
         if (!linear_with_text(spec.type))
             return invalid("barcode option text is not for " + type);
         if (value != "0" && value != "1")
             return invalid("barcode option text takes 0 or 1, not '" + std::string(value) + "'");
         spec.text = value == "1";
-    } else if (same_letters(key, "quiet")) {
+    } else if (equal_ignoring_case(key, "quiet")) {
         tag = 'q';
         int modules = -1;
         const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), modules);
@@ -119,7 +105,7 @@ Result<BarcodeSpec> parse_barcode_spec(std::string_view type, std::string_view o
     const std::string_view name = trimmed(type);
     bool known = false;
     for (const TypeName& entry : kTypeNames) {
-        if (same_letters(name, entry.name)) {
+        if (equal_ignoring_case(name, entry.name)) {
             spec.type = entry.type;
             known = true;
             break;

@@ -11,6 +11,9 @@ double round_half_up(double value)
     return std::floor(value + 0.5);
 }
 
+// Whole points by the factor the grid has always used, 2.835, not the exact
+// 72 / 25.4 of base/units.h: forms were laid out on these rounded points, and
+// the exact factor would move some margins a point (at 0.5-point ties).
 float MmToPoints(float mm)
 {
     return static_cast<float>(round_half_up(static_cast<double>(mm) * 2.835));
