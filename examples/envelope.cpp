@@ -49,9 +49,8 @@ void record_envelope(kt482::KT482_Print& job)
     job.E_String(26, 10, "大阪府大阪市北区梅田一丁目二番三号");
     job.E_String(27, 7, "株式会社 サンプル物流");
 
-    // The customer barcode: the box's height (11 points once the margin's
-    // points are rounded) chooses its size, 10.8 points: 3.9 mm long bars,
-    // 86 mm across, within the box's 87 mm.
+    // The customer barcode: the box's height (10 points) chooses its size,
+    // 9.8 points: 3.5 mm long bars, 78 mm across, within the box's 87 mm.
     job.E_Barcode(37, 3, 37.68f, 44, "POSTAL", kBarcodeData);
     job.E_EndEdit();
 }

@@ -162,8 +162,8 @@ protected:
             const float bottom = std::string(c.type) == "QR" ? 15.7f : 8;
             job_->E_Barcode(4, 3, bottom, right, c.type, c.data, c.options);
         }
-        // The customer barcode in an 11-point box, which holds it at 10.8
-        // points of size, in a box wider than its 86 mm.
+        // The customer barcode in a 10-point box, which holds it at 9.8
+        // points of size, in a box wider than its 78 mm.
         job_->E_ChangePage();
         job_->E_Pitch(15, 6);
         job_->E_Barcode(4, 3, 4.68f, 48, "POSTAL", kPostalData, "quiet=0");
