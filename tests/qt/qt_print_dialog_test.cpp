@@ -284,7 +284,8 @@ TEST_F(QtPrintDialogWithCups, QueueChosenInTheDialog)
         printers->setCurrentIndex(printers->findText(QStringLiteral("kt482-test")));
         dialog.accept();
     });
-    EXPECT_EQ(listed, (QStringList{QStringLiteral("kt482-test"), QStringLiteral("KT482 PDF")}));
+    EXPECT_EQ(listed, (QStringList{QStringLiteral("kt482-fails"), QStringLiteral("kt482-stops"), QStringLiteral("kt482-test"),
+                           QStringLiteral("kt482-trays"), QStringLiteral("KT482 PDF")}));
     ASSERT_TRUE(result.ok()) << result.failure().description;
     EXPECT_TRUE(result->confirmed);
     EXPECT_EQ(result->device_name, "kt482-test");
