@@ -1,5 +1,6 @@
 """Form printing on a character grid: record, preview and print business forms."""
 
+import enum
 from typing import Callable
 
 __version__: str
@@ -31,6 +32,16 @@ def members() -> list[tuple[str, int, str, list[str]]]:
 
 def set_message_handler(handler: Callable[[str, str, int], int | None] | None) -> None:
     """Installs handler(title, text, buttons) for this thread's messages; None restores the box."""
+
+class PdfPermission(enum.IntFlag):
+    Print = 4
+    Modify = 8
+    Copy = 16
+    Annotate = 32
+    FillForms = 256
+    Accessibility = 512
+    Assemble = 1024
+    PrintHighQuality = 2048
 
 class KT482_Print:
     """Lays out business forms on a character grid, records them page by page, previews and prints them.
@@ -161,3 +172,9 @@ class KT482_Print:
     def LastPdfPath(self) -> str: ...
     def SetDocumentInfo(self, title: str, author: str = "", subject: str = "", keywords: str = "") -> None: ...
     def SetPdfArchive(self, archive: bool) -> None: ...
+    def AttachFile(self, path: str, mime_type: str, relationship: str, description: str = "") -> None: ...
+    def ClearAttachments(self) -> None: ...
+    def SetPdfEncryption(self, user_password: str, owner_password: str, permissions: int) -> None: ...
+    def SetPdfSignature(self, pkcs12_file: str, password: str, reason: str, location: str) -> None: ...
+    def SetPdfSignatureBox(self, page: int, r1: float, c1: float, r2: float, c2: float, picture: str = "") -> None: ...
+    def SetPdfTimestamp(self, tsa_url: str) -> None: ...

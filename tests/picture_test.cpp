@@ -279,7 +279,7 @@ TEST_F(PictureJob, LateBoundByNameAndIdentifierLikeTheDirectCalls)
     EXPECT_EQ(r[2].fields[4], "D9D9D9");
     EXPECT_EQ(r[3].fields[0], "FF0000");
     EXPECT_EQ(member_table().size(), 47u);
-    ASSERT_EQ(host_addition_table().size(), 4u);
+    ASSERT_EQ(host_addition_table().size(), 10u);
     EXPECT_EQ(dispid_of("E_Fill"), 0x60030081);
 }
 

@@ -26,6 +26,7 @@ KT482_PACKAGES=(
   libpng-dev libjpeg62-turbo-dev  # src/image: pictures of E_Image
   libzint-dev zbar-tools  # src/barcode: the encoder; the tests decode what it drew
   python3-distributed  # examples/python/batch_invoices.py: the month-end run on a Dask cluster
+  libssl-dev  # src/sign: AES, digests, CMS signatures and timestamp requests (libcrypto)
 )
 
 # Prints the packages of KT482_PACKAGES that are not installed, one a line.
