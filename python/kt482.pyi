@@ -2,6 +2,8 @@
 
 import os
 from typing import Any, Callable
+import enum
+from typing import Callable
 
 __version__: str
 
@@ -40,6 +42,16 @@ def members() -> list[tuple[str, int, str, list[str]]]:
 
 def set_message_handler(handler: Callable[[str, str, int], int | None] | None) -> None:
     """Installs handler(title, text, buttons) for this thread's messages; None restores the box."""
+
+class PdfPermission(enum.IntFlag):
+    Print = 4
+    Modify = 8
+    Copy = 16
+    Annotate = 32
+    FillForms = 256
+    Accessibility = 512
+    Assemble = 1024
+    PrintHighQuality = 2048
 
 class KT482_Print:
     """Lays out business forms on a character grid, records them page by page, previews and prints them.
@@ -232,3 +244,9 @@ class Form:
     def LastJobId(self) -> int: ...
     def JobState(self, job_id: int) -> JobStatus: ...
     def WaitForJob(self, job_id: int, seconds: float) -> bool: ...
+    def AttachFile(self, path: str, mime_type: str, relationship: str, description: str = "") -> None: ...
+    def ClearAttachments(self) -> None: ...
+    def SetPdfEncryption(self, user_password: str, owner_password: str, permissions: int) -> None: ...
+    def SetPdfSignature(self, pkcs12_file: str, password: str, reason: str, location: str) -> None: ...
+    def SetPdfSignatureBox(self, page: int, r1: float, c1: float, r2: float, c2: float, picture: str = "") -> None: ...
+    def SetPdfTimestamp(self, tsa_url: str) -> None: ...

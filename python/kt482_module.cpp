@@ -558,6 +558,23 @@ const std::map<std::string_view, const char*> kDocs{
     {"WaitForJob", "Waits up to seconds for the job to be completed, canceled or aborted: True when it was, "
                    "False when the time ran out.\n\nFailures: 5 for a time that is no number of seconds, 482 when "
                    "the print server does not answer or knows no such job."},
+    {"AttachFile", "Attaches a file to each PDF document W_StartDoc starts from now on: its MIME type and its "
+                   "relationship to the document (Data, Source, Alternative, Supplement or Unspecified); with "
+                   "archiving on the documents are PDF/A-3u.\n\nFailures: 53 File not found, 380 for a file over "
+                   "64 MiB, an unknown relationship or a malformed MIME type."},
+    {"ClearAttachments", "Forgets the files AttachFile attached."},
+    {"SetPdfEncryption", "AES-256 encryption of the PDF documents W_StartDoc starts from now on: the user's and the "
+                         "owner's password and what a reader may do (PdfPermission values; 0 reading only, -1 "
+                         "everything); empty passwords turn it off.\n\nFailures: 380 at W_StartDoc for an "
+                         "archived document."},
+    {"SetPdfSignature", "Signs the PDF documents W_StartDoc starts from now on with the certificate and key of a "
+                        "PKCS#12 file (an empty path turns it off).\n\nFailures at W_StartDoc: 53 for a missing "
+                        "file, 70 for a wrong password, 380 for an expired certificate or one not allowed to sign."},
+    {"SetPdfSignatureBox", "Makes the signature visible: a box between two grid corners of a page (0: invisible) "
+                           "with the seal picture and the signer's name."},
+    {"SetPdfTimestamp", "A trusted timestamp (RFC 3161) from the authority at an http:// address, in the "
+                        "signature or as a document timestamp; the authority has 3 seconds.\n\nFailures: 380 for "
+                        "an address that is not http://, 482 at W_EndDoc when the authority does not answer."},
     {"E_Image", "Draws a PNG or JPEG file into the box between the two grid corners; P_Fit 0 keeps its "
                 "proportions, as large as fits, centred, 1 stretches it to the box.\n\nFailures: 53 File not "
                 "found, 481 Invalid picture, 52 without an open page."},
@@ -902,6 +919,19 @@ class Error(Exception):
     error_class = py::object(scope["Error"]).release();
     error_class.attr("__module__") = "kt482";
     m.attr("Error") = error_class;
+
+    // The permissions of an encrypted document as flags that combine with
+    // "|" and pass as the int SetPdfEncryption takes.
+    py::dict permissions;
+    for (const auto& [name, value] :
+         {std::pair{"Print", PdfPermission::Print}, {"Modify", PdfPermission::Modify}, {"Copy", PdfPermission::Copy},
+          {"Annotate", PdfPermission::Annotate}, {"FillForms", PdfPermission::FillForms},
+          {"Accessibility", PdfPermission::Accessibility}, {"Assemble", PdfPermission::Assemble},
+          {"PrintHighQuality", PdfPermission::PrintHighQuality}})
+        permissions[name] = static_cast<int32_t>(value);
+    py::object permission_flags = py::module_::import("enum").attr("IntFlag")("PdfPermission", permissions);
+    permission_flags.attr("__module__") = "kt482";
+    m.attr("PdfPermission") = permission_flags;
 
     py::class_<FailureReport>(m, "FailureReport", "A failure as a member reported it; false when number is 0.")
         .def_readonly("number", &FailureReport::number)

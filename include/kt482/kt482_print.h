@@ -16,6 +16,7 @@
 #include "kt482/host_messages.h"
 #include "kt482/job_status.h"
 #include "kt482/member_table.h"
+#include "kt482/pdf_permission.h"
 #include "kt482/variant.h"
 
 namespace kt482 {
@@ -245,6 +246,44 @@ public:
     // first or the server could not be asked (reported). Each question to
     // the server is bounded by 3 seconds.
     bool WaitForJob(int32_t job_id, float seconds) const;
+    // The protection of the PDF documents W_StartDoc starts from now on, on
+    // the built-in PDF printer. Each setting is kept per thread, like the
+    // job, until changed; an empty path, password or address turns it off.
+    // A setting that cannot be used fails at once where it can be checked
+    // then, else at W_StartDoc or W_EndDoc, and no file is left under the
+    // document's name.
+    //
+    // A file attached to each document (at most kLargestAttachment bytes,
+    // read when the document starts): its MIME type ("application/json")
+    // and its relationship to the document as the archival form names it:
+    // "Data", "Source", "Alternative", "Supplement" or "Unspecified". With
+    // archiving on, documents with attachments are PDF/A-3u.
+    static constexpr int64_t kLargestAttachment = 64LL << 20;
+    void AttachFile(const std::string& path, const std::string& mime_type, const std::string& relationship,
+                    const std::string& description = "") noexcept;
+    void ClearAttachments() noexcept;
+    // AES-256 encryption: the password that opens the document, the one
+    // that lifts the restrictions (the user's when empty) and what a reader
+    // of the user's password may do (PdfPermission values; 0 reading only,
+    // -1 everything). Archived documents cannot be encrypted: with archiving
+    // on, W_StartDoc fails.
+    void SetPdfEncryption(const std::string& user_password, const std::string& owner_password,
+                          int32_t permissions) noexcept;
+    // A signature over the whole document (CMS, SHA-256) by the certificate
+    // and private key of a PKCS#12 file: invisible unless SetPdfSignatureBox
+    // gives it a place. The certificate must be valid now and allowed to
+    // sign. The key is read when a document starts and is never written.
+    void SetPdfSignature(const std::string& pkcs12_file, const std::string& password, const std::string& reason,
+                         const std::string& location) noexcept;
+    // The visible signature: a box between two grid corners of a page
+    // (1-based; 0 makes the signature invisible again) showing the seal
+    // picture (PNG or JPEG; none when empty) and the signer's name.
+    void SetPdfSignatureBox(int16_t page, float r1, float c1, float r2, float c2,
+                            const std::string& picture = "") noexcept;
+    // A trusted timestamp from the authority at an http:// address (RFC
+    // 3161): in the signature when one is set, else a document timestamp
+    // of its own. The authority must answer within 3 seconds.
+    void SetPdfTimestamp(const std::string& tsa_url) noexcept;
 
 private:
     std::unique_ptr<ObjectFields> self_;

@@ -30,6 +30,7 @@ KT482_PACKAGES=(
   python3-distributed  # examples/python/batch_invoices.py: the month-end run on a Dask cluster
   nlohmann-json3-dev python3-jsonschema  # src/form, src/print: the JSON parser (templates, the printer table); tests: the examples against the form schema
   libpoppler-cpp-dev  # src/preview: a PDF page as the preview's background
+  libssl-dev  # src/sign: AES, digests, CMS signatures and timestamp requests (libcrypto)
 )
 
 # Prints the packages of KT482_PACKAGES that are not installed, one a line.

@@ -6,6 +6,8 @@
 //
 // JobState gives late-bound callers one text: the job's state, then its
 // printer's reasons, separated by blanks ("stopped media-empty paused").
+// The PDF protection members (from 0x600300B0 on) name their parameters as
+// in C++, which is also how Python takes them by keyword.
 #pragma once
 
 #include "api/member_list.h"
@@ -43,24 +45,44 @@ inline constexpr std::array kJobId{ParamInfo{"job_id", I4, Val, Req}};
 inline constexpr std::array kInclude{ParamInfo{"include", Bool, Val, Req}};
 inline constexpr std::array kJobWait{ParamInfo{"job_id", I4, Val, Req}, ParamInfo{"seconds", R4, Val, Req}};
 
+inline constexpr std::array kAttachFile{ParamInfo{"path", Text, Val, Req}, ParamInfo{"mime_type", Text, Val, Req},
+                                        ParamInfo{"relationship", Text, Val, Req},
+                                        ParamInfo{"description", Text, Val, Opt}};
+inline constexpr std::array kPdfEncryption{ParamInfo{"user_password", Text, Val, Req},
+                                           ParamInfo{"owner_password", Text, Val, Req},
+                                           ParamInfo{"permissions", I4, Val, Req}};
+inline constexpr std::array kPdfSignature{
+    ParamInfo{"pkcs12_file", Text, Val, Req}, ParamInfo{"password", Text, Val, Req},
+    ParamInfo{"reason", Text, Val, Req}, ParamInfo{"location", Text, Val, Req}};
+inline constexpr std::array kPdfSignatureBox{ParamInfo{"page", I2, Val, Req}, ParamInfo{"r1", R4, Val, Req},
+                                             ParamInfo{"c1", R4, Val, Req},   ParamInfo{"r2", R4, Val, Req},
+                                             ParamInfo{"c2", R4, Val, Req},   ParamInfo{"picture", Text, Val, Opt}};
+inline constexpr std::array kPdfTimestamp{ParamInfo{"tsa_url", Text, Val, Req}};
+
 }  // namespace kt482::member_params
 
-#define KT482_HOST_ADDITION_LIST(X)                   \
-    X(E_Image, 0x60030080, Method, kImage, None)      \
-    X(E_Fill, 0x60030081, Method, kFill, None)        \
-    X(E_Color, 0x60030082, Method, kColor, None)      \
-    X(E_Barcode, 0x60030083, Method, kBarcode, None)  \
-    X(E_NewDocument, 0x60030084, Method, kNone, None) \
-    X(E_Numeric_Right, 0x60030090, Method, kNumericRight, None) \
-    X(E_String_Fit, 0x60030091, Method, kStringFit, None)       \
-    X(E_String_Box, 0x60030092, Method, kStringBox, None)       \
-    X(SetPrintOffset, 0x600300A0, Method, kOffset, None)   \
-    X(V_Background, 0x600300A1, Method, kFile, None)       \
-    X(P_PRT_Source, 0x600300A2, PropertyGet, kNone, Text)  \
-    X(P_PRT_Source, 0x600300A2, PropertyLet, kName, None)  \
-    X(P_PRT_MediaType, 0x600300A3, PropertyGet, kNone, Text) \
-    X(P_PRT_MediaType, 0x600300A3, PropertyLet, kName, None) \
-    X(LastJobId, 0x600300A4, Method, kNone, I4)            \
-    X(JobState, 0x600300A5, Method, kJobId, Text)          \
-    X(WaitForJob, 0x600300A6, Method, kJobWait, Bool)      \
-    X(V_BackgroundInPdf, 0x600300A7, Method, kInclude, None)
+#define KT482_HOST_ADDITION_LIST(X)                                   \
+    X(E_Image, 0x60030080, Method, kImage, None)                      \
+    X(E_Fill, 0x60030081, Method, kFill, None)                        \
+    X(E_Color, 0x60030082, Method, kColor, None)                      \
+    X(E_Barcode, 0x60030083, Method, kBarcode, None)                  \
+    X(E_NewDocument, 0x60030084, Method, kNone, None)                 \
+    X(E_Numeric_Right, 0x60030090, Method, kNumericRight, None)       \
+    X(E_String_Fit, 0x60030091, Method, kStringFit, None)             \
+    X(E_String_Box, 0x60030092, Method, kStringBox, None)             \
+    X(SetPrintOffset, 0x600300A0, Method, kOffset, None)              \
+    X(V_Background, 0x600300A1, Method, kFile, None)                  \
+    X(P_PRT_Source, 0x600300A2, PropertyGet, kNone, Text)             \
+    X(P_PRT_Source, 0x600300A2, PropertyLet, kName, None)             \
+    X(P_PRT_MediaType, 0x600300A3, PropertyGet, kNone, Text)          \
+    X(P_PRT_MediaType, 0x600300A3, PropertyLet, kName, None)          \
+    X(LastJobId, 0x600300A4, Method, kNone, I4)                       \
+    X(JobState, 0x600300A5, Method, kJobId, Text)                     \
+    X(WaitForJob, 0x600300A6, Method, kJobWait, Bool)                 \
+    X(V_BackgroundInPdf, 0x600300A7, Method, kInclude, None)          \
+    X(AttachFile, 0x600300B0, Method, kAttachFile, None)              \
+    X(ClearAttachments, 0x600300B1, Method, kNone, None)              \
+    X(SetPdfEncryption, 0x600300B2, Method, kPdfEncryption, None)     \
+    X(SetPdfSignature, 0x600300B3, Method, kPdfSignature, None)       \
+    X(SetPdfSignatureBox, 0x600300B4, Method, kPdfSignatureBox, None) \
+    X(SetPdfTimestamp, 0x600300B5, Method, kPdfTimestamp, None)

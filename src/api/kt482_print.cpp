@@ -242,6 +242,35 @@ void KT482_Print::SetDocumentInfo(const std::string& title, const std::string& a
     choose_next_document_info(title, author, subject, keywords);
 }
 void KT482_Print::SetPdfArchive(bool archive) { choose_pdf_archive(archive); }
+void KT482_Print::AttachFile(const std::string& path, const std::string& mime_type, const std::string& relationship,
+                             const std::string& description) noexcept
+{
+    run_trapped(*self_, "AttachFile", [&] { choose_attachment({path, mime_type, relationship, description}); });
+}
+void KT482_Print::ClearAttachments() noexcept
+{
+    run_trapped(*self_, "ClearAttachments", [] { clear_attachments(); });
+}
+void KT482_Print::SetPdfEncryption(const std::string& user_password, const std::string& owner_password,
+                                   int32_t permissions) noexcept
+{
+    run_trapped(*self_, "SetPdfEncryption",
+                [&] { choose_pdf_encryption(user_password, owner_password, permissions); });
+}
+void KT482_Print::SetPdfSignature(const std::string& pkcs12_file, const std::string& password,
+                                  const std::string& reason, const std::string& location) noexcept
+{
+    run_trapped(*self_, "SetPdfSignature", [&] { choose_pdf_signature(pkcs12_file, password, reason, location); });
+}
+void KT482_Print::SetPdfSignatureBox(int16_t page, float r1, float c1, float r2, float c2,
+                                     const std::string& picture) noexcept
+{
+    run_trapped(*self_, "SetPdfSignatureBox", [&] { choose_pdf_signature_box(page, r1, c1, r2, c2, picture); });
+}
+void KT482_Print::SetPdfTimestamp(const std::string& tsa_url) noexcept
+{
+    run_trapped(*self_, "SetPdfTimestamp", [&] { choose_pdf_timestamp(tsa_url); });
+}
 
 void KT482_Print::SetPrintOffset(float x_mm, float y_mm) noexcept { kt482::SetPrintOffset(*self_, x_mm, y_mm); }
 void KT482_Print::V_Background(const std::string& file) noexcept { kt482::V_Background(*self_, file); }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "cli/spool_folder.h"
 
@@ -24,10 +25,26 @@ struct OutputOptions {
     std::string media_type;
 };
 
+// The PDF command's protection of its file. Passwords come from the
+// environment, never the command line, which other users can read.
+struct PdfOptions {
+    bool archive = false;
+    struct Attachment {
+        std::string path, mime_type, relationship;
+    };
+    std::vector<Attachment> attachments;
+    bool encrypt = false;     // with KT482_PDF_USER_PASSWORD and KT482_PDF_OWNER_PASSWORD
+    int32_t permissions = 0;  // PdfPermission values
+    std::string pkcs12_file;  // with KT482_PDF_SIGN_PASSWORD
+    std::string reason, location;
+    std::string tsa_url;
+};
+
 // Each returns the process's exit status: 0, 1 after the library reported a
 // failure (already written to standard error), or 2 when the printer refused
 // a source, kind or offset as not its own (the message lists what it takes).
-int write_pdf(const SpoolFolder& folder, const std::string& out, const OutputOptions& options);
+int write_pdf(const SpoolFolder& folder, const std::string& out, const OutputOptions& options,
+              const PdfOptions& pdf = {});
 int print_on(const SpoolFolder& folder, const std::string& printer, const OutputOptions& options);
 int show_preview(const SpoolFolder& folder, const OutputOptions& options);
 

@@ -64,11 +64,14 @@ std::string local_date(std::time_t when, const char* format, char separator, con
     return std::string(text) + zone;
 }
 
-// The date of an information dictionary.
+}  // namespace
+
 std::string pdf_date(std::time_t when)
 {
     return local_date(when, "D:%Y%m%d%H%M%S", '\'', "'");
 }
+
+namespace {
 
 // The same moment as XMP writes it.
 std::string xmp_date(std::time_t when)
@@ -264,6 +267,14 @@ PdfDocument::PdfDocument(int fd, DocumentInfo info, int threads) : writer_(fd), 
     pages_root_ = writer_.reserve();
     resources_ = writer_.reserve();
     info_object_ = writer_.reserve();
+    if (info_.encryption) {
+        encryption_object_ = writer_.reserve();
+        writer_.encrypt_with(info_.encryption->file_key, encryption_object_);
+    }
+    if (info_.signature.active()) {
+        signature_field_ = writer_.reserve();
+        signature_value_ = writer_.reserve();
+    }
     fonts_.emplace_back();
     threads_ = std::max(threads, 0);
 }
@@ -336,7 +347,16 @@ void PdfDocument::write_page(const Page& page)
     append_number(body, page.width);
     body.push_back(' ');
     append_number(body, page.height);
-    body += "]/Contents " + ref(page.content) + ">>";
+    body += "]/Contents " + ref(page.content);
+    // The signature's field is an annotation of its page (the first page
+    // when invisible); on a page the document does not have, of none.
+    const std::size_t signed_page = info_.signature.page > 0 ? static_cast<std::size_t>(info_.signature.page) : 1;
+    if (signature_field_ && page_objects_.size() == signed_page && !signed_page_) {
+        body += "/Annots[" + ref(signature_field_) + "]";
+        signed_page_ = object;
+        signed_page_height_ = page.height;
+    }
+    body += ">>";
     writer_.object(object, body);
 }
 
@@ -552,6 +572,8 @@ bool PdfDocument::finish(int copies)
         for (std::size_t i = 0; i < drawn; ++i)
             write_page(pages_[i]);
 
+    // The appearance uses the document's fonts, written next.
+    const uint32_t appearance = write_signature_appearance();
     std::string fonts;
     std::vector<bool> written(fonts_.size(), false);
     for (std::size_t i = 1; i < fonts_.size(); ++i) {
@@ -588,9 +610,144 @@ bool PdfDocument::finish(int copies)
     std::string catalog = "<</Type/Catalog/Pages " + ref(pages_root_);
     if (info_.archive)
         catalog += write_archive_parts();
+    catalog += write_attachments(writer_, std::move(info_.attachments));
+    catalog += write_protection_parts(appearance);
     writer_.object(catalog_, catalog + ">>");
     write_info();
-    return writer_.finish(catalog_, info_object_, file_identifier());
+    if (signature_value_)
+        signature_slot_.write(writer_, signature_value_, info_.signature, created_);
+    if (!writer_.finish(catalog_, info_object_, file_identifier()))
+        return false;
+    if (!signature_value_)
+        return true;
+    const Status signed_file = signature_slot_.complete(writer_.fd(), writer_.bytes_written(), info_.signature);
+    if (!signed_file)
+        signing_failure_ = signed_file.failure().description;
+    return signed_file.ok();
+}
+
+namespace {
+
+std::string hex_string(std::string_view bytes)
+{
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string out = "<";
+    for (const char c : bytes) {
+        out.push_back(kDigits[static_cast<unsigned char>(c) >> 4]);
+        out.push_back(kDigits[static_cast<unsigned char>(c) & 15]);
+    }
+    return out + ">";
+}
+
+}  // namespace
+
+// The encryption dictionary and the signature's field, as the catalog's
+// entries: AES-256 needs the extension level that introduced it in a
+// PDF 1.7 file, and a signed document's form says it is signed and that
+// changes are to be appended (SigFlags 3).
+// A visible signature's appearance: a frame, the seal picture on its left
+// as large as fits with its proportions, and the signer's name in the
+// document's first face, as large as fits the rest of the box on one line.
+uint32_t PdfDocument::write_signature_appearance()
+{
+    const SignatureSetting& s = info_.signature;
+    const double width = s.box[2] - s.box[0];
+    const double height = s.box[3] - s.box[1];
+    if (!signed_page_ || s.page <= 0 || !s.signer || width < 4 || height < 4)
+        return 0;
+    std::string out = "q 0.8 0.1 0.1 RG 1 w 0.5 0.5 ";
+    append_number(out, width - 1);
+    out.push_back(' ');
+    append_number(out, height - 1);
+    out += " re S\n";
+    double text_left = 4;
+    if (const int image = s.picture.id ? image_number(s.picture) : 0; image) {
+        const double scale = std::min((height - 4) / s.picture.height, (width / 2) / s.picture.width);
+        const double w = s.picture.width * scale;
+        const double h = s.picture.height * scale;
+        out += "q ";
+        append_number(out, w);
+        out += " 0 0 ";
+        append_number(out, h);
+        out += " 2 ";
+        append_number(out, (height - h) / 2);
+        out += " cm /Im" + std::to_string(image) + " Do Q\n";
+        text_left = 4 + w;
+    }
+    if (fonts_.size() > 1) {
+        const FontFace* face = fonts_[1].face;
+        const int font = font_number(face);
+        std::u32string name;
+        decode_utf8(s.signer->name(), name);
+        std::string codes;
+        double ems = 0;
+        char hex[8];
+        for (const char32_t c : name) {
+            const uint32_t glyph = face->glyph(c);
+            if (glyph == 0)
+                continue;
+            ems += static_cast<double>(face->advance(glyph)) / face->units_per_em();
+            std::snprintf(hex, sizeof hex, "%04X", glyph_code(font, glyph, std::u32string(1, c)));
+            codes += hex;
+        }
+        const double size = std::min(height * 0.4, (width - text_left - 4) / std::max(ems, 1.0));
+        if (!codes.empty() && size > 1) {
+            out += "BT /F" + std::to_string(font) + " ";
+            append_number(out, size);
+            out += " Tf ";
+            append_number(out, text_left);
+            out.push_back(' ');
+            append_number(out, (height - size) / 2 + size * 0.15);
+            out += " Td <" + codes + "> Tj ET\n";
+        }
+    }
+    out += "Q";
+    const uint32_t object = writer_.reserve();
+    std::string entries = "/Type/XObject/Subtype/Form/BBox[0 0 ";
+    append_number(entries, width);
+    entries.push_back(' ');
+    append_number(entries, height);
+    entries += "]/Resources " + ref(resources_) + "/Filter/FlateDecode";
+    writer_.stream(object, entries, deflate(out));
+    return object;
+}
+
+std::string PdfDocument::write_protection_parts(uint32_t appearance)
+{
+    std::string entries;
+    if (const auto& e = info_.encryption) {
+        writer_.plain_object(encryption_object_,
+                             "<</Filter/Standard/V 5/R 6/Length 256/CF<</StdCF<</AuthEvent/DocOpen/CFM/AESV3/Length "
+                             "32>>>>/StmF/StdCF/StrF/StdCF/P "
+                                 + std::to_string(e->permissions) + "/O" + hex_string(e->owner_entry) + "/U"
+                                 + hex_string(e->user_entry) + "/OE" + hex_string(e->owner_key) + "/UE"
+                                 + hex_string(e->user_key) + "/Perms" + hex_string(e->perms) + ">>");
+        entries += "/Extensions<</ADBE<</BaseVersion/1.7/ExtensionLevel 8>>>>";
+    }
+    if (signature_field_) {
+        // Printable and locked, as the archival form wants every
+        // annotation; an invisible one has no area and no appearance.
+        const char* name = info_.signature.signer ? "(Signature1)" : "(Timestamp1)";
+        std::string field = std::string("<</Type/Annot/Subtype/Widget/FT/Sig/F 132/T") + name + "/V "
+                            + ref(signature_value_);
+        if (signed_page_)
+            field += "/P " + ref(signed_page_);
+        if (appearance) {
+            const double* box = info_.signature.box;
+            field += "/Rect[";
+            for (const double v : {box[0], signed_page_height_ - box[3], box[2], signed_page_height_ - box[1]}) {
+                append_number(field, v);
+                field.push_back(' ');
+            }
+            field.back() = ']';
+            field += "/AP<</N " + ref(appearance) + ">>";
+        } else {
+            field += "/Rect[0 0 0 0]";
+        }
+        writer_.object(signature_field_, field + ">>");
+        entries += "/AcroForm<</Fields[" + ref(signature_field_) + "]/SigFlags 3>>";
+    }
+    return entries;
 }
 
 std::string PdfDocument::producer()
@@ -689,7 +846,9 @@ std::string PdfDocument::xmp_metadata() const
     element("<pdf:Producer>", producer(), "</pdf:Producer>\n");
     element("<xmp:CreatorTool>", info_.creator, "</xmp:CreatorTool>\n");
     element("<xmp:CreateDate>", xmp_date(created_), "</xmp:CreateDate>\n");
-    x += "<pdfaid:part>2</pdfaid:part>\n<pdfaid:conformance>U</pdfaid:conformance>\n"
+    // Attachments are what the third part of the archival form allows.
+    x += info_.attachments.empty() ? "<pdfaid:part>2</pdfaid:part>\n" : "<pdfaid:part>3</pdfaid:part>\n";
+    x += "<pdfaid:conformance>U</pdfaid:conformance>\n"
          "</rdf:Description>\n</rdf:RDF>\n</x:xmpmeta>\n";
     // Room to edit the packet in place, as its trailer allows.
     x.append(20, ' ');

@@ -19,8 +19,13 @@
 #include <unordered_map>
 #include <vector>
 
+#include <optional>
+
+#include "pdf/pdf_attachments.h"
+#include "pdf/pdf_signature_field.h"
 #include "pdf/pdf_writer.h"
 #include "kt482/draw_surface.h"
+#include "sign/pdf_encryption.h"
 
 namespace kt482::pdf {
 
@@ -35,9 +40,16 @@ struct DocumentInfo {
     std::string keywords;
     std::string creator;
     std::time_t created = 0;
-    // Archivable (PDF/A-2u): XMP metadata matching the fields above, the sRGB
-    // output intent, and nothing the archival form forbids.
+    // Archivable (PDF/A-2u, PDF/A-3u with attachments): XMP metadata
+    // matching the fields above, the sRGB output intent, and nothing the
+    // archival form forbids.
     bool archive = false;
+    // Files embedded in the document.
+    std::vector<Attachment> attachments;
+    // Strings and streams encrypted, with these keys and entries.
+    std::optional<sign::StandardSecurity> encryption;
+    // A signature or document timestamp over the whole file.
+    SignatureSetting signature;
 };
 
 inline constexpr std::size_t kLongestInfoText = 4000;
@@ -45,6 +57,9 @@ inline constexpr std::size_t kLongestInfoText = 4000;
 // Whether a marked-content sequence begins inside the open text object or
 // closes it first.
 enum class TextObject { Close, KeepOpen };
+// A moment as a PDF date string takes it ("D:20260308091500+09'00'"), in
+// local time with its offset.
+std::string pdf_date(std::time_t when);
 
 class PdfDocument {
 public:
@@ -122,6 +137,9 @@ public:
     // the same content, the fonts, the page tree and the trailer. False when
     // the file could not be written completely.
     bool finish(int copies = 1);
+    // Why finish failed when the file was written but could not be signed
+    // (the signer's or the timestamp authority's reason); empty otherwise.
+    const std::string& signing_failure() const { return signing_failure_; }
     // True once a write to the file failed: the document can no longer be
     // completed.
     bool write_failed() const { return writer_.failed(); }
@@ -156,6 +174,8 @@ private:
     std::string file_identifier() const;
     std::string write_archive_parts();
     std::string xmp_metadata() const;
+    std::string write_protection_parts(uint32_t appearance);
+    uint32_t write_signature_appearance();
     uint16_t other_glyph_code(FontUse& use, uint32_t glyph, std::u32string_view text, int32_t width);
     void write_face(const std::vector<const FontUse*>& uses);
     void write_font(const FontUse& font, const std::string& name, uint32_t descriptor,
@@ -169,6 +189,13 @@ private:
     uint32_t pages_root_ = 0;
     uint32_t resources_ = 0;
     uint32_t info_object_ = 0;
+    uint32_t encryption_object_ = 0;
+    uint32_t signature_field_ = 0;
+    uint32_t signature_value_ = 0;
+    uint32_t signed_page_ = 0;  // the page object whose annotation the signature is
+    double signed_page_height_ = 0;
+    SignatureSlot signature_slot_;
+    std::string signing_failure_;
 
     bool page_open_ = false;
     bool text_open_ = false;

@@ -11,6 +11,7 @@
 #include <memory>
 #include <new>
 
+#include "sign/pdf_encryption.h"
 #include "text/font_service.h"
 
 namespace kt482::pdf {
@@ -167,15 +168,29 @@ void PdfWriter::begin(uint32_t number)
     write(head);
 }
 
-void PdfWriter::object(uint32_t number, std::string_view body)
+uint64_t PdfWriter::object(uint32_t number, std::string_view body)
+{
+    if (key_.empty())
+        return plain_object(number, body);
+    return plain_object(number, encrypt_strings(body));
+}
+
+uint64_t PdfWriter::plain_object(uint32_t number, std::string_view body)
 {
     begin(number);
+    const uint64_t at = offset_;
     write(body);
     write("\nendobj\n");
+    return at;
 }
 
 void PdfWriter::stream(uint32_t number, std::string_view entries, std::string_view data)
 {
+    std::string encrypted;
+    if (!key_.empty()) {
+        encrypted = sign::encrypt_aesv3(key_, data);
+        data = encrypted;
+    }
     begin(number);
     std::string head = "<<";
     head += entries;
@@ -185,6 +200,125 @@ void PdfWriter::stream(uint32_t number, std::string_view entries, std::string_vi
     write(head);
     write(data);
     write("\nendstream\nendobj\n");
+}
+
+void PdfWriter::encrypt_with(std::string key, uint32_t dictionary)
+{
+    key_ = std::move(key);
+    encryption_ = dictionary;
+}
+
+namespace {
+
+int hex_value(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    c = static_cast<char>(c | 0x20);
+    return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+}
+
+// The bytes of the literal string at body[at] ('('), its escapes undone;
+// at moves past its closing parenthesis.
+std::string literal_bytes(std::string_view body, std::size_t& at)
+{
+    std::string bytes;
+    int depth = 0;
+    for (++at; at < body.size(); ++at) {
+        char c = body[at];
+        if (c == '\\' && at + 1 < body.size()) {
+            c = body[++at];
+            switch (c) {
+            case 'n': bytes.push_back('\n'); break;
+            case 'r': bytes.push_back('\r'); break;
+            case 't': bytes.push_back('\t'); break;
+            case 'b': bytes.push_back('\b'); break;
+            case 'f': bytes.push_back('\f'); break;
+            case '\n': break;  // a line continued
+            default:
+                if (c >= '0' && c <= '7') {
+                    int value = 0;
+                    for (int digits = 0; digits < 3 && at < body.size() && body[at] >= '0' && body[at] <= '7';
+                         ++digits, ++at)
+                        value = value * 8 + (body[at] - '0');
+                    --at;
+                    bytes.push_back(static_cast<char>(value & 0xFF));
+                } else {
+                    bytes.push_back(c);
+                }
+            }
+            continue;
+        }
+        if (c == '(')
+            ++depth;
+        if (c == ')' && depth-- == 0) {
+            ++at;
+            return bytes;
+        }
+        bytes.push_back(c);
+    }
+    return bytes;
+}
+
+// The bytes of the hexadecimal string at body[at] ('<'); at moves past '>'.
+std::string hex_bytes(std::string_view body, std::size_t& at)
+{
+    std::string bytes;
+    int high = -1;
+    for (++at; at < body.size() && body[at] != '>'; ++at) {
+        const int v = hex_value(body[at]);
+        if (v < 0)
+            continue;
+        if (high < 0) {
+            high = v;
+        } else {
+            bytes.push_back(static_cast<char>(high * 16 + v));
+            high = -1;
+        }
+    }
+    if (high >= 0)
+        bytes.push_back(static_cast<char>(high * 16));
+    ++at;
+    return bytes;
+}
+
+}  // namespace
+
+// Every string the engine writes is a literal or a hex string in a body that
+// holds no comments and no stream data, so that a scan for their delimiters
+// finds them all; dictionaries' "<<" and ">>" are passed over.
+std::string PdfWriter::encrypt_strings(std::string_view body) const
+{
+    if (key_.empty())
+        return std::string(body);
+    std::string out;
+    out.reserve(body.size() * 2);
+    std::size_t at = 0;
+    while (at < body.size()) {
+        const char c = body[at];
+        std::string bytes;
+        if (c == '(') {
+            bytes = literal_bytes(body, at);
+        } else if (c == '<' && at + 1 < body.size() && body[at + 1] == '<') {
+            out += "<<";
+            at += 2;
+            continue;
+        } else if (c == '<') {
+            bytes = hex_bytes(body, at);
+        } else {
+            out.push_back(c);
+            ++at;
+            continue;
+        }
+        static constexpr char kDigits[] = "0123456789ABCDEF";
+        out.push_back('<');
+        for (const char b : sign::encrypt_aesv3(key_, bytes)) {
+            out.push_back(kDigits[static_cast<unsigned char>(b) >> 4]);
+            out.push_back(kDigits[static_cast<unsigned char>(b) & 15]);
+        }
+        out.push_back('>');
+    }
+    return out;
 }
 
 bool PdfWriter::finish(uint32_t root, uint32_t info, std::string_view id)
@@ -206,6 +340,8 @@ bool PdfWriter::finish(uint32_t root, uint32_t info, std::string_view id)
     }
     table += "trailer\n<</Size " + std::to_string(offsets_.size() + 1) + "/Root " + std::to_string(root)
              + " 0 R/Info " + std::to_string(info) + " 0 R";
+    if (encryption_)
+        table += "/Encrypt " + std::to_string(encryption_) + " 0 R";
     if (!id.empty()) {
         std::string hex;
         for (const char c : id) {

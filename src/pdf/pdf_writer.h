@@ -50,15 +50,30 @@ public:
 
     // A new object number for an object written later.
     uint32_t reserve();
-    // An object whose body (dictionary, array, ...) is given whole.
-    void object(uint32_t number, std::string_view body);
+    // An object whose body (dictionary, array, ...) is given whole; its
+    // strings are encrypted when the document is. Returns the offset of the
+    // body in the file.
+    uint64_t object(uint32_t number, std::string_view body);
+    // The same, written exactly as given (the encryption dictionary, and a
+    // signature whose strings were encrypted apart from its contents).
+    uint64_t plain_object(uint32_t number, std::string_view body);
     // A stream object: extra dictionary entries and the data, deflated
-    // already when the entries say so.
+    // already when the entries say so; the data is encrypted when the
+    // document is.
     void stream(uint32_t number, std::string_view entries, std::string_view data);
+    // From now on strings and streams are encrypted with the key (AESV3),
+    // and the trailer names the encryption dictionary.
+    void encrypt_with(std::string key, uint32_t dictionary);
+    // The literal and hexadecimal strings of a body encrypted, as hex
+    // strings; the body itself when the document is not encrypted.
+    std::string encrypt_strings(std::string_view body) const;
     // The cross-reference table and trailer, with the file's identifier (16
     // bytes, written twice) when given; then flushes. False when any write
     // failed.
     bool finish(uint32_t root, uint32_t info, std::string_view id = {});
+
+    // The file descriptor, for completing a signature once the file is.
+    int fd() const { return fd_; }
 
     bool failed() const { return failed_; }
     uint64_t bytes_written() const { return offset_; }
@@ -73,6 +88,8 @@ private:
     uint64_t offset_ = 0;
     std::vector<uint64_t> offsets_;  // by object number - 1; 0 while unwritten
     bool failed_ = false;
+    std::string key_;  // empty: not encrypted
+    uint32_t encryption_ = 0;
 };
 
 }  // namespace kt482::pdf

@@ -15,7 +15,7 @@ int create_new_file(const std::string& path)
 {
     int fd;
     do {
-        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
     } while (fd < 0 && errno == EINTR);
     return fd;
 }

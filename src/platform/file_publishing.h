@@ -12,7 +12,7 @@
 
 namespace kt482 {
 
-// Creates a new file for writing at path, never over an existing file nor
+// Creates a new file for writing (and reading back) at path, never over an existing file nor
 // through a link: its descriptor, or -1 with errno set.
 int create_new_file(const std::string& path);
 

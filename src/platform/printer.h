@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "kt482/draw_surface.h"
 
@@ -30,6 +31,44 @@ struct DocumentProperties {
     std::string subject;
     std::string keywords;
     bool archive = false;
+    // The protection of PDF documents, kept from one document to the next
+    // (each with an initializer, so that a list of the fields above may end
+    // early).
+    struct Attachment {
+        std::string path;
+        std::string mime_type;
+        std::string relationship;
+        std::string description;
+    };
+    std::vector<Attachment> attachments{};
+    // Encrypted when either password is set.
+    std::string user_password{};
+    std::string owner_password{};
+    int32_t permissions = 0;
+    // Signed when a PKCS#12 file is named; timestamped when an authority is.
+    std::string pkcs12_file{};
+    std::string pkcs12_password{};
+    std::string reason{};
+    std::string location{};
+    std::string tsa_url{};
+    // A visible signature: its page (1-based; 0 invisible), its box in
+    // points from the page's printable origin (left, top, right, bottom)
+    // and the seal picture's file.
+    int16_t signature_page = 0;
+    float signature_box[4] = {0, 0, 0, 0};
+    std::string signature_picture{};
+
+    // What stays for the document after: all but the information, which is
+    // the one document's.
+    DocumentProperties kept() const
+    {
+        DocumentProperties next = *this;
+        next.title.clear();
+        next.author.clear();
+        next.subject.clear();
+        next.keywords.clear();
+        return next;
+    }
 };
 
 class Printer : public DrawSurface {

@@ -3,7 +3,10 @@
 // instead of a new file in the printer's folder, once.
 #pragma once
 
+#include <cstdint>
 #include <string>
+
+#include "platform/printer.h"
 
 namespace kt482 {
 
@@ -19,6 +22,17 @@ void take_chosen_pdf_file();
 // are archivable from the next one on.
 void choose_next_document_info(std::string title, std::string author, std::string subject, std::string keywords);
 void choose_pdf_archive(bool archive);
+
+// The protection of the documents from the next one on (see the members of
+// the same names). Raise when a setting is refused; an attachment is
+// checked for being there and within the size allowed.
+void choose_attachment(DocumentProperties::Attachment attachment);
+void clear_attachments();
+void choose_pdf_encryption(std::string user_password, std::string owner_password, int32_t permissions);
+void choose_pdf_signature(std::string pkcs12_file, std::string password, std::string reason, std::string location);
+void choose_pdf_timestamp(std::string tsa_url);
+// The box between two grid corners of the job's grid as it is now.
+void choose_pdf_signature_box(int16_t page, float r1, float c1, float r2, float c2, std::string picture);
 
 // At the start of a document, after take_chosen_pdf_file: the printer
 // selected gets the document's properties; the information is used up.

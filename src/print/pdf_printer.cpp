@@ -13,6 +13,7 @@
 #include "platform/printer_factory.h"
 #include "print/cups_queue_destination.h"
 #include "print/pdf_file_destination.h"
+#include "print/pdf_protection.h"
 
 namespace kt482 {
 namespace {
@@ -167,10 +168,16 @@ Status PdfPrinter::startDocument()
 {
     if (document_)
         return {};
+    // The protection is prepared first, so that a setting that cannot be
+    // used leaves no file behind.
+    pdf::DocumentInfo info;
+    if (Status prepared = prepare_protection(next_, info); !prepared) {
+        next_ = next_.kept();
+        return prepared;
+    }
     auto opened = destination_->open(setup_);
     if (!opened)
         return opened.failure();
-    pdf::DocumentInfo info;
     info.title = next_.title.empty() ? std::move(opened->title) : next_.title;
     info.author = next_.author;
     info.subject = next_.subject;
@@ -178,10 +185,11 @@ Status PdfPrinter::startDocument()
     info.archive = next_.archive;
     info.creator = kDocumentName;
     info.created = std::time(nullptr);
-    // The information is the one document's; archiving stays.
-    const bool archive = next_.archive;
-    next_ = DocumentProperties{};
-    next_.archive = archive;
+    // A visible signature's box is drawn as the grid is, from the origin.
+    for (int i = 0; i < 4; ++i)
+        info.signature.box[i] += i % 2 == 0 ? opened->left : opened->top;
+    // The information is the one document's; archiving and protection stay.
+    next_ = next_.kept();
     fd_ = opened->fd;
     document_ = std::make_unique<pdf::PdfDocument>(fd_, std::move(info), compressionThreads());
     copiesInFile_ = opened->copies_in_file;
@@ -212,10 +220,15 @@ Status PdfPrinter::EndDoc()
         return {};
     static_cast<void>(surface_.EndSpreadText());  // a spread text left open is drawn on its page
     bool written = document_->finish(copiesInFile_);
+    const std::string signing_failure = document_->signing_failure();
     written = ::close(fd_) == 0 && written;
     fd_ = -1;
     closeDocument();
     auto delivered = destination_->finish(written);
+    // A file that could not be signed is not delivered, for the signer's
+    // reason.
+    if (!signing_failure.empty())
+        return Failure(ErrorNumber::PrinterError, signing_failure);
     if (!delivered)
         return delivered.failure();
     lastOutput_ = std::move(*delivered);

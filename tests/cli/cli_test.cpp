@@ -132,6 +132,10 @@ TEST_F(KT482Command, AnswersEachCaseWithItsStatusAndMessage)
         {"pdf %s/good", 2, "needs SPOOLDIR and OUT.pdf"},
         {"pdf %s/good %s/x.pdf --pages 3-2", 2, "--pages needs a page range"},
         {"pdf %s/good %s/x.pdf --paper A4", 2, "--paper needs a paper code"},
+        {"pdf %s/good %s/x.pdf --attach data.json", 2, "--attach needs FILE:MIME:RELATIONSHIP"},
+        {"pdf %s/good %s/x.pdf --permissions print,fly", 2, "--permissions needs a list"},
+        {"pdf %s/good %s/x.pdf --attach %s/none.json:application/json:Data", 1, "AttachFile"},
+        {"pdf %s/good %s/x.pdf --timestamp https://tsa.example/", 1, "SetPdfTimestamp"},
         {"print %s/good", 2, "print needs --printer NAME"},
         {"print %s/good --printer \"no such printer\"", 1, "kt482: KT482_Print : "},
         {"frobnicate %s/good", 2, "unknown command frobnicate"},
@@ -251,6 +255,29 @@ TEST_F(KT482Command, CalibrateStoresTheOffsetAndKeepsADamagedTable)
     kept << std::ifstream(table).rdbuf();
     EXPECT_EQ(kept.str(), damaged);
     ::unsetenv("XDG_CONFIG_HOME");
+// The protection options: the data attached to an archived file, or the
+// file encrypted with the password from the environment.
+TEST_F(KT482Command, AttachesDataToAnArchivedFileOrEncryptsIt)
+{
+    std::ofstream(root_ + "/data.json") << R"({"invoice":"0001"})";
+    const std::string archived = root_ + "/archived.pdf";
+    CommandRun run = kt482_command("pdf " + root_ + "/good " + archived + " --archive --attach " + root_
+                                   + "/data.json:application/json:Data");
+    ASSERT_EQ(run.status, 0) << run.out;
+    FILE* pipe = ::popen(("pdfdetach -list " + archived + " 2>&1").c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::array<char, 4096> buffer;
+    const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe);
+    ::pclose(pipe);
+    EXPECT_NE(std::string(buffer.data(), n).find("data.json"), std::string::npos);
+
+    const std::string encrypted = root_ + "/encrypted.pdf";
+    ::setenv("KT482_PDF_USER_PASSWORD", "secret", 1);
+    run = kt482_command("pdf " + root_ + "/good " + encrypted + " --encrypt --permissions print,copy");
+    ::unsetenv("KT482_PDF_USER_PASSWORD");
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_EQ(std::system(("qpdf --check --password=secret " + encrypted + " >/dev/null 2>&1").c_str()), 0);
+    EXPECT_NE(std::system(("qpdf --check " + encrypted + " >/dev/null 2>&1").c_str()), 0);
 }
 
 }  // namespace
