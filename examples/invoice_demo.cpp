@@ -82,6 +82,13 @@ std::string describe(const kt482::PageRecordHeader& header, const Fields& f)
     case RecordCode::Barcode:
         return line + "from row " + f[1] + "  col " + f[2] + "  to row " + f[3] + "  col " + f[4] + "  barcode "
                + quoted(f[5]);
+    case RecordCode::NumericRight:
+        return line + at("row", "end col") + "  value " + f[3] + "  picture " + quoted(f[4]);
+    case RecordCode::StringFit:
+        return line + at("row", "col") + "  text " + quoted(f[3]) + "  length " + f[4] + "  mode " + f[5];
+    case RecordCode::StringBox:
+        return line + "from row " + f[1] + "  col " + f[2] + "  to row " + f[3] + "  col " + f[4] + "  align "
+               + f[5].substr(0, 1) + "  text " + quoted(f[5].substr(1));
     }
     return line;
 }

@@ -38,6 +38,7 @@
 
 #include "api/host_addition_list.h"
 #include "api/member_list.h"
+#include "kt482/form.h"
 #include "kt482/kt482.h"
 
 namespace py = pybind11;

@@ -255,6 +255,8 @@ TEST_F(KT482Command, CalibrateStoresTheOffsetAndKeepsADamagedTable)
     kept << std::ifstream(table).rdbuf();
     EXPECT_EQ(kept.str(), damaged);
     ::unsetenv("XDG_CONFIG_HOME");
+}
+
 // The protection options: the data attached to an archived file, or the
 // file encrypted with the password from the environment.
 TEST_F(KT482Command, AttachesDataToAnArchivedFileOrEncryptsIt)
