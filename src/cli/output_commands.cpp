@@ -81,7 +81,9 @@ void start_document(KT482_Print& job, const OutputOptions& options)
     job.W_StartDoc(options.paper, options.orientation, options.height_mm / kMmPerInch, options.width_mm / kMmPerInch);
 }
 
-int print_document(KT482_Print& job, const std::string& printer, const OutputOptions& options)
+// Selects the printer with the options' source, kind and offset, and starts
+// a document on it: the exit status, 0 when the document is open.
+int open_document(KT482_Print& job, const std::string& printer, const OutputOptions& options)
 {
     job.W_Device(printer);
     if (status_of(job))
@@ -89,8 +91,13 @@ int print_document(KT482_Print& job, const std::string& printer, const OutputOpt
     if (int status = choose_for_printer(job, options))
         return status;
     start_document(job, options);
-    if (status_of(job))
-        return 1;
+    return status_of(job) ? 1 : 0;
+}
+
+int print_document(KT482_Print& job, const std::string& printer, const OutputOptions& options)
+{
+    if (int status = open_document(job, printer, options))
+        return status;
     job.W_Print(options.first, options.last);
     job.W_EndDoc();
     return status_of(job);
@@ -184,14 +191,8 @@ int print_calibration(const std::string& queue, const OutputOptions& options)
 {
     report_messages_on_stderr();
     KT482_Print job;
-    job.W_Device(queue);
-    if (status_of(job))
-        return 1;
-    if (int status = choose_for_printer(job, options))
+    if (int status = open_document(job, queue, options))
         return status;
-    start_document(job, options);
-    if (status_of(job))
-        return 1;
     JobState& state = kt482::job();
     const auto [width, height] = sheet_mm(options);
     const Status drawn = draw_calibration_sheet(*state.PrinterObject, width, height, queue);
