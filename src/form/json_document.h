@@ -14,17 +14,27 @@
 
 namespace kt482::form {
 
+struct JsonMember;
+
 struct JsonValue {
     enum class Kind { Null, Bool, Number, String, Array, Object };
     Kind kind = Kind::Null;
     bool boolean = false;
     std::string text;  // a string's value, or a number as written
     std::vector<JsonValue> items;                              // an array's values
-    std::vector<std::pair<std::string, JsonValue>> members;    // an object's members, in order
+    std::vector<JsonMember> members;                           // an object's members, in order
     std::size_t offset = 0;                                    // byte where the value starts
     int source = 0;                                            // which document it came from
 
     const JsonValue* member(std::string_view name) const;
+};
+
+// An object's member: its key and value. A type of its own rather than a
+// pair, which may not hold the value's type while that is still incomplete.
+struct JsonMember {
+    JsonMember(std::string key, JsonValue value) : first(std::move(key)), second(std::move(value)) {}
+    std::string first;
+    JsonValue second;
 };
 
 // "a string", "a number", ... for error texts.
