@@ -65,11 +65,11 @@ std::vector<std::string> pdf_files(const std::string& folder)
 const std::string& certificates()
 {
     static const std::string folder = [] {
-        test::TempFolder* keep = new test::TempFolder();  // lives as long as the tests
+        static test::TempFolder keep;  // lives as long as the tests, removed at exit
         const std::string script = std::string(KT482_TEST_SUPPORT_DIR) + "/make_test_certificates.sh";
-        if (std::system(("'" + script + "' '" + keep->path() + "'").c_str()) != 0)
+        if (std::system(("'" + script + "' '" + keep.path() + "'").c_str()) != 0)
             return std::string();
-        return keep->path();
+        return keep.path();
     }();
     return folder;
 }
