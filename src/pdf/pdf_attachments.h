@@ -1,5 +1,5 @@
 // Files embedded in a PDF document: each an embedded-file stream with its
-// MIME type and parameters (size, dates, checksum) and a file specification
+// MIME type and parameters (size, dates, checksum), and a /Filespec dictionary
 // with its relationship to the document, listed in the catalog's name tree
 // and its associated files (/AF), as the archival form PDF/A-3 asks.
 #pragma once
