@@ -50,7 +50,10 @@ def test_pip_installs_the_module_and_the_library_into_a_fresh_venv(tmp_path):
     env["QT_QPA_PLATFORM"] = "offscreen"
     if shutil.which("ccache"):
         env["CMAKE_ARGS"] = "-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache"
-        env.setdefault("CCACHE_BASEDIR", str(tmp_path))
+        # Paths relative to the copy, so that each run's copy (a new folder)
+        # finds what the last one compiled.
+        env["CCACHE_BASEDIR"] = str(tree)
+        env["CCACHE_NOHASHDIR"] = "1"
     install = subprocess.run(
         [str(python), "-m", "pip", "install", "--no-build-isolation", "--no-index", str(tree)],
         cwd=tmp_path, env=env, capture_output=True, text=True,

@@ -10,6 +10,7 @@
 
 KT482_PACKAGES=(
   build-essential cmake ninja-build g++
+  ccache  # scripts/test, scripts/fuzz: a fresh clone recompiles only what changed
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libcups2-dev
   fonts-ipafont cups printer-driver-cups-pdf poppler-utils
