@@ -1,15 +1,15 @@
-// Arbitrary bytes as a page spool file, replayed on a recording surface as
+// Arbitrary bytes as a page spool file, replayed on a checking surface as
 // the preview would draw it, then as the printer would. Whatever the bytes,
 // the replay ends normally: a damaged page is reported, never a crash.
 #include <cstdint>
 #include <memory>
 
+#include "checking_surface.h"
 #include "job/job_state.h"
 #include "page_replay_support.h"
 #include "platform/services.h"
 #include "render/page_out.h"
 #include "support/fakes.h"
-#include "support/recording_surface.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static ScopedServices services(&sink, &printers, &page);
     page.set(data, size);
     fuzz::prepare_page();
-    auto surface = std::make_shared<test::RecordingSurface>();
+    auto surface = std::make_shared<fuzz::CheckingSurface>();
     JobState& s = job();
     ObjectFields fields;
     for (OutputTarget target : {OutputTarget::Preview, OutputTarget::Printer}) {
