@@ -12,10 +12,8 @@
 #include "fuzz_check.h"
 #include "job/job_state.h"
 #include "page_replay_support.h"
-#include "platform/services.h"
 #include "print/pdf_printer.h"
 #include "render/page_out.h"
-#include "support/fakes.h"
 
 namespace {
 
@@ -58,10 +56,8 @@ void check_pdf(const std::string& file)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     using namespace kt482;
-    static test::MessageSink sink;
-    static test::FakePrinters printers;
-    static fuzz::InputPage page;
-    static ScopedServices services(&sink, &printers, &page);
+    auto& [sink, printers, page] = fuzz::replay_services();
+    (void)printers;
     // The file is on /dev/shm and thrown away: no flush is worth its time.
     static const bool unsynced = ::setenv("KT482_PDF_SYNC", "0", 1) == 0 && ::setenv("KT482_PDF_THREADS", "0", 1) == 0;
     (void)unsynced;

@@ -7,17 +7,13 @@
 #include "checking_surface.h"
 #include "job/job_state.h"
 #include "page_replay_support.h"
-#include "platform/services.h"
 #include "render/page_out.h"
-#include "support/fakes.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     using namespace kt482;
-    static test::MessageSink sink;
-    static test::FakePrinters printers;
-    static fuzz::InputPage page;
-    static ScopedServices services(&sink, &printers, &page);
+    auto& [sink, printers, page] = fuzz::replay_services();
+    (void)printers;
     page.set(data, size);
     fuzz::prepare_page();
     auto surface = std::make_shared<fuzz::CheckingSurface>();

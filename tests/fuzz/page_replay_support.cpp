@@ -10,6 +10,7 @@
 #include "fuzz_check.h"
 #include "job/job_state.h"
 #include "job/page_file_names.h"
+#include "platform/services.h"
 #include "support/picture_files.h"
 
 namespace kt482::fuzz {
@@ -116,6 +117,13 @@ Status InputPage::remove(const std::string&)
 Status InputPage::remove_matching(const std::string&)
 {
     return Failure(ErrorNumber::PermissionDenied);
+}
+
+ReplayServices& replay_services()
+{
+    static ReplayServices services;
+    static ScopedServices scoped(&services.sink, &services.printers, &services.page);
+    return services;
 }
 
 void prepare_page()

@@ -44,6 +44,16 @@ private:
     FileHandle open_ = 0;
 };
 
+// What a replay runs with, set up for the process on the first call:
+// messages go to the sink, printers are fakes, and the spool's page is the
+// input.
+struct ReplayServices {
+    test::MessageSink sink;
+    test::FakePrinters printers;
+    InputPage page;
+};
+ReplayServices& replay_services();
+
 // Sets the job state a replay of page 1 starts from. The pictures are made
 // on the first call.
 void prepare_page();
