@@ -3,42 +3,36 @@
 // wrong with a bad folder or a damaged page.
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <sys/wait.h>
 
-#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <span>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "kt482/kt482.h"
+#include "support/command_run.h"
 #include "support/picture_files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct CommandRun {
-    int status = -1;
-    std::string out;  // standard output and standard error together
-};
+using kt482::test::CommandRun;
 
+// Standard output and standard error together.
 CommandRun kt482_command(const std::string& arguments)
 {
-    const std::string command = std::string(KT482_CLI_PATH) + " " + arguments + " 2>&1";
-    CommandRun run;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return run;
-    std::array<char, 4096> buffer;
-    while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe))
-        run.out.append(buffer.data(), n);
-    const int status = ::pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return kt482::test::run_command(std::string(KT482_CLI_PATH) + " " + arguments + " 2>&1");
 }
+
+struct Case {
+    const char* arguments;  // %s is the test's folder
+    int status;
+    const char* output;  // a part of what it says
+};
 
 class KT482Command : public testing::Test {
 protected:
@@ -100,13 +94,21 @@ protected:
         job.E_EndEdit();
     }
 
-    static inline std::string root_;
-};
+    // Each case's command run in the test's folder: its exit status, and
+    // a part of what it says.
+    static void expect_answers(std::span<const Case> cases)
+    {
+        for (const Case& c : cases) {
+            std::string arguments = c.arguments;
+            for (std::size_t at; (at = arguments.find("%s")) != std::string::npos;)
+                arguments.replace(at, 2, root_);
+            const CommandRun run = kt482_command(arguments);
+            EXPECT_EQ(run.status, c.status) << arguments << "\n" << run.out;
+            EXPECT_NE(run.out.find(c.output), std::string::npos) << arguments << "\n" << run.out;
+        }
+    }
 
-struct Case {
-    const char* arguments;  // %s is the test's folder
-    int status;
-    const char* output;  // a part of what it says
+    static inline std::string root_;
 };
 
 TEST_F(KT482Command, AnswersEachCaseWithItsStatusAndMessage)
@@ -147,14 +149,7 @@ TEST_F(KT482Command, AnswersEachCaseWithItsStatusAndMessage)
         {"dump --help", 0, "usage: kt482 dump SPOOLDIR [PAGE]"},
         {"--help", 0, "commands:"},
     };
-    for (const Case& c : cases) {
-        std::string arguments = c.arguments;
-        for (std::size_t at; (at = arguments.find("%s")) != std::string::npos;)
-            arguments.replace(at, 2, root_);
-        const CommandRun run = kt482_command(arguments);
-        EXPECT_EQ(run.status, c.status) << arguments << "\n" << run.out;
-        EXPECT_NE(run.out.find(c.output), std::string::npos) << arguments << "\n" << run.out;
-    }
+    expect_answers(cases);
 }
 
 TEST_F(KT482Command, WritesTheRecordedPagesIntoOnePdf)
@@ -162,13 +157,7 @@ TEST_F(KT482Command, WritesTheRecordedPagesIntoOnePdf)
     const std::string out = root_ + "/good.pdf";
     const CommandRun run = kt482_command("pdf " + root_ + "/good " + out + " --pages 2-3 --landscape");
     ASSERT_EQ(run.status, 0) << run.out;
-    FILE* pipe = ::popen(("pdftotext -layout " + out + " - 2>&1").c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string extracted;
-    std::array<char, 4096> buffer;
-    while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe))
-        extracted.append(buffer.data(), n);
-    ::pclose(pipe);
+    const std::string extracted = kt482::test::run_command("pdftotext -layout " + out + " - 2>&1").out;
     EXPECT_EQ(extracted.find("page one"), std::string::npos) << extracted;
     EXPECT_NE(extracted.find("page two"), std::string::npos) << extracted;
     EXPECT_NE(extracted.find("page three"), std::string::npos) << extracted;
@@ -196,14 +185,7 @@ TEST_F(KT482Command, StationeryOptionsRefuseWhatNoPrinterTakes)
         {"calibrate a b", 2, "too many arguments"},
         {"calibrate --help", 0, "alignment sheet"},
     };
-    for (const Case& c : cases) {
-        std::string arguments = c.arguments;
-        for (std::size_t at; (at = arguments.find("%s")) != std::string::npos;)
-            arguments.replace(at, 2, root_);
-        const CommandRun run = kt482_command(arguments);
-        EXPECT_EQ(run.status, c.status) << arguments << "\n" << run.out;
-        EXPECT_NE(run.out.find(c.output), std::string::npos) << arguments << "\n" << run.out;
-    }
+    expect_answers(cases);
 }
 
 TEST_F(KT482Command, PaperOfOwnSizeIsThePdfsPage)
@@ -212,13 +194,7 @@ TEST_F(KT482Command, PaperOfOwnSizeIsThePdfsPage)
     const CommandRun run =
         kt482_command("pdf " + root_ + "/good " + out + " --paper 256 --width-mm 110 --height-mm 220 --pages 1");
     ASSERT_EQ(run.status, 0) << run.out;
-    FILE* pipe = ::popen(("pdfinfo " + out + " 2>&1").c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string info;
-    std::array<char, 4096> buffer;
-    while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe))
-        info.append(buffer.data(), n);
-    ::pclose(pipe);
+    const std::string info = kt482::test::run_command("pdfinfo " + out + " 2>&1").out;
     double width = 0;
     double height = 0;
     const auto at = info.find("Page size:");
@@ -266,12 +242,7 @@ TEST_F(KT482Command, AttachesDataToAnArchivedFileOrEncryptsIt)
     CommandRun run = kt482_command("pdf " + root_ + "/good " + archived + " --archive --attach " + root_
                                    + "/data.json:application/json:Data");
     ASSERT_EQ(run.status, 0) << run.out;
-    FILE* pipe = ::popen(("pdfdetach -list " + archived + " 2>&1").c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::array<char, 4096> buffer;
-    const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe);
-    ::pclose(pipe);
-    EXPECT_NE(std::string(buffer.data(), n).find("data.json"), std::string::npos);
+    EXPECT_NE(kt482::test::run_command("pdfdetach -list " + archived + " 2>&1").out.find("data.json"), std::string::npos);
 
     const std::string encrypted = root_ + "/encrypted.pdf";
     ::setenv("KT482_PDF_USER_PASSWORD", "secret", 1);

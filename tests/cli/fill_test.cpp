@@ -3,13 +3,13 @@
 // nothing written.
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <sys/wait.h>
 
-#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
+
+#include "support/command_run.h"
 
 namespace {
 
@@ -17,23 +17,12 @@ namespace fs = std::filesystem;
 
 const std::string kForms = KT482_FORMS_DIR;
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-};
+using Outcome = kt482::test::CommandRun;
 
+// The command run in folder; standard output and standard error together.
 Outcome command(const std::string& arguments, const std::string& folder = ".")
 {
-    Outcome run;
-    FILE* pipe = ::popen(("cd '" + folder + "' && " + std::string(KT482_CLI_PATH) + " " + arguments + " 2>&1").c_str(), "r");
-    if (!pipe)
-        return run;
-    std::array<char, 4096> buffer;
-    while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe))
-        run.out.append(buffer.data(), n);
-    const int status = ::pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return kt482::test::run_command("cd '" + folder + "' && " + std::string(KT482_CLI_PATH) + " " + arguments + " 2>&1");
 }
 
 std::string pdf_text(const fs::path& pdf)

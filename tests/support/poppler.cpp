@@ -10,6 +10,8 @@
 #include <regex>
 #include <sstream>
 
+#include "support/command_run.h"
+
 namespace kt482::test {
 namespace {
 
@@ -55,17 +57,10 @@ std::string missing_poppler_tool()
 
 std::optional<std::string> command_output(const std::string& command)
 {
-    FILE* pipe = ::popen((command + " 2>/dev/null").c_str(), "r");
-    if (!pipe)
+    CommandRun run = run_command(command + " 2>/dev/null");
+    if (run.status != 0)
         return std::nullopt;
-    std::string output;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        output.append(buffer, n);
-    const int status = ::pclose(pipe);
-    if (status == -1 || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return std::nullopt;
-    return output;
+    return std::move(run.out);
 }
 
 std::vector<PdfPageSize> pdf_page_sizes(const std::string& path)
