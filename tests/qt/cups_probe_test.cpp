@@ -93,7 +93,7 @@ TEST(CupsProbeWithoutServer, RefusedConnectionsFailAtOnce)
         ScopedEnv cups_server("CUPS_SERVER", address);
         const auto start = Clock::now();
         EXPECT_EQ(cups_server_state(2s), CupsServerState::Absent) << address;
-        EXPECT_LT(Clock::now() - start, 200ms) << address;
+        EXPECT_LT(Clock::now() - start, 1s) << address;  // half the timeout, room for a busy machine
     }
 }
 

@@ -155,7 +155,7 @@ TEST(JobObjectOnThePlatform, ServerThatKeepsSendingHoldsNoEntryPointLong)
         const std::string queue_errors = testing::internal::GetCapturedStderr();
 
         EXPECT_LT(created, 3500ms) << mode;
-        EXPECT_LT(pdf_selected, 100ms) << mode;
+        EXPECT_LT(pdf_selected, 1s) << mode;  // a silent server would take 3 s
         EXPECT_LT(printed, 1s) << mode;
         EXPECT_LT(queue_selected, 3500ms) << mode;
         EXPECT_EQ(pdf_errors.find("KT482_Print : "), std::string::npos) << mode << ": " << pdf_errors;

@@ -164,10 +164,12 @@ TEST_P(QtPrinterSystemWithHungServer, QueriesReturnInTimeAndThePdfPrinterStays)
         EXPECT_LT(Clock::now() - start, 3s) << queue;
     }
 
-    // The PDF printer never asks the server.
+    // The PDF printer never asks the server: asking this one would take the
+    // whole deadline. A second leaves room for a busy machine and the
+    // sanitizers.
     start = Clock::now();
     auto pdf = printers->open_printer(kPdfPrinter);
-    EXPECT_LT(Clock::now() - start, 100ms);
+    EXPECT_LT(Clock::now() - start, 1s);
     ASSERT_TRUE(pdf.ok());
     EXPECT_EQ((*pdf)->DeviceName(), kPdfPrinter);
 }
