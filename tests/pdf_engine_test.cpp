@@ -459,7 +459,7 @@ TEST_F(PdfEngine, TextsFarOffThePageMoveNoOtherText)
 
 TEST(FontService, FacesResolveWithTheClassicSubstitutions)
 {
-    pdf::FontService& fonts = pdf::FontService::shared();
+    text::FontService& fonts = text::FontService::shared();
     const struct {
         const char* asked;
         const char* face;
@@ -469,7 +469,7 @@ TEST(FontService, FacesResolveWithTheClassicSubstitutions)
         {"ＭＳ Ｐゴシック", "IPAPGothic"}, {"MS PGothic", "IPAPGothic"}, {"", "IPAMincho"},
     };
     for (const auto& c : cases) {
-        const pdf::FontFace* face = fonts.face(c.asked);
+        const text::FontFace* face = fonts.face(c.asked);
         ASSERT_NE(face, nullptr) << c.asked;
         EXPECT_EQ(face->postscript_name(), c.face) << c.asked;
     }
@@ -477,7 +477,7 @@ TEST(FontService, FacesResolveWithTheClassicSubstitutions)
 
     // A character the face lacks comes from a face that has it; one nobody
     // has stays in the face as its missing glyph, still one advance wide.
-    std::vector<pdf::ShapedGlyph> glyphs;
+    std::vector<text::ShapedGlyph> glyphs;
     fonts.shape(fonts.face("ＭＳ 明朝"), "A\xF4\x8F\xBF\xBD", glyphs);
     ASSERT_EQ(glyphs.size(), 2u);
     EXPECT_NE(glyphs[0].glyph, 0u);

@@ -104,7 +104,7 @@ void append_xml_text(std::string& out, std::string_view text)
 std::string clean_info_text(std::string_view text)
 {
     std::u32string chars;
-    decode_utf8(text, chars);
+    text::decode_utf8(text, chars);
     if (chars.size() > kLongestInfoText)
         chars.resize(kLongestInfoText);
     std::string out;
@@ -173,7 +173,7 @@ std::string to_unicode_cmap(const std::vector<std::u32string>& text_of_code)
 // ascender and descender; the glyph of each code used gets its own advance
 // and origin from the face's vertical metrics, in one run from code 1. A
 // spread glyph's copy advances down the column by its spread width.
-std::string vertical_metrics(const FontFace& face, const std::vector<uint32_t>& glyph_of_code,
+std::string vertical_metrics(const text::FontFace& face, const std::vector<uint32_t>& glyph_of_code,
                              const std::vector<int32_t>& width_of_code)
 {
     const double to_thousandths = 1000.0 / face.units_per_em();
@@ -360,7 +360,7 @@ void PdfDocument::write_page(const Page& page)
     writer_.object(object, body);
 }
 
-int PdfDocument::font_number(const FontFace* face, bool vertical)
+int PdfDocument::font_number(const text::FontFace* face, bool vertical)
 {
     for (std::size_t i = 1; i < fonts_.size(); ++i)
         if (fonts_[i].face == face && fonts_[i].vertical == vertical)
@@ -434,7 +434,7 @@ void PdfDocument::end_actual_text()
 // copies in it, one for each glyph and width.
 void PdfDocument::write_face(const std::vector<const FontUse*>& uses)
 {
-    const FontFace& face = *uses.front()->face;
+    const text::FontFace& face = *uses.front()->face;
     const double to_thousandths = 1000.0 / face.units_per_em();
     std::vector<uint32_t> glyphs;
     std::vector<GlyphCopy> copies;
@@ -490,7 +490,7 @@ void PdfDocument::write_face(const std::vector<const FontUse*>& uses)
 void PdfDocument::write_font(const FontUse& font, const std::string& name, uint32_t descriptor,
                              std::vector<uint32_t> subset_glyphs)
 {
-    const FontFace& face = *font.face;
+    const text::FontFace& face = *font.face;
     const double to_thousandths = 1000.0 / face.units_per_em();
     const uint32_t cid_font = writer_.reserve();
     const uint32_t to_unicode = writer_.reserve();
@@ -675,10 +675,10 @@ uint32_t PdfDocument::write_signature_appearance()
         text_left = 4 + w;
     }
     if (fonts_.size() > 1) {
-        const FontFace* face = fonts_[1].face;
+        const text::FontFace* face = fonts_[1].face;
         const int font = font_number(face);
         std::u32string name;
-        decode_utf8(s.signer->name(), name);
+        text::decode_utf8(s.signer->name(), name);
         std::string codes;
         double ems = 0;
         char hex[8];

@@ -179,7 +179,7 @@ private:
 
 static_assert(kDashStep * 12 == 9.0);
 
-PdfSurface::PdfSurface() : face_(FontService::shared().face(face_name_)) {}
+PdfSurface::PdfSurface() : face_(text::FontService::shared().face(face_name_)) {}
 
 void PdfSurface::set_document(PdfDocument* document)
 {
@@ -223,8 +223,8 @@ Status PdfSurface::FontName(std::string_view face)
     if (face.empty())
         return {};
     face_name_ = std::string(face);
-    face_ = FontService::shared().face(face);
-    vertical_ = is_vertical_name(face);
+    face_ = text::FontService::shared().face(face);
+    vertical_ = text::is_vertical_name(face);
     return {};
 }
 
@@ -444,7 +444,7 @@ void PdfSurface::draw_glyphs(double x, double baseline, Glyphs glyphs, std::u32s
     for (const PlacedGlyph& g : glyphs)
         adjusted = adjusted || g.advance != g.face->advance(g.glyph) || g.glyph == 0;
     ShowOperators show(out, adjusted);
-    const FontFace* in_face = nullptr;
+    const text::FontFace* in_face = nullptr;
     missing_.clear();
     for (std::size_t i = 0; i < glyphs.size();) {
         const Cluster c = cluster_at(glyphs, i, chars.size());
@@ -516,7 +516,7 @@ void PdfSurface::show_spread(ShowOperators& show, const PlacedGlyph& g, uint32_t
 
 // An empty glyph to carry a missing character's text: one as wide as the
 // missing glyph where the face has it, for readers to find no gap.
-uint32_t PdfSurface::blank_glyph(const FontFace& face)
+uint32_t PdfSurface::blank_glyph(const text::FontFace& face)
 {
     if (auto found = blank_glyphs_.find(&face); found != blank_glyphs_.end())
         return found->second;
@@ -539,7 +539,7 @@ Status PdfSurface::BeginSpreadText(std::string_view text)
         return {};
     spread_open_ = true;
     spread_text_.clear();
-    decode_utf8(text, spread_text_);
+    text::decode_utf8(text, spread_text_);
     return {};
 }
 

@@ -102,7 +102,7 @@ private:
     // the page (points, y up) and whether it is turned with a vertical
     // text's Latin run.
     struct Missing {
-        const FontFace* face;
+        const text::FontFace* face;
         double x;
         double y;
         bool turned;
@@ -157,7 +157,7 @@ private:
     void draw_upright(ShowOperators& show, double centre, Glyphs run, std::size_t base, const double* spread_widths);
     void draw_turned(ShowOperators& show, double baseline, Glyphs run, std::size_t base);
     void apply_line_pen(std::string& out);
-    uint32_t blank_glyph(const FontFace& face);
+    uint32_t blank_glyph(const text::FontFace& face);
     // Sets the fill colour to the current colour when it is not already.
     void apply_fill(std::string& out);
 
@@ -165,7 +165,7 @@ private:
     StreamState stream_;
 
     std::string face_name_ = "ＭＳ 明朝";
-    const FontFace* face_ = nullptr;
+    const text::FontFace* face_ = nullptr;
     int font_twips_ = 210;
     bool bold_ = false;
     double horizontal_scale_ = 1;
@@ -185,8 +185,8 @@ private:
 
     std::vector<std::u32string_view> texts_;  // a column's text by glyph
     std::vector<Missing> missing_;
-    std::unordered_map<const FontFace*, GlyphOutline> missing_outlines_;
-    std::unordered_map<const FontFace*, uint32_t> blank_glyphs_;
+    std::unordered_map<const text::FontFace*, GlyphOutline> missing_outlines_;
+    std::unordered_map<const text::FontFace*, uint32_t> blank_glyphs_;
 
     // A spread text is drawn when it ends, each glyph then reaching to the
     // next: its characters as printed, their glyphs, clusters counted in

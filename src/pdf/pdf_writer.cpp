@@ -82,7 +82,7 @@ void append_text_string(std::string& out, std::string_view utf8)
         return;
     }
     std::u32string chars;
-    decode_utf8(utf8, chars);
+    text::decode_utf8(utf8, chars);
     append_utf16_hex(out, chars, true);
 }
 

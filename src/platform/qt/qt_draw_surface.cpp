@@ -25,7 +25,7 @@ namespace {
 constexpr float kMaxFontPoints = 2048.0f;
 
 // The bytes of a font file, read once for every size of it.
-QByteArray fontData(const pdf::FontFace* face)
+QByteArray fontData(const text::FontFace* face)
 {
     static QHash<QString, QByteArray> files;
     const QString path = QString::fromStdString(face->path());
@@ -64,7 +64,7 @@ QVector<qreal> dashPattern(LineStyle style)
 }  // namespace
 
 QtDrawSurface::QtDrawSurface(QPaintDevice* device, int nominalDpi)
-    : nominalDpi_(std::max(nominalDpi, 0)), face_(pdf::FontService::shared().face(faceName_))
+    : nominalDpi_(std::max(nominalDpi, 0)), face_(text::FontService::shared().face(faceName_))
 {
     ensure_qt_application();
     if (device)
@@ -127,8 +127,8 @@ Status QtDrawSurface::FontName(std::string_view face)
     if (face.empty())
         return {};
     faceName_ = std::string(face);
-    face_ = pdf::FontService::shared().face(face);
-    vertical_ = pdf::is_vertical_name(face);
+    face_ = text::FontService::shared().face(face);
+    vertical_ = text::is_vertical_name(face);
     return {};
 }
 
@@ -170,7 +170,7 @@ Status QtDrawSurface::FontUnderline(bool underline)
     return {};
 }
 
-const QRawFont& QtDrawSurface::rawFont(const pdf::FontFace* face)
+const QRawFont& QtDrawSurface::rawFont(const text::FontFace* face)
 {
     const QPair<quintptr, int> key(reinterpret_cast<quintptr>(face), fontTwips_);
     auto found = rawFonts_.find(key);

@@ -139,7 +139,7 @@ private:
     enum class PenInUse { None, Text, Line };
 
     // The face's glyphs at the current size, loaded once per face and size.
-    const QRawFont& rawFont(const pdf::FontFace* face);
+    const QRawFont& rawFont(const text::FontFace* face);
     text::TextStyle style() const;
     void printText(std::string_view text);
     void endLine();
@@ -152,7 +152,7 @@ private:
     int nominalDpi_ = 0;
 
     std::string faceName_ = "ＭＳ 明朝";
-    const pdf::FontFace* face_ = nullptr;
+    const text::FontFace* face_ = nullptr;
     int fontTwips_ = 210;  // 10.5 pt
     bool bold_ = false;
     double horizontalScale_ = 1;
