@@ -7,6 +7,7 @@
 #include "base/units.h"
 #include "pdf/pdf_document.h"
 #include "pdf/pdf_writer.h"
+#include "text/font_size_limit.h"
 
 namespace kt482::pdf {
 namespace {
@@ -60,8 +61,6 @@ std::size_t run_end(Glyphs glyphs, std::size_t i)
     return end;
 }
 
-// Font sizes beyond this are no longer a size a form can use.
-constexpr float kMaxFontPoints = 2048.0f;
 constexpr double kDashStep = 72.0 / 96.0;
 
 void append_dash(std::string& out, LineStyle style)
@@ -231,7 +230,7 @@ Status PdfSurface::FontName(std::string_view face)
 // The size is kept in whole twips, as on every surface.
 Status PdfSurface::FontSize(float points)
 {
-    if (!(points > 0.0f) || points > kMaxFontPoints)
+    if (!(points > 0.0f) || points > text::kMaxFontPoints)
         return Failure(ErrorNumber::InvalidPropertyValue);
     font_twips_ = std::max(1, static_cast<int>(std::lround(points * 20.0f)));
     return {};

@@ -16,13 +16,11 @@
 
 #include "base/units.h"
 #include "platform/qt/qt_application.h"
+#include "text/font_size_limit.h"
 #include "text/text_layout.h"
 
 namespace kt482 {
 namespace {
-
-// Font sizes beyond this are no longer a size a form can use.
-constexpr float kMaxFontPoints = 2048.0f;
 
 // The bytes of a font file, read once for every size of it.
 QByteArray fontData(const text::FontFace* face)
@@ -135,7 +133,7 @@ Status QtDrawSurface::FontName(std::string_view face)
 // The size is kept in whole twips, the unit of the painter.
 Status QtDrawSurface::FontSize(float points)
 {
-    if (!(points > 0.0f) || points > kMaxFontPoints)
+    if (!(points > 0.0f) || points > text::kMaxFontPoints)
         return Failure(ErrorNumber::InvalidPropertyValue);
     fontTwips_ = std::max(1, static_cast<int>(std::lround(points * kTwipsPerPoint)));
     return {};
