@@ -28,8 +28,8 @@
 #include <memory>
 #include <string>
 
+#include "kt482/failure.h"
 #include "pdf/pdf_surface.h"
-#include "platform/failure.h"
 #include "platform/print_queue.h"
 #include "platform/printer.h"
 #include "print/print_destination.h"
