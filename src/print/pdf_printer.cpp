@@ -10,7 +10,6 @@
 #include <utility>
 
 #include "pdf/pdf_document.h"
-#include "platform/printer_factory.h"
 #include "print/cups_queue_destination.h"
 #include "print/pdf_file_destination.h"
 #include "print/pdf_protection.h"
@@ -246,19 +245,13 @@ Status PdfPrinter::AbortDoc()
 
 // -- The printers the platform's printer system hands out ---------------------
 
-std::shared_ptr<Printer> make_pdf_folder_printer()
+PrinterMakers pdf_printer_makers()
 {
-    return PdfPrinter::forFolder();
-}
-
-std::shared_ptr<Printer> make_pdf_file_printer(std::string path)
-{
-    return PdfPrinter::forFile(std::move(path));
-}
-
-std::shared_ptr<Printer> make_queue_printer(std::unique_ptr<PrintQueue> queue)
-{
-    return PdfPrinter::forQueue(std::move(queue));
+    return {.pdf_folder = [] { return std::shared_ptr<Printer>(PdfPrinter::forFolder()); },
+            .pdf_file = [](std::string path) { return std::shared_ptr<Printer>(PdfPrinter::forFile(std::move(path))); },
+            .queue = [](std::unique_ptr<PrintQueue> queue) {
+                return std::shared_ptr<Printer>(PdfPrinter::forQueue(std::move(queue)));
+            }};
 }
 
 }  // namespace kt482

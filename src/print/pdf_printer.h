@@ -31,6 +31,7 @@
 #include "kt482/failure.h"
 #include "pdf/pdf_surface.h"
 #include "platform/print_queue.h"
+#include "platform/printer_makers.h"
 #include "platform/printer.h"
 #include "print/print_destination.h"
 
@@ -129,5 +130,9 @@ private:
     double offsetY_ = 0;
     SheetPoint origin_;
 };
+
+// The PDF printers, for the platform's printer system to hand out: the
+// library's composition (the platform defaults) gives it these.
+PrinterMakers pdf_printer_makers();
 
 }  // namespace kt482
