@@ -47,8 +47,8 @@ TEST(QtPrinterSystemWithoutServer, HandsOutThePrintersOfTheMakersItIsGiven)
 {
     TempFolder folder;
     ScopedEnv cups_server("CUPS_SERVER", folder.path() + "/nothing.sock");
-    const std::shared_ptr<Printer> in_folder = PdfPrinter::forFolder();
-    const std::shared_ptr<Printer> in_file = PdfPrinter::forFile(folder.path() + "/a.pdf");
+    const std::shared_ptr<Printer> in_folder = PdfPrinter::for_folder();
+    const std::shared_ptr<Printer> in_file = PdfPrinter::for_file(folder.path() + "/a.pdf");
     std::vector<std::string> made;
     auto printers = make_qt_printer_system(
         {.pdf_folder = [&] { made.push_back("folder"); return in_folder; },
