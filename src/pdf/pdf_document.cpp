@@ -159,7 +159,7 @@ std::string to_unicode_cmap(const std::vector<std::u32string>& text_of_code)
         for (std::size_t i = start; i < end; ++i) {
             std::snprintf(entry, sizeof entry, "<%04X> ", used[i]);
             cmap += entry;
-            append_utf16_hex(cmap, text_of_code[used[i]], false);
+            append_utf16_hex(cmap, text_of_code[used[i]], ByteOrderMark::Without);
             cmap.push_back('\n');
         }
         cmap += "endbfchar\n";
@@ -315,7 +315,7 @@ void PdfDocument::end_page()
         if (!pool_)
             pool_ = std::make_unique<Pool>(threads_);
         pending_.push_back({held_object_, pool_->submit(std::move(held_))});
-        drain_compressed(false);
+        drain_compressed(Drain::Finished);
     }
     held_object_ = page.content;
     held_ = std::move(content_);
@@ -323,10 +323,10 @@ void PdfDocument::end_page()
 }
 
 // Written streams leave memory as soon as they are done; at most a few
-// pages per thread wait.
-void PdfDocument::drain_compressed(bool all)
+// pages per thread wait, none once the document ends.
+void PdfDocument::drain_compressed(Drain drain)
 {
-    const std::size_t limit = all ? 0 : 2 * static_cast<std::size_t>(threads_) + 1;
+    const std::size_t limit = drain == Drain::All ? 0 : 2 * static_cast<std::size_t>(threads_) + 1;
     while (!pending_.empty()) {
         const bool ready =
             pending_.front().data.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
@@ -413,7 +413,7 @@ void PdfDocument::begin_actual_text(std::u32string_view text, TextObject text_ob
     if (!inside_text)
         close_text();
     content_ += "/Span<</ActualText";
-    append_utf16_hex(content_, text, true);
+    append_utf16_hex(content_, text, ByteOrderMark::With);
     content_ += ">>BDC\n";
     actual_text_open_ = true;
     actual_text_inside_text_ = inside_text;
@@ -561,7 +561,7 @@ bool PdfDocument::finish(int copies)
 {
     end_page();
     if (pool_)
-        drain_compressed(true);
+        drain_compressed(Drain::All);
     if (held_object_) {
         writer_.stream(held_object_, "/Filter/FlateDecode", deflate(held_));
         held_object_ = 0;

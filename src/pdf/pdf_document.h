@@ -182,7 +182,10 @@ private:
     void write_face(const std::vector<const FontUse*>& uses);
     void write_font(const FontUse& font, const std::string& name, uint32_t descriptor,
                     std::vector<uint32_t> subset_glyphs);
-    void drain_compressed(bool all);
+    // Writes the compressed streams that are done (and waits for the oldest
+    // while too many are pending), or all of them.
+    enum class Drain { Finished, All };
+    void drain_compressed(Drain drain);
 
     PdfWriter writer_;
     DocumentInfo info_;

@@ -105,9 +105,13 @@ void append_glyph(std::string& out, uint32_t glyph)
     }
 }
 
+// Which colour an operator sets: the stroke's or the fill's.
+enum class Paint { Stroke, Fill };
+
 // A colour operator: grey when the three components agree.
-void append_color(std::string& out, uint32_t rgb, bool stroke)
+void append_color(std::string& out, uint32_t rgb, Paint paint)
 {
+    const bool stroke = paint == Paint::Stroke;
     const uint32_t r = (rgb >> 16) & 0xFF;
     const uint32_t g = (rgb >> 8) & 0xFF;
     const uint32_t b = rgb & 0xFF;
@@ -366,7 +370,7 @@ bool PdfSurface::begin_bold(std::string& out)
         return false;
     document_->close_text();
     out += "q ";
-    append_color(out, color_, true);
+    append_color(out, color_, Paint::Stroke);
     out += "2 Tr ";
     append_number(out, std::max(points() / 40.0, 0.01));
     out += " w\n";
@@ -819,7 +823,7 @@ void PdfSurface::apply_line_pen(std::string& out)
         stream_.line_width = width;
     }
     if (stream_.stroke != stroke) {
-        append_color(out, static_cast<uint32_t>(stroke), true);
+        append_color(out, static_cast<uint32_t>(stroke), Paint::Stroke);
         stream_.stroke = stroke;
     }
     const int cap = dashed ? 0 : 2;
@@ -846,7 +850,7 @@ Status PdfSurface::Line(float x1, float y1, float x2, float y2)
     if (x1 == x2 && y1 == y2) {
         const double w = std::max(draw_width_ * kPointsPerInch / nominal_dpi_, kPointsPerInch / device_dpi_);
         out += "q ";
-        append_color(out, draw_mode_ == kDrawModeWhite ? 0xFFFFFF : color_, false);
+        append_color(out, draw_mode_ == kDrawModeWhite ? 0xFFFFFF : color_, Paint::Fill);
         append_number(out, x1 - w / 2);
         out.push_back(' ');
         append_number(out, height - y1 - w / 2);
@@ -881,7 +885,7 @@ void PdfSurface::apply_fill(std::string& out)
 {
     if (stream_.fill == color_)
         return;
-    append_color(out, color_, false);
+    append_color(out, color_, Paint::Fill);
     stream_.fill = color_;
 }
 

@@ -187,9 +187,9 @@ Result<OpenedDocument> CupsQueueDestination::open(const DocumentSetup& setup)
 // The document goes to the queue as one job, the page setup with it. Sending
 // is bounded in time whatever the server does, and the file is removed
 // either way.
-Result<std::string> CupsQueueDestination::finish(bool written)
+Result<std::string> CupsQueueDestination::finish(DocumentFile file)
 {
-    if (!written) {
+    if (file == DocumentFile::Incomplete) {
         drop();
         return Failure(ErrorNumber::PrinterError, "The document could not be sent to the printer");
     }

@@ -262,11 +262,11 @@ Durability pdf_durability()
 
 }  // namespace
 
-Result<std::string> PdfFileDestination::finish(bool written)
+Result<std::string> PdfFileDestination::finish(DocumentFile file)
 {
     fd_ = -1;
     const Durability durability = pdf_durability();
-    written = written && sync_before_publishing(writing_path_, durability);
+    bool written = file == DocumentFile::Complete && sync_before_publishing(writing_path_, durability);
     if (written)
         written = file_.empty() ? publish_in_folder() : publish_replacing(writing_path_, final_path_);
     std::string path = std::move(final_path_);

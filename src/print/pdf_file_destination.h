@@ -40,7 +40,7 @@ public:
     Status page_width(int32_t twips) override;
 
     Result<OpenedDocument> open(const DocumentSetup& setup) override;
-    Result<std::string> finish(bool written) override;
+    Result<std::string> finish(DocumentFile file) override;
     void drop() override;
 
 private:

@@ -223,7 +223,8 @@ Status PdfPrinter::EndDoc()
     written = ::close(fd_) == 0 && written;
     fd_ = -1;
     close_document();
-    auto delivered = destination_->finish(written);
+    auto delivered = destination_->finish(written ? PrintDestination::DocumentFile::Complete
+                                                  : PrintDestination::DocumentFile::Incomplete);
     // A file that could not be signed is not delivered, for the signer's
     // reason.
     if (!signing_failure.empty())
