@@ -182,8 +182,6 @@ private:
 
 static_assert(kDashStep * 12 == 9.0);
 
-PdfSurface::PdfSurface() : face_(text::FontService::shared().face(face_name_)) {}
-
 void PdfSurface::set_document(PdfDocument* document)
 {
     draw_spread();
@@ -221,106 +219,9 @@ std::string& PdfSurface::content()
     return out;
 }
 
-Status PdfSurface::FontName(std::string_view face)
+bool PdfSurface::drawing() const
 {
-    if (face.empty())
-        return {};
-    face_name_ = std::string(face);
-    face_ = text::FontService::shared().face(face);
-    vertical_ = text::is_vertical_name(face);
-    return {};
-}
-
-// The size is kept in whole twips, as on every surface.
-Status PdfSurface::FontSize(float points)
-{
-    if (!(points > 0.0f) || points > text::kMaxFontPoints)
-        return Failure(ErrorNumber::InvalidPropertyValue);
-    font_twips_ = std::max(1, static_cast<int>(std::lround(points * 20.0f)));
-    return {};
-}
-
-float PdfSurface::FontSize() const
-{
-    return static_cast<float>(points_from_twips(font_twips_));
-}
-
-Status PdfSurface::FontBold(bool bold)
-{
-    bold_ = bold;
-    return {};
-}
-
-Status PdfSurface::HorizontalScale(float ratio)
-{
-    if (vertical_ && ratio != 1.0f)
-        return Failure(ErrorNumber::NotSupported);
-    if (!(ratio > 0.0f) || ratio > 1.0f)
-        return Failure(ErrorNumber::InvalidPropertyValue);
-    horizontal_scale_ = ratio;
-    return {};
-}
-
-Status PdfSurface::FontUnderline(bool underline)
-{
-    underline_ = underline;
-    return {};
-}
-
-Status PdfSurface::CurrentX(float x)
-{
-    current_x_ = x;
-    return {};
-}
-
-Status PdfSurface::CurrentY(float y)
-{
-    current_y_ = y;
-    return {};
-}
-
-float PdfSurface::TextWidth(std::string_view text)
-{
-    if (!face_)
-        return 0;
-    return static_cast<float>(text::measure(face_, points(), style().direction, text) * horizontal_scale_);
-}
-
-text::TextStyle PdfSurface::style() const
-{
-    return {.face = face_,
-            .size = points(),
-            .direction = vertical_ ? text::Direction::Down : text::Direction::Across,
-            .weight = bold_ ? text::Weight::Bold : text::Weight::Regular,
-            .underline = underline_ ? text::Underline::With : text::Underline::Without,
-            .horizontal_scale = horizontal_scale_};
-}
-
-Status PdfSurface::Print(std::string_view text, LineEnd end)
-{
-    if (!document_ || !document_->page_open())
-        return Failure(ErrorNumber::InvalidCall, "Nothing is being drawn on");
-    if (!face_)
-        return {};
-    if (!text.empty())
-        print_text(text);
-    if (end == LineEnd::With)
-        end_line();
-    return {};
-}
-
-// A line end starts the next line at the left edge, or the next column to
-// the left at the top.
-void PdfSurface::end_line()
-{
-    const double spacing = text::line_spacing(*face_, points());
-    if (vertical_) {
-        current_y_ = 0;
-        current_x_ -= static_cast<float>(spacing);
-        return;
-    }
-    current_x_ = 0;
-    current_y_ += static_cast<float>(spacing);
+    return document_ && document_->page_open();
 }
 
 // Special case: blanks alone, not underlined, leave no mark on paper, and
@@ -328,22 +229,19 @@ void PdfSurface::end_line()
 // reset prints one at the page's corner), so only the position moves.
 void PdfSurface::print_text(std::string_view text)
 {
-    const text::TextLayout layout = text::lay_out(text, style(), current_x_, current_y_);
-    const bool blank = text.find_first_not_of(' ') == std::string_view::npos && !underline_;
+    const text::TextLayout layout = lay_out_at_pen(text, Unit::Points);
+    const bool blank = text.find_first_not_of(' ') == std::string_view::npos && !font_underline();
     if (spread_open_)
         add_spread_piece(layout);
     else if (blank)
         ;
-    else if (vertical_)
+    else if (vertical())
         draw_column(layout.baseline, layout.glyphs, layout.chars);
     else
-        draw_glyphs(current_x_, layout.baseline, layout.glyphs, layout.chars);
+        draw_glyphs(pen_x(), layout.baseline, layout.glyphs, layout.chars);
     if (layout.underline)
         fill_underline(*layout.underline);
-    if (vertical_)
-        current_y_ += static_cast<float>(layout.advance);
-    else
-        current_x_ += static_cast<float>(layout.advance);
+    advance_pen(layout);
 }
 
 // The rectangle as the layout gives it; only its thickness is kept from
@@ -356,9 +254,9 @@ void PdfSurface::fill_underline(const text::Rect& line)
     out.push_back(' ');
     append_number(out, document_->page_height() - line.y - line.height);
     out.push_back(' ');
-    append_number(out, vertical_ ? std::max(line.width, 0.01) : line.width);
+    append_number(out, vertical() ? std::max(line.width, 0.01) : line.width);
     out.push_back(' ');
-    append_number(out, vertical_ ? line.height : std::max(line.height, 0.01));
+    append_number(out, vertical() ? line.height : std::max(line.height, 0.01));
     out += " re f\n";
 }
 
@@ -366,7 +264,7 @@ void PdfSurface::fill_underline(const text::Rect& line)
 // do not outlive.
 bool PdfSurface::begin_bold(std::string& out)
 {
-    if (!bold_ || face_->is_bold())
+    if (!font_bold() || face()->is_bold())
         return false;
     document_->close_text();
     out += "q ";
@@ -414,11 +312,11 @@ void PdfSurface::move_text_to(std::string& out, double px, double py)
 
 void PdfSurface::select_font(ShowOperators& show, int font)
 {
-    if (stream_.font == font && stream_.font_twips == font_twips_)
+    if (stream_.font == font && stream_.font_twips == font_twips())
         return;
     show.font(font, points());
     stream_.font = font;
-    stream_.font_twips = font_twips_;
+    stream_.font_twips = font_twips();
 }
 
 // Texts in a row share a text object, each placed relative to the one
@@ -441,7 +339,7 @@ void PdfSurface::draw_glyphs(double x, double baseline, Glyphs glyphs, std::u32s
     const double px = written_number(x);
     const double py = written_number(document_->page_height() - baseline);
     move_text_to(out, px, py);
-    set_horizontal_scale(out, horizontal_scale_);
+    set_horizontal_scale(out, horizontal_scale());
     // A text with moves between its glyphs is written as arrays.
     bool adjusted = spread_widths != nullptr;
     for (const PlacedGlyph& g : glyphs)
@@ -562,7 +460,7 @@ void PdfSurface::add_spread_piece(const text::TextLayout& layout)
     }
     spread_chars_ += layout.chars;
     spread_pieces_.push_back(
-        {vertical_ ? layout.baseline : current_x_, vertical_ ? current_y_ : layout.baseline, layout.glyphs.size()});
+        {vertical() ? layout.baseline : pen_x(), vertical() ? pen_y() : layout.baseline, layout.glyphs.size()});
 }
 
 // A spread text is one run whose glyphs reach each to the next, so that
@@ -593,9 +491,9 @@ bool PdfSurface::spread_is_one_run() const
     const SpreadPiece& front = spread_pieces_.front();
     bool run = true;
     for (const SpreadPiece& piece : spread_pieces_)
-        run = run && piece.glyphs == 1 && (vertical_ ? piece.x == front.x : piece.y == front.y);
+        run = run && piece.glyphs == 1 && (vertical() ? piece.x == front.x : piece.y == front.y);
     for (const PlacedGlyph& g : spread_glyphs_)
-        run = run && g.glyph != 0 && (!vertical_ || g.upright);
+        run = run && g.glyph != 0 && (!vertical() || g.upright);
     // A text drawn in part (clipped, an ellipsis after it) reads as the
     // whole text, which only marked content can say.
     return run && spread_chars_ == spread_text_;
@@ -611,12 +509,12 @@ void PdfSurface::draw_spread_run()
         double ems = static_cast<double>(g.advance) / g.face->units_per_em();
         // Tz narrows the widths written: they are given before it.
         if (i + 1 < spread_pieces_.size())
-            ems = vertical_ ? (spread_pieces_[i + 1].y - piece.y) / size
-                            : (spread_pieces_[i + 1].x - piece.x) / size / horizontal_scale_;
+            ems = vertical() ? (spread_pieces_[i + 1].y - piece.y) / size
+                            : (spread_pieces_[i + 1].x - piece.x) / size / horizontal_scale();
         widths.push_back(ems * 1000);
     }
     const SpreadPiece& front = spread_pieces_.front();
-    if (!vertical_) {
+    if (!vertical()) {
         draw_glyphs(front.x, front.y, spread_glyphs_, spread_chars_, &widths);
         return;
     }
@@ -634,7 +532,7 @@ void PdfSurface::draw_spread_pieces()
     for (const SpreadPiece& piece : spread_pieces_) {
         const Glyphs glyphs = Glyphs(spread_glyphs_).subspan(first, piece.glyphs);
         first += piece.glyphs;
-        if (vertical_)
+        if (vertical())
             draw_column(piece.x, glyphs, spread_chars_);
         else
             draw_glyphs(piece.x, piece.y, glyphs, spread_chars_);
