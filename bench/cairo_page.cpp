@@ -29,7 +29,7 @@ public:
             FT_Done_Face(face);
         FT_Done_FreeType(library_);
     }
-    cairo_font_face_t* face(const pdf::FontFace* face)
+    cairo_font_face_t* face(const text::FontFace* face)
     {
         auto found = fonts_.find(face);
         if (found != fonts_.end())
@@ -46,7 +46,7 @@ public:
 private:
     FT_Library library_ = nullptr;
     std::vector<FT_Face> faces_;
-    std::map<const pdf::FontFace*, cairo_font_face_t*> fonts_;
+    std::map<const text::FontFace*, cairo_font_face_t*> fonts_;
 };
 
 // The renderer's calls on a cairo context, as the PDF printer draws them.
@@ -55,23 +55,23 @@ struct CairoPage {
 
     cairo_t* cr;
     CairoFonts& fonts;
-    const pdf::FontFace* face = pdf::FontService::shared().face("ＭＳ 明朝");
+    const text::FontFace* face = text::FontService::shared().face("ＭＳ 明朝");
     double size = 10.5;
     double x = 0;
     double y = 0;
     int width = 1;
     int style = 0;
-    std::vector<pdf::ShapedGlyph> shaped;
+    std::vector<text::ShapedGlyph> shaped;
     std::vector<cairo_glyph_t> glyphs;
 
     void print(const std::string& text)
     {
         shaped.clear();
-        pdf::FontService::shared().shape(face, text, shaped);
+        text::FontService::shared().shape(face, text, shaped);
         const double baseline = y + size * face->ascender() / face->units_per_em();
         std::size_t start = 0;
         while (start < shaped.size()) {
-            const pdf::FontFace* runFace = shaped[start].face;
+            const text::FontFace* runFace = shaped[start].face;
             glyphs.clear();
             for (; start < shaped.size() && shaped[start].face == runFace; ++start) {
                 glyphs.push_back({shaped[start].glyph, x, baseline});
@@ -100,7 +100,7 @@ struct CairoPage {
     {
         for (const Call& c : calls) {
             switch (c.op) {
-            case Op::FontName: face = pdf::FontService::shared().face(c.text); break;
+            case Op::FontName: face = text::FontService::shared().face(c.text); break;
             case Op::FontSize: size = c.x1; break;
             case Op::CurrentX: x = c.x1; break;
             case Op::CurrentY: y = c.y1; break;

@@ -235,7 +235,7 @@ void draw_natively(QPainter& painter, const std::vector<Call>& calls)
     double y = 0;
     int width = 1;
     int style = 0;
-    const kt482::pdf::FontFace* face = kt482::pdf::FontService::shared().face("ＭＳ 明朝");
+    const kt482::text::FontFace* face = kt482::text::FontService::shared().face("ＭＳ 明朝");
     int twips = 210;
     auto applyFont = [&] {
         font.setFamily(QString::fromStdString(face->postscript_name()));
@@ -247,7 +247,7 @@ void draw_natively(QPainter& painter, const std::vector<Call>& calls)
     for (const Call& c : calls) {
         switch (c.op) {
         case Op::FontName:
-            face = kt482::pdf::FontService::shared().face(c.text);
+            face = kt482::text::FontService::shared().face(c.text);
             applyFont();
             break;
         case Op::FontSize:
@@ -693,7 +693,7 @@ public:
         if (!status.ok())
             return status;
         // The face the font service resolves, which every surface draws with.
-        const kt482::pdf::FontFace* face = kt482::pdf::FontService::shared().face(face_);
+        const kt482::text::FontFace* face = kt482::text::FontService::shared().face(face_);
         const std::string family = face->postscript_name();
         families[face_] = family;
         const double ascent = static_cast<double>(inner_.FontSize()) * face->ascender() / face->units_per_em();

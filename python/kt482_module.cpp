@@ -576,6 +576,13 @@ const std::map<std::string_view, const char*> kDocs{
     {"SetPdfTimestamp", "A trusted timestamp (RFC 3161) from the authority at an http:// address, in the "
                         "signature or as a document timestamp; the authority has 3 seconds.\n\nFailures: 380 for "
                         "an address that is not http://, 482 at W_EndDoc when the authority does not answer."},
+    {"UseRecordedPages", "Takes pages first to last, recorded into P_Temp_Dir by another process or an earlier "
+                         "run, as this object's pages, to preview or print without recording them again."
+                         "\n\nFailures: 380 unless 1 <= first <= last <= 9999."},
+    {"PrintAlignmentSheet", "Draws the alignment sheet (crosshairs and millimetre rulers, the printer's name) as "
+                            "the page of the document W_StartDoc opened on the selected printer; W_EndDoc sends "
+                            "it. width_mm and height_mm: the sheet as printed.\n\nFailures: 91 without a selected "
+                            "printer, 380 for a size not above 0; a sheet that cannot be drawn drops its document."},
     {"E_Image", "Draws a PNG or JPEG file into the box between the two grid corners; P_Fit 0 keeps its "
                 "proportions, as large as fits, centred, 1 stretches it to the box.\n\nFailures: 53 File not "
                 "found, 481 Invalid picture, 52 without an open page."},

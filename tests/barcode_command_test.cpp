@@ -242,7 +242,7 @@ TEST_P(PostalBarcodeSize, IsDrawnToThePostsDimensions)
     const std::string pdf = out.path() + "/postal.pdf";
     JobState& s = kt482::job();
     s.OutputTarget = OutputTarget::Printer;
-    s.PrinterObject = PdfPrinter::forFile(pdf);
+    s.PrinterObject = PdfPrinter::for_file(pdf);
     ZZ100_Page_Out(fields, 1);
     ASSERT_TRUE(s.PrinterObject->EndDoc().ok());
     s.PrinterObject = nullptr;

@@ -39,7 +39,7 @@ protected:
     {
         job_.E_EndEdit();
         const std::string path = out_.path() + "/fitted.pdf";
-        auto printer = PdfPrinter::forFile(path);
+        auto printer = PdfPrinter::for_file(path);
         JobState& s = kt482::job();
         s.OutputTarget = OutputTarget::Printer;
         s.PrinterObject = printer;

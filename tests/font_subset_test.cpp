@@ -14,11 +14,11 @@
 namespace kt482 {
 namespace {
 
-using pdf::FontService;
+using text::FontService;
 
-std::vector<uint32_t> glyphs_of(const pdf::FontFace* face, const std::string& text)
+std::vector<uint32_t> glyphs_of(const text::FontFace* face, const std::string& text)
 {
-    std::vector<pdf::ShapedGlyph> shaped;
+    std::vector<text::ShapedGlyph> shaped;
     FontService::shared().shape(face, text, shaped);
     std::vector<uint32_t> glyphs;
     for (const auto& g : shaped)
@@ -70,7 +70,7 @@ TEST(FontSubset, GlyphsKeepTheirOutlinesUnderNewNumbersAndCopiesTakeTheirAdvance
     for (const SubsetCase& c : kSubsetCases) {
         for (const bool copying : {false, true}) {
             SCOPED_TRACE(std::string(c.face) + (copying ? ", with copies" : ""));
-            const pdf::FontFace* face = FontService::shared().face(c.face);
+            const text::FontFace* face = FontService::shared().face(c.face);
             ASSERT_NE(face, nullptr);
             const std::vector<uint32_t> glyphs = glyphs_of(face, c.text);
             ASSERT_GT(glyphs.size(), 5u);
@@ -119,7 +119,7 @@ TEST(FontSubset, GlyphsKeepTheirOutlinesUnderNewNumbersAndCopiesTakeTheirAdvance
 // get what one thread alone gets.
 TEST(FontSubset, ThreadsSubsettingOneFaceAtOnceAgree)
 {
-    const pdf::FontFace* face = FontService::shared().face("IPAMincho");
+    const text::FontFace* face = FontService::shared().face("IPAMincho");
     ASSERT_NE(face, nullptr);
     const std::vector<uint32_t> glyphs = glyphs_of(face, kSubsetCases[0].text);
     const pdf::FontSubset alone = pdf::subset_font(*face, glyphs);

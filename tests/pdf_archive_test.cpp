@@ -94,7 +94,7 @@ protected:
     std::string print(const std::string& name, const DocumentProperties& properties)
     {
         const std::string path = out_.path() + "/" + name;
-        auto printer = PdfPrinter::forFile(path);
+        auto printer = PdfPrinter::for_file(path);
         printer->NextDocumentProperties(properties);
         EXPECT_TRUE(printer->FontName("ＭＳ 明朝").ok());
         EXPECT_TRUE(printer->Print("請求書 ¥1,000", LineEnd::With).ok());

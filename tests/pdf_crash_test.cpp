@@ -65,7 +65,7 @@ constexpr int kPages = 30;
     ::setenv("KT482_PDF_DIR", folder.c_str(), 1);
     ::setenv("KT482_PDF_THREADS", "0", 1);
     for (;;) {
-        auto printer = named ? PdfPrinter::forFile(folder + "/named.pdf") : PdfPrinter::forFolder();
+        auto printer = named ? PdfPrinter::for_file(folder + "/named.pdf") : PdfPrinter::for_folder();
         for (int page = 0; page < kPages; ++page) {
             for (int row = 0; row < 40; ++row) {
                 (void)printer->CurrentY(20.0f + row * 19);
@@ -144,7 +144,7 @@ TEST_P(PdfDurability, FlushesTheFileBeforeItsNameAndTheFolderAfter)
     test::ScopedEnv sync("KT482_PDF_SYNC", c.setting);
     test::ScopedEnv pdf_dir("KT482_PDF_DIR", folder.path());
     test::ScopedEnv threads("KT482_PDF_THREADS", "0");
-    auto printer = c.named ? PdfPrinter::forFile(folder.path() + "/named.pdf") : PdfPrinter::forFolder();
+    auto printer = c.named ? PdfPrinter::for_file(folder.path() + "/named.pdf") : PdfPrinter::for_folder();
     ASSERT_TRUE(printer->FontName("ＭＳ 明朝").ok());
     ASSERT_TRUE(printer->Print("請求書", LineEnd::With).ok());
     std::vector<SyncCall> syncs;

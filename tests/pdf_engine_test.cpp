@@ -95,7 +95,7 @@ protected:
 
     TempFolder out_;
     std::optional<ScopedEnv> output_;
-    std::shared_ptr<PdfPrinter> printer_ = PdfPrinter::forFolder();
+    std::shared_ptr<PdfPrinter> printer_ = PdfPrinter::for_folder();
 };
 
 // Nothing a form may hold breaks the file or loses the text around it.
@@ -234,7 +234,7 @@ TEST_F(PdfEngine, RulesKeepTheirStyleAndWidth)
         {300, 0, 1, "0.24", ""},        {2400, 2, 1, "0.03", "2.25,2.25"},
     };
     for (const auto& c : cases) {
-        std::shared_ptr<PdfPrinter> printer = PdfPrinter::forFolder();
+        std::shared_ptr<PdfPrinter> printer = PdfPrinter::for_folder();
         if (c.quality) {
             ASSERT_TRUE(printer->PrintQuality(c.quality).ok());
         }
@@ -260,7 +260,7 @@ TEST_F(PdfEngine, NamedFilesAndAbortedDocuments)
     const std::string elsewhere = out_.path() + "/elsewhere";
     std::ofstream(named) << "old";
     std::ofstream(elsewhere) << "not this";
-    std::shared_ptr<PdfPrinter> printer = PdfPrinter::forFile(named);
+    std::shared_ptr<PdfPrinter> printer = PdfPrinter::for_file(named);
     ASSERT_TRUE(printer->Print("new", LineEnd::Without).ok());
     EXPECT_EQ(contents(named), "old");
     ASSERT_TRUE(printer->AbortDoc().ok());
@@ -282,7 +282,7 @@ TEST_F(PdfEngine, NamedFilesAndAbortedDocuments)
     const auto before = std::distance(fs::directory_iterator(out_.path()), fs::directory_iterator());
     ASSERT_TRUE(printer_->Print("dropped", LineEnd::Without).ok());
     ASSERT_TRUE(printer_->AbortDoc().ok());
-    EXPECT_FALSE(printer_->documentStarted());
+    EXPECT_FALSE(printer_->document_started());
     EXPECT_EQ(std::distance(fs::directory_iterator(out_.path()), fs::directory_iterator()), before);
     EXPECT_TRUE(printer_->AbortDoc().ok());  // nothing to drop
 }
@@ -304,7 +304,7 @@ TEST_F(PdfEngine, NamedFilesOfTheLongestNamesAreWritten)
     };
     for (const std::string& name : names) {
         const std::string path = out_.path() + "/" + name;
-        std::shared_ptr<PdfPrinter> printer = PdfPrinter::forFile(path);
+        std::shared_ptr<PdfPrinter> printer = PdfPrinter::for_file(path);
         ASSERT_TRUE(printer->Print("long", LineEnd::Without).ok()) << name.size();
         const Status ended = printer->EndDoc();
         EXPECT_TRUE(ended.ok()) << name.size() << ": " << (ended.ok() ? "" : ended.failure().description);
@@ -346,7 +346,7 @@ TEST_F(PdfEngine, WorkerThreadsWriteTheSameFile)
         ScopedEnv pool("KT482_PDF_THREADS", threads);
         fs::create_directory(out_.path() + "/t" + threads);
         const std::string path = out_.path() + "/t" + threads + "/same.pdf";
-        std::shared_ptr<PdfPrinter> printer = PdfPrinter::forFile(path);
+        std::shared_ptr<PdfPrinter> printer = PdfPrinter::for_file(path);
         for (int page = 0; page < 50; ++page) {
             for (int row = 0; row < 40; ++row) {
                 ASSERT_TRUE(printer->CurrentX(20).ok() && printer->CurrentY(20 + row * 18.f).ok());
@@ -425,7 +425,7 @@ TEST_F(PdfEngine, TextsFarOffThePageMoveNoOtherText)
     const std::pair<const char*, At> visible[] = {
         {"Before", {40, 60}}, {"Row30", {262, 468}}, {"Col40", {262, 100}}, {"Last", {500, 800}}};
     auto words_of = [&](const std::vector<At>& far) {
-        std::shared_ptr<PdfPrinter> printer = PdfPrinter::forFolder();
+        std::shared_ptr<PdfPrinter> printer = PdfPrinter::for_folder();
         auto print_at = [&](const char* text, At at) {
             EXPECT_TRUE(printer->CurrentX(at.x).ok() && printer->CurrentY(at.y).ok());
             EXPECT_TRUE(printer->Print(text, LineEnd::Without).ok());
@@ -459,7 +459,7 @@ TEST_F(PdfEngine, TextsFarOffThePageMoveNoOtherText)
 
 TEST(FontService, FacesResolveWithTheClassicSubstitutions)
 {
-    pdf::FontService& fonts = pdf::FontService::shared();
+    text::FontService& fonts = text::FontService::shared();
     const struct {
         const char* asked;
         const char* face;
@@ -469,7 +469,7 @@ TEST(FontService, FacesResolveWithTheClassicSubstitutions)
         {"ＭＳ Ｐゴシック", "IPAPGothic"}, {"MS PGothic", "IPAPGothic"}, {"", "IPAMincho"},
     };
     for (const auto& c : cases) {
-        const pdf::FontFace* face = fonts.face(c.asked);
+        const text::FontFace* face = fonts.face(c.asked);
         ASSERT_NE(face, nullptr) << c.asked;
         EXPECT_EQ(face->postscript_name(), c.face) << c.asked;
     }
@@ -477,7 +477,7 @@ TEST(FontService, FacesResolveWithTheClassicSubstitutions)
 
     // A character the face lacks comes from a face that has it; one nobody
     // has stays in the face as its missing glyph, still one advance wide.
-    std::vector<pdf::ShapedGlyph> glyphs;
+    std::vector<text::ShapedGlyph> glyphs;
     fonts.shape(fonts.face("ＭＳ 明朝"), "A\xF4\x8F\xBF\xBD", glyphs);
     ASSERT_EQ(glyphs.size(), 2u);
     EXPECT_NE(glyphs[0].glyph, 0u);

@@ -128,7 +128,7 @@ protected:
     // failure, if any.
     Status print(const std::string& name, const DocumentProperties& properties)
     {
-        auto printer = PdfPrinter::forFile(out_.path() + "/" + name);
+        auto printer = PdfPrinter::for_file(out_.path() + "/" + name);
         printer->NextDocumentProperties(properties);
         EXPECT_TRUE(printer->FontName("ＭＳ 明朝").ok());
         if (Status printed = printer->Print("請求書 ¥1,000", LineEnd::With); !printed)

@@ -77,7 +77,7 @@ protected:
     std::string print(int16_t pages, const std::string& name = "texts.pdf", bool archive = false)
     {
         const std::string path = out_.path() + "/" + name;
-        auto printer = PdfPrinter::forFile(path);
+        auto printer = PdfPrinter::for_file(path);
         printer->NextDocumentProperties({"", "", "", "", archive});
         JobState& s = kt482::job();
         s.OutputTarget = OutputTarget::Printer;
@@ -211,7 +211,7 @@ TEST_F(PdfTextLayer, SpreadLabelsStandWhereTheirCharactersWould)
     std::vector<std::string> paths;
     for (const bool spread : {true, false}) {
         paths.push_back(out_.path() + (spread ? "/spread.pdf" : "/apart.pdf"));
-        auto printer = PdfPrinter::forFile(paths.back());
+        auto printer = PdfPrinter::for_file(paths.back());
         ASSERT_TRUE(printer->FontName("ＭＳ 明朝").ok() && printer->FontSize(10.5f).ok());
         ASSERT_TRUE(printer->CurrentX(100.25f).ok() && printer->CurrentY(200).ok());
         if (spread) {

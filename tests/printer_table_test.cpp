@@ -180,6 +180,42 @@ TEST_F(StationeryMembers, BadValuesAreClearFailures)
     EXPECT_EQ(job.Invoke("LastJobId", MemberKind::Method).value, Variant(0));
 }
 
+// The kt482 command's members, for a spool recorded elsewhere and the
+// alignment sheet: a bad value is the member's own failure and changes
+// nothing; a good range becomes the object's pages.
+TEST_F(StationeryMembers, RecordedPagesAndAlignmentSheetRefuseBadValues)
+{
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const int16_t min_page = job.P_Min_Page();
+    const int16_t max_page = job.P_Max_Page();
+    struct Row {
+        const char* what;
+        std::function<void()> call;
+    };
+    const Row rows[] = {
+        {"no page 0", [&] { job.UseRecordedPages(0, 3); }},
+        {"last before first", [&] { job.UseRecordedPages(4, 3); }},
+        {"past page 9999", [&] { job.UseRecordedPages(1, 10000); }},
+        {"late-bound pages", [&] { (void)job.Invoke(0x600300C0, MemberKind::Method, {-1, 2}); }},
+        {"sheet without width", [&] { job.PrintAlignmentSheet(0, 297); }},
+        {"sheet of no height", [&] { job.PrintAlignmentSheet(210, nan); }},
+        {"late-bound sheet", [&] { (void)job.Invoke("PrintAlignmentSheet", MemberKind::Method, {210.0f, -1.0f}); }},
+    };
+    for (const Row& row : rows) {
+        job.ClearLastFailure();
+        row.call();
+        EXPECT_EQ(job.LastFailure().number, 380) << row.what << ": " << job.LastFailure().description;
+    }
+    EXPECT_EQ(job.P_Min_Page(), min_page);
+    EXPECT_EQ(job.P_Max_Page(), max_page);
+
+    job.ClearLastFailure();
+    job.UseRecordedPages(3, 7);
+    EXPECT_EQ(job.LastFailure().number, 0) << job.LastFailure().description;
+    EXPECT_EQ(job.P_Min_Page(), 3);
+    EXPECT_EQ(job.P_Max_Page(), 7);
+}
+
 // A damaged table is said once at the selection, the printer is selected
 // all the same and the table is left as it was.
 TEST_F(StationeryMembers, DamagedTableIsReportedAndIgnored)

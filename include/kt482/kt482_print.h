@@ -285,6 +285,20 @@ public:
     // of its own. The authority must answer within 3 seconds.
     void SetPdfTimestamp(const std::string& tsa_url) noexcept;
 
+    // Pages recorded elsewhere (another process, an earlier run) into
+    // P_Temp_Dir: pages first to last become this object's pages, as if it
+    // had recorded them, for V_Preview, W_Print and the rest to draw, each
+    // page's file read as it is drawn. A range that is not 1 <= first <=
+    // last <= 9999 is reported (380) and changes nothing.
+    void UseRecordedPages(int16_t first, int16_t last) noexcept;
+    // Draws the alignment sheet (crosshairs and millimetre rulers at known
+    // distances from the sheet's edges, and the printer's name) as the page
+    // of the document W_StartDoc opened on the selected printer, ignoring any
+    // print offset; W_EndDoc sends it. width_mm and height_mm are the sheet's
+    // as printed. Without a selected printer 91, a size that is not above 0
+    // 380; a sheet that cannot be drawn is reported and its document dropped.
+    void PrintAlignmentSheet(float width_mm, float height_mm) noexcept;
+
 private:
     std::unique_ptr<ObjectFields> self_;
 };

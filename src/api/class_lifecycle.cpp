@@ -3,6 +3,7 @@
 #include "base/units.h"
 #include "job/error_trap.h"
 #include "job/job_state.h"
+#include "job/printer_fields.h"
 #include "platform/services.h"
 #include "preview/preview_state.h"
 
@@ -11,13 +12,8 @@ namespace {
 
 void take_printer_settings(JobState& s, const PrinterSettings& p)
 {
-    s.DeviceName = p.device_name;
-    s.DriverName = p.driver_name;
-    s.Port = p.port;
-    s.PaperSize = p.paper_size;
-    s.Orientation = p.orientation;
+    take_printer_fields(s, p);
     s.PRT_Copy = p.copies;
-    s.Duplex = p.duplex;
     s.PrinterOption = p.option;
     s.PageHeight = static_cast<float>(points_from_twips(p.page_height_twips));
     s.PageWidth = static_cast<float>(points_from_twips(p.page_width_twips));

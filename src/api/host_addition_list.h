@@ -7,7 +7,8 @@
 // JobState gives late-bound callers one text: the job's state, then its
 // printer's reasons, separated by blanks ("stopped media-empty paused").
 // The PDF protection members (from 0x600300B0 on) name their parameters as
-// in C++, which is also how Python takes them by keyword.
+// in C++, which is also how Python takes them by keyword, as do the members
+// for a spool recorded elsewhere and the alignment sheet (from 0x600300C0 on).
 #pragma once
 
 #include "api/member_list.h"
@@ -59,6 +60,9 @@ inline constexpr std::array kPdfSignatureBox{ParamInfo{"page", I2, Val, Req}, Pa
                                              ParamInfo{"c2", R4, Val, Req},   ParamInfo{"picture", Text, Val, Opt}};
 inline constexpr std::array kPdfTimestamp{ParamInfo{"tsa_url", Text, Val, Req}};
 
+inline constexpr std::array kRecordedPages{ParamInfo{"first", I2, Val, Req}, ParamInfo{"last", I2, Val, Req}};
+inline constexpr std::array kSheetSize{ParamInfo{"width_mm", R4, Val, Req}, ParamInfo{"height_mm", R4, Val, Req}};
+
 }  // namespace kt482::member_params
 
 #define KT482_HOST_ADDITION_LIST(X)                                   \
@@ -85,4 +89,6 @@ inline constexpr std::array kPdfTimestamp{ParamInfo{"tsa_url", Text, Val, Req}};
     X(SetPdfEncryption, 0x600300B2, Method, kPdfEncryption, None)     \
     X(SetPdfSignature, 0x600300B3, Method, kPdfSignature, None)       \
     X(SetPdfSignatureBox, 0x600300B4, Method, kPdfSignatureBox, None) \
-    X(SetPdfTimestamp, 0x600300B5, Method, kPdfTimestamp, None)
+    X(SetPdfTimestamp, 0x600300B5, Method, kPdfTimestamp, None)       \
+    X(UseRecordedPages, 0x600300C0, Method, kRecordedPages, None)     \
+    X(PrintAlignmentSheet, 0x600300C1, Method, kSheetSize, None)

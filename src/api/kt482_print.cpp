@@ -280,6 +280,11 @@ void KT482_Print::P_PRT_Source(const std::string& name) noexcept { kt482::P_PRT_
 std::string KT482_Print::P_PRT_MediaType() const { return job().PRT_MediaType; }
 void KT482_Print::P_PRT_MediaType(const std::string& name) noexcept { kt482::P_PRT_MediaType(*self_, name); }
 int32_t KT482_Print::LastJobId() const noexcept { return job().LastJobId; }
+void KT482_Print::UseRecordedPages(int16_t first, int16_t last) noexcept { kt482::UseRecordedPages(*self_, first, last); }
+void KT482_Print::PrintAlignmentSheet(float width_mm, float height_mm) noexcept
+{
+    kt482::PrintAlignmentSheet(*self_, width_mm, height_mm);
+}
 JobStatus KT482_Print::JobState(int32_t job_id) const { return job_status(*self_, job_id); }
 bool KT482_Print::WaitForJob(int32_t job_id, float seconds) const { return wait_for_job(*self_, job_id, seconds); }
 

@@ -5,9 +5,7 @@
 #include <filesystem>
 
 #include "base/paper_table.h"
-#include "job/job_state.h"
 #include "kt482/kt482.h"
-#include "print/calibration_sheet.h"
 #include "print/printer_table.h"
 
 namespace kt482::cli {
@@ -29,9 +27,7 @@ void report_messages_on_stderr()
 void adopt_folder(KT482_Print& job, const SpoolFolder& folder)
 {
     job.P_Temp_Dir(folder.path);
-    JobState& state = kt482::job();
-    state.Min_Page = static_cast<int16_t>(folder.pages.front());
-    state.Max_Page = static_cast<int16_t>(folder.pages.back());
+    job.UseRecordedPages(static_cast<int16_t>(folder.pages.front()), static_cast<int16_t>(folder.pages.back()));
 }
 
 int status_of(const KT482_Print& job)
@@ -193,15 +189,10 @@ int print_calibration(const std::string& queue, const OutputOptions& options)
     KT482_Print job;
     if (int status = open_document(job, queue, options))
         return status;
-    JobState& state = kt482::job();
     const auto [width, height] = sheet_mm(options);
-    const Status drawn = draw_calibration_sheet(*state.PrinterObject, width, height, queue);
-    if (!drawn) {
-        std::fprintf(stderr, "kt482: the alignment sheet could not be drawn: %s\n", drawn.failure().description.c_str());
-        (void)state.PrinterObject->AbortDoc();
+    job.PrintAlignmentSheet(static_cast<float>(width), static_cast<float>(height));
+    if (status_of(job))
         return 1;
-    }
-    state.PageStarted = true;
     job.W_EndDoc();
     if (status_of(job))
         return 1;

@@ -140,6 +140,18 @@ void E_NewDocument(ObjectFields& self)
     });
 }
 
+// Only the bounds change: the page files are read as they are drawn.
+void UseRecordedPages(ObjectFields& self, int16_t first, int16_t last)
+{
+    run_trapped(self, "UseRecordedPages", [&] {
+        if (first < 1 || last < first || last > 9999)
+            raise(Failure(ErrorNumber::InvalidPropertyValue));
+        JobState& s = job();
+        s.Min_Page = first;
+        s.Max_Page = last;
+    });
+}
+
 bool CheckEditPage(ObjectFields& self)
 {
     if (!page_inside_window(job()))

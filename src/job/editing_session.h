@@ -14,6 +14,8 @@ void E_EndEdit(ObjectFields& self);
 void E_Clear(ObjectFields& self);
 // E_Clear, then the page bounds as a new object has them.
 void E_NewDocument(ObjectFields& self);
+// Pages first..last recorded elsewhere into Temp_Dir become the job's pages.
+void UseRecordedPages(ObjectFields& self, int16_t first, int16_t last);
 
 // True when the current page lies inside the editing window; it then also
 // marks the session and the page as holding data.

@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "job/object_fields.h"
-#include "platform/failure.h"
+#include "kt482/failure.h"
 
 namespace kt482 {
 

@@ -8,8 +8,8 @@
 #include <string_view>
 
 #include "base/utf8.h"
+#include "kt482/failure.h"
 #include "kt482/variant.h"
-#include "platform/failure.h"
 
 namespace kt482 {
 

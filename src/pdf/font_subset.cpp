@@ -31,7 +31,7 @@ constexpr hb_tag_t kDroppedTables[] = {
 // megabytes for a large face). The prepared face holds the file's data
 // itself, whatever becomes of the face it was made from; HarfBuzz faces may
 // be used by several threads at once.
-hb_face_t* face_to_subset(const FontFace& face)
+hb_face_t* face_to_subset(const text::FontFace& face)
 {
     struct Prepared {
         int uses = 0;
@@ -208,7 +208,7 @@ std::vector<uint32_t> add_glyph_copies(std::string& file, const std::vector<Glyp
 
 }  // namespace
 
-FontSubset subset_font(const FontFace& face, const std::vector<uint32_t>& glyphs, const std::vector<GlyphCopy>& copies)
+FontSubset subset_font(const text::FontFace& face, const std::vector<uint32_t>& glyphs, const std::vector<GlyphCopy>& copies)
 {
     FontSubset subset;
     subset.glyphs = glyphs;

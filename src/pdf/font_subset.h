@@ -14,9 +14,11 @@
 #include <string>
 #include <vector>
 
-namespace kt482::pdf {
-
+namespace kt482::text {
 class FontFace;
+}  // namespace kt482::text
+
+namespace kt482::pdf {
 
 struct FontSubset {
     std::string file;  // the TrueType file; empty when subsetting failed
@@ -36,7 +38,7 @@ struct GlyphCopy {
 
 // The subset of face holding glyph 0, every glyph of glyphs (which may
 // repeat) and, after them, the copies. Thread safe.
-FontSubset subset_font(const FontFace& face, const std::vector<uint32_t>& glyphs,
+FontSubset subset_font(const text::FontFace& face, const std::vector<uint32_t>& glyphs,
                        const std::vector<GlyphCopy>& copies = {});
 
 }  // namespace kt482::pdf

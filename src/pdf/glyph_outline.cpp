@@ -73,7 +73,7 @@ hb_draw_funcs_t* draw_funcs()
 
 }  // namespace
 
-GlyphOutline GlyphOutline::of(const FontFace& face, uint32_t glyph)
+GlyphOutline GlyphOutline::of(const text::FontFace& face, uint32_t glyph)
 {
     GlyphOutline outline;
     Pen pen{&outline};

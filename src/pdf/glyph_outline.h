@@ -7,9 +7,11 @@
 #include <string>
 #include <vector>
 
-namespace kt482::pdf {
-
+namespace kt482::text {
 class FontFace;
+}  // namespace kt482::text
+
+namespace kt482::pdf {
 
 // Points in font units, y up; cubic curves only (quadratic ones raised).
 struct GlyphOutline {
@@ -17,7 +19,7 @@ struct GlyphOutline {
     std::vector<Op> ops;
     std::vector<float> points;  // x, y pairs: one for Move and Line, three for Curve
 
-    static GlyphOutline of(const FontFace& face, uint32_t glyph);
+    static GlyphOutline of(const text::FontFace& face, uint32_t glyph);
 
     // Appends the filled path scaled to size points, its origin at (x, y) in
     // page coordinates (y up).

@@ -104,7 +104,7 @@ void append_xml_text(std::string& out, std::string_view text)
 std::string clean_info_text(std::string_view text)
 {
     std::u32string chars;
-    decode_utf8(text, chars);
+    text::decode_utf8(text, chars);
     if (chars.size() > kLongestInfoText)
         chars.resize(kLongestInfoText);
     std::string out;
@@ -159,7 +159,7 @@ std::string to_unicode_cmap(const std::vector<std::u32string>& text_of_code)
         for (std::size_t i = start; i < end; ++i) {
             std::snprintf(entry, sizeof entry, "<%04X> ", used[i]);
             cmap += entry;
-            append_utf16_hex(cmap, text_of_code[used[i]], false);
+            append_utf16_hex(cmap, text_of_code[used[i]], ByteOrderMark::Without);
             cmap.push_back('\n');
         }
         cmap += "endbfchar\n";
@@ -173,7 +173,7 @@ std::string to_unicode_cmap(const std::vector<std::u32string>& text_of_code)
 // ascender and descender; the glyph of each code used gets its own advance
 // and origin from the face's vertical metrics, in one run from code 1. A
 // spread glyph's copy advances down the column by its spread width.
-std::string vertical_metrics(const FontFace& face, const std::vector<uint32_t>& glyph_of_code,
+std::string vertical_metrics(const text::FontFace& face, const std::vector<uint32_t>& glyph_of_code,
                              const std::vector<int32_t>& width_of_code)
 {
     const double to_thousandths = 1000.0 / face.units_per_em();
@@ -315,7 +315,7 @@ void PdfDocument::end_page()
         if (!pool_)
             pool_ = std::make_unique<Pool>(threads_);
         pending_.push_back({held_object_, pool_->submit(std::move(held_))});
-        drain_compressed(false);
+        drain_compressed(Drain::Finished);
     }
     held_object_ = page.content;
     held_ = std::move(content_);
@@ -323,10 +323,10 @@ void PdfDocument::end_page()
 }
 
 // Written streams leave memory as soon as they are done; at most a few
-// pages per thread wait.
-void PdfDocument::drain_compressed(bool all)
+// pages per thread wait, none once the document ends.
+void PdfDocument::drain_compressed(Drain drain)
 {
-    const std::size_t limit = all ? 0 : 2 * static_cast<std::size_t>(threads_) + 1;
+    const std::size_t limit = drain == Drain::All ? 0 : 2 * static_cast<std::size_t>(threads_) + 1;
     while (!pending_.empty()) {
         const bool ready =
             pending_.front().data.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
@@ -360,7 +360,7 @@ void PdfDocument::write_page(const Page& page)
     writer_.object(object, body);
 }
 
-int PdfDocument::font_number(const FontFace* face, bool vertical)
+int PdfDocument::font_number(const text::FontFace* face, bool vertical)
 {
     for (std::size_t i = 1; i < fonts_.size(); ++i)
         if (fonts_[i].face == face && fonts_[i].vertical == vertical)
@@ -413,7 +413,7 @@ void PdfDocument::begin_actual_text(std::u32string_view text, TextObject text_ob
     if (!inside_text)
         close_text();
     content_ += "/Span<</ActualText";
-    append_utf16_hex(content_, text, true);
+    append_utf16_hex(content_, text, ByteOrderMark::With);
     content_ += ">>BDC\n";
     actual_text_open_ = true;
     actual_text_inside_text_ = inside_text;
@@ -434,7 +434,7 @@ void PdfDocument::end_actual_text()
 // copies in it, one for each glyph and width.
 void PdfDocument::write_face(const std::vector<const FontUse*>& uses)
 {
-    const FontFace& face = *uses.front()->face;
+    const text::FontFace& face = *uses.front()->face;
     const double to_thousandths = 1000.0 / face.units_per_em();
     std::vector<uint32_t> glyphs;
     std::vector<GlyphCopy> copies;
@@ -490,7 +490,7 @@ void PdfDocument::write_face(const std::vector<const FontUse*>& uses)
 void PdfDocument::write_font(const FontUse& font, const std::string& name, uint32_t descriptor,
                              std::vector<uint32_t> subset_glyphs)
 {
-    const FontFace& face = *font.face;
+    const text::FontFace& face = *font.face;
     const double to_thousandths = 1000.0 / face.units_per_em();
     const uint32_t cid_font = writer_.reserve();
     const uint32_t to_unicode = writer_.reserve();
@@ -561,7 +561,7 @@ bool PdfDocument::finish(int copies)
 {
     end_page();
     if (pool_)
-        drain_compressed(true);
+        drain_compressed(Drain::All);
     if (held_object_) {
         writer_.stream(held_object_, "/Filter/FlateDecode", deflate(held_));
         held_object_ = 0;
@@ -675,10 +675,10 @@ uint32_t PdfDocument::write_signature_appearance()
         text_left = 4 + w;
     }
     if (fonts_.size() > 1) {
-        const FontFace* face = fonts_[1].face;
+        const text::FontFace* face = fonts_[1].face;
         const int font = font_number(face);
         std::u32string name;
-        decode_utf8(s.signer->name(), name);
+        text::decode_utf8(s.signer->name(), name);
         std::string codes;
         double ems = 0;
         char hex[8];

@@ -27,9 +27,11 @@
 #include "kt482/draw_surface.h"
 #include "sign/pdf_encryption.h"
 
-namespace kt482::pdf {
-
+namespace kt482::text {
 class FontFace;
+}  // namespace kt482::text
+
+namespace kt482::pdf {
 
 // What a document says of itself. Text is UTF-8; control characters become
 // blanks and each field keeps at most kLongestInfoText characters.
@@ -96,7 +98,7 @@ public:
 
     // The resource number of a face in this document ("/F3" is 3); set
     // vertically, a face is a resource of its own with vertical metrics.
-    int font_number(const FontFace* face, bool vertical = false);
+    int font_number(const text::FontFace* face, bool vertical = false);
     // The character code that shows a glyph of a font as text (the
     // characters a reader extracts for it), for the content stream. Each
     // distinct pair of glyph and text has a code of its own, so that glyphs
@@ -146,7 +148,7 @@ public:
 
 private:
     struct FontUse {
-        const FontFace* face = nullptr;
+        const text::FontFace* face = nullptr;
         bool vertical = false;
         uint32_t object = 0;
         // By glyph: the code of the glyph with the text it had first; 0
@@ -180,7 +182,10 @@ private:
     void write_face(const std::vector<const FontUse*>& uses);
     void write_font(const FontUse& font, const std::string& name, uint32_t descriptor,
                     std::vector<uint32_t> subset_glyphs);
-    void drain_compressed(bool all);
+    // Writes the compressed streams that are done (and waits for the oldest
+    // while too many are pending), or all of them.
+    enum class Drain { Finished, All };
+    void drain_compressed(Drain drain);
 
     PdfWriter writer_;
     DocumentInfo info_;

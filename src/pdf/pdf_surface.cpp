@@ -7,6 +7,7 @@
 #include "base/units.h"
 #include "pdf/pdf_document.h"
 #include "pdf/pdf_writer.h"
+#include "text/font_size_limit.h"
 
 namespace kt482::pdf {
 namespace {
@@ -60,8 +61,6 @@ std::size_t run_end(Glyphs glyphs, std::size_t i)
     return end;
 }
 
-// Font sizes beyond this are no longer a size a form can use.
-constexpr float kMaxFontPoints = 2048.0f;
 constexpr double kDashStep = 72.0 / 96.0;
 
 void append_dash(std::string& out, LineStyle style)
@@ -106,9 +105,13 @@ void append_glyph(std::string& out, uint32_t glyph)
     }
 }
 
+// Which colour an operator sets: the stroke's or the fill's.
+enum class Paint { Stroke, Fill };
+
 // A colour operator: grey when the three components agree.
-void append_color(std::string& out, uint32_t rgb, bool stroke)
+void append_color(std::string& out, uint32_t rgb, Paint paint)
 {
+    const bool stroke = paint == Paint::Stroke;
     const uint32_t r = (rgb >> 16) & 0xFF;
     const uint32_t g = (rgb >> 8) & 0xFF;
     const uint32_t b = rgb & 0xFF;
@@ -179,8 +182,6 @@ private:
 
 static_assert(kDashStep * 12 == 9.0);
 
-PdfSurface::PdfSurface() : face_(FontService::shared().face(face_name_)) {}
-
 void PdfSurface::set_document(PdfDocument* document)
 {
     draw_spread();
@@ -218,106 +219,9 @@ std::string& PdfSurface::content()
     return out;
 }
 
-Status PdfSurface::FontName(std::string_view face)
+bool PdfSurface::drawing() const
 {
-    if (face.empty())
-        return {};
-    face_name_ = std::string(face);
-    face_ = FontService::shared().face(face);
-    vertical_ = is_vertical_name(face);
-    return {};
-}
-
-// The size is kept in whole twips, as on every surface.
-Status PdfSurface::FontSize(float points)
-{
-    if (!(points > 0.0f) || points > kMaxFontPoints)
-        return Failure(ErrorNumber::InvalidPropertyValue);
-    font_twips_ = std::max(1, static_cast<int>(std::lround(points * 20.0f)));
-    return {};
-}
-
-float PdfSurface::FontSize() const
-{
-    return static_cast<float>(points_from_twips(font_twips_));
-}
-
-Status PdfSurface::FontBold(bool bold)
-{
-    bold_ = bold;
-    return {};
-}
-
-Status PdfSurface::HorizontalScale(float ratio)
-{
-    if (vertical_ && ratio != 1.0f)
-        return Failure(ErrorNumber::NotSupported);
-    if (!(ratio > 0.0f) || ratio > 1.0f)
-        return Failure(ErrorNumber::InvalidPropertyValue);
-    horizontal_scale_ = ratio;
-    return {};
-}
-
-Status PdfSurface::FontUnderline(bool underline)
-{
-    underline_ = underline;
-    return {};
-}
-
-Status PdfSurface::CurrentX(float x)
-{
-    current_x_ = x;
-    return {};
-}
-
-Status PdfSurface::CurrentY(float y)
-{
-    current_y_ = y;
-    return {};
-}
-
-float PdfSurface::TextWidth(std::string_view text)
-{
-    if (!face_)
-        return 0;
-    return static_cast<float>(text::measure(face_, points(), style().direction, text) * horizontal_scale_);
-}
-
-text::TextStyle PdfSurface::style() const
-{
-    return {.face = face_,
-            .size = points(),
-            .direction = vertical_ ? text::Direction::Down : text::Direction::Across,
-            .weight = bold_ ? text::Weight::Bold : text::Weight::Regular,
-            .underline = underline_ ? text::Underline::With : text::Underline::Without,
-            .horizontal_scale = horizontal_scale_};
-}
-
-Status PdfSurface::Print(std::string_view text, LineEnd end)
-{
-    if (!document_ || !document_->page_open())
-        return Failure(ErrorNumber::InvalidCall, "Nothing is being drawn on");
-    if (!face_)
-        return {};
-    if (!text.empty())
-        print_text(text);
-    if (end == LineEnd::With)
-        end_line();
-    return {};
-}
-
-// A line end starts the next line at the left edge, or the next column to
-// the left at the top.
-void PdfSurface::end_line()
-{
-    const double spacing = text::line_spacing(*face_, points());
-    if (vertical_) {
-        current_y_ = 0;
-        current_x_ -= static_cast<float>(spacing);
-        return;
-    }
-    current_x_ = 0;
-    current_y_ += static_cast<float>(spacing);
+    return document_ && document_->page_open();
 }
 
 // Special case: blanks alone, not underlined, leave no mark on paper, and
@@ -325,22 +229,19 @@ void PdfSurface::end_line()
 // reset prints one at the page's corner), so only the position moves.
 void PdfSurface::print_text(std::string_view text)
 {
-    const text::TextLayout layout = text::lay_out(text, style(), current_x_, current_y_);
-    const bool blank = text.find_first_not_of(' ') == std::string_view::npos && !underline_;
+    const text::TextLayout layout = lay_out_at_pen(text, Unit::Points);
+    const bool blank = text.find_first_not_of(' ') == std::string_view::npos && !font_underline();
     if (spread_open_)
         add_spread_piece(layout);
     else if (blank)
         ;
-    else if (vertical_)
+    else if (vertical())
         draw_column(layout.baseline, layout.glyphs, layout.chars);
     else
-        draw_glyphs(current_x_, layout.baseline, layout.glyphs, layout.chars);
+        draw_glyphs(pen_x(), layout.baseline, layout.glyphs, layout.chars);
     if (layout.underline)
         fill_underline(*layout.underline);
-    if (vertical_)
-        current_y_ += static_cast<float>(layout.advance);
-    else
-        current_x_ += static_cast<float>(layout.advance);
+    advance_pen(layout);
 }
 
 // The rectangle as the layout gives it; only its thickness is kept from
@@ -353,9 +254,9 @@ void PdfSurface::fill_underline(const text::Rect& line)
     out.push_back(' ');
     append_number(out, document_->page_height() - line.y - line.height);
     out.push_back(' ');
-    append_number(out, vertical_ ? std::max(line.width, 0.01) : line.width);
+    append_number(out, vertical() ? std::max(line.width, 0.01) : line.width);
     out.push_back(' ');
-    append_number(out, vertical_ ? line.height : std::max(line.height, 0.01));
+    append_number(out, vertical() ? line.height : std::max(line.height, 0.01));
     out += " re f\n";
 }
 
@@ -363,11 +264,11 @@ void PdfSurface::fill_underline(const text::Rect& line)
 // do not outlive.
 bool PdfSurface::begin_bold(std::string& out)
 {
-    if (!bold_ || face_->is_bold())
+    if (!font_bold() || face()->is_bold())
         return false;
     document_->close_text();
     out += "q ";
-    append_color(out, color_, true);
+    append_color(out, color_, Paint::Stroke);
     out += "2 Tr ";
     append_number(out, std::max(points() / 40.0, 0.01));
     out += " w\n";
@@ -411,11 +312,11 @@ void PdfSurface::move_text_to(std::string& out, double px, double py)
 
 void PdfSurface::select_font(ShowOperators& show, int font)
 {
-    if (stream_.font == font && stream_.font_twips == font_twips_)
+    if (stream_.font == font && stream_.font_twips == font_twips())
         return;
     show.font(font, points());
     stream_.font = font;
-    stream_.font_twips = font_twips_;
+    stream_.font_twips = font_twips();
 }
 
 // Texts in a row share a text object, each placed relative to the one
@@ -438,13 +339,13 @@ void PdfSurface::draw_glyphs(double x, double baseline, Glyphs glyphs, std::u32s
     const double px = written_number(x);
     const double py = written_number(document_->page_height() - baseline);
     move_text_to(out, px, py);
-    set_horizontal_scale(out, horizontal_scale_);
+    set_horizontal_scale(out, horizontal_scale());
     // A text with moves between its glyphs is written as arrays.
     bool adjusted = spread_widths != nullptr;
     for (const PlacedGlyph& g : glyphs)
         adjusted = adjusted || g.advance != g.face->advance(g.glyph) || g.glyph == 0;
     ShowOperators show(out, adjusted);
-    const FontFace* in_face = nullptr;
+    const text::FontFace* in_face = nullptr;
     missing_.clear();
     for (std::size_t i = 0; i < glyphs.size();) {
         const Cluster c = cluster_at(glyphs, i, chars.size());
@@ -516,7 +417,7 @@ void PdfSurface::show_spread(ShowOperators& show, const PlacedGlyph& g, uint32_t
 
 // An empty glyph to carry a missing character's text: one as wide as the
 // missing glyph where the face has it, for readers to find no gap.
-uint32_t PdfSurface::blank_glyph(const FontFace& face)
+uint32_t PdfSurface::blank_glyph(const text::FontFace& face)
 {
     if (auto found = blank_glyphs_.find(&face); found != blank_glyphs_.end())
         return found->second;
@@ -539,7 +440,7 @@ Status PdfSurface::BeginSpreadText(std::string_view text)
         return {};
     spread_open_ = true;
     spread_text_.clear();
-    decode_utf8(text, spread_text_);
+    text::decode_utf8(text, spread_text_);
     return {};
 }
 
@@ -559,7 +460,7 @@ void PdfSurface::add_spread_piece(const text::TextLayout& layout)
     }
     spread_chars_ += layout.chars;
     spread_pieces_.push_back(
-        {vertical_ ? layout.baseline : current_x_, vertical_ ? current_y_ : layout.baseline, layout.glyphs.size()});
+        {vertical() ? layout.baseline : pen_x(), vertical() ? pen_y() : layout.baseline, layout.glyphs.size()});
 }
 
 // A spread text is one run whose glyphs reach each to the next, so that
@@ -590,9 +491,9 @@ bool PdfSurface::spread_is_one_run() const
     const SpreadPiece& front = spread_pieces_.front();
     bool run = true;
     for (const SpreadPiece& piece : spread_pieces_)
-        run = run && piece.glyphs == 1 && (vertical_ ? piece.x == front.x : piece.y == front.y);
+        run = run && piece.glyphs == 1 && (vertical() ? piece.x == front.x : piece.y == front.y);
     for (const PlacedGlyph& g : spread_glyphs_)
-        run = run && g.glyph != 0 && (!vertical_ || g.upright);
+        run = run && g.glyph != 0 && (!vertical() || g.upright);
     // A text drawn in part (clipped, an ellipsis after it) reads as the
     // whole text, which only marked content can say.
     return run && spread_chars_ == spread_text_;
@@ -608,12 +509,12 @@ void PdfSurface::draw_spread_run()
         double ems = static_cast<double>(g.advance) / g.face->units_per_em();
         // Tz narrows the widths written: they are given before it.
         if (i + 1 < spread_pieces_.size())
-            ems = vertical_ ? (spread_pieces_[i + 1].y - piece.y) / size
-                            : (spread_pieces_[i + 1].x - piece.x) / size / horizontal_scale_;
+            ems = vertical() ? (spread_pieces_[i + 1].y - piece.y) / size
+                            : (spread_pieces_[i + 1].x - piece.x) / size / horizontal_scale();
         widths.push_back(ems * 1000);
     }
     const SpreadPiece& front = spread_pieces_.front();
-    if (!vertical_) {
+    if (!vertical()) {
         draw_glyphs(front.x, front.y, spread_glyphs_, spread_chars_, &widths);
         return;
     }
@@ -631,7 +532,7 @@ void PdfSurface::draw_spread_pieces()
     for (const SpreadPiece& piece : spread_pieces_) {
         const Glyphs glyphs = Glyphs(spread_glyphs_).subspan(first, piece.glyphs);
         first += piece.glyphs;
-        if (vertical_)
+        if (vertical())
             draw_column(piece.x, glyphs, spread_chars_);
         else
             draw_glyphs(piece.x, piece.y, glyphs, spread_chars_);
@@ -820,7 +721,7 @@ void PdfSurface::apply_line_pen(std::string& out)
         stream_.line_width = width;
     }
     if (stream_.stroke != stroke) {
-        append_color(out, static_cast<uint32_t>(stroke), true);
+        append_color(out, static_cast<uint32_t>(stroke), Paint::Stroke);
         stream_.stroke = stroke;
     }
     const int cap = dashed ? 0 : 2;
@@ -847,7 +748,7 @@ Status PdfSurface::Line(float x1, float y1, float x2, float y2)
     if (x1 == x2 && y1 == y2) {
         const double w = std::max(draw_width_ * kPointsPerInch / nominal_dpi_, kPointsPerInch / device_dpi_);
         out += "q ";
-        append_color(out, draw_mode_ == kDrawModeWhite ? 0xFFFFFF : color_, false);
+        append_color(out, draw_mode_ == kDrawModeWhite ? 0xFFFFFF : color_, Paint::Fill);
         append_number(out, x1 - w / 2);
         out.push_back(' ');
         append_number(out, height - y1 - w / 2);
@@ -882,7 +783,7 @@ void PdfSurface::apply_fill(std::string& out)
 {
     if (stream_.fill == color_)
         return;
-    append_color(out, color_, false);
+    append_color(out, color_, Paint::Fill);
     stream_.fill = color_;
 }
 

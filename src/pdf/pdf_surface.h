@@ -34,6 +34,7 @@
 #include "pdf/glyph_outline.h"
 #include "text/font_service.h"
 #include "text/text_layout.h"
+#include "text/text_surface.h"
 
 namespace kt482::pdf {
 
@@ -41,11 +42,9 @@ class PdfDocument;
 class ShowOperators;
 using text::PlacedGlyph;
 
-class PdfSurface final : public DrawSurface {
+class PdfSurface final : public text::TextSurface {
 public:
     static constexpr int kNominalDpi = 600;
-
-    PdfSurface();
 
     // The document drawn on; null while there is none (drawing then fails).
     // The surface's state (font, position, pen) stays across documents.
@@ -58,28 +57,14 @@ public:
     // corner of a printer's printable area.
     void set_origin(double x, double y);
 
-    // The state the interface sets but does not read back.
-    const std::string& font_name() const { return face_name_; }
-    bool font_bold() const { return bold_; }
-    bool font_underline() const { return underline_; }
-    float current_y() const { return current_y_; }
+    // The state the interface sets but does not read back (the text's, see
+    // TextSurface).
     int16_t draw_mode() const { return draw_mode_; }
     int16_t draw_width() const { return draw_width_; }
     int16_t draw_style() const { return draw_style_; }
 
-    Status FontName(std::string_view face) override;
-    Status FontSize(float points) override;
-    float FontSize() const override;
-    Status FontBold(bool bold) override;
-    Status FontUnderline(bool underline) override;
-    // Condensed text is written with the text state's horizontal scaling
-    // (Tz): readers extract its characters unchanged.
-    Status HorizontalScale(float ratio) override;
-    Status CurrentX(float x) override;
-    float CurrentX() const override { return current_x_; }
-    Status CurrentY(float y) override;
-    Status Print(std::string_view text, LineEnd end) override;
-    float TextWidth(std::string_view text) override;
+    // Condensed text (HorizontalScale) is written with the text state's
+    // horizontal scaling (Tz): readers extract its characters unchanged.
     Status DrawMode(int16_t mode) override;
     Status DrawWidth(int16_t pixels) override;
     Status DrawStyle(int16_t style) override;
@@ -102,7 +87,7 @@ private:
     // the page (points, y up) and whether it is turned with a vertical
     // text's Latin run.
     struct Missing {
-        const FontFace* face;
+        const text::FontFace* face;
         double x;
         double y;
         bool turned;
@@ -127,11 +112,9 @@ private:
 
     using Glyphs = std::span<const PlacedGlyph>;
 
-    double points() const { return points_from_twips(font_twips_); }
-    text::TextStyle style() const;
+    bool drawing() const override;
+    void print_text(std::string_view text) override;
     std::string& content();
-    void print_text(std::string_view text);
-    void end_line();
     void fill_underline(const text::Rect& line);
     // Synthetic bold around a text: whether begun, to end it.
     bool begin_bold(std::string& out);
@@ -157,22 +140,12 @@ private:
     void draw_upright(ShowOperators& show, double centre, Glyphs run, std::size_t base, const double* spread_widths);
     void draw_turned(ShowOperators& show, double baseline, Glyphs run, std::size_t base);
     void apply_line_pen(std::string& out);
-    uint32_t blank_glyph(const FontFace& face);
+    uint32_t blank_glyph(const text::FontFace& face);
     // Sets the fill colour to the current colour when it is not already.
     void apply_fill(std::string& out);
 
     PdfDocument* document_ = nullptr;
     StreamState stream_;
-
-    std::string face_name_ = "ＭＳ 明朝";
-    const FontFace* face_ = nullptr;
-    int font_twips_ = 210;
-    bool bold_ = false;
-    double horizontal_scale_ = 1;
-    bool underline_ = false;
-    bool vertical_ = false;
-    float current_x_ = 0;
-    float current_y_ = 0;
 
     double origin_x_ = 0;
     double origin_y_ = 0;
@@ -185,8 +158,8 @@ private:
 
     std::vector<std::u32string_view> texts_;  // a column's text by glyph
     std::vector<Missing> missing_;
-    std::unordered_map<const FontFace*, GlyphOutline> missing_outlines_;
-    std::unordered_map<const FontFace*, uint32_t> blank_glyphs_;
+    std::unordered_map<const text::FontFace*, GlyphOutline> missing_outlines_;
+    std::unordered_map<const text::FontFace*, uint32_t> blank_glyphs_;
 
     // A spread text is drawn when it ends, each glyph then reaching to the
     // next: its characters as printed, their glyphs, clusters counted in

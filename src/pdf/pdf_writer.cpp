@@ -82,11 +82,11 @@ void append_text_string(std::string& out, std::string_view utf8)
         return;
     }
     std::u32string chars;
-    decode_utf8(utf8, chars);
-    append_utf16_hex(out, chars, true);
+    text::decode_utf8(utf8, chars);
+    append_utf16_hex(out, chars, ByteOrderMark::With);
 }
 
-void append_utf16_hex(std::string& out, std::u32string_view text, bool bom)
+void append_utf16_hex(std::string& out, std::u32string_view text, ByteOrderMark mark)
 {
     static constexpr char kHex[] = "0123456789ABCDEF";
     auto unit = [&](unsigned u) {
@@ -94,7 +94,7 @@ void append_utf16_hex(std::string& out, std::u32string_view text, bool bom)
             out.push_back(kHex[(u >> shift) & 0xF]);
     };
     out.push_back('<');
-    if (bom)
+    if (mark == ByteOrderMark::With)
         unit(0xFEFF);
     for (const char32_t c : text) {
         if (c >= 0x10000) {

@@ -32,8 +32,9 @@ double written_number(double value);
 void append_text_string(std::string& out, std::string_view utf8);
 
 // Text as UTF-16BE in hex between angle brackets, with the byte order mark
-// a text string starts with when bom is set.
-void append_utf16_hex(std::string& out, std::u32string_view text, bool bom);
+// a text string starts with, or without it (a CMap's destination strings).
+enum class ByteOrderMark { With, Without };
+void append_utf16_hex(std::string& out, std::u32string_view text, ByteOrderMark mark);
 
 // Deflates data (zlib format) with libdeflate. Level 9 makes page content
 // about 2 % smaller than 6 for half as much time again, which the worker

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/failure.h"
+#include "kt482/failure.h"
 
 namespace kt482 {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "kt482/failure.h"
 #include "kt482/job_status.h"
-#include "platform/failure.h"
 #include "platform/printer.h"
 
 namespace kt482 {

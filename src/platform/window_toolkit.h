@@ -8,7 +8,7 @@
 #include <string>
 
 #include "kt482/draw_surface.h"
-#include "platform/failure.h"
+#include "kt482/failure.h"
 
 namespace kt482 {
 

@@ -315,8 +315,8 @@ void PreviewHandlers::Command(PreviewCommand command) noexcept
         return;
     case PreviewCommand::Close: Close_Click(); return;
     case PreviewCommand::SaveAsPdf: handler("PDF_Click", [&] { save_preview_as_pdf(window()); }); return;
-    case PreviewCommand::FitWidth: handler("FitWidth_Click", [&] { fit(false); }); return;
-    case PreviewCommand::FitPage: handler("FitPage_Click", [&] { fit(true); }); return;
+    case PreviewCommand::FitWidth: handler("FitWidth_Click", [&] { fit(Fit::Width); }); return;
+    case PreviewCommand::FitPage: handler("FitPage_Click", [&] { fit(Fit::WholePage); }); return;
     case PreviewCommand::ZoomIn:
     case PreviewCommand::ZoomOut:
         handler("VIEW_Step", [&] {
@@ -428,8 +428,9 @@ void PreviewHandlers::view_at(double percent)
 
 // The largest view scale at which the page's width, or the whole page, fits
 // the room the window gives the canvas, seen from the page's left (and top).
-void PreviewHandlers::fit(bool whole_page)
+void PreviewHandlers::fit(Fit fit)
 {
+    const bool whole_page = fit == Fit::WholePage;
     PreviewWindow& w = window();
     JobState& s = job();
     const CanvasRoom room = canvas_room(w, w.outer_width(), w.outer_height());

@@ -51,7 +51,8 @@ public:
 private:
     PreviewWindow& window();
     void view_at(double percent);
-    void fit(bool whole_page);
+    enum class Fit { Width, WholePage };
+    void fit(Fit fit);
     double view_scale();
     // The part of the page the canvas shows across and down, in points of
     // the page.

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "platform/failure.h"
+#include "kt482/failure.h"
 
 namespace kt482 {
 

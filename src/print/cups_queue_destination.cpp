@@ -19,14 +19,14 @@ namespace {
 // The job title at the print server.
 constexpr const char* kDocumentName = "KT482_Print";
 
-Failure invalidValue()
+Failure invalid_value()
 {
     return Failure(ErrorNumber::InvalidPropertyValue);
 }
 
 // A private file for a queue's document until it is sent: in $TMPDIR (else
 // /tmp), readable by its owner only, under a name nobody else can take.
-int createQueueFile(std::string& path)
+int create_queue_file(std::string& path)
 {
     const char* tmp = std::getenv("TMPDIR");
     std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/kt482-job-XXXXXX.pdf";
@@ -60,8 +60,8 @@ Status offered_by_queue(const std::string& queue, const std::string& attribute, 
 CupsQueueDestination::CupsQueueDestination(std::unique_ptr<PrintQueue> queue) : queue_(std::move(queue))
 {
     const QueuePaper& paper = queue_->default_paper();
-    userHeightTwips_ = paper.portrait_height_twips;
-    userWidthTwips_ = paper.portrait_width_twips;
+    user_height_twips_ = paper.portrait_height_twips;
+    user_width_twips_ = paper.portrait_width_twips;
 }
 
 // -- Paper --------------------------------------------------------------------
@@ -74,13 +74,13 @@ Status CupsQueueDestination::paper_size(int16_t code)
 {
     if (code == kPaperUserDefined) {
         if (!queue_->takes_user_pages())
-            return invalidValue();
-        userDefined_ = true;
+            return invalid_value();
+        user_defined_ = true;
         return {};
     }
     const auto entry = paper_entry(code);
     if (!entry)
-        return invalidValue();
+        return invalid_value();
     const PaperSizeMm wanted = paper_size_mm(*entry);
     std::vector<PaperSizeMm> offered;
     offered.reserve(queue_->papers().size());
@@ -88,24 +88,24 @@ Status CupsQueueDestination::paper_size(int16_t code)
         offered.push_back(paper.size_mm);
     const std::optional<PaperMatch> match = match_paper(wanted, offered);
     if (!match)
-        return invalidValue();
+        return invalid_value();
     paper_ = match->index;
-    paperCode_ = paper_code_for_size(wanted);
-    paperTurned_ = match->turned;
-    userDefined_ = false;
+    paper_code_ = paper_code_for_size(wanted);
+    paper_turned_ = match->turned;
+    user_defined_ = false;
     return {};
 }
 
 int16_t CupsQueueDestination::paper_size() const
 {
-    if (userDefined_)
+    if (user_defined_)
         return kPaperUserDefined;
-    return paperCode_ != 0 ? paperCode_ : paper_code_for_size(queue_->default_paper().size_mm);
+    return paper_code_ != 0 ? paper_code_ : paper_code_for_size(queue_->default_paper().size_mm);
 }
 
 // Whether a side of a user-defined page is one the printer can take: within
 // the queue's physical limits.
-bool CupsQueueDestination::pageSideFits(int32_t twips) const
+bool CupsQueueDestination::page_side_fits(int32_t twips) const
 {
     if (twips <= 0)
         return false;
@@ -119,17 +119,17 @@ bool CupsQueueDestination::pageSideFits(int32_t twips) const
 
 Status CupsQueueDestination::page_height(int32_t twips)
 {
-    if (!pageSideFits(twips))
-        return invalidValue();
-    userHeightTwips_ = twips;
+    if (!page_side_fits(twips))
+        return invalid_value();
+    user_height_twips_ = twips;
     return {};
 }
 
 Status CupsQueueDestination::page_width(int32_t twips)
 {
-    if (!pageSideFits(twips))
-        return invalidValue();
-    userWidthTwips_ = twips;
+    if (!page_side_fits(twips))
+        return invalid_value();
+    user_width_twips_ = twips;
     return {};
 }
 
@@ -143,19 +143,19 @@ Result<OpenedDocument> CupsQueueDestination::open(const DocumentSetup& setup)
 {
     QueueSheet sheet;
     // A user-defined page is given as it stands, portrait, in points.
-    sheet.user_defined = userDefined_;
-    sheet.user_width_points = points_from_twips(userWidthTwips_);
-    sheet.user_height_points = points_from_twips(userHeightTwips_);
+    sheet.user_defined = user_defined_;
+    sheet.user_width_points = points_from_twips(user_width_twips_);
+    sheet.user_height_points = points_from_twips(user_height_twips_);
     sheet.paper = paper_;
     // A paper the queue carries only turned is drawn on the turned sheet, so
     // that the page keeps the shape of its code.
-    const bool turned = paperTurned_ && !userDefined_;
+    const bool turned = paper_turned_ && !user_defined_;
     sheet.landscape = turned ? !setup.landscape : setup.landscape;
     const std::optional<SheetArea> area = queue_->sheet_area(sheet);
     if (!area)
         return Failure(ErrorNumber::PrinterError, "The printer cannot take this paper size");
     OpenedDocument opened;
-    opened.fd = createQueueFile(pdfPath_);
+    opened.fd = create_queue_file(pdf_path_);
     if (opened.fd < 0)
         return Failure(ErrorNumber::PrinterError, "Cannot create the document for the printer");
     opened.title = kDocumentName;
@@ -170,7 +170,7 @@ Result<OpenedDocument> CupsQueueDestination::open(const DocumentSetup& setup)
 
     double width = sheet.user_width_points;
     double height = sheet.user_height_points;
-    if (!userDefined_) {
+    if (!user_defined_) {
         const QueuePaper& paper =
             paper_ == QueueSheet::kDefaultPaper ? queue_->default_paper() : queue_->papers()[paper_];
         width = paper.width_points;
@@ -179,26 +179,26 @@ Result<OpenedDocument> CupsQueueDestination::open(const DocumentSetup& setup)
     options_ = cups_job_options(paper_size(), width, height, setup.landscape ? 2 : 1,
                                 static_cast<int16_t>(setup.copies), setup.duplex,
                                 static_cast<int16_t>(setup.dpi_set ? setup.dpi : 0), kDocumentName);
-    options_.media_source = mediaSource_;
-    options_.media_type = mediaType_;
+    options_.media_source = media_source_;
+    options_.media_type = media_type_;
     return opened;
 }
 
 // The document goes to the queue as one job, the page setup with it. Sending
 // is bounded in time whatever the server does, and the file is removed
 // either way.
-Result<std::string> CupsQueueDestination::finish(bool written)
+Result<std::string> CupsQueueDestination::finish(DocumentFile file)
 {
-    if (!written) {
+    if (file == DocumentFile::Incomplete) {
         drop();
         return Failure(ErrorNumber::PrinterError, "The document could not be sent to the printer");
     }
     int job_id = 0;
-    lastJobId_ = 0;
-    auto sent = send_pdf_to_queue(queue_->name(), pdfPath_, options_, &job_id);
+    last_job_id_ = 0;
+    auto sent = send_pdf_to_queue(queue_->name(), pdf_path_, options_, &job_id);
     drop();
     if (sent)
-        lastJobId_ = job_id;
+        last_job_id_ = job_id;
     return sent;
 }
 
@@ -206,7 +206,7 @@ Status CupsQueueDestination::media_source(const std::string& name)
 {
     if (Status offered = offered_by_queue(queue_->name(), "media-source", "paper source", name); !offered)
         return offered;
-    mediaSource_ = name;
+    media_source_ = name;
     return {};
 }
 
@@ -214,15 +214,15 @@ Status CupsQueueDestination::media_type(const std::string& name)
 {
     if (Status offered = offered_by_queue(queue_->name(), "media-type", "paper type", name); !offered)
         return offered;
-    mediaType_ = name;
+    media_type_ = name;
     return {};
 }
 
 void CupsQueueDestination::drop()
 {
-    if (!pdfPath_.empty())
-        ::unlink(pdfPath_.c_str());
-    pdfPath_.clear();
+    if (!pdf_path_.empty())
+        ::unlink(pdf_path_.c_str());
+    pdf_path_.clear();
 }
 
 }  // namespace kt482

@@ -50,15 +50,15 @@ public:
     Status page_width(int32_t twips) override;
 
     Result<OpenedDocument> open(const DocumentSetup& setup) override;
-    Result<std::string> finish(bool written) override;
+    Result<std::string> finish(DocumentFile file) override;
     void drop() override;
 
     Status media_source(const std::string& name) override;
     Status media_type(const std::string& name) override;
-    int32_t last_job_id() const override { return lastJobId_; }
+    int32_t last_job_id() const override { return last_job_id_; }
 
 private:
-    bool pageSideFits(int32_t twips) const;
+    bool page_side_fits(int32_t twips) const;
 
     std::unique_ptr<PrintQueue> queue_;
 
@@ -67,21 +67,21 @@ private:
     // while it is the queue's own; true when the queue carries that paper
     // only turned by 90 degrees.
     std::size_t paper_ = QueueSheet::kDefaultPaper;
-    int16_t paperCode_ = 0;
-    bool paperTurned_ = false;
-    bool userDefined_ = false;
-    int32_t userHeightTwips_ = 0;
-    int32_t userWidthTwips_ = 0;
+    int16_t paper_code_ = 0;
+    bool paper_turned_ = false;
+    bool user_defined_ = false;
+    int32_t user_height_twips_ = 0;
+    int32_t user_width_twips_ = 0;
 
     // The open document's private file and the job's options.
-    std::string pdfPath_;
+    std::string pdf_path_;
     CupsJobOptions options_;
 
     // The paper source and kind chosen for the next documents, and the
     // number of the last job sent.
-    std::string mediaSource_;
-    std::string mediaType_;
-    int32_t lastJobId_ = 0;
+    std::string media_source_;
+    std::string media_type_;
+    int32_t last_job_id_ = 0;
 };
 
 }  // namespace kt482

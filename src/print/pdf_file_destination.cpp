@@ -35,14 +35,14 @@ constexpr int32_t kPdfMaxPageTwips = 14400 * 20;
 // full: more documents in the same second are not to be expected.
 constexpr int kMaxPdfNumber = 9999;
 
-Failure invalidValue()
+Failure invalid_value()
 {
     return Failure(ErrorNumber::InvalidPropertyValue);
 }
 
 // Why a PDF file could not be created in its folder, as a file operation
 // would report it.
-Failure pdfFileFailure(int error)
+Failure pdf_file_failure(int error)
 {
     switch (error) {
     case ENOENT:
@@ -60,7 +60,7 @@ Failure pdfFileFailure(int error)
     }
 }
 
-std::string timeStamp()
+std::string time_stamp()
 {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -102,11 +102,11 @@ NumberHint& number_hint()
 
 }  // namespace
 
-PdfFileDestination::PdfFileDestination(std::string file) : file_(std::move(file)), paperCode_(kPaperCodeA4)
+PdfFileDestination::PdfFileDestination(std::string file) : file_(std::move(file)), paper_code_(kPaperCodeA4)
 {
     const PaperTwips twips = portrait_twips(*paper_entry(kPaperCodeA4));
-    userHeightTwips_ = twips.height;
-    userWidthTwips_ = twips.width;
+    user_height_twips_ = twips.height;
+    user_width_twips_ = twips.width;
 }
 
 std::string PdfFileDestination::device_name() const
@@ -119,45 +119,45 @@ std::string PdfFileDestination::device_name() const
 Status PdfFileDestination::paper_size(int16_t code)
 {
     if (code == kPaperUserDefined) {
-        userDefined_ = true;
+        user_defined_ = true;
         return {};
     }
     const auto entry = paper_entry(code);
     if (!entry)
-        return invalidValue();
-    paperCode_ = code;
-    userDefined_ = false;
+        return invalid_value();
+    paper_code_ = code;
+    user_defined_ = false;
     return {};
 }
 
 int16_t PdfFileDestination::paper_size() const
 {
-    return userDefined_ ? kPaperUserDefined : paper_code_for_size(paper_size_mm(*paper_entry(paperCode_)));
+    return user_defined_ ? kPaperUserDefined : paper_code_for_size(paper_size_mm(*paper_entry(paper_code_)));
 }
 
 Status PdfFileDestination::page_height(int32_t twips)
 {
     if (twips < kPdfMinPageTwips || twips > kPdfMaxPageTwips)
-        return invalidValue();
-    userHeightTwips_ = twips;
+        return invalid_value();
+    user_height_twips_ = twips;
     return {};
 }
 
 Status PdfFileDestination::page_width(int32_t twips)
 {
     if (twips < kPdfMinPageTwips || twips > kPdfMaxPageTwips)
-        return invalidValue();
-    userWidthTwips_ = twips;
+        return invalid_value();
+    user_width_twips_ = twips;
     return {};
 }
 
-void PdfFileDestination::pagePoints(bool landscape, double& width, double& height) const
+void PdfFileDestination::page_points(bool landscape, double& width, double& height) const
 {
-    if (userDefined_) {
-        width = points_from_twips(userWidthTwips_);
-        height = points_from_twips(userHeightTwips_);
+    if (user_defined_) {
+        width = points_from_twips(user_width_twips_);
+        height = points_from_twips(user_height_twips_);
     } else {
-        const PaperPoints points = paper_points(*paper_entry(paperCode_));
+        const PaperPoints points = paper_points(*paper_entry(paper_code_));
         width = points.width;
         height = points.height;
     }
@@ -171,12 +171,12 @@ void PdfFileDestination::pagePoints(bool landscape, double& width, double& heigh
 
 Result<OpenedDocument> PdfFileDestination::open(const DocumentSetup& setup)
 {
-    if (Status created = createFile(); !created)
+    if (Status created = create_file(); !created)
         return created.failure();
     OpenedDocument opened;
     opened.fd = fd_;
-    opened.title = fs::path(finalPath_).filename().string();
-    pagePoints(setup.landscape, opened.width, opened.height);
+    opened.title = fs::path(final_path_).filename().string();
+    page_points(setup.landscape, opened.width, opened.height);
     opened.nominal_dpi = setup.dpi_set ? setup.dpi : kPdfPrinterDpi;
     opened.device_dpi = setup.dpi;
     opened.copies_in_file = setup.copies;
@@ -189,23 +189,23 @@ Result<OpenedDocument> PdfFileDestination::open(const DocumentSetup& setup)
 // whose name or temporary is taken moves on to the next. A named file's
 // temporary has a short name of its own, so that any name the folder takes
 // can be written.
-Status PdfFileDestination::createFile()
+Status PdfFileDestination::create_file()
 {
     if (!file_.empty()) {
         const fs::path target = fs::absolute(fs::path(file_));
         std::string temporary;
         const int fd = create_temporary_in(target.parent_path().string(), temporary);
         if (fd < 0)
-            return pdfFileFailure(errno);
+            return pdf_file_failure(errno);
         fd_ = fd;
-        writingPath_ = std::move(temporary);
-        finalPath_ = target.string();
+        writing_path_ = std::move(temporary);
+        final_path_ = target.string();
         return {};
     }
     auto folder = pdf_output_folder();
     if (!folder)
         return folder.failure();
-    const std::string stamp = timeStamp();
+    const std::string stamp = time_stamp();
     for (int number = number_hint().first(*folder, stamp);; ++number) {
         if (number > kMaxPdfNumber)
             return Failure(ErrorNumber::PrinterError, "No free name for the PDF file");
@@ -215,35 +215,35 @@ Status PdfFileDestination::createFile()
         if (::lstat(path.c_str(), &existing) == 0)
             continue;
         if (errno != ENOENT)
-            return pdfFileFailure(errno);
+            return pdf_file_failure(errno);
         const std::string temporary = (fs::path(*folder) / ("." + name + ".part")).string();
         const int fd = create_new_file(temporary);
         if (fd >= 0) {
             number_hint().taken(*folder, stamp, number);
             fd_ = fd;
-            writingPath_ = temporary;
-            finalPath_ = path;
+            writing_path_ = temporary;
+            final_path_ = path;
             return {};
         }
         if (errno != EEXIST)
-            return pdfFileFailure(errno);
+            return pdf_file_failure(errno);
     }
 }
 
 // The folder's name chosen at the start was taken meanwhile by a writer that
 // does not reserve it as this printer does: the next free number.
-bool PdfFileDestination::publishInFolder()
+bool PdfFileDestination::publish_in_folder()
 {
-    if (publish_new(writingPath_, finalPath_))
+    if (publish_new(writing_path_, final_path_))
         return true;
-    const fs::path chosen(finalPath_);
+    const fs::path chosen(final_path_);
     const std::string stem = chosen.stem().string();
     const std::size_t dash = stem.rfind('-');
     for (int number = std::atoi(stem.c_str() + dash + 1) + 1; errno == EEXIST && number <= kMaxPdfNumber; ++number) {
         const std::string path =
             (chosen.parent_path() / (stem.substr(0, dash + 1) + std::to_string(number) + ".pdf")).string();
-        if (publish_new(writingPath_, path)) {
-            finalPath_ = path;
+        if (publish_new(writing_path_, path)) {
+            final_path_ = path;
             return true;
         }
     }
@@ -254,7 +254,7 @@ namespace {
 
 // $KT482_PDF_SYNC=0 leaves the flushes out (see Durability); any other value,
 // or none, keeps them.
-Durability pdfDurability()
+Durability pdf_durability()
 {
     const char* set = std::getenv("KT482_PDF_SYNC");
     return set && std::string_view(set) == "0" ? Durability::Unsynced : Durability::Synced;
@@ -262,16 +262,16 @@ Durability pdfDurability()
 
 }  // namespace
 
-Result<std::string> PdfFileDestination::finish(bool written)
+Result<std::string> PdfFileDestination::finish(DocumentFile file)
 {
     fd_ = -1;
-    const Durability durability = pdfDurability();
-    written = written && sync_before_publishing(writingPath_, durability);
+    const Durability durability = pdf_durability();
+    bool written = file == DocumentFile::Complete && sync_before_publishing(writing_path_, durability);
     if (written)
-        written = file_.empty() ? publishInFolder() : publish_replacing(writingPath_, finalPath_);
-    std::string path = std::move(finalPath_);
+        written = file_.empty() ? publish_in_folder() : publish_replacing(writing_path_, final_path_);
+    std::string path = std::move(final_path_);
     if (written)
-        writingPath_.clear();
+        writing_path_.clear();
     drop();
     if (!written)
         return Failure(ErrorNumber::PrinterError, "The PDF file could not be written");
@@ -285,10 +285,10 @@ Result<std::string> PdfFileDestination::finish(bool written)
 void PdfFileDestination::drop()
 {
     fd_ = -1;
-    if (!writingPath_.empty())
-        ::unlink(writingPath_.c_str());
-    writingPath_.clear();
-    finalPath_.clear();
+    if (!writing_path_.empty())
+        ::unlink(writing_path_.c_str());
+    writing_path_.clear();
+    final_path_.clear();
 }
 
 }  // namespace kt482

@@ -40,26 +40,26 @@ public:
     Status page_width(int32_t twips) override;
 
     Result<OpenedDocument> open(const DocumentSetup& setup) override;
-    Result<std::string> finish(bool written) override;
+    Result<std::string> finish(DocumentFile file) override;
     void drop() override;
 
 private:
-    Status createFile();
-    bool publishInFolder();
+    Status create_file();
+    bool publish_in_folder();
     // The page of the next document in points, turned for landscape.
-    void pagePoints(bool landscape, double& width, double& height) const;
+    void page_points(bool landscape, double& width, double& height) const;
 
     std::string file_;  // named by the host; empty for the folder
 
-    int16_t paperCode_;  // as set; it reads back as the lowest code of its size
-    bool userDefined_ = false;
-    int32_t userHeightTwips_ = 0;
-    int32_t userWidthTwips_ = 0;
+    int16_t paper_code_;  // as set; it reads back as the lowest code of its size
+    bool user_defined_ = false;
+    int32_t user_height_twips_ = 0;
+    int32_t user_width_twips_ = 0;
 
     // The open document's file (a temporary one beside a named file).
     int fd_ = -1;
-    std::string writingPath_;
-    std::string finalPath_;
+    std::string writing_path_;
+    std::string final_path_;
 };
 
 }  // namespace kt482

@@ -10,7 +10,6 @@
 #include <utility>
 
 #include "pdf/pdf_document.h"
-#include "platform/printer_factory.h"
 #include "print/cups_queue_destination.h"
 #include "print/pdf_file_destination.h"
 #include "print/pdf_protection.h"
@@ -23,24 +22,24 @@ constexpr int kMaxThreads = 8;
 // The creator of every document.
 constexpr const char* kDocumentName = "KT482_Print";
 
-Failure invalidValue()
+Failure invalid_value()
 {
     return Failure(ErrorNumber::InvalidPropertyValue);
 }
 
 }  // namespace
 
-std::shared_ptr<PdfPrinter> PdfPrinter::forFolder()
+std::shared_ptr<PdfPrinter> PdfPrinter::for_folder()
 {
     return std::make_shared<PdfPrinter>(std::make_unique<PdfFileDestination>(std::string()));
 }
 
-std::shared_ptr<PdfPrinter> PdfPrinter::forFile(std::string path)
+std::shared_ptr<PdfPrinter> PdfPrinter::for_file(std::string path)
 {
     return std::make_shared<PdfPrinter>(std::make_unique<PdfFileDestination>(std::move(path)));
 }
 
-std::shared_ptr<PdfPrinter> PdfPrinter::forQueue(std::unique_ptr<PrintQueue> queue)
+std::shared_ptr<PdfPrinter> PdfPrinter::for_queue(std::unique_ptr<PrintQueue> queue)
 {
     return std::make_shared<PdfPrinter>(std::make_unique<CupsQueueDestination>(std::move(queue)));
 }
@@ -57,7 +56,7 @@ PdfPrinter::~PdfPrinter()
         (void)EndDoc();
 }
 
-int PdfPrinter::compressionThreads()
+int PdfPrinter::compression_threads()
 {
     if (const char* set = std::getenv("KT482_PDF_THREADS"); set && *set)
         return std::clamp(std::atoi(set), 0, kMaxThreads);
@@ -70,45 +69,45 @@ int PdfPrinter::compressionThreads()
 
 Status PdfPrinter::Print(std::string_view text, LineEnd end)
 {
-    if (Status started = startDocument(); !started)
+    if (Status started = start_document(); !started)
         return started;
     return surface_.Print(text, end);
 }
 
 Status PdfPrinter::BeginSpreadText(std::string_view text)
 {
-    if (Status started = startDocument(); !started)
+    if (Status started = start_document(); !started)
         return started;
     return surface_.BeginSpreadText(text);
 }
 
 Status PdfPrinter::FillRect(float x, float y, float width, float height)
 {
-    if (Status started = startDocument(); !started)
+    if (Status started = start_document(); !started)
         return started;
     return surface_.FillRect(x, y, width, height);
 }
 
 Status PdfPrinter::Image(float x, float y, float width, float height, const ImagePixels& picture)
 {
-    if (Status started = startDocument(); !started)
+    if (Status started = start_document(); !started)
         return started;
     return surface_.Image(x, y, width, height, picture);
 }
 
 Status PdfPrinter::Line(float x1, float y1, float x2, float y2)
 {
-    if (Status started = startDocument(); !started)
+    if (Status started = start_document(); !started)
         return started;
     return surface_.Line(x1, y1, x2, y2);
 }
 
 Status PdfPrinter::NewPage()
 {
-    if (Status started = startDocument(); !started)
+    if (Status started = start_document(); !started)
         return started;
     static_cast<void>(surface_.EndSpreadText());  // a spread text left open is drawn on its page
-    document_->begin_page(pageWidth_, pageHeight_);
+    document_->begin_page(page_width_, page_height_);
     // The pages written so far could not all be: said at the page, rather
     // than only when the document ends.
     if (document_->write_failed())
@@ -121,7 +120,7 @@ Status PdfPrinter::NewPage()
 Status PdfPrinter::Orientation(int16_t orientation)
 {
     if (orientation != 1 && orientation != 2)
-        return invalidValue();
+        return invalid_value();
     setup_.landscape = orientation == 2;
     return {};
 }
@@ -129,7 +128,7 @@ Status PdfPrinter::Orientation(int16_t orientation)
 Status PdfPrinter::Copies(int16_t copies)
 {
     if (copies < 1 || copies > kMaxCopies)
-        return invalidValue();
+        return invalid_value();
     setup_.copies = copies;
     return {};
 }
@@ -137,7 +136,7 @@ Status PdfPrinter::Copies(int16_t copies)
 Status PdfPrinter::Duplex(int16_t duplex)
 {
     if (duplex < 1 || duplex > 3)
-        return invalidValue();
+        return invalid_value();
     setup_.duplex = duplex;
     return {};
 }
@@ -145,7 +144,7 @@ Status PdfPrinter::Duplex(int16_t duplex)
 Status PdfPrinter::PrintQuality(int16_t dpi)
 {
     if (dpi <= 0)
-        return invalidValue();
+        return invalid_value();
     setup_.dpi = dpi;
     setup_.dpi_set = true;
     return {};
@@ -156,15 +155,15 @@ Status PdfPrinter::PrintQuality(int16_t dpi)
 Status PdfPrinter::PrintOffset(double x_points, double y_points)
 {
     if (!std::isfinite(x_points) || !std::isfinite(y_points))
-        return invalidValue();
-    offsetX_ = x_points;
-    offsetY_ = y_points;
+        return invalid_value();
+    offset_x_ = x_points;
+    offset_y_ = y_points;
     return {};
 }
 
 // -- The document -------------------------------------------------------------
 
-Status PdfPrinter::startDocument()
+Status PdfPrinter::start_document()
 {
     if (document_)
         return {};
@@ -191,19 +190,19 @@ Status PdfPrinter::startDocument()
     // The information is the one document's; archiving and protection stay.
     next_ = next_.kept();
     fd_ = opened->fd;
-    document_ = std::make_unique<pdf::PdfDocument>(fd_, std::move(info), compressionThreads());
-    copiesInFile_ = opened->copies_in_file;
-    pageWidth_ = opened->width;
-    pageHeight_ = opened->height;
+    document_ = std::make_unique<pdf::PdfDocument>(fd_, std::move(info), compression_threads());
+    copies_in_file_ = opened->copies_in_file;
+    page_width_ = opened->width;
+    page_height_ = opened->height;
     surface_.set_document(document_.get());
     surface_.set_resolution(opened->nominal_dpi, opened->device_dpi);
     origin_ = {opened->left, opened->top};
-    surface_.set_origin(opened->left + offsetX_, opened->top + offsetY_);
-    document_->begin_page(pageWidth_, pageHeight_);
+    surface_.set_origin(opened->left + offset_x_, opened->top + offset_y_);
+    document_->begin_page(page_width_, page_height_);
     return {};
 }
 
-void PdfPrinter::closeDocument()
+void PdfPrinter::close_document()
 {
     surface_.set_document(nullptr);
     document_.reset();
@@ -219,26 +218,27 @@ Status PdfPrinter::EndDoc()
     if (!document_)
         return {};
     static_cast<void>(surface_.EndSpreadText());  // a spread text left open is drawn on its page
-    bool written = document_->finish(copiesInFile_);
+    bool written = document_->finish(copies_in_file_);
     const std::string signing_failure = document_->signing_failure();
     written = ::close(fd_) == 0 && written;
     fd_ = -1;
-    closeDocument();
-    auto delivered = destination_->finish(written);
+    close_document();
+    auto delivered = destination_->finish(written ? PrintDestination::DocumentFile::Complete
+                                                  : PrintDestination::DocumentFile::Incomplete);
     // A file that could not be signed is not delivered, for the signer's
     // reason.
     if (!signing_failure.empty())
         return Failure(ErrorNumber::PrinterError, signing_failure);
     if (!delivered)
         return delivered.failure();
-    lastOutput_ = std::move(*delivered);
+    last_output_ = std::move(*delivered);
     return {};
 }
 
 Status PdfPrinter::AbortDoc()
 {
     if (document_) {
-        closeDocument();
+        close_document();
         destination_->drop();
     }
     return {};
@@ -246,19 +246,13 @@ Status PdfPrinter::AbortDoc()
 
 // -- The printers the platform's printer system hands out ---------------------
 
-std::shared_ptr<Printer> make_pdf_folder_printer()
+PrinterMakers pdf_printer_makers()
 {
-    return PdfPrinter::forFolder();
-}
-
-std::shared_ptr<Printer> make_pdf_file_printer(std::string path)
-{
-    return PdfPrinter::forFile(std::move(path));
-}
-
-std::shared_ptr<Printer> make_queue_printer(std::unique_ptr<PrintQueue> queue)
-{
-    return PdfPrinter::forQueue(std::move(queue));
+    return {.pdf_folder = [] { return std::shared_ptr<Printer>(PdfPrinter::for_folder()); },
+            .pdf_file = [](std::string path) { return std::shared_ptr<Printer>(PdfPrinter::for_file(std::move(path))); },
+            .queue = [](std::unique_ptr<PrintQueue> queue) {
+                return std::shared_ptr<Printer>(PdfPrinter::for_queue(std::move(queue)));
+            }};
 }
 
 }  // namespace kt482

@@ -28,9 +28,10 @@
 #include <memory>
 #include <string>
 
+#include "kt482/failure.h"
 #include "pdf/pdf_surface.h"
-#include "platform/failure.h"
 #include "platform/print_queue.h"
+#include "platform/printer_makers.h"
 #include "platform/printer.h"
 #include "print/print_destination.h"
 
@@ -43,13 +44,13 @@ class PdfDocument;
 class PdfPrinter final : public Printer {
 public:
     // Documents go to new files in pdf_output_folder().
-    static std::shared_ptr<PdfPrinter> forFolder();
+    static std::shared_ptr<PdfPrinter> for_folder();
     // Documents go to this file, replacing it once complete.
-    static std::shared_ptr<PdfPrinter> forFile(std::string path);
+    static std::shared_ptr<PdfPrinter> for_file(std::string path);
     // Documents go to the queue as PDF jobs. Creating it asks the print
     // server about the queue, so call it only after the server has answered
     // the probe.
-    static std::shared_ptr<PdfPrinter> forQueue(std::unique_ptr<PrintQueue> queue);
+    static std::shared_ptr<PdfPrinter> for_queue(std::unique_ptr<PrintQueue> queue);
 
     explicit PdfPrinter(std::unique_ptr<PrintDestination> destination);
     // A document still open is finished as EndDoc would, so that nothing
@@ -58,10 +59,10 @@ public:
     PdfPrinter(const PdfPrinter&) = delete;
     PdfPrinter& operator=(const PdfPrinter&) = delete;
 
-    bool documentStarted() const { return document_ != nullptr; }
+    bool document_started() const { return document_ != nullptr; }
     // How many threads deflate page content: $KT482_PDF_THREADS (0 to 8) when
     // set, else one when the machine has more than one core.
-    static int compressionThreads();
+    static int compression_threads();
 
     std::string DeviceName() const override { return destination_->device_name(); }
 
@@ -100,7 +101,7 @@ public:
     Status EndDoc() override;
     Status AbortDoc() override;
     void NextDocumentProperties(const DocumentProperties& properties) override { next_ = properties; }
-    std::string LastOutput() const override { return lastOutput_; }
+    std::string LastOutput() const override { return last_output_; }
     Status PrintOffset(double x_points, double y_points) override;
     Status MediaSource(const std::string& name) override { return destination_->media_source(name); }
     Status MediaType(const std::string& name) override { return destination_->media_type(name); }
@@ -108,8 +109,8 @@ public:
     SheetPoint SheetOrigin() const override { return origin_; }
 
 private:
-    Status startDocument();
-    void closeDocument();
+    Status start_document();
+    void close_document();
 
     std::unique_ptr<PrintDestination> destination_;
     pdf::PdfSurface surface_;
@@ -119,15 +120,19 @@ private:
     // The open document: its file and its page in points.
     std::unique_ptr<pdf::PdfDocument> document_;
     int fd_ = -1;
-    int copiesInFile_ = 1;
-    double pageWidth_ = 0;
-    double pageHeight_ = 0;
+    int copies_in_file_ = 1;
+    double page_width_ = 0;
+    double page_height_ = 0;
 
-    std::string lastOutput_;
+    std::string last_output_;
     // Where the documents' drawing is moved on the sheet, in points.
-    double offsetX_ = 0;
-    double offsetY_ = 0;
+    double offset_x_ = 0;
+    double offset_y_ = 0;
     SheetPoint origin_;
 };
+
+// The PDF printers, for the platform's printer system to hand out: the
+// library's composition (the platform defaults) gives it these.
+PrinterMakers pdf_printer_makers();
 
 }  // namespace kt482

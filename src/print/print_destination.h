@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/failure.h"
+#include "kt482/failure.h"
 
 namespace kt482 {
 
@@ -51,9 +51,12 @@ public:
 
     // Opens the file of a new document.
     virtual Result<OpenedDocument> open(const DocumentSetup& setup) = 0;
-    // The file is closed, complete (written) or not: delivers or drops it and
-    // tells where the document went.
-    virtual Result<std::string> finish(bool written) = 0;
+    // How the document's file was closed: with every byte written, or cut
+    // short by a failure to write or close it.
+    enum class DocumentFile { Complete, Incomplete };
+    // The file is closed, complete or not: delivers or drops it and tells
+    // where the document went.
+    virtual Result<std::string> finish(DocumentFile file) = 0;
     // Drops the file of the open document.
     virtual void drop() = 0;
 

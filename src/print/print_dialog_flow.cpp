@@ -6,6 +6,7 @@
 #include "job/error_trap.h"
 #include "job/job_state.h"
 #include "job/name_text.h"
+#include "job/printer_fields.h"
 #include "platform/services.h"
 #include "print/page_setup.h"
 #include "print/print_run.h"
@@ -20,12 +21,7 @@ PrintDialogRequest request_from_job(PreviewWindow* owner, uintptr_t owner_window
     r.owner = owner;
     r.owner_window = owner_window;
     r.flags = flags;
-    r.device_name = s.DeviceName;
-    r.driver_name = s.DriverName;
-    r.port = s.Port;
-    r.paper_size = s.PaperSize;
-    r.orientation = s.Orientation;
-    r.duplex = s.Duplex;
+    give_printer_fields(s, r);
     if (s.PaperSize == kPaperUserDefined) {
         r.page_height = s.PageHeight;
         r.page_width = s.PageWidth;

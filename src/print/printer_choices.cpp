@@ -11,6 +11,7 @@
 #include "job/job_state.h"
 #include "platform/printer.h"
 #include "platform/services.h"
+#include "print/calibration_sheet.h"
 #include "print/printer_table.h"
 
 namespace kt482 {
@@ -50,6 +51,24 @@ void SetPrintOffset(ObjectFields& self, float x_mm, float y_mm)
         s.ChosenOffsetDevice = printer.DeviceName();
         s.ChosenOffsetX = x_mm;
         s.ChosenOffsetY = y_mm;
+    });
+}
+
+// A sheet drawn in part would be sent as a sheet to measure: its document
+// goes instead.
+void PrintAlignmentSheet(ObjectFields& self, float width_mm, float height_mm)
+{
+    run_trapped(self, "PrintAlignmentSheet", [&] {
+        Printer& printer = selected_printer();
+        if (!(width_mm > 0) || !(height_mm > 0) || !std::isfinite(width_mm) || !std::isfinite(height_mm))
+            raise(Failure(ErrorNumber::InvalidPropertyValue));
+        if (Status drawn = draw_calibration_sheet(printer, width_mm, height_mm, printer.DeviceName()); !drawn) {
+            (void)printer.AbortDoc();
+            Failure failure = drawn.failure();
+            failure.description = "The alignment sheet could not be drawn: " + failure.description;
+            raise(failure);
+        }
+        job().PageStarted = true;
     });
 }
 

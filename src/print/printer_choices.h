@@ -21,6 +21,8 @@ namespace kt482 {
 class Printer;
 
 void SetPrintOffset(ObjectFields& self, float x_mm, float y_mm);
+// The alignment sheet as the page of the selected printer's document.
+void PrintAlignmentSheet(ObjectFields& self, float width_mm, float height_mm);
 void P_PRT_Source(ObjectFields& self, const std::string& name);
 void P_PRT_MediaType(ObjectFields& self, const std::string& name);
 JobStatus job_status(ObjectFields& self, int32_t job_id);

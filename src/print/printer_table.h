@@ -16,7 +16,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/failure.h"
+#include "kt482/failure.h"
 
 namespace kt482 {
 

@@ -73,7 +73,7 @@ TextPlace shrunk_place(TextPlace at, double size, double smaller)
 {
     if (vertical_text())
         return {static_cast<float>(at.x + (size - smaller) / 2), at.y};
-    const pdf::FontFace* face = pdf::FontService::shared().face(job().FontName);
+    const text::FontFace* face = text::FontService::shared().face(job().FontName);
     const double ascent = face ? static_cast<double>(face->ascender()) / face->units_per_em() : 0.88;
     return {at.x, static_cast<float>(at.y + (size - smaller) * ascent)};
 }

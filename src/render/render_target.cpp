@@ -23,7 +23,7 @@ bool drawable(float points)
 
 bool usable_font_size(float points)
 {
-    return std::isfinite(points) && points <= kMaxFontPoints;
+    return std::isfinite(points) && points <= kRunawayFontPoints;
 }
 
 // Passes every operation on to the target except those that would hand it a

@@ -4,6 +4,7 @@
 #include "job/error_trap.h"
 #include "job/job_state.h"
 #include "platform/draw_surface.h"
+#include "text/font_size_limit.h"
 
 namespace kt482 {
 
@@ -11,8 +12,13 @@ namespace kt482 {
 // larger than any paper (a 200-inch page is 14,400 points), yet small enough
 // for every surface to represent exactly.
 inline constexpr float kMaxDrawablePoints = 1e6f;
-// The largest font size a surface is given, in points.
-inline constexpr float kMaxFontPoints = 1e4f;
+// A font size from which a text is left out like an item placed beyond the
+// drawable range: a number run wild (a scale times a size), not a size a form
+// asked for. Sizes between the surfaces' own limit (text::kMaxFontPoints) and
+// this one are passed on, and the surface refuses them as an invalid value,
+// which the form's author is told; the two limits mean different things.
+inline constexpr float kRunawayFontPoints = 1e4f;
+static_assert(kRunawayFontPoints >= text::kMaxFontPoints);
 
 // The printer when OutputTarget is Printer, else the preview canvas, seen through a
 // guard: an item whose position or font size is not finite or lies beyond

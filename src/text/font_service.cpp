@@ -9,7 +9,7 @@
 
 #include "base/utf8.h"
 
-namespace kt482::pdf {
+namespace kt482::text {
 namespace {
 
 // Forms name their fonts by the classic Japanese family names, which no free
@@ -461,4 +461,4 @@ double FontService::column_length(const FontFace* face, double points, std::stri
     return length * points;
 }
 
-}  // namespace kt482::pdf
+}  // namespace kt482::text

@@ -24,7 +24,7 @@ struct hb_face_t;
 struct hb_font_t;
 struct hb_blob_t;
 
-namespace kt482::pdf {
+namespace kt482::text {
 
 // One loaded font file (a TrueType face); lives as long as the service.
 class FontFace {
@@ -179,4 +179,4 @@ private:
 // becomes U+FFFD.
 void decode_utf8(std::string_view text, std::u32string& out);
 
-}  // namespace kt482::pdf
+}  // namespace kt482::text

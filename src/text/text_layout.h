@@ -32,11 +32,6 @@
 
 namespace kt482::text {
 
-using pdf::FontFace;
-using pdf::ShapedGlyph;
-using pdf::FontService;
-using pdf::decode_utf8;
-
 enum class Direction { Across, Down };
 
 // How a run's glyphs stand: across a row, upright in a column, or turned a

@@ -65,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     page.set(data, size);
     fuzz::prepare_page();
     const std::string pdf = fuzz::spool_folder() + "/page.pdf";
-    auto printer = PdfPrinter::forFile(pdf);
+    auto printer = PdfPrinter::for_file(pdf);
     printer->NextDocumentProperties({"", "", "", "", size % 2 == 1});
     JobState& s = job();
     s.OutputTarget = OutputTarget::Printer;
@@ -74,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     ObjectFields fields;
     ZZ100_Page_Out(fields, 1);
     s.PrinterObject = nullptr;
-    const bool drawn = printer->documentStarted();
+    const bool drawn = printer->document_started();
     KT482_FUZZ_CHECK(printer->EndDoc().ok());
     fuzz::check_replay(sink, page);
     if (drawn)

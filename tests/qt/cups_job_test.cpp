@@ -20,6 +20,7 @@
 #include "base/paper_table.h"
 #include "platform/qt/qt_printer_system.h"
 #include "print/cups_job.h"
+#include "print/pdf_printer.h"
 #include "support/fake_server.h"
 #include "support/scoped_env.h"
 
@@ -402,7 +403,7 @@ TEST_F(CupsPrintingJobAttributes, PrinterSendsItsPageSetup)
 {
     TempFolder tmp;
     ScopedEnv tmpdir("TMPDIR", tmp.path());
-    auto printer = make_qt_printer_system()->open_printer(kQueue);
+    auto printer = make_qt_printer_system(pdf_printer_makers())->open_printer(kQueue);
     ASSERT_TRUE(printer.ok()) << printer.failure().description;
     Printer& queue = **printer;
     ASSERT_TRUE(queue.PaperSize(9).ok());
@@ -435,7 +436,7 @@ TEST_F(CupsPrintingJobAttributes, PrinterSendsItsPageSetup)
 // seconds at most; the printer then sends its next document as usual.
 TEST_F(CupsPrintingJobAttributes, PrinterWhoseServerStallsMidJobFailsInTime)
 {
-    auto printer = make_qt_printer_system()->open_printer(kQueue);
+    auto printer = make_qt_printer_system(pdf_printer_makers())->open_printer(kQueue);
     ASSERT_TRUE(printer.ok()) << printer.failure().description;
     Printer& queue = **printer;
     ASSERT_TRUE(queue.Print("stalled", LineEnd::Without).ok());

@@ -13,6 +13,7 @@
 
 #include "platform/cups_queue.h"
 #include "platform/qt/qt_printer_system.h"
+#include "print/pdf_printer.h"
 #include "support/fake_server.h"
 #include "support/scoped_env.h"
 
@@ -33,7 +34,7 @@ protected:
     }
 
     std::optional<ScopedEnv> server_;
-    std::unique_ptr<PrinterSystem> printers_ = make_qt_printer_system();
+    std::unique_ptr<PrinterSystem> printers_ = make_qt_printer_system(pdf_printer_makers());
 };
 
 TEST_F(QtPrinterSystemWithCups, DefaultQueueSettings)

@@ -18,6 +18,7 @@
 #include "job/job_state.h"
 #include "kt482/kt482.h"
 #include "platform/qt/qt_printer_system.h"
+#include "print/pdf_printer.h"
 #include "support/fake_server.h"
 #include "support/poppler.h"
 #include "support/scoped_env.h"
@@ -133,7 +134,7 @@ protected:
 
     std::string socket_;
     std::optional<ScopedEnv> server_;
-    std::unique_ptr<PrinterSystem> printers_ = make_qt_printer_system();
+    std::unique_ptr<PrinterSystem> printers_ = make_qt_printer_system(pdf_printer_makers());
 };
 
 TEST_F(CupsPrinting, QueueTakesOnlyThePaperItOffers)

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/qt/qt_printer_system.h"
+#include "print/pdf_printer.h"
 #include "support/fake_server.h"
 #include "support/scoped_env.h"
 
@@ -40,12 +41,37 @@ void expect_pdf_printer(const PrinterSettings& s, const std::string& folder)
     EXPECT_FALSE(s.font_bold);
 }
 
+// The printers are the ones its makers make: the PDF printer's name and a
+// file's path reach the makers, and a queue of an absent server makes none.
+TEST(QtPrinterSystemWithoutServer, HandsOutThePrintersOfTheMakersItIsGiven)
+{
+    TempFolder folder;
+    ScopedEnv cups_server("CUPS_SERVER", folder.path() + "/nothing.sock");
+    const std::shared_ptr<Printer> in_folder = PdfPrinter::for_folder();
+    const std::shared_ptr<Printer> in_file = PdfPrinter::for_file(folder.path() + "/a.pdf");
+    std::vector<std::string> made;
+    auto printers = make_qt_printer_system(
+        {.pdf_folder = [&] { made.push_back("folder"); return in_folder; },
+         .pdf_file = [&](std::string path) { made.push_back("file " + path); return in_file; },
+         .queue = [&](std::unique_ptr<PrintQueue>) { made.push_back("queue"); return std::shared_ptr<Printer>(); }});
+
+    auto pdf = printers->open_printer(kPdfPrinter);
+    auto file = printers->open_pdf_file_printer("/elsewhere/b.pdf");
+    auto queue = printers->open_printer("kt482-absent");
+
+    ASSERT_TRUE(pdf.ok() && file.ok());
+    EXPECT_EQ(pdf->get(), in_folder.get());
+    EXPECT_EQ(file->get(), in_file.get());
+    EXPECT_FALSE(queue.ok());
+    EXPECT_EQ(made, (std::vector<std::string>{"folder", "file /elsewhere/b.pdf"}));
+}
+
 TEST(QtPrinterSystemWithoutServer, PdfPrinterIsTheDefaultAndListedLast)
 {
     TempFolder folder;
     ScopedEnv cups_server("CUPS_SERVER", folder.path() + "/nothing.sock");
     ScopedEnv output("KT482_PDF_DIR", folder.path());
-    auto printers = make_qt_printer_system();
+    auto printers = make_qt_printer_system(pdf_printer_makers());
 
     const auto start = Clock::now();
     auto settings = printers->default_printer_settings();
@@ -64,7 +90,7 @@ TEST(QtPrinterSystemWithoutServer, ServerThatHangsUpLeavesThePdfPrinter)
 {
     auto server = FakeServer::on_unix_socket(ServerBehaviour::HangUp);
     ScopedEnv cups_server("CUPS_SERVER", server->address());
-    auto names = make_qt_printer_system()->installed_printers();
+    auto names = make_qt_printer_system(pdf_printer_makers())->installed_printers();
     ASSERT_TRUE(names.ok()) << names.failure().description;
     EXPECT_EQ(*names, std::vector<std::string>{kPdfPrinter});
 }
@@ -73,7 +99,7 @@ TEST(QtPrinterSystemWithoutServer, OnlyThePdfPrinterOpens)
 {
     TempFolder folder;
     ScopedEnv cups_server("CUPS_SERVER", folder.path() + "/nothing.sock");
-    auto printers = make_qt_printer_system();
+    auto printers = make_qt_printer_system(pdf_printer_makers());
     auto pdf = printers->open_printer(kPdfPrinter);
     ASSERT_TRUE(pdf.ok());
     EXPECT_EQ((*pdf)->DeviceName(), kPdfPrinter);
@@ -89,7 +115,7 @@ TEST(QtPrinterSystemWithoutServer, PdfPortIsAnAbsoluteFolder)
 {
     TempFolder folder;
     ScopedEnv cups_server("CUPS_SERVER", folder.path() + "/nothing.sock");
-    auto printers = make_qt_printer_system();
+    auto printers = make_qt_printer_system(pdf_printer_makers());
     const std::string here = std::filesystem::current_path().string();
     {
         ScopedEnv output("KT482_PDF_DIR", std::nullopt);
@@ -107,7 +133,7 @@ TEST(QtPrinterSystemWithoutServer, VanishedCurrentFolderIsAPrinterError)
     TempFolder server_folder;
     ScopedEnv cups_server("CUPS_SERVER", server_folder.path() + "/nothing.sock");
     ScopedEnv output("KT482_PDF_DIR", std::nullopt);
-    auto printers = make_qt_printer_system();
+    auto printers = make_qt_printer_system(pdf_printer_makers());
     {
         TempFolder gone;
         std::filesystem::current_path(gone.path());
@@ -135,7 +161,7 @@ TEST_P(QtPrinterSystemWithHungServer, QueriesReturnInTimeAndThePdfPrinterStays)
     const HungServer& hung = GetParam();
     auto server = hung.loopback ? FakeServer::on_loopback(hung.behaviour) : FakeServer::on_unix_socket(hung.behaviour);
     ScopedEnv cups_server("CUPS_SERVER", server->address());
-    auto printers = make_qt_printer_system();
+    auto printers = make_qt_printer_system(pdf_printer_makers());
 
     auto start = Clock::now();
     auto settings = printers->default_printer_settings();
@@ -188,7 +214,7 @@ TEST(QtPrinterSystemWithoutServer, ListingOfAnAbsentServerIsComplete)
 {
     TempFolder folder;
     ScopedEnv cups_server("CUPS_SERVER", folder.path() + "/nothing.sock");
-    auto printers = make_qt_printer_system();
+    auto printers = make_qt_printer_system(pdf_printer_makers());
     ASSERT_TRUE(printers->installed_printers().ok());
     EXPECT_TRUE(printers->listing_status().ok());
 }

@@ -279,7 +279,7 @@ TEST(QtDrawSurfaceText, StandsWhereThePdfPrinterPutsIt)
     QImage image = page(kDpi);
     test::TempFolder out;
     const std::string path = out.path() + "/agree.pdf";
-    std::shared_ptr<PdfPrinter> printer = PdfPrinter::forFile(path);
+    std::shared_ptr<PdfPrinter> printer = PdfPrinter::for_file(path);
     ASSERT_TRUE(printer->PaperSize(256).ok() && printer->PageWidth(240 * 20).ok() && printer->PageHeight(160 * 20).ok());
     {
         QtDrawSurface surface(&image);

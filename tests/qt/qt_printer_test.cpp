@@ -55,7 +55,7 @@ protected:
 
     TempFolder out_;
     std::optional<ScopedEnv> output_;
-    std::shared_ptr<kt482::PdfPrinter> printer_ = kt482::PdfPrinter::forFolder();
+    std::shared_ptr<kt482::PdfPrinter> printer_ = kt482::PdfPrinter::for_folder();
 };
 
 TEST_F(PdfPrinter, RefusedSetupKeepsTheSettingBefore)
@@ -99,7 +99,7 @@ TEST_F(PdfPrinter, TheFirstDrawingStartsTheDocumentAndEndDocFinishesIt)
     EXPECT_EQ(p.LastOutput(), "");
 
     ASSERT_TRUE(p.Print("first", LineEnd::Without).ok());
-    EXPECT_TRUE(printer_->documentStarted());
+    EXPECT_TRUE(printer_->document_started());
     // Written beside its name until complete.
     const auto writing = files_in(out_.path());
     ASSERT_EQ(writing.size(), 1u);
@@ -207,7 +207,7 @@ TEST_F(PdfPrinter, AbortDocLeavesNoFileAndTheNextDocumentPrints)
         ASSERT_TRUE(printer_->Print("dropped", LineEnd::Without).ok());
         ASSERT_TRUE(printer_->NewPage().ok());
         ASSERT_TRUE(printer_->AbortDoc().ok());
-        EXPECT_FALSE(printer_->documentStarted());
+        EXPECT_FALSE(printer_->document_started());
         EXPECT_TRUE(files_in(out_.path()).empty());
         EXPECT_EQ(printer_->LastOutput(), "");
     }
@@ -224,7 +224,7 @@ TEST_F(PdfPrinter, FilePrinterReplacesItsFileOnlyWithACompleteDocument)
     TempFolder chosen;
     const std::string path = chosen.path() + "/見積書.pdf";
     std::ofstream(path) << "keep";
-    auto file = kt482::PdfPrinter::forFile(path);
+    auto file = kt482::PdfPrinter::for_file(path);
     EXPECT_EQ(file->DeviceName(), "KT482 PDF");
 
     ASSERT_TRUE(file->Print("dropped", LineEnd::Without).ok());
@@ -350,7 +350,7 @@ TEST_F(PdfPrinter, UnusableFolderFailsTheFirstDrawing)
         const Status printed = printer_->Print("x", LineEnd::Without);
         ASSERT_FALSE(printed.ok()) << c.folder;
         EXPECT_TRUE(printed.failure().is(c.error)) << c.folder << ": " << printed.failure().number;
-        EXPECT_FALSE(printer_->documentStarted());
+        EXPECT_FALSE(printer_->document_started());
         EXPECT_FALSE(printer_->NewPage().ok());
         EXPECT_TRUE(printer_->EndDoc().ok());
     }

@@ -37,16 +37,16 @@ TEST(VerticalText, UprightOrTurnedByCharacter)
         {U'\U00020B9F', true},  // 𠮟, beyond the basic plane
     };
     for (const auto& c : cases)
-        EXPECT_EQ(pdf::upright_in_vertical(c.c), c.upright) << static_cast<uint32_t>(c.c);
+        EXPECT_EQ(text::upright_in_vertical(c.c), c.upright) << static_cast<uint32_t>(c.c);
 }
 
 // "@" names the same face; a column's length adds the upright characters'
 // vertical advances and the turned runs' widths.
 TEST(VerticalText, SameFaceAndColumnLength)
 {
-    pdf::FontService& fonts = pdf::FontService::shared();
+    text::FontService& fonts = text::FontService::shared();
     for (const char* name : {"ＭＳ 明朝", "MS Gothic"}) {
-        const pdf::FontFace* face = fonts.face(std::string("@") + name);
+        const text::FontFace* face = fonts.face(std::string("@") + name);
         EXPECT_EQ(face, fonts.face(name));
         EXPECT_DOUBLE_EQ(fonts.column_length(face, 10, "漢「ー」AB"), 40 + fonts.text_width(face, 10, "AB"));
     }

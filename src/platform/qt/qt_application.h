@@ -2,7 +2,7 @@
 // printers, whether or not the host program runs Qt itself.
 #pragma once
 
-#include "platform/failure.h"
+#include "kt482/failure.h"
 
 namespace kt482 {
 

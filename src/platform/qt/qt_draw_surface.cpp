@@ -21,11 +21,8 @@
 namespace kt482 {
 namespace {
 
-// Font sizes beyond this are no longer a size a form can use.
-constexpr float kMaxFontPoints = 2048.0f;
-
 // The bytes of a font file, read once for every size of it.
-QByteArray fontData(const pdf::FontFace* face)
+QByteArray fontData(const text::FontFace* face)
 {
     static QHash<QString, QByteArray> files;
     const QString path = QString::fromStdString(face->path());
@@ -64,7 +61,7 @@ QVector<qreal> dashPattern(LineStyle style)
 }  // namespace
 
 QtDrawSurface::QtDrawSurface(QPaintDevice* device, int nominalDpi)
-    : nominalDpi_(std::max(nominalDpi, 0)), face_(pdf::FontService::shared().face(faceName_))
+    : nominalDpi_(std::max(nominalDpi, 0))
 {
     ensure_qt_application();
     if (device)
@@ -122,131 +119,31 @@ void QtDrawSurface::setNominalDpi(int dpi)
     updateLinePen();
 }
 
-Status QtDrawSurface::FontName(std::string_view face)
+const QRawFont& QtDrawSurface::rawFont(const text::FontFace* face)
 {
-    if (face.empty())
-        return {};
-    faceName_ = std::string(face);
-    face_ = pdf::FontService::shared().face(face);
-    vertical_ = pdf::is_vertical_name(face);
-    return {};
-}
-
-// The size is kept in whole twips, the unit of the painter.
-Status QtDrawSurface::FontSize(float points)
-{
-    if (!(points > 0.0f) || points > kMaxFontPoints)
-        return Failure(ErrorNumber::InvalidPropertyValue);
-    fontTwips_ = std::max(1, static_cast<int>(std::lround(points * kTwipsPerPoint)));
-    return {};
-}
-
-float QtDrawSurface::FontSize() const
-{
-    return static_cast<float>(fontTwips_ / kTwipsPerPoint);
-}
-
-Status QtDrawSurface::FontBold(bool bold)
-{
-    bold_ = bold;
-    return {};
-}
-
-// Condensed texts are laid out narrower and drawn under a horizontal
-// scaling; columns are not condensed.
-Status QtDrawSurface::HorizontalScale(float ratio)
-{
-    if (vertical_ && ratio != 1.0f)
-        return Failure(ErrorNumber::NotSupported);
-    if (!(ratio > 0.0f) || ratio > 1.0f)
-        return Failure(ErrorNumber::InvalidPropertyValue);
-    horizontalScale_ = ratio;
-    return {};
-}
-
-Status QtDrawSurface::FontUnderline(bool underline)
-{
-    underline_ = underline;
-    return {};
-}
-
-const QRawFont& QtDrawSurface::rawFont(const pdf::FontFace* face)
-{
-    const QPair<quintptr, int> key(reinterpret_cast<quintptr>(face), fontTwips_);
+    const QPair<quintptr, int> key(reinterpret_cast<quintptr>(face), font_twips());
     auto found = rawFonts_.find(key);
     if (found == rawFonts_.end())
-        found = rawFonts_.insert(key, QRawFont(fontData(face), fontTwips_, QFont::PreferNoHinting));
+        found = rawFonts_.insert(key, QRawFont(fontData(face), font_twips(), QFont::PreferNoHinting));
     return *found;
 }
 
-Status QtDrawSurface::CurrentX(float x)
+bool QtDrawSurface::drawing() const
 {
-    currentX_ = x;
-    return {};
+    return painter_.isActive();
 }
 
-Status QtDrawSurface::CurrentY(float y)
+// Laid out in twips, the painter's unit.
+void QtDrawSurface::print_text(std::string_view text)
 {
-    currentY_ = y;
-    return {};
-}
-
-text::TextStyle QtDrawSurface::style() const
-{
-    return {.face = face_,
-            .size = static_cast<double>(fontTwips_),
-            .direction = vertical_ ? text::Direction::Down : text::Direction::Across,
-            .weight = bold_ ? text::Weight::Bold : text::Weight::Regular,
-            .underline = underline_ ? text::Underline::With : text::Underline::Without,
-            .horizontal_scale = horizontalScale_};
-}
-
-// The text's top is the top of the face's ascent, so its baseline lies one
-// ascent below CurrentY. A line end moves down by the face's line spacing
-// (ascent, descent and line gap), or to the next column on the left.
-Status QtDrawSurface::Print(std::string_view text, LineEnd end)
-{
-    if (!painter_.isActive())
-        return Failure(ErrorNumber::InvalidCall, "Nothing is being drawn on");
-    if (!face_)
-        return {};
-    if (!text.empty())
-        printText(text);
-    if (end == LineEnd::With)
-        endLine();
-    return {};
-}
-
-// Laid out in twips, the painter's unit; the pen moves by the advance in
-// points, as the font service measures, so that TextWidth and the advance
-// agree to the last bit.
-void QtDrawSurface::printText(std::string_view text)
-{
-    const text::TextLayout layout =
-        text::lay_out(text, style(), currentX_ * kTwipsPerPoint, currentY_ * kTwipsPerPoint);
+    const text::TextLayout layout = lay_out_at_pen(text, Unit::Twips);
     use(PenInUse::Text);
     drawRuns(layout);
     if (layout.underline) {
         const text::Rect& line = *layout.underline;
         painter_.fillRect(QRectF(line.x, line.y, line.width, line.height), textPen_.color());
     }
-    const auto advance = static_cast<float>(layout.ems * (fontTwips_ / kTwipsPerPoint) * layout.horizontal_scale);
-    if (vertical_)
-        currentY_ += advance;
-    else
-        currentX_ += advance;
-}
-
-void QtDrawSurface::endLine()
-{
-    const auto spacing = static_cast<float>(text::line_spacing(*face_, fontTwips_ / kTwipsPerPoint));
-    if (vertical_) {
-        currentY_ = 0;
-        currentX_ -= spacing;
-        return;
-    }
-    currentX_ = 0;
-    currentY_ += spacing;
+    advance_pen(layout);
 }
 
 // A glyph run per run of the layout; a turned run is drawn under a quarter
@@ -292,14 +189,6 @@ void QtDrawSurface::drawRuns(const text::TextLayout& layout)
         if (turned || condensed)
             painter_.restore();
     }
-}
-
-float QtDrawSurface::TextWidth(std::string_view text)
-{
-    if (!face_)
-        return 0;
-    return static_cast<float>(text::measure(face_, fontTwips_ / kTwipsPerPoint, style().direction, text)
-                              * horizontalScale_);
 }
 
 Status QtDrawSurface::DrawMode(int16_t mode)

@@ -42,13 +42,14 @@
 #include "platform/draw_surface.h"
 #include "text/font_service.h"
 #include "text/text_layout.h"
+#include "text/text_surface.h"
 
 class QPaintDevice;
 class QPointF;
 
 namespace kt482 {
 
-class QtDrawSurface final : public DrawSurface {
+class QtDrawSurface final : public text::TextSurface {
 public:
     // The resolution a QPdfWriter's pixels are taken at when no nominal one is
     // given: its own resolution is arbitrary, and a line one pixel wide
@@ -86,29 +87,15 @@ public:
     void setNominalDpi(int dpi);
     int nominalDpi() const { return nominalDpi_; }
 
-    float currentY() const { return currentY_; }
+    float currentY() const { return current_y(); }
     // The state the interface sets but does not read back, so that a caller
     // can take a snapshot of it and set it again later.
-    QString fontFamily() const { return QString::fromStdString(faceName_); }
-    bool fontBold() const { return bold_; }
-    bool fontUnderline() const { return underline_; }
+    QString fontFamily() const { return QString::fromStdString(font_name()); }
+    bool fontBold() const { return font_bold(); }
+    bool fontUnderline() const { return font_underline(); }
     int16_t drawMode() const { return drawMode_; }
     int16_t drawWidth() const { return drawWidth_; }
     LineStyle drawStyle() const { return drawStyle_; }
-
-    Status FontName(std::string_view face) override;
-    Status FontSize(float points) override;
-    float FontSize() const override;
-    Status FontBold(bool bold) override;
-    Status FontUnderline(bool underline) override;
-    Status HorizontalScale(float ratio) override;
-
-    Status CurrentX(float x) override;
-    float CurrentX() const override { return currentX_; }
-    Status CurrentY(float y) override;
-
-    Status Print(std::string_view text, LineEnd end) override;
-    float TextWidth(std::string_view text) override;
 
     // Modes other than black, white and the pen's colour draw like the latter.
     Status DrawMode(int16_t mode) override;
@@ -139,10 +126,9 @@ private:
     enum class PenInUse { None, Text, Line };
 
     // The face's glyphs at the current size, loaded once per face and size.
-    const QRawFont& rawFont(const pdf::FontFace* face);
-    text::TextStyle style() const;
-    void printText(std::string_view text);
-    void endLine();
+    const QRawFont& rawFont(const text::FontFace* face);
+    bool drawing() const override;
+    void print_text(std::string_view text) override;
     void drawRuns(const text::TextLayout& layout);
     void updateLinePen();
     void use(PenInUse pen);
@@ -151,17 +137,7 @@ private:
     QPaintDevice* device_ = nullptr;
     int nominalDpi_ = 0;
 
-    std::string faceName_ = "ＭＳ 明朝";
-    const pdf::FontFace* face_ = nullptr;
-    int fontTwips_ = 210;  // 10.5 pt
-    bool bold_ = false;
-    double horizontalScale_ = 1;
-    bool underline_ = false;
-    bool vertical_ = false;
     QHash<QPair<quintptr, int>, QRawFont> rawFonts_;
-
-    float currentX_ = 0;
-    float currentY_ = 0;
 
     int16_t drawMode_ = kDrawModePen;
     int16_t drawWidth_ = 1;

@@ -1,12 +1,15 @@
 // The real adapters behind platform/services.h: the Qt message box, the Qt
 // printers, the POSIX files, the preview window and the printer settings
-// dialog.
+// dialog. This is where the library is put together, so it alone names the
+// PDF printers (print/) that the Qt printer system is handed; the adapters
+// themselves know only the platform's interfaces.
 #include "platform/posix_files.h"
 #include "platform/qt/qt_message_box.h"
 #include "platform/qt/qt_preview_window.h"
 #include "platform/qt/qt_print_dialog.h"
 #include "platform/qt/qt_printer_system.h"
 #include "platform/services.h"
+#include "print/pdf_printer.h"
 
 namespace kt482 {
 
@@ -17,7 +20,7 @@ std::unique_ptr<MessageBox> make_platform_message_box()
 
 std::unique_ptr<PrinterSystem> make_platform_printer_system()
 {
-    return make_qt_printer_system();
+    return make_qt_printer_system(pdf_printer_makers());
 }
 
 std::unique_ptr<Files> make_platform_files()

@@ -18,7 +18,6 @@
 #include "platform/cups_queue.h"
 #include "platform/cups_queue_status.h"
 #include "platform/pdf_output_folder.h"
-#include "platform/printer_factory.h"
 #include "platform/qt/qt_application.h"
 #include "platform/qt/qt_paper_codes.h"
 #include "platform/qt/qt_print_queue.h"
@@ -94,6 +93,8 @@ Result<PrinterSettings> queue_settings(const QPrinterInfo& info)
 
 class QtPrinterSystem final : public PrinterSystem {
 public:
+    explicit QtPrinterSystem(PrinterMakers makers) : makers_(std::move(makers)) {}
+
     Result<PrinterSettings> default_printer_settings() override
     {
         if (cups_server_state_for_queries() != CupsServerState::Answers)
@@ -159,7 +160,7 @@ public:
     Result<std::shared_ptr<Printer>> open_printer(const std::string& device_name) override
     {
         if (device_name == kPdfPrinterName)
-            return make_pdf_folder_printer();
+            return makers_.pdf_folder();
         if (Status reachable = serverAnswers(); !reachable)
             return reachable.failure();
         ensure_qt_application();
@@ -167,7 +168,7 @@ public:
         auto info = queueInfo(device_name);
         if (!info)
             return deadline.expired() ? silentServer() : info.failure();
-        auto printer = make_queue_printer(make_qt_print_queue(*info));
+        auto printer = makers_.queue(make_qt_print_queue(*info));
         if (deadline.expired())
             return silentServer();
         return printer;
@@ -175,7 +176,7 @@ public:
 
     Result<std::shared_ptr<Printer>> open_pdf_file_printer(const std::string& path) override
     {
-        return make_pdf_file_printer(path);
+        return makers_.pdf_file(path);
     }
 
     Result<JobStatus> job_status(int32_t job_id) override { return cups_job_status(job_id); }
@@ -212,14 +213,15 @@ private:
     static Failure silentServer() { return Failure(ErrorNumber::PrinterError, "The print server does not answer"); }
     static Failure notInstalled() { return Failure(ErrorNumber::PrinterError, "No printer of that name is installed"); }
 
+    PrinterMakers makers_;
     Status listing_;
 };
 
 }  // namespace
 
-std::unique_ptr<PrinterSystem> make_qt_printer_system()
+std::unique_ptr<PrinterSystem> make_qt_printer_system(PrinterMakers makers)
 {
-    return std::make_unique<QtPrinterSystem>();
+    return std::make_unique<QtPrinterSystem>(std::move(makers));
 }
 
 }  // namespace kt482

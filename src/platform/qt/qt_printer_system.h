@@ -50,10 +50,12 @@
 
 #include <memory>
 
+#include "platform/printer_makers.h"
 #include "platform/printer_system.h"
 
 namespace kt482 {
 
-std::unique_ptr<PrinterSystem> make_qt_printer_system();
+// The printers it hands out are made by makers (see printer_makers.h).
+std::unique_ptr<PrinterSystem> make_qt_printer_system(PrinterMakers makers);
 
 }  // namespace kt482

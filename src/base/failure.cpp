@@ -1,4 +1,6 @@
-#include "platform/failure.h"
+// The descriptions of the error numbers, from the one list that also makes
+// the public enum: the vocabulary every floor reports failures in.
+#include "kt482/failure.h"
 
 namespace kt482 {
 

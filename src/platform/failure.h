@@ -1,3 +1,0 @@
-#pragma once
-
-#include "kt482/failure.h"
