@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "job/job_state.h"
 #include "kt482/kt482.h"
 #include "print/pdf_printer.h"
 #include "support/fake_server.h"
@@ -389,6 +390,38 @@ TEST_F(PdfProtection, AnEncryptedDocumentCanBeSignedToo)
         command_output("pdfsig -upw user-pw '" + path("both.pdf") + "' 2>&1; true").value_or("");
     EXPECT_TRUE(has(report, "Signature is Valid.")) << report;
     EXPECT_TRUE(has(report, "Total document signed")) << report;
+}
+
+// One member call serves a batch: the certificate file is read for the
+// first document only (gone after it, the next is still signed), yet every
+// document gets a file key of its own; the next member call reads the file
+// again.
+TEST_F(PdfProtection, OneMemberCallServesManyDocumentsEachWithAKeyOfItsOwn)
+{
+    fs::copy_file(cert("seal.p12"), path("copy.p12"));
+    KT482_Print job;
+    job.SetPdfEncryption("user-pw", "owner-pw", static_cast<int32_t>(PdfPermission::Print));
+    job.SetPdfSignature(path("copy.p12"), "seal-pass", "請求書の発行", "Tokyo");
+    ASSERT_EQ(job.LastFailure().number, 0);
+    const DocumentProperties batch = kt482::job().NextDocument;
+    ASSERT_TRUE(print("first.pdf", batch).ok());
+    fs::remove(path("copy.p12"));
+    ASSERT_TRUE(print("second.pdf", batch).ok()) << "the key was read once, for the first document";
+    std::vector<std::string> keys;
+    for (const char* name : {"first.pdf", "second.pdf"}) {
+        const std::string report = command_output("pdfsig -upw user-pw '" + path(name) + "' 2>&1; true").value_or("");
+        EXPECT_TRUE(has(report, "Signature is Valid.")) << name << report;
+        const std::string shown = command_output("qpdf --password=user-pw --show-encryption --show-encryption-key '" +
+                                                 path(name) + "'").value_or("");
+        const auto at = shown.find("ncryption key");
+        ASSERT_NE(at, std::string::npos) << shown;
+        keys.push_back(shown.substr(at, shown.find('\n', at) - at));
+    }
+    EXPECT_NE(keys[0], keys[1]) << "each document's own file key";
+
+    job.SetPdfSignature(path("copy.p12"), "seal-pass", "", "");
+    const Status again = print("third.pdf", kt482::job().NextDocument);
+    EXPECT_EQ(again.failure().number, static_cast<int32_t>(ErrorNumber::FileNotFound)) << again.failure().description;
 }
 
 // A visible signature: a box on the page with the seal and the signer's
