@@ -16,13 +16,16 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "job/job_state.h"
 #include "kt482/kt482.h"
 #include "print/pdf_printer.h"
 #include "support/fake_server.h"
+#include "support/loopback_authority.h"
 #include "support/picture_files.h"
 #include "support/poppler.h"
 #include "support/spool_fixture.h"
@@ -66,8 +69,7 @@ const std::string& certificates()
 {
     static const std::string folder = [] {
         static test::TempFolder keep;  // lives as long as the tests, removed at exit
-        const std::string script = std::string(KT482_TEST_SUPPORT_DIR) + "/make_test_certificates.sh";
-        if (std::system(("'" + script + "' '" + keep.path() + "'").c_str()) != 0)
+        if (!test::make_test_certificates(KT482_TEST_SUPPORT_DIR, keep.path()))
             return std::string();
         return keep.path();
     }();
@@ -75,41 +77,12 @@ const std::string& certificates()
 }
 
 // A timestamp authority on the loopback interface, answering as mode says.
-class LoopbackAuthority {
+class LoopbackAuthority : public test::LoopbackAuthority {
 public:
     explicit LoopbackAuthority(const std::string& mode)
+        : test::LoopbackAuthority(KT482_TEST_SUPPORT_DIR, certificates(), mode)
     {
-        int out[2];
-        if (::pipe(out) != 0)
-            return;
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::dup2(out[1], 1);
-            ::close(out[0]);
-            const std::string script = std::string(KT482_TEST_SUPPORT_DIR) + "/loopback_tsa.py";
-            ::execlp("python3", "python3", script.c_str(), certificates().c_str(), mode.c_str(), nullptr);
-            ::_exit(127);
-        }
-        ::close(out[1]);
-        char line[32] = {};
-        FILE* reading = ::fdopen(out[0], "r");
-        if (reading && std::fgets(line, sizeof line, reading))
-            url_ = "http://127.0.0.1:" + std::string(line, std::strcspn(line, "\n")) + "/tsa";
-        if (reading)
-            std::fclose(reading);
     }
-    ~LoopbackAuthority()
-    {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGTERM);
-            ::waitpid(pid_, nullptr, 0);
-        }
-    }
-    const std::string& url() const { return url_; }
-
-private:
-    pid_t pid_ = -1;
-    std::string url_;
 };
 
 class PdfProtection : public test::SpoolTest {
@@ -419,6 +392,38 @@ TEST_F(PdfProtection, AnEncryptedDocumentCanBeSignedToo)
     EXPECT_TRUE(has(report, "Total document signed")) << report;
 }
 
+// One member call serves a batch: the certificate file is read for the
+// first document only (gone after it, the next is still signed), yet every
+// document gets a file key of its own; the next member call reads the file
+// again.
+TEST_F(PdfProtection, OneMemberCallServesManyDocumentsEachWithAKeyOfItsOwn)
+{
+    fs::copy_file(cert("seal.p12"), path("copy.p12"));
+    KT482_Print job;
+    job.SetPdfEncryption("user-pw", "owner-pw", static_cast<int32_t>(PdfPermission::Print));
+    job.SetPdfSignature(path("copy.p12"), "seal-pass", "請求書の発行", "Tokyo");
+    ASSERT_EQ(job.LastFailure().number, 0);
+    const DocumentProperties batch = kt482::job().NextDocument;
+    ASSERT_TRUE(print("first.pdf", batch).ok());
+    fs::remove(path("copy.p12"));
+    ASSERT_TRUE(print("second.pdf", batch).ok()) << "the key was read once, for the first document";
+    std::vector<std::string> keys;
+    for (const char* name : {"first.pdf", "second.pdf"}) {
+        const std::string report = command_output("pdfsig -upw user-pw '" + path(name) + "' 2>&1; true").value_or("");
+        EXPECT_TRUE(has(report, "Signature is Valid.")) << name << report;
+        const std::string shown = command_output("qpdf --password=user-pw --show-encryption --show-encryption-key '" +
+                                                 path(name) + "'").value_or("");
+        const auto at = shown.find("ncryption key");
+        ASSERT_NE(at, std::string::npos) << shown;
+        keys.push_back(shown.substr(at, shown.find('\n', at) - at));
+    }
+    EXPECT_NE(keys[0], keys[1]) << "each document's own file key";
+
+    job.SetPdfSignature(path("copy.p12"), "seal-pass", "", "");
+    const Status again = print("third.pdf", kt482::job().NextDocument);
+    EXPECT_EQ(again.failure().number, static_cast<int32_t>(ErrorNumber::FileNotFound)) << again.failure().description;
+}
+
 // A visible signature: a box on the page with the seal and the signer's
 // name, drawn where the box says, and still a valid signature.
 TEST_F(PdfProtection, AVisibleSignatureShowsTheSealAndTheNameInItsBox)
@@ -549,17 +554,25 @@ TEST_P(BadAuthorities, FailWithinTheBoundAndLeaveNoFile)
         ASSERT_FALSE(authority->url().empty());
         url = authority->url();
     }
-    for (bool with_signer : {true, false}) {
+    // The signed and the unsigned document at once, each on a thread (and
+    // so a job) of its own: each waits out its own bound.
+    const auto attempt = [&](bool with_signer) {
         DocumentProperties p = with_signer ? signed_by("seal.p12") : DocumentProperties{};
         p.tsa_url = url;
         const auto start = std::chrono::steady_clock::now();
-        const Status printed = print("stamped.pdf", p);
+        const Status printed = print(with_signer ? "signed.pdf" : "stamped.pdf", p);
         const auto took = std::chrono::steady_clock::now() - start;
         EXPECT_FALSE(printed.ok()) << with_signer;
         EXPECT_TRUE(has(printed.failure().description, "SetPdfTimestamp")) << printed.failure().description;
         EXPECT_LT(took, std::chrono::milliseconds(4500)) << with_signer;
-        EXPECT_TRUE(pdf_files(out_.path()).empty()) << with_signer;
-    }
+        if (std::string(GetParam()) == "unreachable") {
+            EXPECT_LT(took, std::chrono::milliseconds(1000)) << "a refused connection is not tried again";
+        }
+    };
+    auto unsigned_one = std::async(std::launch::async, attempt, false);
+    attempt(true);
+    unsigned_one.get();
+    EXPECT_TRUE(pdf_files(out_.path()).empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, BadAuthorities, ::testing::Values("unreachable", "garbage", "silent"));

@@ -266,13 +266,16 @@ public:
     // that lifts the restrictions (the user's when empty) and what a reader
     // of the user's password may do (PdfPermission values; 0 reading only,
     // -1 everything). Archived documents cannot be encrypted: with archiving
-    // on, W_StartDoc fails.
+    // on, W_StartDoc fails. The passwords are hashed once for the documents
+    // after this call; each document has a random file key of its own.
     void SetPdfEncryption(const std::string& user_password, const std::string& owner_password,
                           int32_t permissions) noexcept;
     // A signature over the whole document (CMS, SHA-256) by the certificate
     // and private key of a PKCS#12 file: invisible unless SetPdfSignatureBox
     // gives it a place. The certificate must be valid now and allowed to
-    // sign. The key is read when a document starts and is never written.
+    // sign. The file is read when the first document after this call
+    // starts; its key is kept in memory for the documents after it (its
+    // certificate's validity checked for each) and is never written.
     void SetPdfSignature(const std::string& pkcs12_file, const std::string& password, const std::string& reason,
                          const std::string& location) noexcept;
     // The visible signature: a box between two grid corners of a page

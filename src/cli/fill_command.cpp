@@ -6,29 +6,36 @@
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
-#include <mutex>
 #include <thread>
 #include <utility>
 
+#include "cli/pdf_options.h"
 #include "kt482/form.h"
 #include "kt482/kt482_print.h"
 
 namespace kt482::cli {
 
-const char* const kFillHelp =
-    "usage: kt482 fill TEMPLATE.json DATA.json [-o OUT.pdf | --print QUEUE | --preview] [--rows LIST=FILE.csv]...\n"
-    "       kt482 fill TEMPLATE.json DATA-FOLDER/ -o OUT-FOLDER/ [--rows LIST=FILE.csv]...\n"
-    "Fills the form template from the data and writes a PDF file, prints on the\n"
-    "queue QUEUE or shows the preview. With a folder of data files, writes one PDF\n"
-    "per data file (NAME.json gives NAME.pdf), two at a time.\n"
-    "options:\n"
-    "  -o PATH             the PDF file, or the folder of PDF files\n"
-    "  --print QUEUE       print on QUEUE (a print queue, or \"KT482 PDF\")\n"
-    "  --preview           show the pages in the preview window (needs a display)\n"
-    "  --rows LIST=FILE    the rows of the list at data path LIST from a CSV file\n"
-    "                      whose first line names the fields\n"
-    "Exit status: 0 done, 1 a failure while printing, 2 bad arguments or a\n"
-    "template or data error (nothing is printed then).\n";
+std::string fill_help()
+{
+    return std::string(
+               "usage: kt482 fill TEMPLATE.json DATA.json [-o OUT.pdf | --print QUEUE | --preview] [--rows LIST=FILE.csv]...\n"
+               "       kt482 fill TEMPLATE.json DATA-FOLDER/ -o OUT-FOLDER/ [--rows LIST=FILE.csv]...\n"
+               "Fills the form template from the data and writes a PDF file, prints on the\n"
+               "queue QUEUE or shows the preview. With a folder of data files, writes one PDF\n"
+               "per data file (NAME.json gives NAME.pdf), two at a time.\n"
+               "options:\n"
+               "  -o PATH             the PDF file, or the folder of PDF files\n"
+               "  --print QUEUE       print on QUEUE (a print queue, or \"KT482 PDF\")\n"
+               "  --preview           show the pages in the preview window (needs a display)\n"
+               "  --rows LIST=FILE    the rows of the list at data path LIST from a CSV file\n"
+               "                      whose first line names the fields\n"
+               "with -o, the PDF file's protection:\n"
+               "  --attach-data  attach the data file (application/json) and the CSV files\n"
+               "                 (text/csv) the form was filled from, as its Data\n") +
+           kPdfOptionsHelp +
+           "Exit status: 0 done, 1 a failure while printing, 2 bad arguments or a\n"
+           "template or data error (nothing is printed then).\n";
+}
 
 namespace {
 
@@ -39,11 +46,13 @@ struct FillArguments {
     std::string template_path, data_path, out, queue;
     bool preview = false;
     std::vector<std::pair<std::string, std::string>> rows;  // list path, CSV file
+    PdfOptions pdf;
+    bool attach_data = false;
 };
 
 int usage(const std::string& message)
 {
-    std::fprintf(stderr, "kt482: %s\n\n%s", message.c_str(), kFillHelp);
+    std::fprintf(stderr, "kt482: %s\n\n%s", message.c_str(), fill_help().c_str());
     return kBadInput;
 }
 
@@ -52,6 +61,44 @@ int problem(const std::string& text)
     std::fprintf(stderr, "kt482: %s\n", text.c_str());
     return kBadInput;
 }
+
+// Whether a member of this thread's job reported a failure since the last
+// look; a note without a message (a wrapped text's lines that did not fit)
+// is none.
+thread_local bool g_reported = false;
+
+// The members' messages on standard error, for the calling thread.
+void report_messages_on_stderr()
+{
+    KT482_Print::SetMessageHandler([](const Message& m) {
+        std::fprintf(stderr, "kt482: %.*s: %.*s\n", static_cast<int>(m.title.size()), m.title.data(),
+                     static_cast<int>(m.text.size()), m.text.data());
+        g_reported = true;
+        return 1;
+    });
+}
+
+// A spool folder of its own for one document, removed with what is in it.
+class SpoolFolder {
+public:
+    SpoolFolder() : path_((fs::temp_directory_path() / "kt482-fill-XXXXXX").string())
+    {
+        if (!::mkdtemp(path_.data()))
+            path_.clear();
+    }
+    ~SpoolFolder()
+    {
+        std::error_code ec;
+        if (!path_.empty())
+            fs::remove_all(path_, ec);
+    }
+    SpoolFolder(const SpoolFolder&) = delete;
+    SpoolFolder& operator=(const SpoolFolder&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
 
 // The template and the data of one document, with the CSV rows.
 std::string prepare(Form& form, const FillArguments& args, const std::string& data_path)
@@ -64,45 +111,89 @@ std::string prepare(Form& form, const FillArguments& args, const std::string& da
     return {};
 }
 
+// The protection asked for, and the files the document was filled from
+// attached as its data; false once a member reported a failure.
+bool protect(KT482_Print& job, const FillArguments& args, const std::string& data_path)
+{
+    job.ClearAttachments();
+    if (!apply_pdf_options(job, args.pdf))
+        return false;
+    if (!args.attach_data)
+        return true;
+    job.AttachFile(data_path, "application/json", "Data", "the data the form was filled from");
+    for (const auto& [list, file] : args.rows)
+        if (job.LastFailure().number == 0)
+            job.AttachFile(file, "text/csv", "Data", "the rows of " + list + " the form was filled from");
+    return job.LastFailure().number == 0;
+}
+
+// One document filled on a job of this thread's and written to out through
+// "KT482 PDF", protected as asked: the exit status, its reason written.
+int write_document(Form& form, const FillArguments& args, const std::string& data_path, const std::string& out)
+{
+    if (std::string p = prepare(form, args, data_path); !p.empty())
+        return problem(p);
+    SpoolFolder spool;
+    if (spool.path().empty())
+        return problem("cannot make a spool folder in " + fs::temp_directory_path().string());
+    g_reported = false;
+    KT482_Print job;
+    job.P_Temp_Dir(spool.path());
+    int status = 0;
+    if (!protect(job, args, data_path)) {
+        status = 1;
+    } else if (std::string p = form.Fill(job); !p.empty()) {
+        status = g_reported ? 1 : problem(p);
+    } else {
+        std::error_code ec;
+        const fs::path target = fs::absolute(out, ec);
+        job.SetNextPdfPath(ec ? out : target.string());
+        job.W_Device("KT482 PDF");
+        if (!g_reported) {
+            job.W_StartDoc(form.PaperSize(), form.Orientation(), form.PaperHeight(), form.PaperWidth());
+            job.W_Print();
+            job.W_EndDoc();
+        }
+        if (g_reported || job.LastPdfPath().empty()) {
+            std::fprintf(stderr, "kt482: %s not written\n", out.c_str());
+            status = 1;
+        }
+    }
+    job.E_Clear();
+    return status;
+}
+
 int on_printer_or_preview(Form& form, const FillArguments& args)
 {
-    KT482_Print::SetMessageHandler([](const Message& m) {
-        std::fprintf(stderr, "kt482: %.*s: %.*s\n", static_cast<int>(m.title.size()), m.title.data(),
-                     static_cast<int>(m.text.size()), m.text.data());
-        return 1;
-    });
-    std::string spool = (fs::temp_directory_path() / "kt482-fill-XXXXXX").string();
-    if (!::mkdtemp(spool.data()))
+    SpoolFolder spool;
+    if (spool.path().empty())
         return problem("cannot make a spool folder");
+    g_reported = false;
+    KT482_Print job;
+    job.P_Temp_Dir(spool.path());
     int status = 0;
-    {
-        KT482_Print job;
-        job.P_Temp_Dir(spool);
-        if (std::string p = form.Fill(job); !p.empty()) {
-            status = job.LastFailure().number ? 1 : problem(p);
-        } else if (args.preview) {
-            job.V_Size_Set(form.PaperSize(), form.Orientation(), form.PaperHeight(), form.PaperWidth());
-            if (!job.LastFailure().number)
-                job.V_Preview();
-            status = job.LastFailure().number ? 1 : 0;
-        } else {
-            job.W_Device(args.queue);
-            if (!job.LastFailure().number) {
-                job.W_StartDoc(form.PaperSize(), form.Orientation(), form.PaperHeight(), form.PaperWidth());
-                job.W_Print();
-                job.W_EndDoc();
-            }
-            status = job.LastFailure().number ? 1 : 0;
+    if (std::string p = form.Fill(job); !p.empty()) {
+        status = g_reported ? 1 : problem(p);
+    } else if (args.preview) {
+        job.V_Size_Set(form.PaperSize(), form.Orientation(), form.PaperHeight(), form.PaperWidth());
+        if (!g_reported)
+            job.V_Preview();
+        status = g_reported ? 1 : 0;
+    } else {
+        job.W_Device(args.queue);
+        if (!g_reported) {
+            job.W_StartDoc(form.PaperSize(), form.Orientation(), form.PaperHeight(), form.PaperWidth());
+            job.W_Print();
+            job.W_EndDoc();
         }
-        job.E_Clear();
+        status = g_reported ? 1 : 0;
     }
-    std::error_code ec;
-    fs::remove_all(spool, ec);
+    job.E_Clear();
     return status;
 }
 
 // Every *.json of the folder, by name, into OUT/NAME.pdf. Two workers, each
-// with its own form (and, inside WritePdf, its own job and spool folder).
+// with its own form and, on its own thread, its own job.
 int fill_folder(const FillArguments& args)
 {
     std::vector<fs::path> inputs;
@@ -119,21 +210,15 @@ int fill_folder(const FillArguments& args)
 
     std::atomic<std::size_t> next{0};
     std::atomic<int> status{0};
-    std::mutex output;
     const auto work = [&] {
+        report_messages_on_stderr();
         Form form;
         const std::string loaded = form.LoadFile(args.template_path);
         for (std::size_t i; (i = next++) < inputs.size();) {
-            std::string p = loaded;
-            if (p.empty())
-                p = prepare(form, args, inputs[i].string());
             const fs::path pdf = fs::path(args.out) / inputs[i].filename().replace_extension(".pdf");
-            if (p.empty())
-                p = form.WritePdf(pdf.string());
-            if (!p.empty()) {
-                const std::lock_guard lock(output);
-                std::fprintf(stderr, "kt482: %s\n", p.c_str());
-                status = kBadInput;
+            const int done = loaded.empty() ? write_document(form, args, inputs[i].string(), pdf.string()) : problem(loaded);
+            // A bad document outweighs a failed one: the first says the input is at fault.
+            for (int seen = status; done > seen && !status.compare_exchange_weak(seen, done);) {
             }
         }
     };
@@ -152,7 +237,13 @@ int run_fill(const std::vector<std::string>& argv)
     for (std::size_t i = 0; i < argv.size(); ++i) {
         const std::string& a = argv[i];
         const bool has_value = i + 1 < argv.size();
-        if (a == "-o" || a == "--output") {
+        std::string error;
+        if (parse_pdf_option(argv, i, args.pdf, error)) {
+            if (!error.empty())
+                return usage(error);
+        } else if (a == "--attach-data") {
+            args.attach_data = true;
+        } else if (a == "-o" || a == "--output") {
             if (!has_value)
                 return usage("-o needs a path");
             args.out = argv[++i];
@@ -181,6 +272,9 @@ int run_fill(const std::vector<std::string>& argv)
     const int outputs = !args.out.empty() + !args.queue.empty() + args.preview;
     if (outputs != 1)
         return usage("give one of -o, --print and --preview");
+    if ((args.pdf.any() || args.attach_data) && args.out.empty())
+        return usage("the PDF file's options (--archive, --attach, --attach-data, --encrypt, --sign, --timestamp) "
+                     "go with -o");
     std::error_code ec;
     if (fs::is_directory(args.data_path, ec)) {
         if (args.out.empty())
@@ -188,17 +282,14 @@ int run_fill(const std::vector<std::string>& argv)
         return fill_folder(args);
     }
 
+    report_messages_on_stderr();
     Form form;
     if (std::string p = form.LoadFile(args.template_path); !p.empty())
         return problem(p);
+    if (!args.out.empty())
+        return write_document(form, args, args.data_path, args.out);
     if (std::string p = prepare(form, args, args.data_path); !p.empty())
         return problem(p);
-    if (!args.out.empty()) {
-        if (std::string p = form.WritePdf(args.out); !p.empty())
-            return p.find("not written") != std::string::npos ? (std::fprintf(stderr, "kt482: %s\n", p.c_str()), 1)
-                                                               : problem(p);
-        return 0;
-    }
     return on_printer_or_preview(form, args);
 }
 

@@ -8,7 +8,8 @@
 
 namespace kt482::cli {
 
-extern const char* const kFillHelp;
+// The command's help, its PDF options included.
+std::string fill_help();
 
 // args: what follows "fill". Returns the exit status: 0 done, 1 a failure
 // while printing, 2 bad arguments or a template or data error (then nothing

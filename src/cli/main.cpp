@@ -14,16 +14,15 @@
 
 #include "cli/fill_command.h"
 #include "cli/output_commands.h"
+#include "cli/pdf_options.h"
 #include "cli/record_listing.h"
 #include "cli/spool_folder.h"
 #include "base/paper_table.h"
 #include "print/printer_table.h"
-#include "kt482/pdf_permission.h"
 
 namespace {
 
 using namespace kt482::cli;
-using kt482::PdfPermission;
 
 constexpr int kUsageError = 2;
 
@@ -55,61 +54,12 @@ constexpr std::string_view kPrinterOptions =
     "  --offset X,Y   move the print X mm right and Y mm down (-20 to 20; negative: left, up)\n"
     "  --source NAME  the paper source, as the queue names it (auto, manual, tray-1, ...)\n"
     "  --media-type NAME  the paper kind, as the queue names it (stationery, envelope, labels, ...)\n";
-constexpr std::string_view kPdfOptions =
-    "  --archive      an archivable PDF/A-2u file (PDF/A-3u with attachments)\n"
-    "  --attach FILE:MIME:RELATIONSHIP  attach a file (Data, Source, Alternative,\n"
-    "                 Supplement or Unspecified); may be repeated\n"
-    "  --encrypt      AES-256 with the passwords in KT482_PDF_USER_PASSWORD and\n"
-    "                 KT482_PDF_OWNER_PASSWORD\n"
-    "  --permissions LIST  what readers may do: print,print-hq,copy,modify,annotate,\n"
-    "                 fill-forms,assemble,accessibility or all; default reading only\n"
-    "  --sign FILE.p12  sign with the certificate file; its password in\n"
-    "                 KT482_PDF_SIGN_PASSWORD (--reason TEXT, --location TEXT)\n"
-    "  --timestamp URL  a trusted timestamp from the authority at an http:// address\n";
-
-// A comma-separated list of permission names; nothing when a name is unknown.
-std::optional<int32_t> parse_permissions(std::string_view text)
-{
-    static constexpr std::pair<std::string_view, PdfPermission> kNames[] = {
-        {"print", PdfPermission::Print},          {"print-hq", PdfPermission::PrintHighQuality},
-        {"copy", PdfPermission::Copy},            {"modify", PdfPermission::Modify},
-        {"annotate", PdfPermission::Annotate},    {"fill-forms", PdfPermission::FillForms},
-        {"assemble", PdfPermission::Assemble},    {"accessibility", PdfPermission::Accessibility}};
-    int32_t bits = 0;
-    while (!text.empty()) {
-        const std::size_t comma = text.find(',');
-        const std::string_view name = text.substr(0, comma);
-        text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
-        if (name == "all") {
-            bits = -1;
-            continue;
-        }
-        const auto* found = std::find_if(std::begin(kNames), std::end(kNames),
-                                         [&](const auto& entry) { return entry.first == name; });
-        if (found == std::end(kNames))
-            return std::nullopt;
-        bits |= static_cast<int32_t>(found->second);
-    }
-    return bits;
-}
-
-// FILE:MIME:RELATIONSHIP, split at the last two colons (a path may hold some).
-std::optional<PdfOptions::Attachment> parse_attachment(const std::string& text)
-{
-    const std::size_t second = text.rfind(':');
-    const std::size_t first = second == std::string::npos || second == 0 ? std::string::npos : text.rfind(':', second - 1);
-    if (first == std::string::npos || first == 0)
-        return std::nullopt;
-    return PdfOptions::Attachment{text.substr(0, first), text.substr(first + 1, second - first - 1),
-                                  text.substr(second + 1)};
-}
-
 std::string help_of(std::string_view command)
 {
     if (command == "pdf")
         return "usage: kt482 pdf SPOOLDIR OUT.pdf [OPTIONS]\n"
                "Writes the recorded pages into OUT.pdf (replaced only once complete).\n" +
-               std::string(kOutputOptions) + std::string(kPdfOptions);
+               std::string(kOutputOptions) + kPdfOptionsHelp;
     if (command == "print")
         return "usage: kt482 print SPOOLDIR --printer NAME [OPTIONS]\n"
                "Prints the recorded pages on the printer NAME (a print queue, or \"KT482 PDF\").\n"
@@ -128,7 +78,7 @@ std::string help_of(std::string_view command)
                "Shows the recorded pages in the preview window (needs a display).\n" +
                std::string(kOutputOptions);
     if (command == "fill")
-        return kt482::cli::kFillHelp;
+        return kt482::cli::fill_help();
     if (command == "dump")
         return "usage: kt482 dump SPOOLDIR [PAGE]\n"
                "Lists each page file and its records, one line each; a damaged page is\n"
@@ -222,7 +172,9 @@ Arguments parse(const std::vector<std::string>& args)
         const auto value = [&]() -> const std::string* {
             return i + 1 < args.size() ? &args[++i] : nullptr;
         };
-        if (arg == "--help" || arg == "-h") {
+        if (parse_pdf_option(args, i, parsed.pdf, parsed.error)) {
+            // One of the PDF file's options, read where every command reads them.
+        } else if (arg == "--help" || arg == "-h") {
             parsed.help = true;
         } else if (arg == "--landscape") {
             parsed.output.orientation = 2;
@@ -258,33 +210,6 @@ Arguments parse(const std::vector<std::string>& args)
             const std::string* v = value();
             if (!v || !parse_pages(*v, parsed.output))
                 parsed.error = "--pages needs a page range such as 2-3 (pages 1 to 9999)";
-        } else if (arg == "--archive") {
-            parsed.pdf.archive = true;
-        } else if (arg == "--encrypt") {
-            parsed.pdf.encrypt = true;
-        } else if (arg == "--attach") {
-            const std::string* v = value();
-            const auto attachment = v ? parse_attachment(*v) : std::nullopt;
-            if (!attachment)
-                parsed.error = "--attach needs FILE:MIME:RELATIONSHIP";
-            else
-                parsed.pdf.attachments.push_back(*attachment);
-        } else if (arg == "--permissions") {
-            const std::string* v = value();
-            const auto bits = v ? parse_permissions(*v) : std::nullopt;
-            if (!bits)
-                parsed.error = "--permissions needs a list such as print,copy (or all)";
-            else
-                parsed.pdf.permissions = *bits;
-        } else if (arg == "--sign" || arg == "--reason" || arg == "--location" || arg == "--timestamp") {
-            const std::string* v = value();
-            if (!v || v->empty())
-                parsed.error = arg + " needs a value";
-            else
-                (arg == "--sign"       ? parsed.pdf.pkcs12_file
-                 : arg == "--reason"   ? parsed.pdf.reason
-                 : arg == "--location" ? parsed.pdf.location
-                                       : parsed.pdf.tsa_url) = *v;
         } else if (arg == "--printer") {
             const std::string* v = value();
             if (!v || v->empty())
@@ -412,7 +337,7 @@ int main(int argc, char** argv)
     if (command == "fill") {
         const std::vector<std::string> rest(argv + 2, argv + argc);
         if (std::find(rest.begin(), rest.end(), "--help") != rest.end()) {
-            std::fputs(kt482::cli::kFillHelp, stdout);
+            std::fputs(kt482::cli::fill_help().c_str(), stdout);
             return 0;
         }
         return kt482::cli::run_fill(rest);

@@ -99,32 +99,6 @@ int print_document(KT482_Print& job, const std::string& printer, const OutputOpt
     return status_of(job);
 }
 
-std::string environment(const char* name)
-{
-    const char* value = std::getenv(name);
-    return value ? value : "";
-}
-
-// The protection asked for, through the object's members; false once one
-// of them reported a failure.
-bool protect(KT482_Print& job, const PdfOptions& pdf)
-{
-    job.SetPdfArchive(pdf.archive);
-    for (const auto& a : pdf.attachments) {
-        job.AttachFile(a.path, a.mime_type, a.relationship);
-        if (status_of(job))
-            return false;
-    }
-    if (pdf.encrypt)
-        job.SetPdfEncryption(environment("KT482_PDF_USER_PASSWORD"), environment("KT482_PDF_OWNER_PASSWORD"),
-                             pdf.permissions);
-    if (!pdf.pkcs12_file.empty())
-        job.SetPdfSignature(pdf.pkcs12_file, environment("KT482_PDF_SIGN_PASSWORD"), pdf.reason, pdf.location);
-    if (!pdf.tsa_url.empty())
-        job.SetPdfTimestamp(pdf.tsa_url);
-    return status_of(job) == 0;
-}
-
 }  // namespace
 
 int write_pdf(const SpoolFolder& folder, const std::string& out, const OutputOptions& options, const PdfOptions& pdf)
@@ -132,7 +106,7 @@ int write_pdf(const SpoolFolder& folder, const std::string& out, const OutputOpt
     report_messages_on_stderr();
     KT482_Print job;
     adopt_folder(job, folder);
-    if (!protect(job, pdf))
+    if (!apply_pdf_options(job, pdf))
         return 1;
     std::error_code ec;
     const std::filesystem::path target = std::filesystem::absolute(out, ec);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/pdf_options.h"
 #include "cli/spool_folder.h"
 
 namespace kt482::cli {
@@ -23,21 +24,6 @@ struct OutputOptions {
     std::optional<std::pair<float, float>> offset_mm;
     std::string source;
     std::string media_type;
-};
-
-// The PDF command's protection of its file. Passwords come from the
-// environment, never the command line, which other users can read.
-struct PdfOptions {
-    bool archive = false;
-    struct Attachment {
-        std::string path, mime_type, relationship;
-    };
-    std::vector<Attachment> attachments;
-    bool encrypt = false;     // with KT482_PDF_USER_PASSWORD and KT482_PDF_OWNER_PASSWORD
-    int32_t permissions = 0;  // PdfPermission values
-    std::string pkcs12_file;  // with KT482_PDF_SIGN_PASSWORD
-    std::string reason, location;
-    std::string tsa_url;
 };
 
 // Each returns the process's exit status: 0, 1 after the library reported a

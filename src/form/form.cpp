@@ -12,6 +12,7 @@
 #include "form/form_filling.h"
 #include "form/form_template.h"
 #include "form/json_document.h"
+#include "kt482/failure.h"
 
 namespace kt482 {
 
@@ -209,7 +210,12 @@ std::string Form::WritePdf(const std::string& path)
                 job.W_StartDoc(PaperSize(), Orientation(), PaperHeight(), PaperWidth());
                 job.W_Print();
                 job.W_EndDoc();
-                if (job.LastFailure().number != 0 || job.LastPdfPath().empty())
+                // A wrapped text's lines that did not fit its box are noted
+                // as an overflow without a message: the file is written all
+                // the same, so that is no failure of writing it.
+                const int32_t failure = job.LastFailure().number;
+                const bool overflow_only = failure == static_cast<int32_t>(ErrorNumber::Overflow) && message.empty();
+                if ((failure != 0 && !overflow_only) || job.LastPdfPath().empty())
                     problem = "Form::WritePdf: " + path + " not written" + (message.empty() ? "" : ": " + message);
             }
             job.E_Clear();

@@ -468,12 +468,34 @@ public:
     {
         font(item);
         color(item);
+        if (item.overflow != TextFit::None) {
+            fitted(item, row, col, text);
+            return;
+        }
         switch (item.align) {
         case TextAlign::Left: job_.E_String(row, col, text); break;
         case TextAlign::Spread: job_.E_String_Kin(row, col, text, item.width); break;
         case TextAlign::Center: job_.E_String_Center(row, col, text, item.width); break;
         case TextAlign::Right: job_.E_String_Right(row, col, text); break;
         case TextAlign::Clip: job_.E_String_Left(row, col, text, item.width); break;
+        }
+    }
+
+    // A text under its column's rule, which the members apply: the PDF's
+    // text layer keeps the whole text whichever rule draws it.
+    void fitted(const Item& item, float row, float col, const std::string& text)
+    {
+        switch (item.overflow) {
+        case TextFit::None:
+        case TextFit::Clip: job_.E_String_Left(row, col, text, item.width); break;
+        case TextFit::Shrink: job_.E_String_Fit(row, col, text, item.width, 0); break;
+        case TextFit::Condense: job_.E_String_Fit(row, col, text, item.width, 1); break;
+        case TextFit::Ellipsis: job_.E_String_Fit(row, col, text, item.width, 2); break;
+        case TextFit::Wrap: {
+            const int16_t align = item.align == TextAlign::Center ? 1 : item.align == TextAlign::Right ? 2 : 0;
+            job_.E_String_Box(row, col, row + static_cast<float>(item.wrap_rows), col + item.width, text, align);
+            break;
+        }
         }
     }
 
@@ -632,6 +654,12 @@ void Filling::record(KT482_Print& job) const
             }
             case PlanLine::Kind::GroupHead:
                 group.reset(k);
+                c.group_key = s.key_of(line.row);
+                drawer.draw_all(tpl.list->group->head, row, c);
+                break;
+            case PlanLine::Kind::GroupHeadAgain:
+                // The head again, over the group's first row; the group's
+                // sums and count go on.
                 c.group_key = s.key_of(line.row);
                 drawer.draw_all(tpl.list->group->head, row, c);
                 break;

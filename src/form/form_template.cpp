@@ -252,7 +252,7 @@ public:
         it.offset = v.offset;
         if (name == "text") {
             it.kind = ItemKind::Text;
-            keys(v, path, {"type", "when", "row", "col", "text", "field", "align", "width", "font", "color"});
+            keys(v, path, {"type", "when", "row", "col", "text", "field", "align", "width", "fit", "rows", "font", "color"});
         } else if (name == "number") {
             it.kind = ItemKind::Number;
             keys(v, path, {"type", "when", "row", "col", "value", "field", "picture", "align", "font", "color"});
@@ -352,13 +352,52 @@ public:
         if (found == std::end(kAligns))
             fail(*v.member("align"), join(path, "align"), "expected left, spread, center, right or clip, got " + describe(*v.member("align")));
         it.align = found->second;
-        const bool needs_width = it.align == TextAlign::Spread || it.align == TextAlign::Center || it.align == TextAlign::Clip;
+        text_fit(v, path, it, align);
+        const bool needs_width = it.align == TextAlign::Spread || it.align == TextAlign::Center ||
+                                 it.align == TextAlign::Clip || it.overflow != TextFit::None;
         if (needs_width && !v.member("width"))
-            fail(v, path, "missing \"width\" (" + align + " needs the width in columns)");
+            fail(v, path, "missing \"width\" (" + (it.overflow != TextFit::None ? "fit" : align) + " needs the width in columns)");
         if (!needs_width && v.member("width"))
             fail(*v.member("width"), join(path, "width"), align + " text takes no width");
         if (const JsonValue* w = v.member("width"))
             it.width = number(*w, join(path, "width"), 0, 1000);
+        if (it.overflow != TextFit::None && it.width <= 0)
+            fail(*v.member("width"), join(path, "width"), "a fitted text needs a width above 0");
+    }
+
+    // "fit": the rule for a text longer than its width. The one-line rules
+    // start at the column, as E_String_Fit does; a wrapped text fills a box
+    // of "rows" rows, its lines placed by "align" (right: ending at the
+    // box's right edge).
+    void text_fit(const JsonValue& v, const std::string& path, Item& it, const std::string& align) const
+    {
+        const JsonValue* f = v.member("fit");
+        const JsonValue* rows = v.member("rows");
+        if (!f) {
+            if (rows)
+                fail(*rows, join(path, "rows"), "\"rows\" belongs to \"fit\": \"wrap\"");
+            return;
+        }
+        static const std::pair<const char*, TextFit> kFits[] = {{"clip", TextFit::Clip}, {"shrink", TextFit::Shrink},
+            {"condense", TextFit::Condense}, {"ellipsis", TextFit::Ellipsis}, {"wrap", TextFit::Wrap}};
+        const std::string& name = string(*f, join(path, "fit"));
+        const auto found = std::find_if(std::begin(kFits), std::end(kFits), [&](const auto& k) { return name == k.first; });
+        if (found == std::end(kFits))
+            fail(*f, join(path, "fit"), "expected clip, shrink, condense, ellipsis or wrap, got " + describe(*f));
+        it.overflow = found->second;
+        if (it.overflow == TextFit::Wrap) {
+            if (it.align != TextAlign::Left && it.align != TextAlign::Center && it.align != TextAlign::Right)
+                fail(*v.member("align"), join(path, "align"), "a wrapped text is aligned left, center or right, got " + describe(*v.member("align")));
+            if (rows)
+                it.wrap_rows = whole(*rows, join(path, "rows"), 1, 1000);
+            return;
+        }
+        if (rows)
+            fail(*rows, join(path, "rows"), "\"rows\" belongs to \"fit\": \"wrap\"");
+        // Special case: "align": "clip" is the older spelling of "fit": "clip".
+        if (it.align != TextAlign::Left && !(it.align == TextAlign::Clip && it.overflow == TextFit::Clip))
+            fail(*v.member("align"), join(path, "align"), "a text fitted on its line starts at its column: " + align +
+                                                             " does not go with \"fit\": \"" + name + "\"");
     }
 
     void number_item(const JsonValue& v, const std::string& path, Item& it) const
@@ -567,6 +606,21 @@ public:
             if (const JsonValue* f = g->member("foot"))
                 group.foot = items(*f, join(at, "foot"));
         }
+        for (const auto* line : {&l.detail, &l.carried, &l.brought})
+            one_line(*line);
+        if (l.group) {
+            one_line(l.group->head);
+            one_line(l.group->foot);
+        }
+    }
+
+    // A list line is one row of the grid: a text wrapped over more rows
+    // would be drawn over the lines after it.
+    static void one_line(const std::vector<Item>& line)
+    {
+        for (const Item& it : line)
+            if (it.overflow == TextFit::Wrap && it.wrap_rows > 1)
+                throw LoadError{it.offset, it.where + ": a list line is one row high: a wrapped text in it takes \"rows\": 1"};
     }
 
     void calcs(const JsonValue& v, const std::string& path)

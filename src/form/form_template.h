@@ -44,6 +44,10 @@ struct FontSpec {
 
 enum class ItemKind { Text, Number, Line, Rules, Box, Fill, Picture, Barcode };
 enum class TextAlign { Left, Spread, Center, Right, Clip };
+// What a text too long for its width does: nothing (it runs on), clipped,
+// shrunk, condensed (長体) or cut with "…" on its one line, or wrapped
+// into a box of rows.
+enum class TextFit { None, Clip, Shrink, Condense, Ellipsis, Wrap };
 
 struct Item {
     ItemKind kind = ItemKind::Text;
@@ -52,6 +56,8 @@ struct Item {
     std::size_t offset = 0;
     float row = 0, col = 0, end_row = 0, end_col = 0, width = 0;
     TextAlign align = TextAlign::Left;
+    TextFit overflow = TextFit::None;   // text: the rule for a text too long
+    int wrap_rows = 1;                  // text: the rows a wrapped text may take
     std::optional<TextTemplate> text;   // text, barcode data, picture file
     std::optional<Ref> field;           // the same from a field
     std::optional<Decimal> value;       // a number item's constant

@@ -1,5 +1,7 @@
 #include "form/page_plan.h"
 
+#include <optional>
+
 namespace kt482::form {
 
 Plan plan_pages(const std::vector<PlanLine>& content, const PlanShape& shape)
@@ -10,19 +12,28 @@ Plan plan_pages(const std::vector<PlanLine>& content, const PlanShape& shape)
     int used = 0;
     int opening = 0;  // the lines a page starts with before any content
     uint32_t last_row = 0;
+    std::optional<uint32_t> open_group;  // the first row of the group a foot has not closed
 
-    const auto open_page = [&](bool list, bool continued) {
+    // next: the content line the page goes on with.
+    const auto open_page = [&](bool list, bool continued, std::size_t next) {
         plan.pages.push_back(PlanPage{plan.lines.size(), plan.lines.size(), list, -1});
         used = 0;
         if (continued && shape.brought) {
             plan.lines.push_back({PlanLine::Kind::Brought, last_row});
             used = 1;
         }
+        // Special case: on a page too short for the head, a row and the
+        // carried line, the head is not repeated, so that the list moves on.
+        const bool room = used + 2 + (shape.carried ? 1 : 0) <= per_page;
+        if (continued && open_group && next < content.size() && content[next].kind != PlanLine::Kind::GroupHead && room) {
+            plan.lines.push_back({PlanLine::Kind::GroupHeadAgain, *open_group});
+            ++used;
+        }
         opening = used;
     };
     const auto close_page = [&] { plan.pages.back().end_line = plan.lines.size(); };
 
-    open_page(shape.has_list, false);
+    open_page(shape.has_list, false, 0);
     for (std::size_t i = 0; i < content.size(); ++i) {
         const bool head = content[i].kind == PlanLine::Kind::GroupHead && i + 1 < content.size();
         const int need = head ? 2 : 1;
@@ -34,18 +45,22 @@ Plan plan_pages(const std::vector<PlanLine>& content, const PlanShape& shape)
             if (shape.carried)
                 plan.lines.push_back({PlanLine::Kind::Carried, last_row});
             close_page();
-            open_page(true, true);
+            open_page(true, true, i);
         }
         plan.lines.push_back(content[i]);
-        if (content[i].kind == PlanLine::Kind::Row)
-            last_row = content[i].row;
+        switch (content[i].kind) {
+        case PlanLine::Kind::Row: last_row = content[i].row; break;
+        case PlanLine::Kind::GroupHead: open_group = content[i].row; break;
+        case PlanLine::Kind::GroupFoot: open_group.reset(); break;
+        default: break;
+        }
         ++used;
     }
     if (shape.summary_rows >= 0) {
         const bool fits = !shape.has_list || used + shape.summary_rows <= per_page;
         if (!fits) {
             close_page();
-            open_page(false, false);
+            open_page(false, false, content.size());
         }
         plan.pages.back().summary_line = used;
     }

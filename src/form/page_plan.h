@@ -11,9 +11,11 @@
 namespace kt482::form {
 
 struct PlanLine {
-    enum class Kind : uint8_t { Row, GroupHead, GroupFoot, Carried, Brought };
+    // GroupHeadAgain: a group's head repeated at the top of a page its group
+    // goes on to, which starts no new group.
+    enum class Kind : uint8_t { Row, GroupHead, GroupFoot, Carried, Brought, GroupHeadAgain };
     Kind kind = Kind::Row;
-    uint32_t row = 0;  // the data row it belongs to (Carried: the last row before it)
+    uint32_t row = 0;  // the data row it belongs to (Carried: the last row before it; GroupHeadAgain: the group's first)
 };
 
 struct PlanPage {
@@ -35,9 +37,12 @@ struct PlanShape {
     int summary_rows = -1;  // -1: no summary
 };
 
-// content: the list's lines in order, without Carried and Brought. A group
-// head is kept with the row after it; the summary follows the list on its
-// last page when it fits there and opens a page of its own when not.
+// content: the list's lines in order, without Carried, Brought and
+// GroupHeadAgain. A group head is kept with the row after it; a group that
+// goes on to another page has its head repeated there, under the brought
+// line, when the page has room for it, a row and the carried line; the
+// summary follows the list on its last page when it fits there and opens a
+// page of its own when not.
 Plan plan_pages(const std::vector<PlanLine>& content, const PlanShape& shape);
 
 }  // namespace kt482::form

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,8 @@ inline constexpr int16_t kMaxCopies = 99;
 // What the host says of its next document: its information (empty fields
 // leave the printer's own: the title is the file's or job's name) and
 // whether it is archivable (PDF/A-2u).
+struct ProtectionCache;  // print/pdf_protection.h
+
 struct DocumentProperties {
     std::string title;
     std::string author;
@@ -57,6 +60,10 @@ struct DocumentProperties {
     int16_t signature_page = 0;
     float signature_box[4] = {0, 0, 0, 0};
     std::string signature_picture{};
+    // The signer's key as read from its file and the passwords' keys, made
+    // for the first document after the member call that set them and shared
+    // by the documents after it, in memory only; none: made per document.
+    std::shared_ptr<ProtectionCache> cache{};
 
     // What stays for the document after: all but the information, which is
     // the one document's.

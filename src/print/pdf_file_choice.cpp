@@ -14,6 +14,7 @@
 #include "render/grid_coordinates.h"
 #include "job/number_text.h"
 #include "platform/printer.h"
+#include "print/pdf_protection.h"
 #include "platform/services.h"
 
 namespace kt482 {
@@ -88,6 +89,7 @@ void choose_pdf_encryption(std::string user_password, std::string owner_password
     next.user_password = std::move(user_password);
     next.owner_password = std::move(owner_password);
     next.permissions = permissions;
+    next.cache = std::make_shared<ProtectionCache>();
 }
 
 void choose_pdf_signature(std::string pkcs12_file, std::string password, std::string reason, std::string location)
@@ -99,6 +101,7 @@ void choose_pdf_signature(std::string pkcs12_file, std::string password, std::st
     next.pkcs12_password = std::move(password);
     next.reason = std::move(reason);
     next.location = std::move(location);
+    next.cache = std::make_shared<ProtectionCache>();
 }
 
 void choose_pdf_timestamp(std::string tsa_url)

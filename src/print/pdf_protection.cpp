@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <ctime>
 #include <filesystem>
 #include <iterator>
 #include <fstream>
@@ -11,8 +12,6 @@
 
 #include "image/picture_cache.h"
 #include "kt482/kt482_print.h"
-#include "sign/pdf_encryption.h"
-#include "sign/signing_identity.h"
 
 namespace kt482 {
 namespace {
@@ -48,6 +47,42 @@ Result<pdf::Attachment> read_attachment(const DocumentProperties::Attachment& gi
     return file;
 }
 
+// The passwords' keys, from the cache when a document before made them.
+Result<sign::PasswordKeys> password_keys(const DocumentProperties& properties)
+{
+    ProtectionCache* cache = properties.cache.get();
+    std::unique_lock<std::mutex> lock;
+    if (cache) {
+        lock = std::unique_lock(cache->mutex);
+        if (cache->passwords)
+            return *cache->passwords;
+    }
+    Result<sign::PasswordKeys> keys = sign::derive_password_keys(properties.user_password, properties.owner_password);
+    if (keys && cache)
+        cache->passwords = *keys;
+    return keys;
+}
+
+// The signer, read from its file for the first document of a member call;
+// a later document checks that its certificate is still valid.
+Result<std::shared_ptr<sign::SigningIdentity>> signer_of(const DocumentProperties& properties)
+{
+    ProtectionCache* cache = properties.cache.get();
+    std::unique_lock<std::mutex> lock;
+    if (cache) {
+        lock = std::unique_lock(cache->mutex);
+        if (cache->signer) {
+            if (Status valid = sign::check_validity(*cache->signer, std::time(nullptr)); !valid)
+                return Failure(static_cast<ErrorNumber>(valid.failure().number), valid.failure().description);
+            return cache->signer;
+        }
+    }
+    auto signer = sign::load_signing_identity(properties.pkcs12_file, properties.pkcs12_password);
+    if (signer && cache)
+        cache->signer = *signer;
+    return signer;
+}
+
 }  // namespace
 
 Status prepare_protection(const DocumentProperties& properties, pdf::DocumentInfo& info)
@@ -63,14 +98,16 @@ Status prepare_protection(const DocumentProperties& properties, pdf::DocumentInf
             return Failure(ErrorNumber::InvalidPropertyValue,
                            "SetPdfEncryption: archived documents (SetPdfArchive) cannot be encrypted; the archival "
                            "form forbids it");
-        auto security =
-            sign::make_standard_security(properties.user_password, properties.owner_password, properties.permissions);
+        Result<sign::PasswordKeys> keys = password_keys(properties);
+        if (!keys)
+            return keys.failure();
+        auto security = sign::make_standard_security(*keys, properties.permissions);
         if (!security)
             return security.failure();
         info.encryption = std::move(*security);
     }
     if (!properties.pkcs12_file.empty()) {
-        auto signer = sign::load_signing_identity(properties.pkcs12_file, properties.pkcs12_password);
+        auto signer = signer_of(properties);
         if (!signer)
             return signer.failure();
         info.signature.signer = std::move(*signer);

@@ -94,25 +94,36 @@ std::string password_hash(std::string_view password, std::string_view salt, std:
     return k.substr(0, 32);
 }
 
-Result<StandardSecurity> make_standard_security(std::string_view user_password, std::string_view owner_password,
-                                                int32_t permissions)
+Result<PasswordKeys> derive_password_keys(std::string_view user_password, std::string_view owner_password)
 {
     if (owner_password.empty())
         owner_password = user_password;
     try {
+        PasswordKeys k;
+        // The user's: validation salt and key salt after the hash.
+        const std::string user_salts = random_bytes(16);
+        k.user_entry = password_hash(user_password, user_salts.substr(0, 8), {}) + user_salts;
+        k.user_wrap = password_hash(user_password, user_salts.substr(8), {});
+        // The owner's, bound to the user's entry.
+        const std::string owner_salts = random_bytes(16);
+        k.owner_entry = password_hash(owner_password, owner_salts.substr(0, 8), k.user_entry) + owner_salts;
+        k.owner_wrap = password_hash(owner_password, owner_salts.substr(8), k.user_entry);
+        return k;
+    } catch (const std::exception&) {
+        return Failure(ErrorNumber::InternalError, "SetPdfEncryption: the encryption key could not be made");
+    }
+}
+
+Result<StandardSecurity> make_standard_security(const PasswordKeys& keys, int32_t permissions)
+{
+    try {
         StandardSecurity s;
         s.file_key = random_bytes(32);
         const std::string zero_iv(16, '\0');
-        // The user's: validation salt and key salt after the hash.
-        const std::string user_salts = random_bytes(16);
-        s.user_entry = password_hash(user_password, user_salts.substr(0, 8), {}) + user_salts;
-        s.user_key = run_cipher(EVP_aes_256_cbc(), password_hash(user_password, user_salts.substr(8), {}), zero_iv,
-                                s.file_key, false);
-        // The owner's, bound to the user's entry.
-        const std::string owner_salts = random_bytes(16);
-        s.owner_entry = password_hash(owner_password, owner_salts.substr(0, 8), s.user_entry) + owner_salts;
-        s.owner_key = run_cipher(EVP_aes_256_cbc(), password_hash(owner_password, owner_salts.substr(8), s.user_entry),
-                                 zero_iv, s.file_key, false);
+        s.user_entry = keys.user_entry;
+        s.owner_entry = keys.owner_entry;
+        s.user_key = run_cipher(EVP_aes_256_cbc(), keys.user_wrap, zero_iv, s.file_key, false);
+        s.owner_key = run_cipher(EVP_aes_256_cbc(), keys.owner_wrap, zero_iv, s.file_key, false);
         // The permissions, encrypted with the file key so that they cannot
         // be changed without it: P little-endian in 8 bytes, whether the
         // metadata is encrypted, "adb", then 4 random bytes.

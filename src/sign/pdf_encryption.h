@@ -22,10 +22,22 @@ struct StandardSecurity {
     int32_t permissions = 0;  // /P: the permission bits given and the bits the format requires set
 };
 
-// Makes a new file key and the entries for the passwords; an empty owner
-// password is the user's. permissions: PdfPermission bits.
-Result<StandardSecurity> make_standard_security(std::string_view user_password, std::string_view owner_password,
-                                                int32_t permissions);
+// What the passwords give, whatever the document: the /U and /O entries
+// with their salts, and the two keys that wrap a file key for /UE and /OE.
+// The hashing costs milliseconds, so that guessing passwords is slow; the
+// result serves every document of the same passwords. Held in memory only.
+struct PasswordKeys {
+    std::string user_entry, owner_entry;  // /U, /O
+    std::string user_wrap, owner_wrap;    // 32 bytes each
+};
+
+// The keys of the passwords, with new random salts; an empty owner
+// password is the user's.
+Result<PasswordKeys> derive_password_keys(std::string_view user_password, std::string_view owner_password);
+
+// A document's security: a new random file key of its own, wrapped by the
+// passwords' keys. permissions: PdfPermission bits.
+Result<StandardSecurity> make_standard_security(const PasswordKeys& keys, int32_t permissions);
 
 // The hash of a password with a salt (and for the owner the /U entry):
 // the 32-byte key the revision computes for validation and key recovery.

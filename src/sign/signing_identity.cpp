@@ -81,17 +81,24 @@ Result<std::shared_ptr<SigningIdentity>> read_signing_identity(std::string_view 
     X509* certificate = identity->certificate_;
     if (X509_check_private_key(certificate, identity->key_) != 1)
         return signing_failure(ErrorNumber::InvalidFileFormat, "the key does not belong to the certificate");
-    std::time_t moment = now;
-    if (X509_cmp_time(X509_get0_notAfter(certificate), &moment) <= 0)
-        return signing_failure(ErrorNumber::InvalidPropertyValue, "the certificate has expired");
-    if (X509_cmp_time(X509_get0_notBefore(certificate), &moment) >= 0)
-        return signing_failure(ErrorNumber::InvalidPropertyValue, "the certificate is not valid yet");
+    if (Status valid = check_validity(*identity, now); !valid)
+        return valid.failure();
     // Without a key-usage extension a certificate may sign; with one it
     // must allow digital signatures or non-repudiation.
     if ((X509_get_key_usage(certificate) & (KU_DIGITAL_SIGNATURE | KU_NON_REPUDIATION)) == 0)
         return signing_failure(ErrorNumber::InvalidPropertyValue, "the certificate is not allowed to sign");
     identity->name_ = signer_name(certificate);
     return identity;
+}
+
+Status check_validity(const SigningIdentity& identity, std::time_t now)
+{
+    std::time_t moment = now;
+    if (X509_cmp_time(X509_get0_notAfter(identity.certificate()), &moment) <= 0)
+        return signing_failure(ErrorNumber::InvalidPropertyValue, "the certificate has expired");
+    if (X509_cmp_time(X509_get0_notBefore(identity.certificate()), &moment) >= 0)
+        return signing_failure(ErrorNumber::InvalidPropertyValue, "the certificate is not valid yet");
+    return {};
 }
 
 Result<std::shared_ptr<SigningIdentity>> load_signing_identity(const std::string& path, std::string_view password)

@@ -48,6 +48,10 @@ private:
 Result<std::shared_ptr<SigningIdentity>> read_signing_identity(std::string_view pkcs12, std::string_view password,
                                                                std::time_t now);
 
+// Whether an identity read before may still sign at now: its certificate
+// within its validity (InvalidPropertyValue with the reason otherwise).
+Status check_validity(const SigningIdentity& identity, std::time_t now);
+
 // The same from a file.
 Result<std::shared_ptr<SigningIdentity>> load_signing_identity(const std::string& path, std::string_view password);
 

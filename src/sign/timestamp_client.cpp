@@ -1,9 +1,7 @@
 #include "sign/timestamp_client.h"
 
-#include <openssl/bio.h>
 #include <openssl/err.h>
 #include <openssl/evp.h>
-#include <openssl/http.h>
 #include <openssl/objects.h>
 #include <openssl/rand.h>
 #include <openssl/ts.h>
@@ -11,6 +9,7 @@
 #include <memory>
 
 #include "sign/digest.h"
+#include "sign/http_post.h"
 
 namespace kt482::sign {
 namespace {
@@ -22,13 +21,8 @@ template <class T, void (*Free)(T*)>
 struct Freer {
     void operator()(T* p) const { Free(p); }
 };
-using Bio = std::unique_ptr<BIO, Freer<BIO, BIO_free_all>>;
 using Request = std::unique_ptr<TS_REQ, Freer<TS_REQ, TS_REQ_free>>;
 using Reply = std::unique_ptr<TS_RESP, Freer<TS_RESP, TS_RESP_free>>;
-struct TextFree {
-    void operator()(char* p) const { OPENSSL_free(p); }
-};
-using Text = std::unique_ptr<char, TextFree>;
 
 Failure timestamp_failure(const std::string& why)
 {
@@ -65,35 +59,19 @@ Result<std::string> request_der(std::string_view digest, uint64_t nonce)
     return bytes;
 }
 
-// Posts the request; the reply's bytes, or why there are none by deadline.
+// Posts the request; the reply's bytes, or why there are none by the
+// deadline, which the name lookup, the connection, the request and the
+// reply share.
 Result<std::string> post(const std::string& url, const std::string& request,
                          std::chrono::steady_clock::time_point deadline)
 {
-    int tls = 0;
-    char* host = nullptr;
-    char* port = nullptr;
-    char* path = nullptr;
-    if (OSSL_HTTP_parse_url(url.c_str(), &tls, nullptr, &host, &port, nullptr, &path, nullptr, nullptr) != 1)
-        return timestamp_failure("not an address: " + url);
-    const Text keep_host(host), keep_port(port), keep_path(path);
-    if (tls)
-        return timestamp_failure("only http:// authorities are supported: " + url);
-    const auto left = std::chrono::ceil<std::chrono::seconds>(deadline - std::chrono::steady_clock::now()).count();
-    if (left <= 0)
-        return timestamp_failure("no time left to ask " + url);
-    Bio body(BIO_new_mem_buf(request.data(), static_cast<int>(request.size())));
-    // An empty proxy forbids the proxy of the environment: the authority is
-    // asked directly, and only the deadline applies.
-    Bio reply(OSSL_HTTP_transfer(nullptr, host, port, path, 0, "", nullptr, nullptr, nullptr, nullptr, nullptr, 0,
-                                 nullptr, "application/timestamp-query", body.get(), nullptr, 1, kLargestReply,
-                                 static_cast<int>(left), 0));
+    Result<HttpTarget> target = parse_http_url(url);
+    if (!target)
+        return timestamp_failure(target.failure().description);
+    Result<std::string> reply = http_post(*target, "application/timestamp-query", request, kLargestReply, deadline);
     if (!reply)
-        return timestamp_failure("no timestamp reply from the authority at " + url + " within the time allowed");
-    std::string bytes;
-    char chunk[4096];
-    for (int n; (n = BIO_read(reply.get(), chunk, sizeof chunk)) > 0;)
-        bytes.append(chunk, static_cast<std::size_t>(n));
-    return bytes;
+        return timestamp_failure("no timestamp from the authority at " + url + ": " + reply.failure().description);
+    return reply;
 }
 
 }  // namespace

@@ -7,7 +7,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
+#include <utility>
+#include <vector>
+
+#include "support/loopback_authority.h"
 
 #include "support/command_run.h"
 
@@ -73,6 +78,9 @@ TEST_F(FillCommand, BadInputExitsTwoAndWritesNothing)
         {"t.json bad-data.json", "give one of -o, --print and --preview"},
         {"t.json bad-data.json -o a.pdf --preview", "give one of -o, --print and --preview"},
         {"t.json bad-data.json --rows items -o " + out, "--rows needs LIST=FILE.csv"},
+        {"t.json bad-data.json --preview --attach-data", "go with -o"},
+        {"t.json bad-data.json --print q --archive", "go with -o"},
+        {"t.json bad-data.json -o " + out + " --attach x.json", "--attach needs FILE:MIME:RELATIONSHIP"},
     };
     for (const auto& c : cases) {
         const Outcome run = command("fill " + c.args, root_.string());
@@ -96,7 +104,7 @@ TEST_F(FillCommand, CsvRowsAndAFolderOfData)
     for (const char* who : {"alpha", "beta", "gamma"})
         std::ofstream(root_ / "in" / (std::string(who) + ".json")) << "{\"who\": \"" << who << "\"}";
     const Outcome run = command("fill " + (root_ / "t.json").string() + " " + (root_ / "in").string() + " -o " +
-                            (root_ / "out").string() + " --rows items=" + (root_ / "rows.csv").string());
+                            (root_ / "out").string() + " --rows items=" + (root_ / "rows.csv").string() + " --attach-data");
     ASSERT_EQ(run.status, 0) << run.out;
     for (const char* who : {"alpha", "beta", "gamma"}) {
         const std::string text = pdf_text(root_ / "out" / (std::string(who) + ".pdf"));
@@ -104,7 +112,120 @@ TEST_F(FillCommand, CsvRowsAndAFolderOfData)
         EXPECT_NE(text.find("a, first"), std::string::npos);
         EXPECT_NE(text.find("CARRIED 6.5"), std::string::npos);
         EXPECT_NE(text.find("TOTAL 15.5"), std::string::npos);
+        const std::string list = command("--help >/dev/null; pdfdetach -list '" +
+                                         (root_ / "out" / (std::string(who) + ".pdf")).string() + "'").out;
+        EXPECT_NE(list.find("2 embedded files"), std::string::npos) << list;
+        EXPECT_NE(list.find(std::string(who) + ".json"), std::string::npos) << "each file its own data: " << list;
     }
+}
+
+// What a reader finds attached: pdfdetach's list and each file's MIME type
+// as qpdf reads it.
+struct Attached {
+    std::string list, types;
+};
+
+Attached attached(const fs::path& pdf)
+{
+    return {command("--help >/dev/null; pdfdetach -list '" + pdf.string() + "'").out,
+            command("--help >/dev/null; qpdf --list-attachments --verbose '" + pdf.string() + "'").out};
+}
+
+bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+struct AttachCase {
+    const char* name;
+    const char* options;
+    std::vector<std::pair<const char*, const char*>> files;  // name, MIME type
+    bool archived;
+};
+
+class FillAttachments : public FillCommand, public testing::WithParamInterface<AttachCase> {};
+
+// The data a form was filled from goes into its PDF: each file by its own
+// name and type, and extracted byte for byte as it was read.
+TEST_P(FillAttachments, CarryTheDataTheFormWasFilledFrom)
+{
+    const AttachCase& c = GetParam();
+    write("t.json", R"({"list": {"data": "items", "first_row": 2, "rows_per_page": 4,
+        "row": [{"type": "text", "row": 0, "col": 0, "field": "name"}]}})");
+    write("data.json", "{\"items\": [{\"name\": \"請求 1\"}]}\n");
+    write("lines.csv", "name\r\n明細 1\r\n明細 2\r\n");
+    write("notes.txt", "memo");
+    const Outcome run = command("fill t.json data.json -o out.pdf " + std::string(c.options), root_.string());
+    ASSERT_EQ(run.status, 0) << run.out;
+    const Attached found = attached(root_ / "out.pdf");
+    EXPECT_TRUE(has(found.list, std::to_string(c.files.size()) + " embedded files")) << found.list;
+    fs::create_directories(root_ / "saved");
+    command("--help >/dev/null; pdfdetach -saveall -o '" + (root_ / "saved").string() + "' '" + (root_ / "out.pdf").string() + "'");
+    for (const auto& [name, type] : c.files) {
+        SCOPED_TRACE(name);
+        EXPECT_TRUE(has(found.list, name)) << found.list;
+        EXPECT_TRUE(has(found.types, std::string("mime type: ") + type)) << found.types;
+        std::ifstream original(root_ / name, std::ios::binary), saved(root_ / "saved" / name, std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(saved), {}), std::string(std::istreambuf_iterator<char>(original), {}));
+    }
+    const std::string xmp = command("--help >/dev/null; pdfinfo -meta '" + (root_ / "out.pdf").string() + "'").out;
+    EXPECT_EQ(has(xmp, "<pdfaid:part>3</pdfaid:part>"), c.archived) << xmp;
+    EXPECT_TRUE(has(command("--help >/dev/null; qpdf --check '" + (root_ / "out.pdf").string() + "'").out,
+                    "No syntax or stream encoding errors"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, FillAttachments,
+    testing::Values(AttachCase{"DataAlone", "--attach-data", {{"data.json", "application/json"}}, false},
+                    AttachCase{"DataAndRows", "--attach-data --rows items=lines.csv --archive",
+                               {{"data.json", "application/json"}, {"lines.csv", "text/csv"}}, true},
+                    AttachCase{"DataAndAnother", "--archive --attach notes.txt:text/plain:Supplement --attach-data",
+                               {{"data.json", "application/json"}, {"notes.txt", "text/plain"}}, true},
+                    AttachCase{"None", "--archive", {}, false}),
+    [](const testing::TestParamInfo<AttachCase>& info) { return std::string(info.param.name); });
+
+// The whole electronic delivery of an invoice from the command: filled
+// from its data, archived, the data attached, signed with the company's
+// certificate and stamped by a timestamp authority, then read by pdfsig,
+// pdfdetach and qpdf.
+TEST_F(FillCommand, AnInvoiceForElectronicDeliveryIsSignedStampedAndCarriesItsData)
+{
+    for (const char* tool : {"pdfsig", "pdfdetach", "qpdf", "openssl"})
+        if (command(std::string("--help >/dev/null; command -v ") + tool).out.empty())
+            GTEST_SKIP() << tool << " is not installed";
+    const std::string certificates = (root_ / "certificates").string();
+    fs::create_directories(certificates);
+    ASSERT_TRUE(kt482::test::make_test_certificates(KT482_TEST_SUPPORT_DIR, certificates));
+    kt482::test::LoopbackAuthority authority(KT482_TEST_SUPPORT_DIR, certificates, "good");
+    ASSERT_FALSE(authority.url().empty());
+    ::setenv("KT482_PDF_SIGN_PASSWORD", "seal-pass", 1);
+    const std::string data = kForms + "/qualified-invoice-data.json";
+    const Outcome run = command("fill " + kForms + "/qualified-invoice.json " + data +
+                                " -o invoice.pdf --archive --attach-data --sign " + certificates +
+                                "/seal.p12 --reason 請求書の発行 --location Tokyo --timestamp " + authority.url(),
+                                root_.string());
+    ::unsetenv("KT482_PDF_SIGN_PASSWORD");
+    ASSERT_EQ(run.status, 0) << run.out;
+    const fs::path pdf = root_ / "invoice.pdf";
+
+    const std::string signatures = command("--help >/dev/null; pdfsig '" + pdf.string() + "'; true").out;
+    EXPECT_TRUE(has(signatures, "Signature is Valid.")) << signatures;
+    EXPECT_TRUE(has(signatures, "Total document signed")) << signatures;
+    EXPECT_TRUE(has(signatures, "ABC Trading Seal")) << signatures;
+    // The timestamp authority's token inside the signature, as openssl reads it.
+    const std::string cms = command("--help >/dev/null; cd '" + root_.string() + "' && pdfsig -dump invoice.pdf >/dev/null 2>&1; "
+                                    "openssl cms -cmsout -print -inform DER -in invoice.pdf.sig0").out;
+    EXPECT_TRUE(has(cms, "id-smime-aa-timeStampToken")) << cms;
+    EXPECT_TRUE(has(cms, "kt482 Test TSA")) << cms;
+
+    const Attached found = attached(pdf);
+    EXPECT_TRUE(has(found.list, "1 embedded files")) << found.list;
+    EXPECT_TRUE(has(found.list, "qualified-invoice-data.json")) << found.list;
+    EXPECT_TRUE(has(found.types, "mime type: application/json")) << found.types;
+    const std::string saved = command("--help >/dev/null; pdfdetach -save 1 -o '" + (root_ / "saved.json").string() + "' '" +
+                                      pdf.string() + "' && cmp '" + data + "' '" + (root_ / "saved.json").string() + "' && echo same").out;
+    EXPECT_TRUE(has(saved, "same")) << saved;
+    const std::string xmp = command("--help >/dev/null; pdfinfo -meta '" + pdf.string() + "'").out;
+    EXPECT_TRUE(has(xmp, "<pdfaid:part>3</pdfaid:part>") && has(xmp, "<pdfaid:conformance>U</pdfaid:conformance>")) << xmp;
+    EXPECT_TRUE(has(command("--help >/dev/null; qpdf --check '" + pdf.string() + "'").out, "No syntax or stream encoding errors"));
+    EXPECT_TRUE(has(pdf_text(pdf), "T1234567890123"));
 }
 
 }  // namespace

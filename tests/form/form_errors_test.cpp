@@ -75,7 +75,22 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"MissingPicture",
                   R"({"every_page": [{"type": "picture", "from": [1, 1], "to": [3, 9], "file": "no-such-logo.png"}]})",
                   "{}", "every_page[0]: no picture file \"no-such-logo.png\""},
-        ErrorCase{"DataNotObject", "{}", "[1, 2]", "d.json:1:1: (top): expected an object, got an array"}),
+        ErrorCase{"DataNotObject", "{}", "[1, 2]", "d.json:1:1: (top): expected an object, got an array"},
+        ErrorCase{"UnknownFit", R"({"every_page": [{"type": "text", "row": 1, "col": 1, "text": "a", "fit": "squeeze", "width": 9}]})",
+                  "{}", "every_page[0].fit: expected clip, shrink, condense, ellipsis or wrap, got \"squeeze\""},
+        ErrorCase{"FitWithoutWidth", R"({"every_page": [{"type": "text", "row": 1, "col": 1, "text": "a", "fit": "shrink"}]})",
+                  "{}", "every_page[0]: missing \"width\" (fit needs the width in columns)"},
+        ErrorCase{"FitOfNoWidth", R"({"every_page": [{"type": "text", "row": 1, "col": 1, "text": "a", "fit": "shrink", "width": 0}]})",
+                  "{}", "every_page[0].width: a fitted text needs a width above 0"},
+        ErrorCase{"FitCentred",
+                  R"({"every_page": [{"type": "text", "row": 1, "col": 1, "text": "a", "fit": "ellipsis", "align": "center", "width": 9}]})",
+                  "{}", "every_page[0].align: a text fitted on its line starts at its column"},
+        ErrorCase{"RowsWithoutWrap",
+                  R"({"every_page": [{"type": "text", "row": 1, "col": 1, "text": "a", "fit": "clip", "rows": 2, "width": 9}]})",
+                  "{}", "every_page[0].rows: \"rows\" belongs to \"fit\": \"wrap\""},
+        ErrorCase{"WrapTallerThanAListLine",
+                  list_template(R"({"type": "text", "row": 0, "col": 1, "field": "name", "fit": "wrap", "rows": 2, "width": 9})"),
+                  "{}", "list.row[0]: a list line is one row high"}),
     [](const testing::TestParamInfo<ErrorCase>& info) { return std::string(info.param.name); });
 
 TEST(FormCsv, RowsComeFromCsvWithTheirPositions)

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <map>
 #include <regex>
+#include <sstream>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -170,6 +171,57 @@ TEST_F(FormPdf, StatementSubtotalsEachDeliveryDate)
     EXPECT_EQ(amount_after(pages.back(), "消費税（10%）"), total / 10);
 }
 
+// Read down the printed pages: every page the list goes on to opens, under
+// 「前頁より繰越」, with a group head; when a group runs over the page break,
+// that head is the running group's date again, and the group's subtotal
+// still counts all of its rows.
+TEST_F(FormPdf, AGroupRunningOverAPageBreakHasItsHeadAgain)
+{
+    const std::string data_path = root_ + "/statement-700.json";
+    ASSERT_TRUE(kt482::test::command_output("python3 " + kForms + "/make-statement-data.py " + data_path + " 700"));
+    const nlohmann::json data = nlohmann::json::parse(std::ifstream(data_path));
+    std::map<std::string, int> rows_of;
+    for (const auto& line : data["lines"])
+        ++rows_of[line["date"].get<std::string>()];
+    const auto pages = fill("statement.json", data_path, "statement-700.pdf");
+    ASSERT_GT(pages.size(), 10u);
+
+    const std::regex head(R"(^\s*(\d{4}/\d\d/\d\d)\s*$)");
+    const std::regex foot(R"((\d{4}/\d\d/\d\d) 小計（(\d+)件）)");
+    std::string open;  // the date whose foot has not come yet
+    int repeated = 0;
+    for (std::size_t p = 0; p < pages.size(); ++p) {
+        SCOPED_TRACE("page " + std::to_string(p + 1));
+        std::vector<std::string> lines;
+        std::istringstream in(pages[p]);
+        for (std::string line; std::getline(in, line);)
+            if (line.find_first_not_of(' ') != std::string::npos)
+                lines.push_back(line);
+        const auto brought = std::find_if(lines.begin(), lines.end(),
+                                          [](const std::string& l) { return l.find("前頁より繰越") != std::string::npos; });
+        if (p > 0 && brought != lines.end()) {
+            std::smatch m;
+            ASSERT_TRUE(brought + 1 != lines.end() && std::regex_match(*(brought + 1), m, head))
+                << "a group head opens the page: " << (brought + 1 != lines.end() ? *(brought + 1) : "");
+            if (!open.empty()) {
+                EXPECT_EQ(m[1].str(), open) << "the running group's head again";
+                ++repeated;
+            }
+        }
+        for (const std::string& line : lines) {
+            std::smatch m;
+            if (std::regex_match(line, m, head)) {
+                open = m[1].str();
+            } else if (std::regex_search(line, m, foot)) {
+                EXPECT_EQ(m[1].str(), open);
+                EXPECT_EQ(std::stoi(m[2].str()), rows_of[m[1].str()]) << "a repeated head starts no new group";
+                open.clear();
+            }
+        }
+    }
+    EXPECT_GT(repeated, 5) << "most page breaks fall inside a group";
+}
+
 TEST_F(FormPdf, APagePrintedAloneKnowsThePageCount)
 {
     kt482::Form form;
@@ -214,5 +266,64 @@ TEST_F(FormPdf, TheSummaryMovesToAPageOfItsOwnWithTheFixedItems)
     EXPECT_NE(pages[1].find("TOTAL 10.5"), std::string::npos);
     EXPECT_EQ(pages[1].find("COLUMNS"), std::string::npos) << "no list heading on the summary's page";
 }
+
+struct FitCase {
+    const char* name;
+    const char* rule;    // the text item's keys after "fit"
+    bool whole = true;   // the text layer holds the whole text, not only what shows
+};
+
+class FittedColumn : public FormPdf, public testing::WithParamInterface<FitCase> {};
+
+// A name far too long for its 20 columns, under each rule: every word
+// poppler finds stays between the column's edges (marked by two bars on a
+// row of their own), and the words read back as the whole name, a wrapped
+// one line after line; a clipped one as far as it shows.
+TEST_P(FittedColumn, StaysInsideItsColumnAndExtractsWhole)
+{
+    const std::string name = "東京都千代田区丸の内一丁目九番二号南塔ビル";  // 21 full-width: 210 points at 10
+    const std::string tpl = std::string(R"({"page": {"font": {"name": "ＭＳ 明朝", "size": 10}},
+      "every_page": [
+        {"type": "text", "row": 2, "col": 10, "field": "name", "width": 20, "fit": )") + GetParam().rule + R"(},
+        {"type": "text", "row": 12, "col": 10, "text": "|"},
+        {"type": "text", "row": 12, "col": 30, "text": "|"}]})";
+    kt482::Form form;
+    ASSERT_EQ(form.LoadText(tpl), "");
+    ASSERT_EQ(form.SetData(R"({"name": ")" + name + R"("})"), "");
+    const std::string pdf = root_ + "/fit-" + GetParam().name + ".pdf";
+    ASSERT_EQ(form.WritePdf(pdf), "");
+    EXPECT_EQ(kt482::test::qpdf_problems(pdf), "");
+    double left = 0, right = 0;
+    std::string read;
+    for (const auto& w : kt482::test::pdf_words(pdf)) {
+        if (w.text == "|") {
+            (left == 0 ? left : right) = w.x_min;
+            continue;
+        }
+        read += w.text;
+    }
+    ASSERT_NEAR(right - left, 120, 0.01);
+    if (GetParam().whole) {
+        EXPECT_EQ(read, name);
+    } else {
+        EXPECT_TRUE(name.starts_with(read) && read.size() >= 3 * 10) << read;
+    }
+    for (const auto& w : kt482::test::pdf_words(pdf)) {
+        if (w.text != "|") {
+            EXPECT_GE(w.x_min, left - 0.05) << w.text;
+            EXPECT_LE(w.x_max, right + 0.05) << w.text;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rules, FittedColumn,
+                         testing::Values(FitCase{"clip", R"("clip")", false}, FitCase{"shrink", R"("shrink")"},
+                                         FitCase{"condense", R"("condense")"}, FitCase{"ellipsis", R"("ellipsis")"},
+                                         FitCase{"wrap", R"("wrap", "rows": 3)"},
+                                         FitCase{"wrap_centred", R"("wrap", "rows": 2, "align": "center")"},
+                                         FitCase{"wrap_right", R"("wrap", "rows": 2, "align": "right")"},
+                                         // The second line has no room: the file is written all the same.
+                                         FitCase{"wrap_too_few_rows", R"("wrap", "rows": 1)", false}),
+                         [](const testing::TestParamInfo<FitCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

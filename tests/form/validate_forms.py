@@ -31,6 +31,9 @@ def main():
         ("unknown item type", lambda t: t["every_page"][0].update(type="txt")),
         ("bad colour", lambda t: t["list"]["shade"].update(color="blue")),
         ("rows_per_page and last_row", lambda t: t["list"].update(last_row=40)),
+        ("fit without a width", lambda t: t["every_page"][1].update(fit="shrink", width=None) or t["every_page"][1].pop("width")),
+        ("fit of an unknown name", lambda t: t["every_page"][1].update(fit="squeeze")),
+        ("rows without wrap", lambda t: t["every_page"][1].update(fit="clip", rows=2)),
     ]
     for name, damage in broken:
         template = json.loads(json.dumps(invoice))
