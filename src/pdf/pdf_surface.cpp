@@ -280,7 +280,7 @@ float PdfSurface::TextWidth(std::string_view text)
 {
     if (!face_)
         return 0;
-    return static_cast<float>(text::measure(face_, points(), style().direction, text) * horizontal_scale_);
+    return static_cast<float>(text::measure(face_, points(), style().direction, text, style().weight) * horizontal_scale_);
 }
 
 text::TextStyle PdfSurface::style() const
@@ -363,7 +363,7 @@ void PdfSurface::fill_underline(const text::Rect& line)
 // do not outlive.
 bool PdfSurface::begin_bold(std::string& out)
 {
-    if (!bold_ || face_->is_bold())
+    if (!bold_ || text::drawn_face(style())->is_bold())
         return false;
     document_->close_text();
     out += "q ";

@@ -1,6 +1,5 @@
 #include "platform/qt/qt_draw_surface.h"
 
-#include <QFile>
 #include <QGlyphRun>
 #include <QPagedPaintDevice>
 #include <QPaintEngine>
@@ -24,19 +23,19 @@ namespace {
 // Font sizes beyond this are no longer a size a form can use.
 constexpr float kMaxFontPoints = 2048.0f;
 
-// The bytes of a font file, read once for every size of it.
+// The bytes of a face's font file, read once for every size of it; a member
+// of a collection (a bold weight) as a file of its own, as a raw font loads
+// a collection's first face only.
 QByteArray fontData(const pdf::FontFace* face)
 {
     static QHash<QString, QByteArray> files;
-    const QString path = QString::fromStdString(face->path());
-    auto found = files.constFind(path);
+    const QString key = QString::fromStdString(face->path()) + QLatin1Char('\n') + QString::number(face->index());
+    auto found = files.constFind(key);
     if (found != files.constEnd())
         return *found;
-    QFile file(path);
-    QByteArray data;
-    if (file.open(QIODevice::ReadOnly))
-        data = file.readAll();
-    files.insert(path, data);
+    const std::string bytes = face->standalone_file();
+    const QByteArray data(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    files.insert(key, data);
     return data;
 }
 
@@ -298,7 +297,8 @@ float QtDrawSurface::TextWidth(std::string_view text)
 {
     if (!face_)
         return 0;
-    return static_cast<float>(text::measure(face_, fontTwips_ / kTwipsPerPoint, style().direction, text)
+    return static_cast<float>(text::measure(face_, fontTwips_ / kTwipsPerPoint, style().direction, text,
+                                                            style().weight)
                               * horizontalScale_);
 }
 
