@@ -190,7 +190,7 @@ TEST_F(VerticalPdf, ThePreviewDrawsWhereThePdfDoes)
         {"@ＭＳ 明朝", 12, "御請求書「第1版」", 260, true}, {"@ＭＳ ゴシック", 10.5f, "合計金額ABC", 300, true},
     };
     constexpr int kDpi = 96;
-    constexpr int kWidth = 340, kHeight = 210;
+    constexpr int kWidth = 336, kHeight = 210;
     ensure_qt_application();
     QImage image(kWidth * kDpi / 72, kHeight * kDpi / 72, QImage::Format_ARGB32);
     image.setDotsPerMeterX(static_cast<int>(std::lround(kDpi / 0.0254)));
@@ -220,8 +220,11 @@ TEST_F(VerticalPdf, ThePreviewDrawsWhereThePdfDoes)
         const QPointF screen = ink_centre(image, box);
         const QPointF onPaper = ink_centre(paper, box);
         ASSERT_GT(screen.x(), 0) << column.text;
-        EXPECT_NEAR(screen.x(), onPaper.x(), 0.5) << column.text;
-        EXPECT_NEAR(screen.y(), onPaper.y(), 0.5) << column.text;
+        // The bold weights' CFF outlines are rasterised differently by Qt
+        // and by the readers: within one device pixel.
+        const double tolerance = column.bold ? 1.0 : 0.5;
+        EXPECT_NEAR(screen.x(), onPaper.x(), tolerance) << column.text;
+        EXPECT_NEAR(screen.y(), onPaper.y(), tolerance) << column.text;
     }
     // ... and it reads as itself.
     EXPECT_NE(plain_text("pdftotext -enc UTF-8 '" + path + "' -").find("\xF4\x8F\xBF\xBD"), std::string::npos);
