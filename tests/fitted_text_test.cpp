@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 #include <functional>
+#include <optional>
 #include <limits>
 #include <string>
 #include <vector>
@@ -185,6 +187,105 @@ TEST_F(FittedTextPdf, WrappedTextsReadInOrderWithinTheBox)
     EXPECT_EQ(fields_.LastFailure.number, 6);
     EXPECT_TRUE(message_titles().empty());
 }
+
+struct VerticalFit {
+    const char* name;
+    const char* face;
+    bool bold;
+    int mode;  // -1: wrapped by E_String_Box
+};
+
+// The rows of a page rendered in grey (pdftoppm at 144 dpi) that have ink
+// between two x positions, in points from the page's top: the first and the
+// end of the last; nothing when there is none.
+std::optional<std::pair<double, double>> inked_rows(const std::string& pdf, double x0, double x1)
+{
+    constexpr double kScale = 2;  // pixels per point
+    const std::string image = pdf + ".pgm";
+    if (!test::command_output("pdftoppm -r 144 -gray -singlefile '" + pdf + "' '" + pdf + "'"))
+        return std::nullopt;
+    std::ifstream in(image, std::ios::binary);
+    std::string magic;
+    int width = 0, height = 0, depth = 0;
+    in >> magic >> width >> height >> depth;
+    in.get();
+    std::vector<unsigned char> pixels(static_cast<std::size_t>(width) * height);
+    in.read(reinterpret_cast<char*>(pixels.data()), static_cast<std::streamsize>(pixels.size()));
+    if (magic != "P5" || !in)
+        return std::nullopt;
+    std::optional<std::pair<double, double>> rows;
+    for (int y = 0; y < height; ++y)
+        for (int x = static_cast<int>(x0 * kScale); x < std::min(width, static_cast<int>(x1 * kScale)); ++x)
+            if (pixels[static_cast<std::size_t>(y) * width + x] < 128) {
+                if (!rows)
+                    rows = std::pair<double, double>(y / kScale, 0);
+                rows->second = (y + 1) / kScale;
+                break;
+            }
+    return rows;
+}
+
+// Down a column the length runs down its rows: a text fitted to 10 rows
+// keeps its ink within them in every mode, plain or bold, and reads whole; a
+// wrapped text fills columns from the box's right edge leftwards, each
+// within the rows, and reads in order.
+class VerticalFitPdf : public FittedTextPdf, public testing::WithParamInterface<VerticalFit> {};
+
+TEST_P(VerticalFitPdf, StaysWithinItsRowsAndReadsInOrder)
+{
+    const VerticalFit& fit = GetParam();
+    const std::string name = "東京都千代田区丸の内一丁目九番二号";  // 17 full-width: 178.5 points
+    const std::string address = name + "「グラントウキョウ」サウスタワー、受付まで。";
+    job_.E_Font(fit.face, 10.5f, fit.bold, 0);
+    // Rules across the first row's top and the tenth row's bottom, beside the text.
+    job_.E_Line(2, 60, 2, 70);
+    job_.E_Line(12, 60, 12, 70);
+    if (fit.mode >= 0)
+        job_.E_String_Fit(2, 40, name, 10, static_cast<int16_t>(fit.mode));
+    else
+        job_.E_String_Box(2, 10, 12, 40, address, 0);
+    // The columns' words give where they stand across (poppler boxes
+    // vertical glyphs by their ems, not where their ink is along the column).
+    std::vector<std::string> texts;
+    double left = 1e9, right = 0;
+    for (const auto& w : words()) {
+        texts.push_back(w.text);
+        left = std::min(left, w.x_min);
+        right = std::max(right, w.x_max);
+    }
+    const std::string path = out_.path() + "/fitted.pdf";
+    const auto text = inked_rows(path, left - 2, right + 2);
+    const auto rules = inked_rows(path, right + 20, 1e9);
+    ASSERT_TRUE(rules && text);
+    constexpr double kPixel = 0.5;
+    EXPECT_GE(text->first, rules->first - kPixel);
+    EXPECT_LE(text->second, rules->second + kPixel);
+    // ... and fills them: shrunk to their length, or clipped (wrapped) at
+    // most a character short of it, with the side bearings of the glyphs.
+    EXPECT_GE(text->second, rules->second - (fit.mode == 0 || fit.mode == 1 ? 3 : 10.5 + 3));
+    if (fit.mode >= 0) {
+        EXPECT_EQ(texts, std::vector<std::string>{name});
+        return;
+    }
+    // Columns from the right, in reading order, none starting with 、 or 。.
+    std::string joined;
+    for (const std::string& column : texts) {
+        EXPECT_FALSE(column.starts_with("、") || column.starts_with("。")) << column;
+        joined += column;
+    }
+    EXPECT_EQ(joined, address);
+    EXPECT_GE(texts.size(), 2u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, VerticalFitPdf,
+                         testing::Values(VerticalFit{"Shrunk", "@ＭＳ 明朝", false, 0},
+                                         VerticalFit{"Condensed", "@ＭＳ 明朝", false, 1},
+                                         VerticalFit{"Ellipsis", "@ＭＳ 明朝", false, 2},
+                                         VerticalFit{"BoldShrunk", "@ＭＳ ゴシック", true, 0},
+                                         VerticalFit{"BoldEllipsis", "@ＭＳ ゴシック", true, 2},
+                                         VerticalFit{"Wrapped", "@ＭＳ 明朝", false, -1},
+                                         VerticalFit{"BoldWrapped", "@ＭＳ ゴシック", true, -1}),
+                         [](const testing::TestParamInfo<VerticalFit>& info) { return std::string(info.param.name); });
 
 struct RefusedCall {
     const char* what;

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "pdf/cff_font.h"
 #include "text/font_service.h"
 
 namespace kt482::pdf {
@@ -255,6 +256,47 @@ FontSubset subset_font(const text::FontFace& face, const std::vector<uint32_t>& 
         }
         subset.glyphs = std::move(renumbered);
         hb_face_destroy(result);
+    }
+    hb_subset_plan_destroy(plan);
+    return subset;
+}
+
+FontSubset subset_cff_font(const FontFace& face, const std::vector<uint32_t>& glyphs,
+                           const std::vector<int32_t>& widths)
+{
+    FontSubset subset;
+    subset.glyphs = glyphs;
+    hb_subset_input_t* input = hb_subset_input_create_or_fail();
+    if (!input)
+        return subset;
+    hb_set_t* keep = hb_subset_input_glyph_set(input);
+    hb_set_add(keep, 0);
+    for (const uint32_t glyph : glyphs)
+        hb_set_add(keep, glyph);
+    // Without subroutines each glyph's width is where the layout can rewrite it.
+    hb_subset_input_set_flags(input, HB_SUBSET_FLAGS_NO_HINTING | HB_SUBSET_FLAGS_DESUBROUTINIZE);
+    hb_subset_plan_t* plan = hb_subset_plan_create_or_fail(face_to_subset(face), input);
+    hb_subset_input_destroy(input);
+    if (!plan)
+        return subset;
+    if (hb_face_t* result = hb_subset_plan_execute_or_fail(plan)) {
+        const hb_map_t* old_to_new = hb_subset_plan_old_to_new_glyph_mapping(plan);
+        std::vector<uint32_t> renumbered;
+        renumbered.reserve(glyphs.size());
+        for (const uint32_t glyph : glyphs) {
+            const hb_codepoint_t number = hb_map_get(old_to_new, glyph);
+            renumbered.push_back(number == HB_MAP_VALUE_INVALID ? 0 : number);
+        }
+        hb_blob_t* table = hb_face_reference_table(result, HB_TAG('C', 'F', 'F', ' '));
+        unsigned length = 0;
+        const char* data = hb_blob_get_data(table, &length);
+        subset.file =
+            cff_in_code_order(std::string_view(data ? data : "", data ? length : 0), renumbered, widths);
+        hb_blob_destroy(table);
+        hb_face_destroy(result);
+        if (!subset.file.empty())
+            for (std::size_t code = 0; code < subset.glyphs.size(); ++code)
+                subset.glyphs[code] = static_cast<uint32_t>(code);
     }
     hb_subset_plan_destroy(plan);
     return subset;

@@ -432,10 +432,26 @@ void PdfDocument::end_actual_text()
 // A face's resources across and down embed one subset of the glyphs they
 // use together: one font file and one descriptor. Spread texts' glyphs are
 // copies in it, one for each glyph and width.
+//
+// A CFF-based face (a bold weight) has no map from codes to glyphs: each
+// resource embeds a font file of its own whose glyph and CID of each code is
+// the code (see cff_font.h).
 void PdfDocument::write_face(const std::vector<const FontUse*>& uses)
 {
     const text::FontFace& face = *uses.front()->face;
-    const double to_thousandths = 1000.0 / face.units_per_em();
+    if (face.is_cff()) {
+        for (const FontUse* use : uses) {
+            const FontSubset subset = subset_cff_font(face, use->glyph_of_code, use->width_of_code);
+            std::vector<uint32_t> tagged = use->glyph_of_code;
+            tagged.insert(tagged.end(), use->width_of_code.begin(), use->width_of_code.end());
+            tagged.push_back(use->vertical ? 1 : 0);
+            const std::string name = subset_tag(tagged, face.postscript_name()) + "+" + face.postscript_name();
+            const uint32_t descriptor = writer_.reserve();
+            write_font(*use, name, descriptor, subset.glyphs);
+            write_descriptor(face, name, descriptor, subset.file);
+        }
+        return;
+    }
     std::vector<uint32_t> glyphs;
     std::vector<GlyphCopy> copies;
     std::unordered_map<uint64_t, std::size_t> copy_of;  // by glyph and width
@@ -455,7 +471,6 @@ void PdfDocument::write_face(const std::vector<const FontUse*>& uses)
         tagged.push_back(copy.advance);
     const std::string name = subset_tag(tagged, face.postscript_name()) + "+" + face.postscript_name();
     const uint32_t descriptor = writer_.reserve();
-    const uint32_t file = writer_.reserve();
 
     std::size_t first = 0;
     for (const FontUse* use : uses) {
@@ -468,7 +483,16 @@ void PdfDocument::write_face(const std::vector<const FontUse*>& uses)
         write_font(*use, name, descriptor, std::move(subset_glyphs));
         first += use->glyph_of_code.size();
     }
+    write_descriptor(face, name, descriptor, subset.file);
+}
 
+// The descriptor of a face's subset, and its font file: TrueType, or a bare
+// CFF font.
+void PdfDocument::write_descriptor(const text::FontFace& face, const std::string& name, uint32_t descriptor,
+                                   const std::string& subset_file)
+{
+    const double to_thousandths = 1000.0 / face.units_per_em();
+    const uint32_t file = writer_.reserve();
     std::string box = "[";
     for (int i = 0; i < 4; ++i) {
         append_number3(box, face.bbox[i] * to_thousandths);
@@ -480,10 +504,14 @@ void PdfDocument::write_face(const std::vector<const FontUse*>& uses)
     append_number3(metrics, -face.descender() * to_thousandths);
     metrics += "/CapHeight ";
     append_number3(metrics, face.ascender() * to_thousandths);
+    // A bold weight's stems are about twice as wide.
+    const char* stem = face.is_bold() ? "/StemV 160" : "/StemV 80";
     writer_.object(descriptor, "<</Type/FontDescriptor/FontName/" + name + "/Flags 4/FontBBox" + box
-                                   + "/ItalicAngle 0" + metrics + "/StemV 80/FontFile2 " + ref(file) + ">>");
-    writer_.stream(file, "/Length1 " + std::to_string(subset.file.size()) + "/Filter/FlateDecode",
-                   deflate(subset.file, kFontFileLevel));
+                                   + "/ItalicAngle 0" + metrics + stem + (face.is_cff() ? "/FontFile3 " : "/FontFile2 ")
+                                   + ref(file) + ">>");
+    const std::string kind = face.is_cff() ? "/Subtype/CIDFontType0C"
+                                           : "/Length1 " + std::to_string(subset_file.size());
+    writer_.stream(file, kind + "/Filter/FlateDecode", deflate(subset_file, kFontFileLevel));
 }
 
 // One resource: its codes' widths, glyphs in the subset and texts.
@@ -494,7 +522,8 @@ void PdfDocument::write_font(const FontUse& font, const std::string& name, uint3
     const double to_thousandths = 1000.0 / face.units_per_em();
     const uint32_t cid_font = writer_.reserve();
     const uint32_t to_unicode = writer_.reserve();
-    const uint32_t cid_to_gid = writer_.reserve();
+    // A CFF font's codes are its CIDs, which its charset takes to glyphs.
+    const uint32_t cid_to_gid = face.is_cff() ? 0 : writer_.reserve();
 
     writer_.object(font.object, "<</Type/Font/Subtype/Type0/BaseFont/" + name
                                     + (font.vertical ? "/Encoding/Identity-V" : "/Encoding/Identity-H")
@@ -534,12 +563,14 @@ void PdfDocument::write_font(const FontUse& font, const std::string& name, uint3
     widths += in_run ? "]]" : "]";
     if (font.vertical)
         widths += vertical_metrics(face, font.glyph_of_code, font.width_of_code);
-    writer_.object(cid_font, "<</Type/Font/Subtype/CIDFontType2/BaseFont/" + name
+    writer_.object(cid_font, std::string("<</Type/Font/Subtype/") + (cid_to_gid ? "CIDFontType2" : "CIDFontType0")
+                                + "/BaseFont/" + name
                                 + "/CIDSystemInfo<</Registry(Adobe)/Ordering(Identity)/Supplement 0>>"
                                   "/FontDescriptor "
-                                + ref(descriptor) + "/DW " + kDefaultWidth + "/W" + widths + "/CIDToGIDMap " + ref(cid_to_gid)
-                                + ">>");
-    writer_.stream(cid_to_gid, "/Filter/FlateDecode", deflate(glyph_map));
+                                + ref(descriptor) + "/DW " + kDefaultWidth + "/W" + widths
+                                + (cid_to_gid ? "/CIDToGIDMap " + ref(cid_to_gid) : std::string()) + ">>");
+    if (cid_to_gid)
+        writer_.stream(cid_to_gid, "/Filter/FlateDecode", deflate(glyph_map));
     writer_.stream(to_unicode, "/Filter/FlateDecode", deflate(to_unicode_cmap(font.text_of_code)));
 }
 

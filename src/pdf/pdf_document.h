@@ -180,6 +180,8 @@ private:
     uint32_t write_signature_appearance();
     uint16_t other_glyph_code(FontUse& use, uint32_t glyph, std::u32string_view text, int32_t width);
     void write_face(const std::vector<const FontUse*>& uses);
+    void write_descriptor(const text::FontFace& face, const std::string& name, uint32_t descriptor,
+                          const std::string& subset_file);
     void write_font(const FontUse& font, const std::string& name, uint32_t descriptor,
                     std::vector<uint32_t> subset_glyphs);
     // Writes the compressed streams that are done (and waits for the oldest

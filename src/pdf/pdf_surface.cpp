@@ -264,7 +264,7 @@ void PdfSurface::fill_underline(const text::Rect& line)
 // do not outlive.
 bool PdfSurface::begin_bold(std::string& out)
 {
-    if (!font_bold() || face()->is_bold())
+    if (!font_bold() || text::drawn_face(style(text::TextSurface::Unit::Points))->is_bold())
         return false;
     document_->close_text();
     out += "q ";

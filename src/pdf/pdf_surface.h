@@ -4,8 +4,10 @@
 //
 // A text's top is the top of its face's ascent, so its baseline lies one
 // ascent below CurrentY; a line end moves down by the face's line spacing.
-// Widths come from the font service, the same on every surface. Bold on a
-// face without a bold weight fills and strokes the outlines, 1/40 em wider.
+// Widths come from the font service, the same on every surface. A bold text
+// is set in its face's bold weight where one is installed (a CFF-based face
+// embeds as a CIDFontType0C font); on a face without one it fills and
+// strokes the regular outlines, 1/40 em wider.
 //
 // Line widths are pixels of the nominal resolution (600 dpi unless set), but
 // never less than one dot of the device resolution. Dashed and dotted styles

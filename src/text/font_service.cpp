@@ -25,6 +25,22 @@ constexpr Substitution kSubstitutions[] = {
     {"ＭＳ Ｐゴシック", "IPAPGothic"}, {"MS PGothic", "IPAPGothic"},
 };
 
+// The bold weight of each family a form's faces resolve to, by the family
+// names of the faces' own name tables. The bold families are members of
+// font collections, which fontconfig finds by their names, whatever their
+// place in the file. The fixed-pitch Gothic keeps its half-width Latin in the
+// monospaced member; there is no monospaced Mincho, so Mincho's Latin and
+// digits are proportional in bold.
+struct BoldFace {
+    std::string_view family;
+    std::string_view bold_family;
+};
+constexpr BoldFace kBoldFaces[] = {
+    {"IPAMincho", "Noto Serif CJK JP"},  {"IPAPMincho", "Noto Serif CJK JP"},
+    {"IPAexMincho", "Noto Serif CJK JP"}, {"IPAGothic", "Noto Sans Mono CJK JP"},
+    {"IPAPGothic", "Noto Sans CJK JP"},  {"IPAexGothic", "Noto Sans CJK JP"},
+};
+
 constexpr std::string_view kDefaultFamily = "IPAMincho";
 // Faces tried, in order, for a character the face asked for lacks, before
 // fontconfig is asked for any face that has it.
@@ -103,12 +119,43 @@ bool has_kerning_table(hb_face_t* face)
     return kerned;
 }
 
+bool has_table(hb_face_t* face, hb_tag_t tag)
+{
+    hb_blob_t* table = hb_face_reference_table(face, tag);
+    const bool found = hb_blob_get_length(table) > 0;
+    hb_blob_destroy(table);
+    return found;
+}
+
 bool is_true_type(hb_face_t* face)
 {
-    hb_blob_t* glyf = hb_face_reference_table(face, HB_TAG('g', 'l', 'y', 'f'));
-    const bool found = hb_blob_get_length(glyf) > 0;
-    hb_blob_destroy(glyf);
-    return found;
+    return has_table(face, HB_TAG('g', 'l', 'y', 'f'));
+}
+
+bool has_cff_outlines(hb_face_t* face)
+{
+    return has_table(face, HB_TAG('C', 'F', 'F', ' '));
+}
+
+// A name of the face's name table, in English where it has one.
+std::string face_name(hb_face_t* face, hb_ot_name_id_t id)
+{
+    char name[256];
+    for (hb_language_t language : {hb_language_from_string("en", -1), HB_LANGUAGE_INVALID}) {
+        unsigned length = sizeof name;
+        if (hb_ot_name_get_utf8(face, id, language, &length, name) > 0)
+            return std::string(name, length);
+    }
+    return {};
+}
+
+bool same_family(FcPattern* found, const std::string& family)
+{
+    FcChar8* name = nullptr;
+    for (int i = 0; FcPatternGetString(found, FC_FAMILY, i, &name) == FcResultMatch; ++i)
+        if (FcStrCmpIgnoreCase(name, reinterpret_cast<const FcChar8*>(family.c_str())) == 0)
+            return true;
+    return false;
 }
 
 }  // namespace
@@ -189,6 +236,10 @@ FontFace::FontFace(std::string path, unsigned index, hb_blob_t* blob)
     }
     if (postscript_name_.empty())
         postscript_name_ = "Font";
+    family_ = face_name(face_, HB_OT_NAME_ID_TYPOGRAPHIC_FAMILY);
+    if (family_.empty())
+        family_ = face_name(face_, HB_OT_NAME_ID_FONT_FAMILY);
+    cff_ = !is_true_type(face_) && has_cff_outlines(face_);
     all_shaped_ = has_kerning_table(face_);
     lookup_starts_ = lookup_start_glyphs(face_, glyph_count_);
     advances_.resize(glyph_count_);
@@ -212,6 +263,39 @@ void FontFace::vertical_origin(uint32_t glyph, int32_t& x, int32_t& y) const
     hb_font_get_glyph_v_origin(font_, glyph, &ox, &oy);
     x = ox;
     y = oy;
+}
+
+std::string FontFace::standalone_file() const
+{
+    hb_blob_t* file = hb_face_reference_blob(face_);
+    unsigned length = 0;
+    const char* data = hb_blob_get_data(file, &length);
+    const bool collection = length >= 4 && std::string_view(data, 4) == "ttcf";
+    std::string bytes;
+    if (!collection) {
+        bytes.assign(data ? data : "", data ? length : 0);
+        hb_blob_destroy(file);
+        return bytes;
+    }
+    hb_blob_destroy(file);
+    hb_face_t* builder = hb_face_builder_create();
+    hb_tag_t tags[64];
+    unsigned start = 0;
+    for (unsigned count = std::size(tags); count == std::size(tags); start += count) {
+        count = std::size(tags);
+        hb_face_get_table_tags(face_, start, &count, tags);
+        for (unsigned i = 0; i < count; ++i) {
+            hb_blob_t* table = hb_face_reference_table(face_, tags[i]);
+            hb_face_builder_add_table(builder, tags[i], table);
+            hb_blob_destroy(table);
+        }
+    }
+    hb_blob_t* built = hb_face_reference_blob(builder);
+    data = hb_blob_get_data(built, &length);
+    bytes.assign(data ? data : "", data ? length : 0);
+    hb_blob_destroy(built);
+    hb_face_destroy(builder);
+    return bytes;
 }
 
 FontFace::~FontFace()
@@ -242,23 +326,83 @@ FontService::FontService()
 
 FontService::~FontService() = default;
 
-const FontFace* FontService::load(const std::string& path, unsigned index)
+const FontFace* FontService::load(const std::string& path, unsigned index, Outlines outlines)
 {
     const std::string key = path + '\n' + std::to_string(index);
-    if (auto found = by_file_.find(key); found != by_file_.end())
-        return found->second.get();
+    if (auto found = by_file_.find(key); found != by_file_.end()) {
+        const FontFace* face = found->second.get();
+        return face && face->is_cff() && outlines == Outlines::TrueType ? nullptr : face;
+    }
     hb_blob_t* blob = hb_blob_create_from_file_or_fail(path.c_str());
     if (!blob)
         return nullptr;
     std::unique_ptr<FontFace> face;
     hb_face_t* probe = hb_face_create(blob, index);
-    if (hb_face_get_glyph_count(probe) > 0 && is_true_type(probe))
+    const bool usable = is_true_type(probe) || (outlines == Outlines::Any && has_cff_outlines(probe));
+    if (hb_face_get_glyph_count(probe) > 0 && usable)
         face = std::make_unique<FontFace>(path, index, blob);
     hb_face_destroy(probe);
     hb_blob_destroy(blob);
     const FontFace* loaded = face.get();
-    by_file_.emplace(key, std::move(face));
+    // A file refused as TrueType may yet be taken as a bold weight.
+    if (loaded || outlines == Outlines::Any)
+        by_file_.emplace(key, std::move(face));
     return loaded;
+}
+
+// The bold face of a family, when fontconfig has that very family in a bold
+// weight: it offers some other face rather than none, which is no bold of
+// the family asked for.
+const FontFace* FontService::match_bold(const std::string& family)
+{
+    FcPattern* pattern = FcPatternCreate();
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+    FcPatternAddInteger(pattern, FC_WEIGHT, FC_WEIGHT_BOLD);
+    FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    FcPattern* found = FcFontMatch(nullptr, pattern, &result);
+    const FontFace* face = nullptr;
+    if (found) {
+        FcChar8* file = nullptr;
+        int index = 0;
+        int weight = 0;
+        if (same_family(found, family) && FcPatternGetInteger(found, FC_WEIGHT, 0, &weight) == FcResultMatch
+            && weight >= FC_WEIGHT_BOLD && FcPatternGetString(found, FC_FILE, 0, &file) == FcResultMatch) {
+            FcPatternGetInteger(found, FC_INDEX, 0, &index);
+            face = load(reinterpret_cast<const char*>(file), static_cast<unsigned>(std::max(index, 0)),
+                        Outlines::Any);
+        }
+        FcPatternDestroy(found);
+    }
+    FcPatternDestroy(pattern);
+    return face && face->is_bold() ? face : nullptr;
+}
+
+const FontFace* FontService::bold_face(const FontFace* face)
+{
+    if (!face || face->is_bold())
+        return face;
+    std::lock_guard lock(mutex_);
+    if (bold_use_ == BoldFaces::Stroked)
+        return face;
+    if (auto found = bold_faces_.find(face); found != bold_faces_.end())
+        return found->second;
+    const FontFace* bold = nullptr;
+    for (const BoldFace& row : kBoldFaces)
+        if (row.family == face->family()) {
+            bold = match_bold(std::string(row.bold_family));
+            break;
+        }
+    bold_faces_.emplace(face, bold ? bold : face);
+    return bold ? bold : face;
+}
+
+void FontService::set_bold_faces(BoldFaces use)
+{
+    std::lock_guard lock(mutex_);
+    bold_use_ = use;
 }
 
 // The best face fontconfig offers for a family, or for a character when one
@@ -289,7 +433,8 @@ const FontFace* FontService::match(const std::string& family, char32_t character
                                 && FcCharSetHasChar(has, character));
         if (covers && FcPatternGetString(found, FC_FILE, 0, &file) == FcResultMatch) {
             FcPatternGetInteger(found, FC_INDEX, 0, &index);
-            face = load(reinterpret_cast<const char*>(file), static_cast<unsigned>(std::max(index, 0)));
+            face = load(reinterpret_cast<const char*>(file), static_cast<unsigned>(std::max(index, 0)),
+                        Outlines::TrueType);
         }
         FcPatternDestroy(found);
     }

@@ -10,6 +10,12 @@
 // A face name that starts with "@" names the same face set vertically: texts
 // run top to bottom, full-width characters upright in the face's vertical
 // forms, Latin and half-width runs turned a quarter clockwise.
+//
+// Bold texts take the face's bold weight where one is installed: the table
+// kBoldFaces (font_service.cpp) names, for each family a form's faces
+// resolve to, the family of its bold weight. Without it installed, or for a
+// family the table lacks, bold is drawn by stroking the regular outlines.
+// Bold weights may be CFF-based OpenType faces; regular faces are TrueType.
 #pragma once
 
 #include <cstdint>
@@ -26,7 +32,9 @@ struct hb_blob_t;
 
 namespace kt482::text {
 
-// One loaded font file (a TrueType face); lives as long as the service.
+// One loaded face of a font file (TrueType, or CFF-based OpenType for a bold
+// weight), a member of a collection by its index; lives as long as the
+// service.
 class FontFace {
 public:
     FontFace(std::string path, unsigned index, hb_blob_t* blob);
@@ -38,6 +46,14 @@ public:
     unsigned index() const { return index_; }
     // The PostScript name, for the embedded font's name ("IPAMincho").
     const std::string& postscript_name() const { return postscript_name_; }
+    // The family name its name table gives ("IPAMincho", "Noto Serif CJK JP").
+    const std::string& family() const { return family_; }
+    // Whether its outlines are CFF (PostScript) outlines rather than TrueType.
+    bool is_cff() const { return cff_; }
+    // The face as a font file of its own, for a renderer that reads font
+    // files: the file itself, or for a member of a collection its tables
+    // written as a file of their own. Empty when the file cannot be read.
+    std::string standalone_file() const;
     hb_face_t* hb_face() const { return face_; }
     hb_font_t* hb_font() const { return font_; }
 
@@ -81,6 +97,8 @@ private:
     std::string path_;
     unsigned index_ = 0;
     std::string postscript_name_;
+    std::string family_;
+    bool cff_ = false;
     hb_face_t* face_ = nullptr;
     hb_font_t* font_ = nullptr;
     int upem_ = 1000;
@@ -126,6 +144,10 @@ bool is_vertical_name(std::string_view name);
 // most other scripts are turned.
 bool upright_in_vertical(char32_t c);
 
+// Whether bold texts take the installed bold weights, or always stroke the
+// regular outlines (as on a machine without them).
+enum class BoldFaces { Installed, Stroked };
+
 // The resolved form of a face name: its face and the name asked for.
 class FontService {
 public:
@@ -137,6 +159,14 @@ public:
     // has any usable font; an empty name or one fontconfig cannot place
     // resolves to its default.
     const FontFace* face(std::string_view name);
+
+    // The face a bold text in face is drawn in: the bold weight kBoldFaces
+    // names for its family when it is installed (and bold), else face itself,
+    // whose outlines are then stroked.
+    const FontFace* bold_face(const FontFace* face);
+    // Stroked: bold_face gives every face back, as though no bold weight were
+    // installed. For tests and for output that must look as it did before.
+    void set_bold_faces(BoldFaces use);
 
     // Text (UTF-8; invalid bytes become U+FFFD) shaped in face, characters the
     // face lacks taken from a fallback face. Appends to glyphs.
@@ -162,8 +192,10 @@ public:
     FontService& operator=(const FontService&) = delete;
 
 private:
-    const FontFace* load(const std::string& path, unsigned index);
+    enum class Outlines { TrueType, Any };
+    const FontFace* load(const std::string& path, unsigned index, Outlines outlines);
     const FontFace* match(const std::string& family, char32_t character);
+    const FontFace* match_bold(const std::string& family);
     const FontFace* fallback(char32_t c);
     void shape_run(const FontFace* face, std::u32string_view chars, std::size_t from, std::size_t to,
                    bool vertical, std::vector<ShapedGlyph>& glyphs);
@@ -172,6 +204,8 @@ private:
     std::unordered_map<std::string, const FontFace*> by_name_;
     std::unordered_map<std::string, std::unique_ptr<FontFace>> by_file_;
     std::unordered_map<char32_t, const FontFace*> fallbacks_;
+    std::unordered_map<const FontFace*, const FontFace*> bold_faces_;
+    BoldFaces bold_use_ = BoldFaces::Installed;
     const FontFace* default_ = nullptr;
 };
 

@@ -157,14 +157,18 @@ TextLayout lay_out(std::u32string_view text, const TextStyle& style, double x, d
     const FontFace& face = *style.face;
     const bool down = style.direction == Direction::Down;
     layout.baseline = down ? x + style.size / 2 : y + style.size * face.ascender() / face.units_per_em();
-    layout.synthetic_bold = style.weight == Weight::Bold && !face.is_bold();
+    // A bold text is shaped in the bold weight where one is installed; it
+    // keeps the regular face's baseline, so that it lines up with the
+    // regular texts of its row.
+    const FontFace* shaping = drawn_face(style);
+    layout.synthetic_bold = style.weight == Weight::Bold && !shaping->is_bold();
     layout.bold_offset = style.size / 40;
 
     std::vector<ShapedGlyph> shaped;
     if (down)
-        FontService::shared().shape_vertical(style.face, text, shaped);
+        FontService::shared().shape_vertical(shaping, text, shaped);
     else
-        FontService::shared().shape(style.face, text, shaped);
+        FontService::shared().shape(shaping, text, shaped);
     if (box && box->overflow == Overflow::Clip)
         clip(shaped, style, box->length);
     layout.ems = ems_of(shaped, shaped.size());
@@ -183,8 +187,17 @@ TextLayout lay_out(std::u32string_view text, const TextStyle& style, double x, d
     return layout;
 }
 
-double measure(const FontFace* face, double size, Direction direction, std::string_view text)
+const FontFace* drawn_face(const TextStyle& style)
 {
+    if (style.weight == Weight::Bold)
+        return FontService::shared().bold_face(style.face);
+    return style.face;
+}
+
+double measure(const FontFace* face, double size, Direction direction, std::string_view text, Weight weight)
+{
+    if (weight == Weight::Bold)
+        face = FontService::shared().bold_face(face);
     if (direction == Direction::Down)
         return FontService::shared().column_length(face, size, text);
     return FontService::shared().text_width(face, size, text);

@@ -114,8 +114,9 @@ struct TextLayout {
     // The underline's rectangle (below the text across, along the column's
     // right side down), when asked for and the text is not empty.
     std::optional<Rect> underline;
-    // Bold on a face without a bold weight of its own is drawn by a writer:
-    // filled and stroked, or struck again bold_offset further along x.
+    // Bold on a face without a bold weight installed is drawn by a writer:
+    // filled and stroked, or struck again bold_offset further along x. With
+    // one installed, the glyphs are the bold face's and this stays false.
     bool synthetic_bold = false;
     double bold_offset = 0;          // 1/40 em
     double horizontal_scale = 1;
@@ -128,9 +129,14 @@ TextLayout lay_out(std::string_view text, const TextStyle& style, double x, doub
 TextLayout lay_out(std::u32string_view text, const TextStyle& style, double x, double y,
                    const std::optional<TextBox>& box = std::nullopt);
 
-// How long text is along its line in a face and size (the advance of its
-// layout at scale 1): its width across, its length down.
-double measure(const FontFace* face, double size, Direction direction, std::string_view text);
+// The face a style's glyphs are shaped in: its bold weight for a bold text
+// when one is installed, else its face (then stroked bold).
+const FontFace* drawn_face(const TextStyle& style);
+
+// How long text is along its line in a face, size and weight (the advance
+// of its layout at scale 1): its width across, its length down.
+double measure(const FontFace* face, double size, Direction direction, std::string_view text,
+               Weight weight = Weight::Regular);
 
 // Where a turned run's baseline lies in a column whose centre line is at
 // centre: left of it by half the face's em box (ascent and descent).

@@ -78,7 +78,8 @@ float TextSurface::TextWidth(std::string_view text)
 {
     if (!face_)
         return 0;
-    return static_cast<float>(measure(face_, points(), style(Unit::Points).direction, text) * horizontal_scale_);
+    const TextStyle measured = style(Unit::Points);
+    return static_cast<float>(measure(face_, points(), measured.direction, text, measured.weight) * horizontal_scale_);
 }
 
 Status TextSurface::Print(std::string_view text, LineEnd end)

@@ -179,6 +179,7 @@ TEST_F(VerticalPdf, ThePreviewDrawsWhereThePdfDoes)
         float size;
         const char* text;
         float x;
+        bool bold = false;  // the bold weight where installed, else stroked
     };
     const Column columns[] = {
         {"@ＭＳ 明朝", 10.5f, "東京都千代田区", 20},      {"@ＭＳ ゴシック", 12, "「ヤッホー」、。", 60},
@@ -186,9 +187,10 @@ TEST_F(VerticalPdf, ThePreviewDrawsWhereThePdfDoes)
         {"@MS Gothic", 9, "ｶﾀｶﾅ半角", 180},
         // A character no face has: the missing glyph's box on paper too.
         {"@ＭＳ 明朝", 14, "\xF4\x8F\xBF\xBD", 220},
+        {"@ＭＳ 明朝", 12, "御請求書「第1版」", 260, true}, {"@ＭＳ ゴシック", 10.5f, "合計金額ABC", 300, true},
     };
     constexpr int kDpi = 96;
-    constexpr int kWidth = 270, kHeight = 210;
+    constexpr int kWidth = 336, kHeight = 210;
     ensure_qt_application();
     QImage image(kWidth * kDpi / 72, kHeight * kDpi / 72, QImage::Format_ARGB32);
     image.setDotsPerMeterX(static_cast<int>(std::lround(kDpi / 0.0254)));
@@ -197,6 +199,7 @@ TEST_F(VerticalPdf, ThePreviewDrawsWhereThePdfDoes)
     auto draw = [&](DrawSurface& target) {
         for (const Column& column : columns) {
             ASSERT_TRUE(target.FontName(column.face).ok() && target.FontSize(column.size).ok());
+            ASSERT_TRUE(target.FontBold(column.bold).ok());
             ASSERT_TRUE(target.CurrentX(column.x).ok() && target.CurrentY(12.5f).ok());
             ASSERT_TRUE(target.Print(column.text, LineEnd::Without).ok());
         }
@@ -217,8 +220,11 @@ TEST_F(VerticalPdf, ThePreviewDrawsWhereThePdfDoes)
         const QPointF screen = ink_centre(image, box);
         const QPointF onPaper = ink_centre(paper, box);
         ASSERT_GT(screen.x(), 0) << column.text;
-        EXPECT_NEAR(screen.x(), onPaper.x(), 0.5) << column.text;
-        EXPECT_NEAR(screen.y(), onPaper.y(), 0.5) << column.text;
+        // The bold weights' CFF outlines are rasterised differently by Qt
+        // and by the readers: within one device pixel.
+        const double tolerance = column.bold ? 1.0 : 0.5;
+        EXPECT_NEAR(screen.x(), onPaper.x(), tolerance) << column.text;
+        EXPECT_NEAR(screen.y(), onPaper.y(), tolerance) << column.text;
     }
     // ... and it reads as itself.
     EXPECT_NE(plain_text("pdftotext -enc UTF-8 '" + path + "' -").find("\xF4\x8F\xBF\xBD"), std::string::npos);

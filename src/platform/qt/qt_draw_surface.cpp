@@ -1,6 +1,5 @@
 #include "platform/qt/qt_draw_surface.h"
 
-#include <QFile>
 #include <QGlyphRun>
 #include <QPagedPaintDevice>
 #include <QPaintEngine>
@@ -25,15 +24,13 @@ namespace {
 QByteArray fontData(const text::FontFace* face)
 {
     static QHash<QString, QByteArray> files;
-    const QString path = QString::fromStdString(face->path());
-    auto found = files.constFind(path);
+    const QString key = QString::fromStdString(face->path()) + QLatin1Char('\n') + QString::number(face->index());
+    auto found = files.constFind(key);
     if (found != files.constEnd())
         return *found;
-    QFile file(path);
-    QByteArray data;
-    if (file.open(QIODevice::ReadOnly))
-        data = file.readAll();
-    files.insert(path, data);
+    const std::string bytes = face->standalone_file();
+    const QByteArray data(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    files.insert(key, data);
     return data;
 }
 
