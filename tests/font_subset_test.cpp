@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "pdf/cff_font.h"
 #include "pdf/font_subset.h"
 #include "text/font_service.h"
 
@@ -135,6 +136,35 @@ TEST(FontSubset, ThreadsSubsettingOneFaceAtOnceAgree)
     for (auto& thread : threads)
         thread.join();
     EXPECT_EQ(differing, std::vector<int>(3, 0));
+}
+
+// A bold weight's subset for one resource: a glyph per code, a glyph used
+// twice and a copy of another width each under a code of its own. Laying it
+// out again in its own code order changes nothing; no cut of it is read
+// past its end (the sanitizer build would see that), and a code whose glyph
+// is not in the font gives no font.
+TEST(CffFont, ACodeOrderedFontIsItsOwnLayoutAndCutsAreRefused)
+{
+    const text::FontFace* mincho = FontService::shared().face("ＭＳ 明朝");
+    const text::FontFace* bold = FontService::shared().bold_face(mincho);
+    if (bold == mincho)
+        GTEST_SKIP() << "the bold weights are not installed (fonts-noto-cjk)";
+    const std::vector<uint32_t> glyphs = glyphs_of(bold, "請求A");
+    ASSERT_EQ(glyphs.size(), 3u);
+    const std::vector<uint32_t> codes{0, glyphs[0], glyphs[1], glyphs[2], glyphs[0], glyphs[1]};
+    const std::vector<int32_t> widths{-1, -1, -1, -1, -1, 1500};
+    const pdf::FontSubset subset = pdf::subset_cff_font(*bold, codes, widths);
+    ASSERT_FALSE(subset.file.empty());
+    EXPECT_EQ(subset.glyphs, (std::vector<uint32_t>{0, 1, 2, 3, 4, 5}));
+    const std::vector<uint32_t> own{0, 1, 2, 3, 4, 5};
+    EXPECT_EQ(pdf::cff_in_code_order(subset.file, own), subset.file);
+    // The copy of another width differs from its glyph by the width alone.
+    const std::string renumbered = pdf::cff_in_code_order(subset.file, {0, 5, 2});
+    ASSERT_FALSE(renumbered.empty());
+    EXPECT_NE(renumbered, pdf::cff_in_code_order(subset.file, {0, 2, 2}));
+    EXPECT_EQ(pdf::cff_in_code_order(subset.file, {0, 6}), "");
+    for (std::size_t length = 0; length < subset.file.size(); length += 7)
+        EXPECT_EQ(pdf::cff_in_code_order(std::string_view(subset.file).substr(0, length), own), "") << length;
 }
 
 }  // namespace

@@ -128,9 +128,9 @@ TEST(TextLayout, BoldWithoutABoldFaceIsSynthetic)
     TextStyle bold = style();
     bold.weight = Weight::Bold;
     // As on a machine without the bold weights installed.
-    FontService::shared().set_bold_faces(pdf::BoldFaces::Stroked);
+    FontService::shared().set_bold_faces(text::BoldFaces::Stroked);
     const TextLayout t = lay_out("漢", bold, 0, 0);
-    FontService::shared().set_bold_faces(pdf::BoldFaces::Installed);
+    FontService::shared().set_bold_faces(text::BoldFaces::Installed);
     EXPECT_EQ(t.synthetic_bold, !mincho()->is_bold());
     EXPECT_DOUBLE_EQ(t.bold_offset, kSize / 40);
     EXPECT_FALSE(lay_out("漢", style(), 0, 0).synthetic_bold);

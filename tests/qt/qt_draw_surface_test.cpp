@@ -186,7 +186,7 @@ TEST(QtDrawSurfaceText, SizesAreExactOnACoarseDevice)
 // Without a bold weight installed, bold strokes the regular outlines.
 TEST(QtDrawSurfaceText, BoldIsDrawnBoldWithTheSameAdvance)
 {
-    pdf::FontService::shared().set_bold_faces(pdf::BoldFaces::Stroked);
+    text::FontService::shared().set_bold_faces(text::BoldFaces::Stroked);
     QImage plain = page(72), bold = page(72);
     float widths[2] = {};
     for (QImage* image : {&plain, &bold}) {
@@ -196,7 +196,7 @@ TEST(QtDrawSurfaceText, BoldIsDrawnBoldWithTheSameAdvance)
         ASSERT_TRUE(surface.Print("山田 ABC", LineEnd::Without));
         widths[image == &bold] = surface.CurrentX();
     }
-    pdf::FontService::shared().set_bold_faces(pdf::BoldFaces::Installed);
+    text::FontService::shared().set_bold_faces(text::BoldFaces::Installed);
     EXPECT_GT(ink(bold).count, ink(plain).count * 5 / 4);
     EXPECT_EQ(widths[0], widths[1]);
 }
