@@ -7,6 +7,10 @@
 
 #include <cups/cups.h>
 
+#include <QComboBox>
+#include <QPrintDialog>
+#include <QStringList>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -19,6 +23,7 @@
 #include <thread>
 
 #include "kt482/kt482.h"
+#include "platform/qt/qt_print_dialog.h"
 #include "print/printer_table.h"
 #include "support/fake_server.h"
 #include "support/poppler.h"
@@ -214,6 +219,55 @@ TEST_F(StationeryCupsPrinting, SourceAndMediaTypeReachTheJob)
     job_.ClearLastFailure();
     job_.P_PRT_Source("manual");
     EXPECT_EQ(job_.LastFailure().number, 438);
+}
+
+// The printer setup dialog offers the queue's own sources and kinds, as the
+// server lists them, and the pick reaches the job; a pick of the printer's
+// own sends none.
+TEST_F(StationeryCupsPrinting, SetupDialogChoicesReachTheJob)
+{
+    struct Row {
+        const char* source;
+        const char* kind;
+    };
+    for (const Row row : {Row{"manual", "envelope"}, Row{"", ""}}) {
+        QStringList sources;
+        set_print_dialog_driver([&](QPrintDialog& dialog) {
+            auto* printers = dialog.findChild<QComboBox*>(QStringLiteral("printers"));
+            auto* source = dialog.findChild<QComboBox*>(QStringLiteral("paperSource"));
+            auto* kind = dialog.findChild<QComboBox*>(QStringLiteral("mediaType"));
+            if (!printers || !source || !kind) {
+                ADD_FAILURE() << "the dialog has no paper lists";
+                return dialog.reject();
+            }
+            printers->setCurrentIndex(printers->findText(QStringLiteral("kt482-trays")));
+            for (int i = 0; i < source->count(); ++i)
+                sources << source->itemData(i).toString();
+            source->setCurrentIndex(source->findData(QString::fromLatin1(row.source)));
+            kind->setCurrentIndex(kind->findData(QString::fromLatin1(row.kind)));
+            dialog.accept();
+        });
+        EXPECT_EQ(job_.W_PrtDialog(0, "KT482 PDF", 9, 1, 0, 0), 1);
+        set_print_dialog_driver({});
+        EXPECT_EQ(sources, (QStringList{QString(), "auto", "manual", "tray-1", "tray-2"}));
+        EXPECT_EQ(job_.P_PRT_Source(), row.source);
+        EXPECT_EQ(job_.P_PRT_MediaType(), row.kind);
+        job_.W_StartDoc(9, 1);
+        job_.W_Print();
+        job_.W_EndDoc();
+        const int id = job_.LastJobId();
+        ASSERT_GT(id, 0) << job_.LastFailure().description;
+        const auto attributes = job_attributes(id);
+        RecordProperty(std::string("dialog_media_source_") + row.source,
+                       attributes.count("media-source") ? attributes.at("media-source") : "(none)");
+        if (*row.source) {
+            EXPECT_EQ(attributes.count("media-source") ? attributes.at("media-source") : "", row.source);
+            EXPECT_EQ(attributes.count("media-type") ? attributes.at("media-type") : "", row.kind);
+        } else {
+            EXPECT_EQ(attributes.count("media-source"), 0u);
+            EXPECT_EQ(attributes.count("media-type"), 0u);
+        }
+    }
 }
 
 struct JobCase {
