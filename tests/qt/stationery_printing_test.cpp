@@ -8,8 +8,10 @@
 #include <cups/cups.h>
 
 #include <QComboBox>
+#include <QDialog>
 #include <QPrintDialog>
 #include <QStringList>
+#include <QTest>
 
 #include <algorithm>
 #include <chrono>
@@ -23,6 +25,7 @@
 #include <thread>
 
 #include "kt482/kt482.h"
+#include "platform/qt/qt_preview_window.h"
 #include "platform/qt/qt_print_dialog.h"
 #include "print/printer_table.h"
 #include "support/fake_server.h"
@@ -60,17 +63,23 @@ std::map<std::string, std::string> job_attributes(int job_id)
     return attributes;
 }
 
-// Lets a stopped queue print again, as its administrator would.
-void resume_queue(const std::string& queue)
+// Stops a queue, lets it print again, makes it refuse or take jobs, as its
+// administrator would.
+void administer_queue(const std::string& queue, ipp_op_t operation)
 {
     cupsSetServer(nullptr);
-    ipp_t* request = ippNewRequest(IPP_OP_RESUME_PRINTER);
+    ipp_t* request = ippNewRequest(operation);
     char uri[HTTP_MAX_URI];
     httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof(uri), "ipp", nullptr, "localhost", ippPort(),
                      "/printers/%s", queue.c_str());
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
     ippDelete(cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/admin/"));
+}
+
+void resume_queue(const std::string& queue)
+{
+    administer_queue(queue, IPP_OP_RESUME_PRINTER);
 }
 
 class StationeryCupsPrinting : public testing::Test {
@@ -97,6 +106,14 @@ protected:
     {
         if (server_)
             (void)testing::internal::GetCapturedStderr();
+    }
+
+    // What went to standard error since the last look.
+    std::string take_stderr()
+    {
+        std::string text = testing::internal::GetCapturedStderr();
+        testing::internal::CaptureStderr();
+        return text;
     }
 
     // Prints the page on the printer after the choices; the job's number.
@@ -316,6 +333,67 @@ INSTANTIATE_TEST_SUITE_P(Backends, StationeryJobStates,
                              name.erase(0, name.find('-') + 1);
                              return name;
                          });
+
+// The preview's print button asks the queue first and says, in Japanese,
+// that it refuses jobs (nothing is sent) or is stopped (the job waits there).
+// Without a display the message is a line "title: text" on standard error.
+struct HaltedQueueCase {
+    const char* name;
+    ipp_op_t halt;
+    ipp_op_t undo;
+    const char* said;  // then the reasons, which depend on the queue's past
+    const char* then;
+    bool sent;
+};
+
+class StationeryHaltedQueue : public StationeryCupsPrinting, public testing::WithParamInterface<HaltedQueueCase> {};
+
+TEST_P(StationeryHaltedQueue, PreviewPrintButtonSaysSoInJapanese)
+{
+    const HaltedQueueCase& c = GetParam();
+    ScopedEnv all("LC_ALL", std::nullopt), messages("LC_MESSAGES", std::nullopt), language("LANGUAGE", std::nullopt);
+    ScopedEnv lang("LANG", "ja_JP.UTF-8");
+    const std::string queue = "kt482-stops";
+    administer_queue(queue, c.halt);
+    struct Undo {
+        std::string queue;
+        ipp_op_t undo;
+        ~Undo() { administer_queue(queue, undo); }
+    } undo{queue, c.undo};
+    job_.W_Device(queue);
+    take_stderr();
+    bool clicked = false;
+    set_preview_driver([&](QDialog& dialog) {
+        QtPreviewWindow* window = QtPreviewWindow::of(&dialog);
+        if (window && QTest::qWaitForWindowActive(&dialog)) {
+            QTest::mouseClick(window->widget(PreviewControl::Print), Qt::LeftButton);
+            clicked = true;
+        }
+        if (dialog.isVisible())
+            dialog.reject();
+    });
+    job_.V_Size_Set(9, 1);
+    job_.V_Preview();
+    set_preview_driver({});
+    ASSERT_TRUE(clicked);
+    const std::string said = take_stderr();
+    const std::size_t head = said.find(std::string("印刷プレビュー: プリンター「kt482-stops」は") + c.said);
+    EXPECT_NE(head, std::string::npos) << said;
+    EXPECT_NE(said.find(c.then, head), std::string::npos) << said;
+    EXPECT_EQ(job_.LastJobId() > 0, c.sent) << said;
+    if (job_.LastJobId() > 0) {
+        EXPECT_EQ(job_.JobState(job_.LastJobId()).state, "pending");
+    }
+    RecordProperty(std::string("said_") + c.name, said);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    States, StationeryHaltedQueue,
+    testing::Values(HaltedQueueCase{"Refusing", IPP_OP_CUPS_REJECT_JOBS, IPP_OP_CUPS_ACCEPT_JOBS,
+                                    "印刷を受け付けていません", "。\n", false},
+                    HaltedQueueCase{"Stopped", IPP_OP_PAUSE_PRINTER, IPP_OP_RESUME_PRINTER,
+                                    "停止しています（", "）。印刷はプリンターが再開されるまで待機します。\n", true}),
+    [](const testing::TestParamInfo<HaltedQueueCase>& info) { return std::string(info.param.name); });
 
 // A job number the server never gave is a clear failure, at once.
 TEST_F(StationeryCupsPrinting, UnknownJobIsReported)
