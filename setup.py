@@ -2,7 +2,9 @@
 
 The library is built with the module, tests, benchmarks and examples off,
 and installed beside it: the module finds libkt482 through its $ORIGIN run
-path. The type stub and py.typed go beside the module too.
+path. The type stub and py.typed go beside the module too, and so do the
+message catalogs, in kt482-locale/<language>/LC_MESSAGES: the library looks
+for them at that place relative to its own file.
 """
 import importlib.util
 import os
@@ -17,6 +19,8 @@ from setuptools import Extension, setup
 from setuptools.command.build_ext import build_ext
 
 ROOT = pathlib.Path(__file__).resolve().parent
+# The message catalogs' folder beside the module; a name no import can take.
+LOCALE_FOLDER = "kt482-locale"
 
 # Without the wheel package setuptools only says "invalid command
 # 'bdist_wheel'": an interpreter other than Debian's is the usual cause.
@@ -43,6 +47,9 @@ class CMakeBuild(build_ext):
             "-DKT482_BUILD_EXAMPLES=OFF", "-DKT482_INSTALL=ON",
             # Module and library in one folder: the module's run path is $ORIGIN.
             "-DCMAKE_INSTALL_LIBDIR=lib", "-DKT482_PYTHON_INSTALL_DIR=lib",
+            # The catalogs in a folder beside the library, which the library
+            # is built to look in.
+            f"-DCMAKE_INSTALL_LOCALEDIR=lib/{LOCALE_FOLDER}",
         ]
         if shutil.which("ninja"):
             configure += ["-G", "Ninja"]
@@ -67,6 +74,10 @@ class CMakeBuild(build_ext):
                 shutil.copyfile(library.resolve(), target / library.name)
         for name in ("kt482.pyi", "py.typed"):
             shutil.copyfile(lib / name, target / name)
+        # Without msgfmt there are none, and the messages are English.
+        if (lib / LOCALE_FOLDER).is_dir():
+            shutil.rmtree(target / LOCALE_FOLDER, ignore_errors=True)
+            shutil.copytree(lib / LOCALE_FOLDER, target / LOCALE_FOLDER)
 
 
 setup(

@@ -263,9 +263,9 @@ TEST_F(PreviewTest, SettingsButtonRedrawsOnTheChosenPaper)
 {
     toolkit.user = [&](FakePreviewWindow& w) {
         w.events.Settings_Click();  // cancelled: redrawn all the same
-        dialog.answer = {true, "Office Laser", 8, 1, 2, 1, 0, 0};
+        dialog.answer = {true, "Office Laser", 8, 1, 2, 1, 0, 0, "", ""};
         w.events.Settings_Click();
-        dialog.answer = {true, "Office Laser", 24, 1, 1, 1, 0, 0};
+        dialog.answer = {true, "Office Laser", 24, 1, 1, 1, 0, 0, "", ""};
         w.events.Settings_Click();
     };
     job.V_Size_Set(9, 1);
@@ -310,7 +310,7 @@ TEST_F(PreviewTest, PrinterDialogFromTheHost)
     EXPECT_EQ(job.P_PRT_Copy(), 5);
     EXPECT_EQ(kt482::job().OutputTarget, OutputTarget::Printer);
 
-    dialog.answer = {true, "kt482 pdf", 9, 1, 2, 2, 0, 0};
+    dialog.answer = {true, "kt482 pdf", 9, 1, 2, 2, 0, 0, "", ""};
     EXPECT_EQ(job.W_PrtDialog(0x1234), 1);
     EXPECT_EQ(dialog.requests.back().owner_window, 0x1234u);
     EXPECT_EQ(dialog.requests.back().paper_size, 8);
@@ -723,7 +723,7 @@ TEST_F(PrinterDialogTest, OpensOnTheStoredSettingsAndTakesAUserDefinedSize)
     EXPECT_EQ(first.orientation, 1);
     EXPECT_EQ(first.flags, 0x8004Cu);
 
-    dialog.answer = {true, "Office Laser", 256, 2, 1, 1, 792, 612};
+    dialog.answer = {true, "Office Laser", 256, 2, 1, 1, 792, 612, "", ""};
     EXPECT_EQ(job.W_PrtDialog(0, "", 256, 1, 5, 4), 1);
     EXPECT_EQ(dialog.requests[1].page_height, 360.0f);  // 5 inches
     EXPECT_EQ(dialog.requests[1].page_width, 288.0f);

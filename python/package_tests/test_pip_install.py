@@ -30,6 +30,7 @@ PRINT_A_PDF = textwrap.dedent(
             p.E_String(1, 1, "after the session")
         except kt482.Error as e:
             print("raised", e.number)
+            print("description", e.description)
         p.SetNextPdfPath(sys.argv[1])
         p.W_Device("KT482 PDF")
         p.W_StartDoc(9, 1)
@@ -59,6 +60,9 @@ def test_pip_installs_the_module_and_the_library_into_a_fresh_venv(tmp_path):
         cwd=tmp_path, env=env, capture_output=True, text=True,
     )
     assert install.returncode == 0, install.stdout[-3000:] + install.stderr[-3000:]
+    # The build tree goes: the installed module must not lean on anything
+    # in it (the library looks for its catalogs in its build tree last).
+    shutil.rmtree(tree)
 
     pdf = tmp_path / "out" / "invoice.pdf"
     pdf.parent.mkdir()
@@ -67,6 +71,20 @@ def test_pip_installs_the_module_and_the_library_into_a_fresh_venv(tmp_path):
         timeout=120,
     )
     assert run.returncode == 0, run.stderr
+    # The message catalog came with the module: the same failure in the
+    # user's language, Japanese, and English in the C locale.
+    described = {}
+    for lang in ("ja_JP.UTF-8", "C.UTF-8"):
+        language_env = {k: v for k, v in env.items() if k not in ("LANGUAGE", "LC_ALL", "LC_MESSAGES")}
+        language_env["LANG"] = lang
+        again = subprocess.run(
+            [str(python), "-c", PRINT_A_PDF, str(pdf.parent / f"{lang}.pdf")], cwd=tmp_path / "out", env=language_env,
+            capture_output=True, text=True, timeout=120,
+        )
+        assert again.returncode == 0, again.stderr
+        described[lang] = next(line for line in again.stdout.splitlines() if line.startswith("description "))
+    assert any("\u3040" <= c <= "\u30ff" or "\u4e00" <= c <= "\u9fff" for c in described["ja_JP.UTF-8"]), described
+    assert described["C.UTF-8"].isascii() and described["C.UTF-8"] != described["ja_JP.UTF-8"], described
     lines = run.stdout.splitlines()
     site = pathlib.Path(lines[0])
     libraries = [line for line in lines if "libkt482" in line]

@@ -125,6 +125,15 @@ Result<std::vector<std::string>> cups_supported_values(const std::string& queue,
     return strings_of(reply->get(), supported.c_str());
 }
 
+Result<PaperChoices> cups_paper_choices(const std::string& queue)
+{
+    auto reply = printer_attributes(printer_uri(queue), {"media-source-supported", "media-type-supported"});
+    if (!reply)
+        return reply.failure();
+    return PaperChoices{strings_of(reply->get(), "media-source-supported"),
+                        strings_of(reply->get(), "media-type-supported")};
+}
+
 Result<QueueState> cups_queue_state(const std::string& queue)
 {
     auto reply = printer_attributes(printer_uri(queue), {"printer-state", "printer-state-reasons",

@@ -18,6 +18,11 @@ namespace kt482 {
 // the server does not answer or has no such queue. Returns within 3 seconds.
 Result<std::vector<std::string>> cups_supported_values(const std::string& queue, const std::string& attribute);
 
+// The queue's paper sources and kinds (media-source-supported and
+// media-type-supported), asked in one request. Fails as above. Returns
+// within 3 seconds.
+Result<PaperChoices> cups_paper_choices(const std::string& queue);
+
 // The job's state (kt482/job_status.h). A job the server does not know fails with
 // PrinterError. Returns within 3 seconds.
 Result<JobStatus> cups_job_status(int job_id);

@@ -2,9 +2,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "kt482/failure.h"
+#include "platform/printer_system.h"
 
 namespace kt482 {
 
@@ -22,6 +24,12 @@ struct PrintDialogRequest {
     int16_t duplex = 0;
     float page_height = 0;  // points, for paper 256
     float page_width = 0;
+    // The paper source and kind chosen so far, empty for the printer's own.
+    std::string media_source;
+    std::string media_type;
+    // The paper sources and kinds of the printer of that device name, asked
+    // each time the dialog shows a printer; none given offers none.
+    std::function<Result<PaperChoices>(const std::string&)> paper_choices;
 };
 
 struct PrintDialogResult {
@@ -33,6 +41,9 @@ struct PrintDialogResult {
     int16_t duplex = 0;
     float page_height = 0;  // points, for paper 256
     float page_width = 0;
+    // The paper source and kind chosen for the printer, empty for its own.
+    std::string media_source;
+    std::string media_type;
 };
 
 class PrintDialog {

@@ -39,6 +39,14 @@ struct QueueState {
     std::string message;
 };
 
+// The paper sources (IPP media-source: "auto", "manual", "tray-1", ...) and
+// paper kinds (media-type: "stationery", "envelope", ...) a printer offers,
+// as the print server names them, in its order.
+struct PaperChoices {
+    std::vector<std::string> sources;
+    std::vector<std::string> kinds;
+};
+
 // Whether a job state is final: it changes no more.
 inline bool job_state_is_final(const std::string& state)
 {
@@ -92,6 +100,16 @@ public:
     {
         (void)device_name;
         return ErrorNumber::NotSupported;
+    }
+
+    // The paper sources and kinds the installed printer of that device name
+    // offers; none for a printer that has no choice of them (the PDF
+    // printer). Returns within 3 seconds; fails with PrinterError when the
+    // print server does not answer or has no such queue.
+    virtual Result<PaperChoices> paper_choices(const std::string& device_name)
+    {
+        (void)device_name;
+        return PaperChoices{};
     }
 };
 

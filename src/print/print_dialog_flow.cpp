@@ -26,6 +26,9 @@ PrintDialogRequest request_from_job(PreviewWindow* owner, uintptr_t owner_window
         r.page_height = s.PageHeight;
         r.page_width = s.PageWidth;
     }
+    r.media_source = s.PRT_Source;
+    r.media_type = s.PRT_MediaType;
+    r.paper_choices = [](const std::string& device_name) { return printer_system().paper_choices(device_name); };
     return r;
 }
 
@@ -70,6 +73,10 @@ int16_t ZZ110_ShowPrint(PreviewWindow* owner, uintptr_t owner_window, uint32_t f
     s.Orientation = chosen.orientation;
     s.PRT_Copy = chosen.copies;
     s.Duplex = chosen.duplex;
+    // The printer is handed the source and kind when it is selected next,
+    // which checks them against what it offers.
+    s.PRT_Source = chosen.media_source;
+    s.PRT_MediaType = chosen.media_type;
     if (s.PaperSize == kPaperUserDefined && std::isfinite(chosen.page_height) && std::isfinite(chosen.page_width)) {
         s.PageHeight = chosen.page_height;
         s.PageWidth = chosen.page_width;

@@ -3,8 +3,10 @@
 // and in the saved PDF only when asked.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QDialog>
 #include <QImage>
+#include <QMenu>
 #include <QTest>
 
 #include <cstdlib>
@@ -18,6 +20,7 @@
 #include "platform/qt/qt_canvas.h"
 #include "platform/qt/qt_preview_window.h"
 #include "support/fake_server.h"
+#include "support/file_dialog_answer.h"
 #include "support/picture_files.h"
 #include "support/poppler.h"
 #include "support/scoped_env.h"
@@ -122,6 +125,61 @@ TEST_F(PreviewBackground, ShownAtEveryZoomAndNeverPrinted)
     EXPECT_EQ(std::stoi(*images), 0) << files[0];
     EXPECT_NE(test::pdf_page_texts(files[0]).at(0).find("DATA"), std::string::npos);
 }
+
+// The number of pictures in the PDF file, as pdfimages lists them.
+int pictures_in(const std::string& pdf)
+{
+    const auto listed = test::command_output("pdfimages -list '" + pdf + "' | tail -n +3 | wc -l");
+    return listed ? std::stoi(*listed) : -1;
+}
+
+// Save as PDF carries the form only when V_BackgroundInPdf asked for it; the
+// print button's document never does. Both keep the page's text.
+class PreviewBackgroundInPdf : public PreviewBackground, public testing::WithParamInterface<bool> {};
+
+TEST_P(PreviewBackgroundInPdf, OnlyTheSavedFileAndOnlyWhenAsked)
+{
+    if (const std::string tool = test::missing_poppler_tool(); !tool.empty())
+        GTEST_SKIP() << tool << " is not installed (poppler-utils): the PDF cannot be read back";
+    const bool asked = GetParam();
+    job_.V_Background(form_);
+    job_.V_BackgroundInPdf(asked);
+    ASSERT_EQ(job_.LastFailure().number, 0) << job_.LastFailure().description;
+    TempFolder saved_folder;
+    const std::string saved = saved_folder.path() + "/filled.pdf";
+    ASSERT_TRUE(preview([&](QtPreviewWindow& w, QDialog&) {
+        QAction* save = nullptr;
+        for (QAction* action : w.contextMenu()->actions())
+            if (action->text() == QString::fromUtf8("PDFに保存…"))
+                save = action;
+        ASSERT_NE(save, nullptr);
+        test::answer_file_dialog(QString::fromStdString(saved));
+        save->trigger();
+        QTest::mouseClick(w.widget(PreviewControl::Print), Qt::LeftButton);
+    }));
+    ASSERT_TRUE(fs::exists(saved));
+    const auto printed = pdf_files(out_.path());
+    ASSERT_EQ(printed.size(), 1u);
+    EXPECT_EQ(pictures_in(saved), asked ? 1 : 0) << saved;
+    EXPECT_EQ(pictures_in(printed[0]), 0) << printed[0];
+    // The form is under the whole page in the saved file: its green fills
+    // most of the page's pixels there, and none of the printed one's.
+    for (const auto& [file, share] : {std::pair{saved, asked ? 60 : -1}, std::pair{printed[0], -1}}) {
+        const std::string png = out_.path() + "/page";
+        ASSERT_TRUE(test::command_output("pdftocairo -png -r 30 -singlefile '" + file + "' '" + png + "'"));
+        const int green = green_share_percent(QImage(QString::fromStdString(png + ".png")));
+        if (share > 0)
+            EXPECT_GT(green, share) << file;
+        else
+            EXPECT_EQ(green, 0) << file;
+        EXPECT_NE(test::pdf_page_texts(file).at(0).find("DATA"), std::string::npos) << file;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Switch, PreviewBackgroundInPdf, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "Included" : "LeftOut");
+                         });
 
 // A PDF page as the form, rendered under the page like a picture.
 TEST_F(PreviewBackground, PdfPageAsTheForm)

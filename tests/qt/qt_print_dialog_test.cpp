@@ -21,6 +21,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/qt/qt_paper_codes.h"
 #include "platform/qt/qt_print_dialog.h"
@@ -259,6 +260,82 @@ TEST_F(QtPrintDialogTest, HungPrintServerLeavesThePdfPrinter)
         EXPECT_EQ(result->paper_size, 9);
     }
 }
+
+// The paper source and kind lists, fed by a stand-in for the print server:
+// the values offered, the choice the dialog opened with shown, the user's
+// pick reported, and a server that does not answer changing nothing.
+struct PaperChoiceCase {
+    const char* name;
+    std::optional<PaperChoices> offered;  // none: the server does not answer
+    const char* source;                   // the choices the dialog opens with
+    const char* kind;
+    const char* pick_source;  // what the user picks; null: nothing
+    const char* pick_kind;
+    const char* shown_source;  // the list's value once open
+    bool enabled;
+    const char* result_source;
+    const char* result_kind;
+};
+
+class QtPaperChoices : public QtPrintDialogTest, public testing::WithParamInterface<PaperChoiceCase> {};
+
+TEST_P(QtPaperChoices, OfferTheQueuesValuesAndReportThePick)
+{
+    const PaperChoiceCase& c = GetParam();
+    PrintDialogRequest request = request_for(kPdfPrinter, 9);
+    request.media_source = c.source;
+    request.media_type = c.kind;
+    std::vector<std::string> asked;
+    request.paper_choices = [&](const std::string& name) -> Result<PaperChoices> {
+        asked.push_back(name);
+        if (!c.offered)
+            return Failure(ErrorNumber::PrinterError, "The print server does not answer");
+        return *c.offered;
+    };
+    QStringList listed;
+    auto result = run(request, [&](QPrintDialog& dialog) {
+        QComboBox* sources = widget<QComboBox>(dialog, "paperSource");
+        QComboBox* kinds = widget<QComboBox>(dialog, "mediaType");
+        if (!sources || !kinds)
+            return dialog.reject();
+        for (int i = 0; i < sources->count(); ++i)
+            listed << sources->itemData(i).toString();
+        EXPECT_EQ(sources->currentData().toString().toStdString(), c.shown_source);
+        EXPECT_EQ(sources->isEnabled(), c.enabled);
+        EXPECT_EQ(kinds->isEnabled(), c.enabled);
+        // In Qt's Options tab, beside the duplex.
+        EXPECT_TRUE(widget<QWidget>(dialog, "optionsTab")->isAncestorOf(sources));
+        if (c.pick_source)
+            sources->setCurrentIndex(sources->findData(QString::fromLatin1(c.pick_source)));
+        if (c.pick_kind)
+            kinds->setCurrentIndex(kinds->findData(QString::fromLatin1(c.pick_kind)));
+        dialog.accept();
+    });
+    ASSERT_TRUE(result.ok()) << result.failure().description;
+    EXPECT_EQ(asked, std::vector<std::string>{kPdfPrinter});
+    QStringList expected{QString()};
+    for (const std::string& value : c.offered ? c.offered->sources : std::vector<std::string>{})
+        expected << QString::fromStdString(value);
+    EXPECT_EQ(listed, expected);
+    EXPECT_EQ(result->media_source, c.result_source);
+    EXPECT_EQ(result->media_type, c.result_kind);
+}
+
+const PaperChoices kTrays{{"auto", "manual", "tray-1"}, {"stationery", "envelope"}};
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists, QtPaperChoices,
+    testing::Values(PaperChoiceCase{"Picked", kTrays, "tray-1", "", "manual", "envelope", "tray-1", true, "manual",
+                                    "envelope"},
+                    PaperChoiceCase{"KeptAsOpened", kTrays, "tray-1", "envelope", nullptr, nullptr, "tray-1", true,
+                                    "tray-1", "envelope"},
+                    PaperChoiceCase{"PrintersOwnPicked", kTrays, "tray-1", "envelope", "", "", "tray-1", true, "", ""},
+                    PaperChoiceCase{"NotOfferedIsThePrintersOwn", kTrays, "tray-9", "parchment", nullptr, nullptr, "",
+                                    true, "", ""},
+                    PaperChoiceCase{"NoneOffered", PaperChoices{}, "tray-1", "", nullptr, nullptr, "", false, "", ""},
+                    PaperChoiceCase{"ServerSilentKeepsThem", std::nullopt, "tray-1", "envelope", nullptr, nullptr, "",
+                                    false, "tray-1", "envelope"}),
+    [](const testing::TestParamInfo<PaperChoiceCase>& info) { return std::string(info.param.name); });
 
 class QtPrintDialogWithCups : public QtPrintDialogTest {
 protected:

@@ -7,6 +7,12 @@
 
 #include <cups/cups.h>
 
+#include <QComboBox>
+#include <QDialog>
+#include <QPrintDialog>
+#include <QStringList>
+#include <QTest>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -19,6 +25,8 @@
 #include <thread>
 
 #include "kt482/kt482.h"
+#include "platform/qt/qt_preview_window.h"
+#include "platform/qt/qt_print_dialog.h"
 #include "print/printer_table.h"
 #include "support/fake_server.h"
 #include "support/poppler.h"
@@ -55,17 +63,23 @@ std::map<std::string, std::string> job_attributes(int job_id)
     return attributes;
 }
 
-// Lets a stopped queue print again, as its administrator would.
-void resume_queue(const std::string& queue)
+// Stops a queue, lets it print again, makes it refuse or take jobs, as its
+// administrator would.
+void administer_queue(const std::string& queue, ipp_op_t operation)
 {
     cupsSetServer(nullptr);
-    ipp_t* request = ippNewRequest(IPP_OP_RESUME_PRINTER);
+    ipp_t* request = ippNewRequest(operation);
     char uri[HTTP_MAX_URI];
     httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof(uri), "ipp", nullptr, "localhost", ippPort(),
                      "/printers/%s", queue.c_str());
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
     ippDelete(cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/admin/"));
+}
+
+void resume_queue(const std::string& queue)
+{
+    administer_queue(queue, IPP_OP_RESUME_PRINTER);
 }
 
 class StationeryCupsPrinting : public testing::Test {
@@ -94,16 +108,33 @@ protected:
             (void)testing::internal::GetCapturedStderr();
     }
 
-    // Prints the page on the printer after the choices; the job's number.
+    // What went to standard error since the last look.
+    std::string take_stderr()
+    {
+        std::string text = testing::internal::GetCapturedStderr();
+        testing::internal::CaptureStderr();
+        return text;
+    }
+
+    // Prints the page on the printer after the choices; the job's number,
+    // 0 when no new job reached the server. The number the job state keeps
+    // is the last one any object sent: a print that sent nothing must not
+    // hand on the job before it.
     template <class Choices>
     int print_on(const std::string& printer, Choices&& choices)
     {
+        const int before = job_.LastJobId();
         job_.W_Device(printer);
         choices();
         job_.W_StartDoc(9, 1);
         job_.W_Print();
         job_.W_EndDoc();
-        return job_.LastJobId();
+        const int sent = job_.LastJobId();
+        if (sent <= 0 || sent == before) {
+            ADD_FAILURE() << "no job reached " << printer << ": " << job_.LastFailure().description;
+            return 0;
+        }
+        return sent;
     }
     int print_on(const std::string& printer)
     {
@@ -112,16 +143,22 @@ protected:
 
     // Where MARK lies in the document as the server received it, in points
     // from the page's top left corner.
+    // A busy server may still be writing the document when the job's
+    // number comes back: it is read again for a few seconds.
     std::optional<std::pair<double, double>> mark_in_job(int job_id)
     {
+        if (job_id <= 0)
+            return std::nullopt;
         char name[32];
         std::snprintf(name, sizeof name, "/d%05d-001", job_id);
         const std::string file = spool_dir_ + name;
-        if (!fs::exists(file))
-            return std::nullopt;
-        for (const auto& word : test::pdf_words(file))
-            if (word.text == "MARK")
-                return std::pair{word.x_min, word.y_min};
+        for (const auto until = Clock::now() + 5s; Clock::now() < until; std::this_thread::sleep_for(100ms)) {
+            if (!fs::exists(file))
+                continue;
+            for (const auto& word : test::pdf_words(file))
+                if (word.text == "MARK")
+                    return std::pair{word.x_min, word.y_min};
+        }
         return std::nullopt;
     }
 
@@ -147,6 +184,9 @@ protected:
 TEST_F(StationeryCupsPrinting, OffsetsMoveWhatTheQueueReceives)
 {
     need_job_documents();
+    // An earlier run may have left the queue stopped or refusing jobs.
+    administer_queue("kt482-trays", IPP_OP_RESUME_PRINTER);
+    administer_queue("kt482-trays", IPP_OP_CUPS_ACCEPT_JOBS);
     const auto plain = mark_in_job(print_on("kt482-trays"));
     ASSERT_TRUE(plain);
 
@@ -216,6 +256,55 @@ TEST_F(StationeryCupsPrinting, SourceAndMediaTypeReachTheJob)
     EXPECT_EQ(job_.LastFailure().number, 438);
 }
 
+// The printer setup dialog offers the queue's own sources and kinds, as the
+// server lists them, and the pick reaches the job; a pick of the printer's
+// own sends none.
+TEST_F(StationeryCupsPrinting, SetupDialogChoicesReachTheJob)
+{
+    struct Row {
+        const char* source;
+        const char* kind;
+    };
+    for (const Row row : {Row{"manual", "envelope"}, Row{"", ""}}) {
+        QStringList sources;
+        set_print_dialog_driver([&](QPrintDialog& dialog) {
+            auto* printers = dialog.findChild<QComboBox*>(QStringLiteral("printers"));
+            auto* source = dialog.findChild<QComboBox*>(QStringLiteral("paperSource"));
+            auto* kind = dialog.findChild<QComboBox*>(QStringLiteral("mediaType"));
+            if (!printers || !source || !kind) {
+                ADD_FAILURE() << "the dialog has no paper lists";
+                return dialog.reject();
+            }
+            printers->setCurrentIndex(printers->findText(QStringLiteral("kt482-trays")));
+            for (int i = 0; i < source->count(); ++i)
+                sources << source->itemData(i).toString();
+            source->setCurrentIndex(source->findData(QString::fromLatin1(row.source)));
+            kind->setCurrentIndex(kind->findData(QString::fromLatin1(row.kind)));
+            dialog.accept();
+        });
+        EXPECT_EQ(job_.W_PrtDialog(0, "KT482 PDF", 9, 1, 0, 0), 1);
+        set_print_dialog_driver({});
+        EXPECT_EQ(sources, (QStringList{QString(), "auto", "manual", "tray-1", "tray-2"}));
+        EXPECT_EQ(job_.P_PRT_Source(), row.source);
+        EXPECT_EQ(job_.P_PRT_MediaType(), row.kind);
+        job_.W_StartDoc(9, 1);
+        job_.W_Print();
+        job_.W_EndDoc();
+        const int id = job_.LastJobId();
+        ASSERT_GT(id, 0) << job_.LastFailure().description;
+        const auto attributes = job_attributes(id);
+        RecordProperty(std::string("dialog_media_source_") + row.source,
+                       attributes.count("media-source") ? attributes.at("media-source") : "(none)");
+        if (*row.source) {
+            EXPECT_EQ(attributes.count("media-source") ? attributes.at("media-source") : "", row.source);
+            EXPECT_EQ(attributes.count("media-type") ? attributes.at("media-type") : "", row.kind);
+        } else {
+            EXPECT_EQ(attributes.count("media-source"), 0u);
+            EXPECT_EQ(attributes.count("media-type"), 0u);
+        }
+    }
+}
+
 struct JobCase {
     const char* queue;
     const char* final_state;  // empty: the job never ends
@@ -262,6 +351,70 @@ INSTANTIATE_TEST_SUITE_P(Backends, StationeryJobStates,
                              name.erase(0, name.find('-') + 1);
                              return name;
                          });
+
+// The preview's print button asks the queue first and says, in Japanese,
+// that it refuses jobs (nothing is sent) or is stopped (the job waits there).
+// Without a display the message is a line "title: text" on standard error.
+struct HaltedQueueCase {
+    const char* name;
+    ipp_op_t halt;
+    ipp_op_t undo;
+    const char* said;  // then the reasons, which depend on the queue's past
+    const char* then;
+    bool sent;
+};
+
+class StationeryHaltedQueue : public StationeryCupsPrinting, public testing::WithParamInterface<HaltedQueueCase> {};
+
+TEST_P(StationeryHaltedQueue, PreviewPrintButtonSaysSoInJapanese)
+{
+    const HaltedQueueCase& c = GetParam();
+    ScopedEnv all("LC_ALL", std::nullopt), messages("LC_MESSAGES", std::nullopt), language("LANGUAGE", std::nullopt);
+    ScopedEnv lang("LANG", "ja_JP.UTF-8");
+    const std::string queue = "kt482-stops";
+    administer_queue(queue, c.halt);
+    struct Undo {
+        std::string queue;
+        ipp_op_t undo;
+        ~Undo() { administer_queue(queue, undo); }
+    } undo{queue, c.undo};
+    job_.W_Device(queue);
+    // The number stays from the last job any object sent.
+    const int before = job_.LastJobId();
+    take_stderr();
+    bool clicked = false;
+    set_preview_driver([&](QDialog& dialog) {
+        QtPreviewWindow* window = QtPreviewWindow::of(&dialog);
+        if (window && QTest::qWaitForWindowActive(&dialog)) {
+            QTest::mouseClick(window->widget(PreviewControl::Print), Qt::LeftButton);
+            clicked = true;
+        }
+        if (dialog.isVisible())
+            dialog.reject();
+    });
+    job_.V_Size_Set(9, 1);
+    job_.V_Preview();
+    set_preview_driver({});
+    ASSERT_TRUE(clicked);
+    const std::string said = take_stderr();
+    const std::size_t head = said.find(std::string("印刷プレビュー: プリンター「kt482-stops」は") + c.said);
+    EXPECT_NE(head, std::string::npos) << said;
+    EXPECT_NE(said.find(c.then, head), std::string::npos) << said;
+    const bool sent = job_.LastJobId() > 0 && job_.LastJobId() != before;
+    EXPECT_EQ(sent, c.sent) << said;
+    if (sent) {
+        EXPECT_EQ(job_.JobState(job_.LastJobId()).state, "pending");
+    }
+    RecordProperty(std::string("said_") + c.name, said);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    States, StationeryHaltedQueue,
+    testing::Values(HaltedQueueCase{"Refusing", IPP_OP_CUPS_REJECT_JOBS, IPP_OP_CUPS_ACCEPT_JOBS,
+                                    "印刷を受け付けていません", "。\n", false},
+                    HaltedQueueCase{"Stopped", IPP_OP_PAUSE_PRINTER, IPP_OP_RESUME_PRINTER,
+                                    "停止しています（", "）。印刷はプリンターが再開されるまで待機します。\n", true}),
+    [](const testing::TestParamInfo<HaltedQueueCase>& info) { return std::string(info.param.name); });
 
 // A job number the server never gave is a clear failure, at once.
 TEST_F(StationeryCupsPrinting, UnknownJobIsReported)

@@ -35,6 +35,7 @@
 #include "platform/pdf_output_folder.h"
 #include "platform/printer.h"
 #include "platform/qt/qt_application.h"
+#include "platform/qt/qt_paper_choice_boxes.h"
 #include "platform/qt/qt_paper_codes.h"
 #include "platform/qt/qt_preview_window.h"
 
@@ -245,6 +246,17 @@ public:
         setupDeadline.reset();
         if (serverFailed && !serverOff)
             serverOff.emplace();
+
+        // The paper choices are asked with their own deadline, each time
+        // the dialog shows another printer.
+        auto* paper = new PaperChoiceBoxes(dialog, request.paper_choices, request.media_source, request.media_type);
+        auto shownPrinter = [&, pdfIndex] {
+            return printers->currentIndex() == pdfIndex ? std::string(kPdfPrinterName)
+                                                        : printers->currentText().toStdString();
+        };
+        paper->showPrinter(shownPrinter());
+        QObject::connect(printers, &QComboBox::currentIndexChanged, paper,
+                         [paper, shownPrinter] { paper->showPrinter(shownPrinter()); });
         if (driver)
             QTimer::singleShot(0, &dialog, [&dialog, &driver] { driver(dialog); });
         if (dialog.exec() != QDialog::Accepted)
@@ -262,6 +274,8 @@ public:
         // Qt hands the PDF printer's settings to a queue of its own choosing,
         // which may take no duplex: the dialog's choice is what counts.
         result.duplex = pdfChosen ? chosenDuplex(dialog) : duplexCodeForMode(printer.duplex());
+        result.media_source = paper->chosenSource();
+        result.media_type = paper->chosenKind();
         return result;
     }
 

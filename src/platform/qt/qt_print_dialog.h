@@ -40,6 +40,10 @@
 //   orientation  1 portrait, 2 landscape
 //   copies       the copy count
 //   duplex       1 none, 2 long edge, 3 short edge
+//   paper source and kind
+//                from the two lists the dialog adds to Qt's Options tab (see
+//                qt_paper_choice_boxes.h): the printer's IPP name of each,
+//                empty for the printer's own
 //   When the dialog is accepted, Qt sets the page size afresh from the
 //   printer's defaults unless the page settings were opened; the page the
 //   user kept is set again and reported.

@@ -186,6 +186,12 @@ public:
             return QueueState{};
         return cups_queue_state(device_name);
     }
+    Result<PaperChoices> paper_choices(const std::string& device_name) override
+    {
+        if (device_name == kPdfPrinterName)
+            return PaperChoices{};
+        return cups_paper_choices(device_name);
+    }
 
 private:
     static Status serverAnswers()
