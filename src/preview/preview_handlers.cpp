@@ -428,9 +428,9 @@ void PreviewHandlers::view_at(double percent)
 
 // The largest view scale at which the page's width, or the whole page, fits
 // the room the window gives the canvas, seen from the page's left (and top).
-void PreviewHandlers::fit(Fit fit)
+void PreviewHandlers::fit(Fit to)
 {
-    const bool whole_page = fit == Fit::WholePage;
+    const bool whole_page = to == Fit::WholePage;
     PreviewWindow& w = window();
     JobState& s = job();
     const CanvasRoom room = canvas_room(w, w.outer_width(), w.outer_height());

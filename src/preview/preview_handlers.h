@@ -52,7 +52,7 @@ private:
     PreviewWindow& window();
     void view_at(double percent);
     enum class Fit { Width, WholePage };
-    void fit(Fit fit);
+    void fit(Fit to);
     double view_scale();
     // The part of the page the canvas shows across and down, in points of
     // the page.
