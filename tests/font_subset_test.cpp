@@ -167,5 +167,26 @@ TEST(CffFont, ACodeOrderedFontIsItsOwnLayoutAndCutsAreRefused)
         EXPECT_EQ(pdf::cff_in_code_order(std::string_view(subset.file).substr(0, length), own), "") << length;
 }
 
+// A batch asks for the same bold subset document after document, and gets
+// the one kept from before; a request that differs in a width alone gets its
+// own.
+TEST(CffFont, AKeptSubsetIsTheOneForTheSameGlyphsAndWidths)
+{
+    const text::FontFace* mincho = FontService::shared().face("ＭＳ 明朝");
+    const text::FontFace* bold = FontService::shared().bold_face(mincho);
+    if (bold == mincho)
+        GTEST_SKIP() << "the bold weights are not installed (fonts-noto-cjk)";
+    const std::vector<uint32_t> glyphs = glyphs_of(bold, "合計");
+    ASSERT_EQ(glyphs.size(), 2u);
+    const std::vector<uint32_t> codes{0, glyphs[0], glyphs[1]};
+    const pdf::FontSubset plain = pdf::subset_cff_font(*bold, codes, {-1, -1, -1});
+    const pdf::FontSubset wide = pdf::subset_cff_font(*bold, codes, {-1, -1, 1200});
+    ASSERT_FALSE(plain.file.empty());
+    ASSERT_FALSE(wide.file.empty());
+    EXPECT_NE(plain.file, wide.file);
+    EXPECT_EQ(pdf::subset_cff_font(*bold, codes, {-1, -1, -1}).file, plain.file);
+    EXPECT_EQ(pdf::subset_cff_font(*bold, codes, {-1, -1, 1200}).file, wide.file);
+}
+
 }  // namespace
 }  // namespace kt482

@@ -265,7 +265,66 @@ FontSubset subset_font(const text::FontFace& face, const std::vector<uint32_t>& 
     return subset;
 }
 
-FontSubset subset_cff_font(const text::FontFace& face, const std::vector<uint32_t>& glyphs,
+namespace {
+
+// A CJK collection's CFF member is too large to prepare for subsetting, so
+// each subset of it costs milliseconds; a batch of one form asks for the same
+// bold glyphs at the same widths in every document. The last few subsets are
+// kept, by face, glyphs and widths, and handed out again.
+class RecentCffSubsets {
+public:
+    static std::string key(const text::FontFace& face, const std::vector<uint32_t>& glyphs,
+                           const std::vector<int32_t>& widths)
+    {
+        std::string key = face.path() + '\0' + std::to_string(face.index()) + '\0';
+        key.append(reinterpret_cast<const char*>(glyphs.data()), glyphs.size() * sizeof(uint32_t));
+        key += '\0';
+        key.append(reinterpret_cast<const char*>(widths.data()), widths.size() * sizeof(int32_t));
+        return key;
+    }
+
+    bool find(const std::string& key, FontSubset& subset)
+    {
+        std::lock_guard lock(mutex_);
+        for (const Entry& entry : entries_) {
+            if (entry.key == key) {
+                subset = entry.subset;
+                return true;
+            }
+        }
+        return false;
+    }
+
+    void keep(std::string key, const FontSubset& subset)
+    {
+        std::lock_guard lock(mutex_);
+        if (entries_.size() < kKept) {
+            entries_.push_back({std::move(key), subset});
+            return;
+        }
+        entries_[next_] = {std::move(key), subset};
+        next_ = (next_ + 1) % kKept;
+    }
+
+private:
+    static constexpr std::size_t kKept = 8;
+    struct Entry {
+        std::string key;
+        FontSubset subset;
+    };
+    std::mutex mutex_;
+    std::vector<Entry> entries_;
+    std::size_t next_ = 0;
+};
+
+RecentCffSubsets& recent_cff_subsets()
+{
+    // Never destroyed: documents may still be finished while the process exits.
+    static auto* recent = new RecentCffSubsets();
+    return *recent;
+}
+
+FontSubset make_cff_subset(const text::FontFace& face, const std::vector<uint32_t>& glyphs,
                            const std::vector<int32_t>& widths)
 {
     FontSubset subset;
@@ -303,6 +362,21 @@ FontSubset subset_cff_font(const text::FontFace& face, const std::vector<uint32_
                 subset.glyphs[code] = static_cast<uint32_t>(code);
     }
     hb_subset_plan_destroy(plan);
+    return subset;
+}
+
+}  // namespace
+
+FontSubset subset_cff_font(const text::FontFace& face, const std::vector<uint32_t>& glyphs,
+                           const std::vector<int32_t>& widths)
+{
+    std::string key = RecentCffSubsets::key(face, glyphs, widths);
+    FontSubset subset;
+    if (recent_cff_subsets().find(key, subset))
+        return subset;
+    subset = make_cff_subset(face, glyphs, widths);
+    if (!subset.file.empty())
+        recent_cff_subsets().keep(std::move(key), subset);
     return subset;
 }
 
