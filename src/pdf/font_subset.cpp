@@ -53,6 +53,19 @@ hb_face_t* face_to_subset(const text::FontFace& face)
     return slot.face ? slot.face : face.hb_face();
 }
 
+// Each glyph's number in the plan's subset; 0 for one it left out.
+std::vector<uint32_t> renumbered_in(hb_subset_plan_t* plan, const std::vector<uint32_t>& glyphs)
+{
+    const hb_map_t* old_to_new = hb_subset_plan_old_to_new_glyph_mapping(plan);
+    std::vector<uint32_t> renumbered;
+    renumbered.reserve(glyphs.size());
+    for (const uint32_t glyph : glyphs) {
+        const hb_codepoint_t number = hb_map_get(old_to_new, glyph);
+        renumbered.push_back(number == HB_MAP_VALUE_INVALID ? 0 : number);
+    }
+    return renumbered;
+}
+
 std::string face_file(hb_face_t* face)
 {
     hb_blob_t* blob = hb_face_reference_blob(face);
@@ -238,19 +251,12 @@ FontSubset subset_font(const text::FontFace& face, const std::vector<uint32_t>& 
     if (hb_face_t* result = hb_subset_plan_execute_or_fail(plan)) {
         // The new numbers are read from the plan, not assumed: the parts of
         // composite glyphs the subset must keep as well shift the others.
-        const hb_map_t* old_to_new = hb_subset_plan_old_to_new_glyph_mapping(plan);
-        std::vector<uint32_t> renumbered;
-        renumbered.reserve(glyphs.size());
-        for (const uint32_t glyph : glyphs) {
-            const hb_codepoint_t number = hb_map_get(old_to_new, glyph);
-            renumbered.push_back(number == HB_MAP_VALUE_INVALID ? 0 : number);
-        }
+        std::vector<uint32_t> renumbered = renumbered_in(plan, glyphs);
         subset.file = face_file(result);
         if (!copies.empty()) {
             std::vector<GlyphCopy> renumbered_copies;
             for (const GlyphCopy& copy : copies) {
-                const hb_codepoint_t number = hb_map_get(old_to_new, copy.glyph);
-                renumbered_copies.push_back({number == HB_MAP_VALUE_INVALID ? 0 : number, copy.advance});
+                renumbered_copies.push_back({renumbered_in(plan, {copy.glyph}).front(), copy.advance});
             }
             subset.copies = add_glyph_copies(subset.file, renumbered_copies);
             // Without copies, the glyphs themselves at their own advances.
@@ -343,13 +349,7 @@ FontSubset make_cff_subset(const text::FontFace& face, const std::vector<uint32_
     if (!plan)
         return subset;
     if (hb_face_t* result = hb_subset_plan_execute_or_fail(plan)) {
-        const hb_map_t* old_to_new = hb_subset_plan_old_to_new_glyph_mapping(plan);
-        std::vector<uint32_t> renumbered;
-        renumbered.reserve(glyphs.size());
-        for (const uint32_t glyph : glyphs) {
-            const hb_codepoint_t number = hb_map_get(old_to_new, glyph);
-            renumbered.push_back(number == HB_MAP_VALUE_INVALID ? 0 : number);
-        }
+        std::vector<uint32_t> renumbered = renumbered_in(plan, glyphs);
         hb_blob_t* table = hb_face_reference_table(result, HB_TAG('C', 'F', 'F', ' '));
         unsigned length = 0;
         const char* data = hb_blob_get_data(table, &length);
