@@ -66,7 +66,7 @@ protected:
     {
         const BoldRow& row = std::get<0>(GetParam());
         const std::string path = out_.path() + (archive ? "/archived.pdf" : "/bold.pdf");
-        auto printer = PdfPrinter::forFile(path);
+        auto printer = PdfPrinter::for_file(path);
         printer->NextDocumentProperties({"", "", "", "", archive});
         EXPECT_TRUE(printer->FontName(row.face).ok() && printer->FontSize(12).ok());
         EXPECT_TRUE(printer->CurrentX(300).ok() && printer->CurrentY(40).ok());

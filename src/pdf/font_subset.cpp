@@ -265,7 +265,7 @@ FontSubset subset_font(const text::FontFace& face, const std::vector<uint32_t>& 
     return subset;
 }
 
-FontSubset subset_cff_font(const FontFace& face, const std::vector<uint32_t>& glyphs,
+FontSubset subset_cff_font(const text::FontFace& face, const std::vector<uint32_t>& glyphs,
                            const std::vector<int32_t>& widths)
 {
     FontSubset subset;

@@ -46,7 +46,7 @@ FontSubset subset_font(const text::FontFace& face, const std::vector<uint32_t>& 
 // are the code itself (see cff_font.h), and glyphs numbered so; copies of
 // other widths (widths: each code's advance in font units, -1 for its
 // glyph's own) are the glyph's outline at that advance. Thread safe.
-FontSubset subset_cff_font(const FontFace& face, const std::vector<uint32_t>& glyphs,
+FontSubset subset_cff_font(const text::FontFace& face, const std::vector<uint32_t>& glyphs,
                            const std::vector<int32_t>& widths);
 
 }  // namespace kt482::pdf
