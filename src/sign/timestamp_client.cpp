@@ -68,7 +68,8 @@ Result<std::string> post(const std::string& url, const std::string& request,
     Result<HttpTarget> target = parse_http_url(url);
     if (!target)
         return timestamp_failure(target.failure().description);
-    Result<std::string> reply = http_post(*target, "application/timestamp-query", request, kLargestReply, deadline);
+    Result<std::string> reply = http_post(*target, "application/timestamp-query", "application/timestamp-reply",
+                                          request, kLargestReply, deadline);
     if (!reply)
         return timestamp_failure("no timestamp from the authority at " + url + ": " + reply.failure().description);
     return reply;
