@@ -161,7 +161,9 @@ TEST_P(HttpReplies, GiveTheirBodyOrTheReasonWellWithinTheDeadline)
     ASSERT_FALSE(server.port().empty());
     const auto start = Clock::now();
     const Result<std::string> body = post_to(server.port(), start + 3s);
-    EXPECT_LT(Clock::now() - start, 500ms);
+    // Half the deadline: room for a busy machine and the sanitizers, none
+    // for waiting on a reply that has come.
+    EXPECT_LT(Clock::now() - start, 1500ms);
     if (c.granted) {
         ASSERT_TRUE(body.ok()) << body.failure().description;
         EXPECT_EQ(*body, kDer);
@@ -206,7 +208,8 @@ TEST(HttpPost, ARefusalFailsAtOnceAndASilentServerWithinTheDeadline)
         EXPECT_NE(reply.failure().description.find(kind == LoopbackServer::Silent ? "timeout" : "refused"),
                   std::string::npos)
             << reply.failure().description;
-        EXPECT_LT(took, kind == LoopbackServer::Silent ? 1600ms : 100ms);
+        // A refused connection is not tried again until the deadline.
+        EXPECT_LT(took, kind == LoopbackServer::Silent ? 1600ms : 700ms);
     }
 }
 
