@@ -285,7 +285,7 @@ struct Filling::State {
                          "a summed value has at most 18 digits before the point and 6 after it, got " + v.number.text());
                 row_sums[i * k + s] = v.type == Value::Type::Number ? v.number : Decimal();
             }
-            all.add_row(&row_sums[i * k]);
+            all.add_row(row_sums.data() + i * k);
         }
     }
 
