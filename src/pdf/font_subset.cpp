@@ -53,6 +53,20 @@ hb_face_t* face_to_subset(const text::FontFace& face)
     return slot.face ? slot.face : face.hb_face();
 }
 
+// What a subset keeps: the glyphs asked for and glyph 0, with the flags.
+hb_subset_input_t* subset_input(const std::vector<uint32_t>& glyphs, unsigned flags)
+{
+    hb_subset_input_t* input = hb_subset_input_create_or_fail();
+    if (!input)
+        return nullptr;
+    hb_set_t* keep = hb_subset_input_glyph_set(input);
+    hb_set_add(keep, 0);
+    for (const uint32_t glyph : glyphs)
+        hb_set_add(keep, glyph);
+    hb_subset_input_set_flags(input, flags);
+    return input;
+}
+
 // Each glyph's number in the plan's subset; 0 for one it left out.
 std::vector<uint32_t> renumbered_in(hb_subset_plan_t* plan, const std::vector<uint32_t>& glyphs)
 {
@@ -232,14 +246,9 @@ FontSubset subset_font(const text::FontFace& face, const std::vector<uint32_t>& 
     subset.glyphs = glyphs;
     for (const GlyphCopy& copy : copies)
         subset.copies.push_back(copy.glyph);
-    hb_subset_input_t* input = hb_subset_input_create_or_fail();
+    hb_subset_input_t* input = subset_input(glyphs, HB_SUBSET_FLAGS_NO_HINTING);
     if (!input)
         return subset;
-    hb_set_t* keep = hb_subset_input_glyph_set(input);
-    hb_set_add(keep, 0);
-    for (const uint32_t glyph : glyphs)
-        hb_set_add(keep, glyph);
-    hb_subset_input_set_flags(input, HB_SUBSET_FLAGS_NO_HINTING);
     hb_set_t* drop = hb_subset_input_set(input, HB_SUBSET_SETS_DROP_TABLE_TAG);
     for (const hb_tag_t tag : kDroppedTables)
         hb_set_add(drop, tag);
@@ -335,15 +344,10 @@ FontSubset make_cff_subset(const text::FontFace& face, const std::vector<uint32_
 {
     FontSubset subset;
     subset.glyphs = glyphs;
-    hb_subset_input_t* input = hb_subset_input_create_or_fail();
+    // Without subroutines each glyph's width is where the layout can rewrite it.
+    hb_subset_input_t* input = subset_input(glyphs, HB_SUBSET_FLAGS_NO_HINTING | HB_SUBSET_FLAGS_DESUBROUTINIZE);
     if (!input)
         return subset;
-    hb_set_t* keep = hb_subset_input_glyph_set(input);
-    hb_set_add(keep, 0);
-    for (const uint32_t glyph : glyphs)
-        hb_set_add(keep, glyph);
-    // Without subroutines each glyph's width is where the layout can rewrite it.
-    hb_subset_input_set_flags(input, HB_SUBSET_FLAGS_NO_HINTING | HB_SUBSET_FLAGS_DESUBROUTINIZE);
     hb_subset_plan_t* plan = hb_subset_plan_create_or_fail(face_to_subset(face), input);
     hb_subset_input_destroy(input);
     if (!plan)
