@@ -229,7 +229,7 @@ bool PdfSurface::drawing() const
 // reset prints one at the page's corner), so only the position moves.
 void PdfSurface::print_text(std::string_view text)
 {
-    const text::TextLayout layout = lay_out_at_pen(text, Unit::Points);
+    const text::TextLayout& layout = lay_out_at_pen(text, Unit::Points);
     const bool blank = text.find_first_not_of(' ') == std::string_view::npos && !font_underline();
     if (spread_open_)
         add_spread_piece(layout);

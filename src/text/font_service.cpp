@@ -482,12 +482,14 @@ const FontFace* FontService::fallback(char32_t c)
     return face;
 }
 
+// The decoded text's storage is kept for the thread's next text: widths are
+// measured for every right-aligned, centred and fitted text.
 void FontService::shape(const FontFace* face, std::string_view text, std::vector<ShapedGlyph>& glyphs)
 {
     if (!face || text.empty())
         return;
-    std::u32string chars;
-    chars.reserve(text.size());
+    thread_local std::u32string chars;
+    chars.clear();
     decode_utf8(text, chars);
     shape(face, std::u32string_view(chars), glyphs);
 }
@@ -496,6 +498,7 @@ void FontService::shape(const FontFace* face, std::u32string_view chars, std::ve
 {
     if (!face || chars.empty())
         return;
+    glyphs.reserve(glyphs.size() + chars.size());
     shape_run(face, chars, 0, chars.size(), false, glyphs);
 }
 
@@ -505,8 +508,8 @@ void FontService::shape_vertical(const FontFace* face, std::string_view text, st
 {
     if (!face || text.empty())
         return;
-    std::u32string chars;
-    chars.reserve(text.size());
+    thread_local std::u32string chars;
+    chars.clear();
     decode_utf8(text, chars);
     shape_vertical(face, std::u32string_view(chars), glyphs);
 }
@@ -515,6 +518,7 @@ void FontService::shape_vertical(const FontFace* face, std::u32string_view chars
 {
     if (!face || chars.empty())
         return;
+    glyphs.reserve(glyphs.size() + chars.size());
     std::size_t start = 0;
     while (start < chars.size()) {
         const bool upright = upright_in_vertical(chars[start]);
@@ -588,7 +592,8 @@ void FontService::shape_run(const FontFace* face, std::u32string_view chars, std
 
 double FontService::text_width(const FontFace* face, double points, std::string_view text)
 {
-    std::vector<ShapedGlyph> glyphs;
+    thread_local std::vector<ShapedGlyph> glyphs;
+    glyphs.clear();
     shape(face, text, glyphs);
     double width = 0;
     for (const ShapedGlyph& g : glyphs)
@@ -598,7 +603,8 @@ double FontService::text_width(const FontFace* face, double points, std::string_
 
 double FontService::column_length(const FontFace* face, double points, std::string_view text)
 {
-    std::vector<ShapedGlyph> glyphs;
+    thread_local std::vector<ShapedGlyph> glyphs;
+    glyphs.clear();
     shape_vertical(face, text, glyphs);
     double length = 0;
     for (const ShapedGlyph& g : glyphs)

@@ -12,14 +12,19 @@ struct Placement {
     double gap = 0;
 };
 
-// The clusters of shaped glyphs: each index where a new one starts.
-std::vector<std::size_t> cluster_starts(const std::vector<ShapedGlyph>& glyphs)
+// Whether glyph i starts a cluster: the first glyph, or one of another
+// cluster or face than the glyph before it.
+bool starts_cluster(const std::vector<ShapedGlyph>& glyphs, std::size_t i)
 {
-    std::vector<std::size_t> starts;
+    return i == 0 || glyphs[i].cluster != glyphs[i - 1].cluster || glyphs[i].face != glyphs[i - 1].face;
+}
+
+std::size_t cluster_count(const std::vector<ShapedGlyph>& glyphs)
+{
+    std::size_t count = 0;
     for (std::size_t i = 0; i < glyphs.size(); ++i)
-        if (i == 0 || glyphs[i].cluster != glyphs[i - 1].cluster || glyphs[i].face != glyphs[i - 1].face)
-            starts.push_back(i);
-    return starts;
+        count += starts_cluster(glyphs, i) ? 1 : 0;
+    return count;
 }
 
 double ems_of(const std::vector<ShapedGlyph>& glyphs, std::size_t end)
@@ -38,13 +43,17 @@ double length_of(const std::vector<ShapedGlyph>& glyphs, std::size_t end, double
 // Clipping keeps the clusters that end inside the box, in order.
 void clip(std::vector<ShapedGlyph>& glyphs, const TextStyle& style, double length)
 {
-    const std::vector<std::size_t> starts = cluster_starts(glyphs);
-    for (std::size_t c = 1; c <= starts.size(); ++c) {
-        const std::size_t end = c < starts.size() ? starts[c] : glyphs.size();
+    // The length is summed afresh at each cluster's end, as a whole text's
+    // is, so that a text that just fits is kept to the last bit.
+    for (std::size_t start = 0; start < glyphs.size();) {
+        std::size_t end = start + 1;
+        while (end < glyphs.size() && !starts_cluster(glyphs, end))
+            ++end;
         if (length_of(glyphs, end, style.size, style.horizontal_scale) > length) {
-            glyphs.resize(starts[c - 1]);
+            glyphs.resize(start);
             return;
         }
+        start = end;
     }
 }
 
@@ -138,21 +147,12 @@ Rect underline_of(const TextLayout& layout, const TextStyle& style, double x, do
     return {start, top, length, thickness};
 }
 
-}  // namespace
-
-TextLayout lay_out(std::string_view text, const TextStyle& style, double x, double y,
-                   const std::optional<TextBox>& box)
+// Shapes layout.chars and places the glyphs, reusing the layout's storage.
+void place(TextLayout& layout, const TextStyle& style, double x, double y, const std::optional<TextBox>& box)
 {
-    std::u32string chars;
-    decode_utf8(text, chars);
-    return lay_out(std::u32string_view(chars), style, x, y, box);
-}
-
-TextLayout lay_out(std::u32string_view text, const TextStyle& style, double x, double y,
-                   const std::optional<TextBox>& box)
-{
-    TextLayout layout;
-    layout.chars.assign(text);
+    layout.glyphs.clear();
+    layout.runs.clear();
+    layout.underline.reset();
     layout.horizontal_scale = style.horizontal_scale;
     const FontFace& face = *style.face;
     const bool down = style.direction == Direction::Down;
@@ -164,7 +164,11 @@ TextLayout lay_out(std::u32string_view text, const TextStyle& style, double x, d
     layout.synthetic_bold = style.weight == Weight::Bold && !shaping->is_bold();
     layout.bold_offset = style.size / 40;
 
-    std::vector<ShapedGlyph> shaped;
+    // Every text printed is laid out here: the shaped glyphs' storage is
+    // kept for the thread's next text rather than allocated for each.
+    thread_local std::vector<ShapedGlyph> shaped;
+    shaped.clear();
+    const std::u32string_view text = layout.chars;
     if (down)
         FontService::shared().shape_vertical(shaping, text, shaped);
     else
@@ -173,18 +177,44 @@ TextLayout lay_out(std::u32string_view text, const TextStyle& style, double x, d
         clip(shaped, style, box->length);
     layout.ems = ems_of(shaped, shaped.size());
     const double natural = layout.ems * style.size * style.horizontal_scale;
-    const Placement placement = box ? place_in(*box, natural, cluster_starts(shaped).size()) : Placement{};
+    const std::size_t clusters = cluster_count(shaped);
+    const Placement placement = box ? place_in(*box, natural, clusters) : Placement{};
 
     layout.glyphs.reserve(shaped.size());
     for (const ShapedGlyph& g : shaped)
         layout.glyphs.push_back(PlacedGlyph{g});
     place_runs(layout, style, x, y, placement);
-    const std::size_t clusters = cluster_starts(shaped).size();
     const double gaps = clusters > 1 ? placement.gap * static_cast<double>(clusters - 1) : 0;
     layout.advance = shaped.empty() ? 0 : placement.offset + natural + gaps;
     if (style.underline == Underline::With && !shaped.empty())
         layout.underline = underline_of(layout, style, x, y);
+}
+
+}  // namespace
+
+TextLayout lay_out(std::string_view text, const TextStyle& style, double x, double y,
+                   const std::optional<TextBox>& box)
+{
+    TextLayout layout;
+    lay_out(layout, text, style, x, y, box);
     return layout;
+}
+
+TextLayout lay_out(std::u32string_view text, const TextStyle& style, double x, double y,
+                   const std::optional<TextBox>& box)
+{
+    TextLayout layout;
+    layout.chars.assign(text);
+    place(layout, style, x, y, box);
+    return layout;
+}
+
+void lay_out(TextLayout& layout, std::string_view text, const TextStyle& style, double x, double y,
+             const std::optional<TextBox>& box)
+{
+    layout.chars.clear();
+    decode_utf8(text, layout.chars);
+    place(layout, style, x, y, box);
 }
 
 const FontFace* drawn_face(const TextStyle& style)

@@ -128,6 +128,10 @@ TextLayout lay_out(std::string_view text, const TextStyle& style, double x, doub
 // The same, for text decoded already; the layout keeps a copy.
 TextLayout lay_out(std::u32string_view text, const TextStyle& style, double x, double y,
                    const std::optional<TextBox>& box = std::nullopt);
+// The same into a layout whose storage is reused: a surface printing text
+// after text allocates nothing once its layout has grown.
+void lay_out(TextLayout& layout, std::string_view text, const TextStyle& style, double x, double y,
+             const std::optional<TextBox>& box = std::nullopt);
 
 // The face a style's glyphs are shaped in: its bold weight for a bold text
 // when one is installed, else its face (then stroked bold).

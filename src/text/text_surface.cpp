@@ -105,11 +105,13 @@ TextStyle TextSurface::style(Unit unit) const
             .horizontal_scale = horizontal_scale_};
 }
 
-TextLayout TextSurface::lay_out_at_pen(std::string_view text, Unit unit) const
+const TextLayout& TextSurface::lay_out_at_pen(std::string_view text, Unit unit)
 {
     if (unit == Unit::Twips)
-        return lay_out(text, style(unit), x_ * kTwipsPerPoint, y_ * kTwipsPerPoint);
-    return lay_out(text, style(unit), x_, y_);
+        lay_out(layout_, text, style(unit), x_ * kTwipsPerPoint, y_ * kTwipsPerPoint);
+    else
+        lay_out(layout_, text, style(unit), x_, y_);
+    return layout_;
 }
 
 // The advance in points whatever the layout's unit, as the font service

@@ -63,8 +63,8 @@ protected:
     float pen_y() const { return y_; }
 
     TextStyle style(Unit unit) const;
-    // The text laid out at the pen.
-    TextLayout lay_out_at_pen(std::string_view text, Unit unit) const;
+    // The text laid out at the pen, valid until the next call.
+    const TextLayout& lay_out_at_pen(std::string_view text, Unit unit);
     // Moves the pen along the line by a text's advance at the current size.
     void advance_pen(const TextLayout& layout);
     // To the next line, or to the next column on the left.
@@ -80,6 +80,7 @@ private:
     bool vertical_ = false;
     float x_ = 0;
     float y_ = 0;
+    TextLayout layout_;  // the last text laid out, its storage kept for the next
 };
 
 }  // namespace kt482::text

@@ -133,7 +133,7 @@ bool QtDrawSurface::drawing() const
 // Laid out in twips, the painter's unit.
 void QtDrawSurface::print_text(std::string_view text)
 {
-    const text::TextLayout layout = lay_out_at_pen(text, Unit::Twips);
+    const text::TextLayout& layout = lay_out_at_pen(text, Unit::Twips);
     use(PenInUse::Text);
     drawRuns(layout);
     if (layout.underline) {
