@@ -78,29 +78,37 @@ std::string substituted(std::string_view name)
     return std::string(name);
 }
 
-// Default OpenType features whose lookups change glyphs or positions of
-// horizontal text.
-constexpr hb_tag_t kShapingFeatures[] = {
-    HB_TAG('c', 'c', 'm', 'p'), HB_TAG('l', 'i', 'g', 'a'), HB_TAG('c', 'a', 'l', 't'),
-    HB_TAG('r', 'l', 'i', 'g'), HB_TAG('l', 'o', 'c', 'l'), HB_TAG('k', 'e', 'r', 'n'),
-    HB_TAG('m', 'a', 'r', 'k'), HB_TAG('m', 'k', 'm', 'k'), HB_TAG('c', 'l', 'i', 'g'),
+// The scripts whose texts may skip shaping: a run of these (and of
+// characters common to all scripts) is shaped with the plan of one of them,
+// the script of its first character that has one, and in the process's
+// default language, as HarfBuzz guesses both for a buffer.
+constexpr hb_script_t kPlainScripts[] = {
+    HB_SCRIPT_INVALID, HB_SCRIPT_HAN, HB_SCRIPT_HIRAGANA, HB_SCRIPT_KATAKANA, HB_SCRIPT_LATIN,
 };
 
-// The glyphs at which a lookup of the default features can start: a text
-// without any of them shapes to its nominal glyphs at their advances.
+// The glyphs at which a lookup that shaping horizontal text in one of those
+// scripts applies can start: a text without any of them shapes to its
+// nominal glyphs at their advances. The lookups are the shape plans' own,
+// not every lookup of the face: a CJK face localises thousands of glyphs
+// for Chinese and Korean, which a Japanese or default plan never applies.
 std::vector<bool> lookup_start_glyphs(hb_face_t* face, unsigned glyph_count)
 {
     std::vector<bool> starts(glyph_count, false);
-    hb_tag_t features[std::size(kShapingFeatures) + 1];
-    std::copy(std::begin(kShapingFeatures), std::end(kShapingFeatures), features);
-    features[std::size(kShapingFeatures)] = HB_TAG_NONE;
     hb_set_t* lookups = hb_set_create();
     hb_set_t* input = hb_set_create();
-    for (hb_tag_t table : {HB_OT_TAG_GSUB, HB_OT_TAG_GPOS}) {
-        hb_set_clear(lookups);
-        hb_ot_layout_collect_lookups(face, table, nullptr, nullptr, features, lookups);
-        for (hb_codepoint_t lookup = HB_SET_VALUE_INVALID; hb_set_next(lookups, &lookup);)
-            hb_ot_layout_lookup_collect_glyphs(face, table, lookup, nullptr, input, nullptr, nullptr);
+    for (const hb_script_t script : kPlainScripts) {
+        hb_segment_properties_t props = HB_SEGMENT_PROPERTIES_DEFAULT;
+        props.direction = HB_DIRECTION_LTR;
+        props.script = script;
+        props.language = hb_language_get_default();
+        hb_shape_plan_t* plan = hb_shape_plan_create_cached(face, &props, nullptr, 0, nullptr);
+        for (hb_tag_t table : {HB_OT_TAG_GSUB, HB_OT_TAG_GPOS}) {
+            hb_set_clear(lookups);
+            hb_ot_shape_plan_collect_lookups(plan, table, lookups);
+            for (hb_codepoint_t lookup = HB_SET_VALUE_INVALID; hb_set_next(lookups, &lookup);)
+                hb_ot_layout_lookup_collect_glyphs(face, table, lookup, nullptr, input, nullptr, nullptr);
+        }
+        hb_shape_plan_destroy(plan);
     }
     for (hb_codepoint_t glyph = HB_SET_VALUE_INVALID; hb_set_next(input, &glyph);)
         if (glyph < glyph_count)
@@ -108,6 +116,25 @@ std::vector<bool> lookup_start_glyphs(hb_face_t* face, unsigned glyph_count)
     hb_set_destroy(input);
     hb_set_destroy(lookups);
     return starts;
+}
+
+// Whether a character keeps its run's plan among those above: common
+// characters (digits, punctuation, blanks) and the plain scripts' own.
+// Combining marks (inherited) are positioned by the shaper, and other
+// scripts have plans of their own.
+bool in_plain_script(char32_t c)
+{
+    static hb_unicode_funcs_t* const unicode = hb_unicode_funcs_get_default();
+    switch (hb_unicode_script(unicode, c)) {
+    case HB_SCRIPT_COMMON:
+    case HB_SCRIPT_HAN:
+    case HB_SCRIPT_HIRAGANA:
+    case HB_SCRIPT_KATAKANA:
+    case HB_SCRIPT_LATIN:
+        return true;
+    default:
+        return false;
+    }
 }
 
 // An old-style kerning table applies by default to every pair.
@@ -565,7 +592,7 @@ void FontService::shape_run(const FontFace* face, std::u32string_view chars, std
         }
         bool plain = !vertical;
         for (std::size_t i = start; plain && i < end; ++i)
-            plain = !run_face->starts_lookup(ids[i]);
+            plain = !run_face->starts_lookup(ids[i]) && in_plain_script(chars[i]);
         if (plain) {
             for (std::size_t i = start; i < end; ++i)
                 glyphs.push_back({run_face, ids[i], chars[i], static_cast<uint32_t>(i), run_face->advance(ids[i]), 0, 0});

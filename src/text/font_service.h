@@ -86,8 +86,9 @@ public:
     int32_t vertical_advance(uint32_t glyph) const;
     void vertical_origin(uint32_t glyph, int32_t& x, int32_t& y) const;
     // Whether shaping a text with this glyph may differ from one glyph per
-    // character at its design advance: a lookup of the default features
-    // (composition, ligatures, kerning, ...) starts at it.
+    // character at its design advance: a lookup that shaping horizontal
+    // Japanese, Latin or common characters applies (composition, ligatures,
+    // kerning, ...) starts at it. Texts in other scripts are always shaped.
     bool starts_lookup(uint32_t glyph) const
     {
         return all_shaped_ || (glyph < lookup_starts_.size() && lookup_starts_[glyph]);
