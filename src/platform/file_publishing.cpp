@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <optional>
 #include <cstdlib>
 #include <filesystem>
 
@@ -20,6 +22,25 @@ int create_new_file(const std::string& path)
     return fd;
 }
 
+// The file creation mask as the kernel reports it. Reading it through
+// umask() would set it for a moment, and a file or folder another thread of
+// the host creates in that moment would be open to everyone.
+std::optional<mode_t> process_umask()
+{
+    std::FILE* status = std::fopen("/proc/self/status", "re");
+    if (!status)
+        return std::nullopt;
+    std::optional<mode_t> mask;
+    char line[256];
+    while (!mask && std::fgets(line, sizeof line, status)) {
+        unsigned value = 0;
+        if (std::sscanf(line, "Umask: %o", &value) == 1 && value <= 0777)
+            mask = static_cast<mode_t>(value);
+    }
+    std::fclose(status);
+    return mask;
+}
+
 int create_temporary_in(const std::string& folder, std::string& path)
 {
     static constexpr char kName[] = "/.kt482-XXXXXX.part";
@@ -28,10 +49,10 @@ int create_temporary_in(const std::string& folder, std::string& path)
     if (fd < 0)
         return -1;
     // mkostemps creates the file for its owner alone; a finished file is as
-    // readable as any other the process creates.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    (void)::fchmod(fd, 0666 & ~mask);
+    // readable as any other the process creates. Where the mask cannot be
+    // read, the file stays its owner's.
+    if (const std::optional<mode_t> mask = process_umask())
+        (void)::fchmod(fd, 0666 & ~*mask);
     path = std::move(pattern);
     return fd;
 }

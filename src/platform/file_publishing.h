@@ -8,6 +8,9 @@
 // whenever no document is being written to the folder.
 #pragma once
 
+#include <sys/types.h>
+
+#include <optional>
 #include <string>
 
 namespace kt482 {
@@ -21,6 +24,10 @@ int create_new_file(const std::string& path);
 // file the process creates: its descriptor, or -1 with errno set; path
 // receives its name.
 int create_temporary_in(const std::string& folder, std::string& path);
+
+// The process's file creation mask, read without changing it; none where
+// the system does not tell it.
+std::optional<mode_t> process_umask();
 
 // Gives the temporary the final name, never replacing a file that has it:
 // false with errno EEXIST when the name is taken (the temporary stays).
