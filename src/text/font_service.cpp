@@ -122,10 +122,9 @@ std::vector<bool> lookup_start_glyphs(hb_face_t* face, unsigned glyph_count)
 // characters (digits, punctuation, blanks) and the plain scripts' own.
 // Combining marks (inherited) are positioned by the shaper, and other
 // scripts have plans of their own.
-bool in_plain_script(char32_t c)
+bool plain_script(hb_script_t script)
 {
-    static hb_unicode_funcs_t* const unicode = hb_unicode_funcs_get_default();
-    switch (hb_unicode_script(unicode, c)) {
+    switch (script) {
     case HB_SCRIPT_COMMON:
     case HB_SCRIPT_HAN:
     case HB_SCRIPT_HIRAGANA:
@@ -135,6 +134,20 @@ bool in_plain_script(char32_t c)
     default:
         return false;
     }
+}
+
+// Asked for every character printed: the basic plane's answers are looked
+// up once, in a table of 8 KB.
+bool in_plain_script(char32_t c)
+{
+    static hb_unicode_funcs_t* const unicode = hb_unicode_funcs_get_default();
+    static const std::vector<bool> basic_plane = [] {
+        std::vector<bool> plain(0x10000);
+        for (char32_t code = 0; code < plain.size(); ++code)
+            plain[code] = plain_script(hb_unicode_script(unicode, code));
+        return plain;
+    }();
+    return c < basic_plane.size() ? basic_plane[c] : plain_script(hb_unicode_script(unicode, c));
 }
 
 // An old-style kerning table applies by default to every pair.
