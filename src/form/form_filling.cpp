@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "form/data_rows.h"
 #include "form/number_text.h"
 #include "form/page_plan.h"
 
@@ -74,7 +75,8 @@ struct Filling::State {
     const FormTemplate& tpl;
     const Sources& sources;
     const JsonValue& data;
-    const JsonValue* rows = nullptr;   // the list's array, when there is a list
+    SourceText no_text;                // the text of rows made by hand, which name no source
+    std::optional<DataRows> rows;      // the list's rows, when there is a list
     std::vector<Decimal> row_sums;     // rows x sums, each row's summed fields
     std::vector<Decimal> calc_values;
     Totals all;                        // over every row
@@ -90,6 +92,8 @@ struct Filling::State {
         const Totals* group = nullptr;
         std::string group_key;
     };
+
+    int rows_source = 0;
 
     State(const FormTemplate& t, const Sources& s, const JsonValue& d) : tpl(t), sources(s), data(d) {}
 
@@ -241,12 +245,21 @@ struct Filling::State {
             check(item, c);
     }
 
-    const JsonValue* row_at(std::size_t i) const { return &rows->items[i]; }
+    // The row, read again when the data left it in its source; a row that
+    // cannot be read again is a problem at the row.
+    std::shared_ptr<const JsonValue> row_at(std::size_t i) const
+    {
+        RowRead read = rows->row(i);
+        if (!read.value)
+            throw FillError{rows_source, read.offset, row_path(i) + ": " + read.problem};
+        return std::move(read.value);
+    }
 
     std::string key_of(std::size_t i) const
     {
         Context c;
-        c.row = row_at(i);
+        const auto row = row_at(i);
+        c.row = row.get();
         c.row_index = i;
         Ref r;
         r.path = tpl.list->group->key;
@@ -261,14 +274,17 @@ struct Filling::State {
         const auto [found, path] = lookup(list.data, root);
         if (found->kind != Kind::Array)
             fail(*found, path, "expected an array of rows, got " + describe(*found));
-        rows = found;
-        if (rows->items.size() > 1000000)
+        const std::size_t source = static_cast<std::size_t>(found->source);
+        rows.emplace(source < sources.list.size() ? sources.list[source].content : no_text, *found);
+        rows_source = found->source;
+        if (rows->size() > 1000000)
             fail(*found, path, "more than a million rows");
-        const std::size_t n = rows->items.size(), k = list.sums.size();
+        const std::size_t n = rows->size(), k = list.sums.size();
         row_sums.resize(n * k);
         all.reset(k);
         for (std::size_t i = 0; i < n; ++i) {
-            const JsonValue& row = rows->items[i];
+            const auto held = row_at(i);
+            const JsonValue& row = *held;
             if (row.kind != Kind::Object)
                 fail(row, row_path(i), "expected an object, got " + describe(row));
             Context c;
@@ -294,7 +310,7 @@ struct Filling::State {
     void compute()
     {
         const std::size_t k = tpl.list ? tpl.list->sums.size() : 0;
-        const std::size_t n = rows ? rows->items.size() : 0;
+        const std::size_t n = rows ? rows->size() : 0;
         calc_values.assign(tpl.calcs.size(), Decimal());
         Context summary;
         summary.running = &all;
@@ -307,7 +323,8 @@ struct Filling::State {
                 for (std::size_t i = 0; i < n; ++i) {
                     if (calc.has_where) {
                         Context c;
-                        c.row = row_at(i);
+                        const auto row = row_at(i);
+                        c.row = row.get();
                         c.row_index = i;
                         Ref r;
                         r.path = calc.where_field;
@@ -349,7 +366,7 @@ struct Filling::State {
         std::vector<PlanLine> lines;
         if (!rows)
             return lines;
-        const std::size_t n = rows->items.size();
+        const std::size_t n = rows->size();
         lines.reserve(n + (tpl.list->group ? n / 4 : 0));
         const bool grouped = tpl.list->group.has_value();
         std::string previous;
@@ -386,7 +403,8 @@ struct Filling::State {
             return;
         check_all(tpl.list->heading, c);
         for (const PlanLine& line : lines) {
-            c.row = row_at(line.row);
+            const auto row = row_at(line.row);
+            c.row = row.get();
             c.row_index = line.row;
             if (line.kind == PlanLine::Kind::Row)
                 check_all(tpl.list->detail, c);
@@ -601,7 +619,21 @@ struct Drawer {
 
 }  // namespace
 
-void Filling::record(KT482_Print& job) const
+std::string Filling::record(KT482_Print& job) const
+{
+    try {
+        record_pages(job);
+    } catch (const FillError& e) {
+        // Only rows read again can fail here, when their file changed after
+        // the first pass: the pages so far are dropped, as on any problem.
+        job.E_EndEdit();
+        job.E_NewDocument();
+        return state_->sources.locate(e.source, e.offset) + ": " + e.message;
+    }
+    return {};
+}
+
+void Filling::record_pages(KT482_Print& job) const
 {
     const State& s = *state_;
     const FormTemplate& tpl = s.tpl;
@@ -638,7 +670,8 @@ void Filling::record(KT482_Print& job) const
         for (std::size_t l = page.first_line; l < page.end_line; ++l) {
             const PlanLine& line = s.plan.lines[l];
             const float row = tpl.list->first_row + static_cast<float>(l - page.first_line);
-            c.row = s.row_at(line.row);
+            const auto held = s.row_at(line.row);
+            c.row = held.get();
             c.row_index = line.row;
             switch (line.kind) {
             case PlanLine::Kind::Row: {

@@ -9,10 +9,93 @@ namespace kt482::form {
 namespace {
 
 constexpr std::size_t kMaxDepth = 64;
+constexpr uint64_t kHashFactor = 1099511628211ULL;
 
-// An input iterator over the source that counts what the parser has read,
-// so that the SAX handler knows where each token ended.
-class CountingIterator {
+bool blank_or_separator(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == ',' || c == ':'; }
+
+uint64_t power(uint64_t base, std::size_t exponent)
+{
+    uint64_t result = 1;
+    for (; exponent; exponent >>= 1, base *= base)
+        if (exponent & 1)
+            result *= base;
+    return result;
+}
+
+// What the parser has read, byte by byte. The parser reports a token once it
+// has read it (for a number, one byte more); the token therefore starts at
+// the first byte after the previous report that is not blank or a
+// separator, and its first bytes give a number's text as written. A hash of
+// everything read lets an element's bytes be hashed without holding them.
+struct ReadTrack {
+    std::size_t consumed = 0;  // the offset of the next byte
+    bool seeking = true;       // the next byte that is not blank starts a token
+    std::size_t token_start = 0;
+    uint64_t hash = 0;           // of the bytes before `consumed`
+    uint64_t hash_at_token = 0;  // of the bytes before token_start
+    std::string token;           // the token's first bytes
+
+    void see(char c)
+    {
+        if (seeking && !blank_or_separator(c)) {
+            seeking = false;
+            token_start = consumed;
+            hash_at_token = hash;
+            token.clear();
+        }
+        if (!seeking && token.size() < 48)
+            token += c;
+        hash = hash * kHashFactor + static_cast<unsigned char>(c) + 1;
+        ++consumed;
+    }
+    // The hash of the bytes from `begin`, whose preceding bytes hashed to
+    // `before`, to here.
+    uint64_t hash_since(std::size_t begin, uint64_t before) const
+    {
+        return hash - before * power(kHashFactor, consumed - begin);
+    }
+};
+
+// The bytes [begin, end) of a source, a window at a time, with what has
+// been read tracked.
+struct Cursor {
+    Cursor(const SourceText& t, std::size_t begin, std::size_t e) : text(t), end(std::min(e, t.size()))
+    {
+        track.consumed = begin;
+    }
+
+    // Whether a byte is left, reading the next window when needed.
+    bool more()
+    {
+        if (!piece.empty())
+            return true;
+        if (track.consumed >= end || failed)
+            return false;
+        const std::size_t to = text.in_memory() ? end : std::min(end, track.consumed + SourceText::kWindow);
+        const auto next = text.bytes(track.consumed, to);
+        if (!next || next->empty()) {
+            failed = true;
+            return false;
+        }
+        piece = *next;
+        return true;
+    }
+    void advance()
+    {
+        track.see(piece.front());
+        piece.remove_prefix(1);
+    }
+
+    const SourceText& text;
+    std::size_t end;
+    std::string_view piece;
+    ReadTrack track;
+    bool failed = false;
+};
+
+// The parser's input: an input iterator over a cursor; the end is a null
+// cursor, and any iterator that has read everything equals it.
+class CursorIterator {
 public:
     using iterator_category = std::input_iterator_tag;
     using value_type = char;
@@ -20,38 +103,36 @@ public:
     using pointer = const char*;
     using reference = const char&;
 
-    CountingIterator() = default;
-    CountingIterator(const char* at, std::size_t* consumed) : at_(at), consumed_(consumed) {}
-    const char& operator*() const { return *at_; }
-    CountingIterator& operator++()
+    CursorIterator() = default;
+    explicit CursorIterator(Cursor* cursor) : cursor_(cursor) {}
+    const char& operator*() const { return cursor_->piece.front(); }
+    CursorIterator& operator++()
     {
-        ++at_;
-        if (consumed_)
-            ++*consumed_;
+        cursor_->advance();
         return *this;
     }
-    CountingIterator operator++(int)
+    CursorIterator operator++(int)
     {
-        CountingIterator before = *this;
+        CursorIterator before = *this;
         ++*this;
         return before;
     }
-    friend bool operator==(const CountingIterator& a, const CountingIterator& b) { return a.at_ == b.at_; }
-    friend bool operator!=(const CountingIterator& a, const CountingIterator& b) { return a.at_ != b.at_; }
-    friend difference_type operator-(const CountingIterator& a, const CountingIterator& b) { return a.at_ - b.at_; }
+    friend bool operator==(const CursorIterator& a, const CursorIterator& b) { return a.at_end() == b.at_end(); }
+    friend bool operator!=(const CursorIterator& a, const CursorIterator& b) { return !(a == b); }
 
 private:
-    const char* at_ = nullptr;
-    std::size_t* consumed_ = nullptr;
+    bool at_end() const { return !cursor_ || !cursor_->more(); }
+    Cursor* cursor_ = nullptr;
 };
 
-// Builds the tree. The parser reports a token once it has read it (for a
-// number, one character more); a value therefore starts at the first
-// character after the previous event's end that is not blank or a
-// separator.
+// Arrays built whole (templates, and an element read again), or with their
+// elements left in the source (data).
+enum class Arrays { Whole, InSource };
+
+// Builds the tree.
 class TreeBuilder : public nlohmann::json_sax<nlohmann::json> {
 public:
-    TreeBuilder(std::string_view text, const std::size_t& consumed) : text_(text), consumed_(consumed) {}
+    TreeBuilder(ReadTrack& track, Arrays arrays, int source) : track_(track), arrays_(arrays), source_(source) {}
 
     bool null() override { return add(JsonValue{}); }
     bool boolean(bool v) override
@@ -68,13 +149,24 @@ public:
     {
         JsonValue value;
         value.kind = JsonValue::Kind::String;
-        value.text = std::move(s);
+        if (skipped_.empty())
+            value.text = std::move(s);
         return add(std::move(value));
     }
     bool binary(binary_t&) override { return fail("binary values are not JSON"); }
     bool start_object(std::size_t) override { return open(JsonValue::Kind::Object); }
     bool key(string_t& k) override
     {
+        if (!skipped_.empty()) {
+            // Inside an element left in the source: only its keys are kept,
+            // while its object is open, to find a duplicate.
+            std::vector<std::string>& keys = skipped_.back();
+            if (std::find(keys.begin(), keys.end(), k) != keys.end())
+                return fail("duplicate key \"" + k + "\"", token_start());
+            keys.push_back(std::move(k));
+            mark();
+            return true;
+        }
         JsonValue& object = *stack_.back();
         for (const auto& [name, _] : object.members)
             if (name == k)
@@ -92,7 +184,7 @@ public:
             // nlohmann's message: "[json.exception.parse_error.101] parse error at line 1, column 2: ..."
             std::string what = ex.what();
             const auto colon = what.find(": ", what.find("column"));
-            error_offset_ = position > 0 ? position - 1 : 0;
+            error_offset_ = begin_ + (position > 0 ? position - 1 : 0);
             error_ = colon == std::string::npos ? what : what.substr(colon + 2);
         }
         return false;
@@ -101,45 +193,48 @@ public:
     std::optional<JsonValue> root;
     std::string error_;
     std::size_t error_offset_ = 0;
+    std::size_t begin_ = 0;  // where the parser's positions count from
 
 private:
-    // Where the token the parser just reported began: the number's own text
-    // is scanned back from the end when it is a number.
-    std::size_t token_start() const
+    std::size_t token_start() const { return track_.token_start; }
+    void mark() { track_.seeking = true; }
+
+    // Whether a value placed in the open container is an element left in
+    // the source.
+    bool element_in_source() const
     {
-        std::size_t at = std::min(last_end_, text_.size());
-        while (at < text_.size() && (text_[at] == ' ' || text_[at] == '\t' || text_[at] == '\r' ||
-                                     text_[at] == '\n' || text_[at] == ',' || text_[at] == ':'))
-            ++at;
-        return at;
+        return arrays_ == Arrays::InSource && skipped_.empty() && !stack_.empty() &&
+               stack_.back()->kind == JsonValue::Kind::Array;
     }
-    void mark() { last_end_ = consumed_; }
 
     bool number(const std::string& written = {})
     {
         JsonValue value;
         value.kind = JsonValue::Kind::Number;
-        const std::size_t start = token_start();
         if (!written.empty()) {
             value.text = written;
         } else {
-            std::size_t end = start;
-            while (end < text_.size() && std::string_view("+-0123456789.eE").find(text_[end]) != std::string_view::npos)
-                ++end;
-            value.text = std::string(text_.substr(start, end - start));
+            const std::string_view token = track_.token;
+            value.text = std::string(token.substr(0, token.find_first_not_of("+-0123456789.eE")));
         }
-        value.offset = start;
-        mark();
-        return place(std::move(value));
+        return add(std::move(value));
     }
     bool add(JsonValue value)
     {
         value.offset = token_start();
+        value.source = source_;
         mark();
         return place(std::move(value));
     }
     bool place(JsonValue value)
     {
+        if (!skipped_.empty())
+            return true;
+        if (element_in_source()) {
+            stack_.back()->spans.push_back(
+                {value.offset, track_.consumed, track_.hash_since(value.offset, track_.hash_at_token)});
+            return true;
+        }
         if (stack_.empty()) {
             root = std::move(value);
             return true;
@@ -153,12 +248,22 @@ private:
     }
     bool open(JsonValue::Kind kind)
     {
-        if (stack_.size() >= kMaxDepth)
+        if (stack_.size() + skipped_.size() >= kMaxDepth)
             return fail("nested deeper than 64 levels", token_start());
+        const std::size_t start = token_start();
+        mark();
+        if (!skipped_.empty() || element_in_source()) {
+            if (skipped_.empty()) {
+                element_begin_ = start;
+                element_hash_ = track_.hash_at_token;
+            }
+            skipped_.emplace_back();
+            return true;
+        }
         JsonValue value;
         value.kind = kind;
-        value.offset = token_start();
-        mark();
+        value.offset = start;
+        value.source = source_;
         JsonValue* placed = nullptr;
         if (stack_.empty()) {
             root = std::move(value);
@@ -178,8 +283,18 @@ private:
     }
     bool close()
     {
-        stack_.pop_back();
         mark();
+        if (!skipped_.empty()) {
+            skipped_.pop_back();
+            if (skipped_.empty())
+                stack_.back()->spans.push_back(
+                    {element_begin_, track_.consumed, track_.hash_since(element_begin_, element_hash_)});
+            return true;
+        }
+        // A long array's spans grew by doubling; what is left over would
+        // be held for as long as the data.
+        stack_.back()->spans.shrink_to_fit();
+        stack_.pop_back();
         return true;
     }
     bool fail(std::string message, std::size_t offset = 0)
@@ -189,14 +304,51 @@ private:
         return false;
     }
 
-    std::string_view text_;
-    const std::size_t& consumed_;
-    std::size_t last_end_ = 0;
+    ReadTrack& track_;
+    Arrays arrays_;
+    int source_;
     std::string pending_key_;
     // Pointers stay valid: a container only grows while its last element is
     // open, and the open element is always the last one of its parent.
     std::vector<JsonValue*> stack_;
+    // The containers open inside an element left in the source, each with
+    // its keys so far (none for an array), and where the element began.
+    std::vector<std::vector<std::string>> skipped_;
+    std::size_t element_begin_ = 0;
+    uint64_t element_hash_ = 0;
 };
+
+enum class Whole { Document, Prefix };
+
+// Parses the bytes [begin, end) of text; Prefix stops after the first
+// value, as an element's bytes may run one byte past a number.
+JsonParse parse_range(const SourceText& text, std::size_t begin, std::size_t end, Arrays arrays, Whole whole,
+                      int source)
+{
+    Cursor cursor(text, begin, end);
+    TreeBuilder builder(cursor.track, arrays, source);
+    builder.begin_ = begin;
+    bool ok = false;
+    try {
+        ok = nlohmann::json::sax_parse(CursorIterator(&cursor), CursorIterator(), &builder,
+                                       nlohmann::json::input_format_t::json, whole == Whole::Document);
+    } catch (const std::exception& e) {
+        builder.error_ = e.what();
+    }
+    JsonParse result;
+    if (ok && builder.root && !cursor.failed) {
+        result.root = std::move(builder.root);
+        return result;
+    }
+    if (cursor.failed) {
+        builder.error_ = "cannot read the text any more";
+        builder.error_offset_ = cursor.track.consumed;
+    }
+    result.problem = builder.error_.empty() ? std::string("not a JSON document") : builder.error_;
+    result.error_offset = builder.error_offset_;
+    result.error = text.position(builder.error_offset_) + ": " + result.problem;
+    return result;
+}
 
 }  // namespace
 
@@ -260,24 +412,37 @@ std::string SourceLines::position(std::size_t offset) const
 
 JsonParse parse_json(std::string_view text)
 {
-    std::size_t consumed = 0;
-    TreeBuilder builder(text, consumed);
-    const CountingIterator first(text.data(), &consumed);
-    const CountingIterator last(text.data() + text.size(), nullptr);
-    bool ok = false;
-    try {
-        ok = nlohmann::json::sax_parse(first, last, &builder);
-    } catch (const std::exception& e) {
-        builder.error_ = e.what();
+    // A view, not a copy: the text outlives the parse.
+    const SourceText view = SourceText::borrowed(text);
+    return parse_range(view, 0, text.size(), Arrays::Whole, Whole::Document, 0);
+}
+
+JsonParse parse_data(const SourceText& text, int source)
+{
+    JsonParse parsed = parse_range(text, 0, text.size(), Arrays::InSource, Whole::Document, source);
+    text.forget_window();
+    return parsed;
+}
+
+JsonParse parse_element(const SourceText& text, const JsonSpan& span, int source)
+{
+    const auto bytes = text.bytes(span.begin, span.end);
+    if (!bytes || bytes->size() != span.end - span.begin || span_hash(*bytes) != span.hash) {
+        JsonParse changed;
+        changed.problem = "the data changed since it was read";
+        changed.error_offset = span.begin;
+        changed.error = text.position(span.begin) + ": " + changed.problem;
+        return changed;
     }
-    JsonParse result;
-    if (ok && builder.root) {
-        result.root = std::move(builder.root);
-        return result;
-    }
-    result.error = SourceLines(text).position(builder.error_offset_) + ": " +
-                   (builder.error_.empty() ? std::string("not a JSON document") : builder.error_);
-    return result;
+    return parse_range(text, span.begin, span.end, Arrays::Whole, Whole::Prefix, source);
+}
+
+uint64_t span_hash(std::string_view bytes)
+{
+    uint64_t hash = 0;
+    for (const char c : bytes)
+        hash = hash * kHashFactor + static_cast<unsigned char>(c) + 1;
+    return hash;
 }
 
 }  // namespace kt482::form
