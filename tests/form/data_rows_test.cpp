@@ -96,6 +96,8 @@ INSTANTIATE_TEST_SUITE_P(
             Document{"NumbersEndingRows", "{\"rows\": [1, -0, 1.5e3,\n  12 ,7]}"},
             Document{"NestedAndBlank", "{\r\n \"rows\" : [ { \"a\" : [1, [2, {\"b\": null}]] } ,\r\n\t{\"c\": {\"d\": true}} ] }"},
             Document{"EscapesAndWideText", R"({"rows": [{"s": "a\"b\\c\u00e9"}, {"s": "六角ボルト M8×30"}, "tail"]})"},
+            Document{"EveryEscape", R"({"rows": ["\/\b\f\n\r\t\u0000\u20ac\ud83d\ude00", {"k\u00e9y": "\u00DF"}]})"},
+            Document{"LiteralsAndExponents", R"({"rows": [true, false, null, {"e": 1E+2, "f": -0.5e-3, "big": 123456789012345678901234567890}]})"},
             Document{"EmptyAndNestedLists", R"({"none": [], "rows": [[], {}], "o": {"inner": {"deep": 1}}})"}),
         testing::Values(Held::Memory, Held::File)),
     [](const auto& info) {
