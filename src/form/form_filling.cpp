@@ -77,7 +77,6 @@ struct Filling::State {
     const JsonValue& data;
     SourceText no_text;                // the text of rows made by hand, which name no source
     std::optional<DataRows> rows;      // the list's rows, when there is a list
-    std::vector<Decimal> row_sums;     // rows x sums, each row's summed fields
     std::vector<Decimal> calc_values;
     Totals all;                        // over every row
     Plan plan;
@@ -279,29 +278,39 @@ struct Filling::State {
         rows_source = found->source;
         if (rows->size() > 1000000)
             fail(*found, path, "more than a million rows");
-        const std::size_t n = rows->size(), k = list.sums.size();
-        row_sums.resize(n * k);
-        all.reset(k);
+        const std::size_t n = rows->size();
+        all.reset(list.sums.size());
+        std::vector<Decimal> sums;
         for (std::size_t i = 0; i < n; ++i) {
             const auto held = row_at(i);
             const JsonValue& row = *held;
             if (row.kind != Kind::Object)
                 fail(row, row_path(i), "expected an object, got " + describe(row));
-            Context c;
-            c.row = &row;
-            c.row_index = i;
-            for (std::size_t s = 0; s < k; ++s) {
-                Ref r;
-                r.path = {list.sums[s]};
-                const Value v = value_of(r, c, true);
-                // Bounded so that no sum of up to a million rows can
-                // overflow, whichever rows it takes.
-                if (v.type == Value::Type::Number && !v.number.fits(18, 6))
-                    fail(*lookup(r.path, c).first, row_path(i) + "." + list.sums[s],
-                         "a summed value has at most 18 digits before the point and 6 after it, got " + v.number.text());
-                row_sums[i * k + s] = v.type == Value::Type::Number ? v.number : Decimal();
-            }
-            all.add_row(row_sums.data() + i * k);
+            row_sums_of(row, i, sums);
+            all.add_row(sums.data());
+        }
+    }
+
+    // The row's summed fields (null counts as 0). Read from the row each
+    // time it is needed, as every pass reads the row again anyway, rather
+    // than kept for every row of a long list.
+    void row_sums_of(const JsonValue& row, std::size_t i, std::vector<Decimal>& out) const
+    {
+        const ListRegion& list = *tpl.list;
+        Context c;
+        c.row = &row;
+        c.row_index = i;
+        out.resize(list.sums.size());
+        for (std::size_t s = 0; s < list.sums.size(); ++s) {
+            Ref r;
+            r.path = {list.sums[s]};
+            const Value v = value_of(r, c, true);
+            // Bounded so that no sum of up to a million rows can overflow,
+            // whichever rows it takes.
+            if (v.type == Value::Type::Number && !v.number.fits(18, 6))
+                fail(*lookup(r.path, c).first, row_path(i) + "." + list.sums[s],
+                     "a summed value has at most 18 digits before the point and 6 after it, got " + v.number.text());
+            out[s] = v.type == Value::Type::Number ? v.number : Decimal();
         }
     }
 
@@ -309,7 +318,6 @@ struct Filling::State {
     // built from them, in the order they are defined.
     void compute()
     {
-        const std::size_t k = tpl.list ? tpl.list->sums.size() : 0;
         const std::size_t n = rows ? rows->size() : 0;
         calc_values.assign(tpl.calcs.size(), Decimal());
         Context summary;
@@ -319,21 +327,27 @@ struct Filling::State {
             Decimal result;
             const std::string at = "calc." + calc.name;
             if (calc.op == Calc::Op::Sum || calc.op == Calc::Op::Count) {
-                long long count = 0;
-                for (std::size_t i = 0; i < n; ++i) {
-                    if (calc.has_where) {
-                        Context c;
-                        const auto row = row_at(i);
-                        c.row = row.get();
-                        c.row_index = i;
-                        Ref r;
-                        r.path = calc.where_field;
-                        if (!reads_as(value_of(r, c, false), calc.where_equals))
-                            continue;
-                    }
+                const std::size_t index = static_cast<std::size_t>(calc.sum_index);
+                // Special case: over every row, the totals are those the
+                // first pass added up.
+                long long count = calc.has_where ? 0 : all.count;
+                if (!calc.has_where && calc.op == Calc::Op::Sum && index < all.sums.size())
+                    result = all.sums[index];
+                std::vector<Decimal> sums;
+                for (std::size_t i = 0; calc.has_where && i < n; ++i) {
+                    Context c;
+                    const auto row = row_at(i);
+                    c.row = row.get();
+                    c.row_index = i;
+                    Ref r;
+                    r.path = calc.where_field;
+                    if (!reads_as(value_of(r, c, false), calc.where_equals))
+                        continue;
                     ++count;
-                    if (calc.op == Calc::Op::Sum)
-                        result = *add(result, row_sums[i * k + static_cast<std::size_t>(calc.sum_index)]);
+                    if (calc.op == Calc::Op::Sum) {
+                        row_sums_of(*row, i, sums);
+                        result = *add(result, sums[index]);
+                    }
                 }
                 if (calc.op == Calc::Op::Count)
                     result = Decimal::from_int(count);
@@ -641,6 +655,7 @@ void Filling::record_pages(KT482_Print& job) const
     Recorder rec(job, tpl);
     Drawer drawer{s, rec};
     Totals running, page_totals, group;
+    std::vector<Decimal> row_sums;
     running.reset(k);
     page_totals.reset(k);
     group.reset(k);
@@ -675,10 +690,10 @@ void Filling::record_pages(KT482_Print& job) const
             c.row_index = line.row;
             switch (line.kind) {
             case PlanLine::Kind::Row: {
-                const Decimal* sums = k ? &s.row_sums[line.row * k] : nullptr;
-                running.add_row(sums);
-                page_totals.add_row(sums);
-                group.add_row(sums);
+                s.row_sums_of(*held, line.row, row_sums);
+                running.add_row(row_sums.data());
+                page_totals.add_row(row_sums.data());
+                group.add_row(row_sums.data());
                 const ListRegion& list = *tpl.list;
                 if (list.shade_every > 0 && ++shade_count % list.shade_every == 0)
                     job.E_Fill(row, list.shade_from_col, row + 1, list.shade_to_col, list.shade_color);

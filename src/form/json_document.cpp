@@ -1,6 +1,7 @@
 #include "form/json_document.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <iterator>
 
 #include <nlohmann/json.hpp>
@@ -237,9 +238,7 @@ private:
         if (!skipped_.empty())
             return true;
         if (element_in_source()) {
-            stack_.back()->spans.push_back(
-                {value.offset, track_.consumed, track_.hash_since(value.offset, track_.hash_at_token)});
-            return true;
+            return add_span(value.offset, track_.hash_at_token);
         }
         if (stack_.empty()) {
             root = std::move(value);
@@ -292,15 +291,23 @@ private:
         mark();
         if (!skipped_.empty()) {
             skipped_.pop_back();
-            if (skipped_.empty())
-                stack_.back()->spans.push_back(
-                    {element_begin_, track_.consumed, track_.hash_since(element_begin_, element_hash_)});
-            return true;
+            return !skipped_.empty() || add_span(element_begin_, element_hash_);
         }
         // A long array's spans grew by doubling; what is left over would
         // be held for as long as the data.
         stack_.back()->spans.shrink_to_fit();
         stack_.pop_back();
+        return true;
+    }
+    // The element of the open array from begin to here, whose preceding
+    // bytes hashed to `before`.
+    bool add_span(std::size_t begin, uint64_t before)
+    {
+        const std::size_t length = track_.consumed - begin;
+        if (length > UINT32_MAX)
+            return fail("an array's element longer than 4 GiB", begin);
+        stack_.back()->spans.push_back(
+            {begin, static_cast<uint32_t>(length), static_cast<uint32_t>(track_.hash_since(begin, before) >> 32)});
         return true;
     }
     bool fail(std::string message, std::size_t offset = 0)
@@ -606,8 +613,8 @@ JsonParse parse_data(const SourceText& text, int source)
 
 JsonParse parse_element(const SourceText& text, const JsonSpan& span, int source)
 {
-    const auto bytes = text.bytes(span.begin, span.end);
-    if (!bytes || bytes->size() != span.end - span.begin || span_hash(*bytes) != span.hash) {
+    const auto bytes = text.bytes(span.begin, span.end());
+    if (!bytes || bytes->size() != span.length || span_hash(*bytes) != span.hash) {
         JsonParse changed;
         changed.problem = "the data changed since it was read";
         changed.error_offset = span.begin;
@@ -620,15 +627,17 @@ JsonParse parse_element(const SourceText& text, const JsonSpan& span, int source
         return parsed;
     // Not what the first pass checked, yet with the same hash: the parser
     // says what is wrong.
-    return parse_range(text, span.begin, span.end, Arrays::Whole, Whole::Prefix, source);
+    return parse_range(text, span.begin, span.end(), Arrays::Whole, Whole::Prefix, source);
 }
 
-uint64_t span_hash(std::string_view bytes)
+uint32_t span_hash(std::string_view bytes)
 {
     uint64_t hash = 0;
     for (const char c : bytes)
         hash = hash * kHashFactor + static_cast<unsigned char>(c) + 1;
-    return hash;
+    // The high half, which every byte stirs; the low bits of such a product
+    // depend on the low bits of the bytes alone.
+    return static_cast<uint32_t>(hash >> 32);
 }
 
 }  // namespace kt482::form

@@ -24,11 +24,14 @@ namespace kt482::form {
 
 struct JsonMember;
 
-// Where an array's element lies in its source: bytes [begin, end), and a
-// hash of them that tells the element read again from the one checked.
+// Where an array's element lies in its source: bytes [begin, begin +
+// length), and a hash of them that tells the element read again from the
+// one checked. Sixteen bytes, as a long list keeps one for every row.
 struct JsonSpan {
-    std::size_t begin = 0, end = 0;
-    uint64_t hash = 0;
+    uint64_t begin = 0;
+    uint32_t length = 0;
+    uint32_t hash = 0;
+    std::size_t end() const { return static_cast<std::size_t>(begin) + length; }
 };
 
 struct JsonValue {
@@ -94,6 +97,6 @@ JsonParse parse_data(const SourceText& text, int source);
 JsonParse parse_element(const SourceText& text, const JsonSpan& span, int source);
 
 // The hash JsonSpan keeps, of bytes read again.
-uint64_t span_hash(std::string_view bytes);
+uint32_t span_hash(std::string_view bytes);
 
 }  // namespace kt482::form
