@@ -117,10 +117,13 @@ std::string Form::SetDataFile(const std::string& path)
     impl_->drop_data();
     // The file stays open and is read again row by row as the fills need
     // its rows, so that its text is never held whole.
-    auto text = form::SourceText::open_file(path);
-    if (!text)
+    if (auto text = form::SourceText::open_file(path))
+        return impl_->set_data(path, std::move(*text));
+    // A pipe or a device cannot be read again: its text is held instead.
+    auto whole = read_file(path);
+    if (!whole)
         return path + ": cannot read the data";
-    return impl_->set_data(path, std::move(*text));
+    return impl_->set_data(path, form::SourceText(strip_bom(std::move(*whole))));
 }
 
 std::string Form::SetData(std::string_view json, const std::string& name)

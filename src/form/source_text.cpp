@@ -31,6 +31,12 @@ SourceText SourceText::borrowed(std::string_view text)
 
 std::optional<SourceText> SourceText::open_file(const std::string& path)
 {
+    // Only a regular file reads the same again: not a folder, pipe or
+    // device. Asked before opening, as opening a pipe and closing it again
+    // would lose its writer's text.
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
+        return std::nullopt;
     std::shared_ptr<std::FILE> file(std::fopen(path.c_str(), "rb"), [](std::FILE* f) {
         if (f)
             std::fclose(f);
@@ -39,8 +45,6 @@ std::optional<SourceText> SourceText::open_file(const std::string& path)
     // buffer of it that a seek within its range would keep.
     if (file)
         std::setvbuf(file.get(), nullptr, _IONBF, 0);
-    // Only a regular file reads the same again: not a folder, pipe or device.
-    struct stat status {};
     if (!file || ::fstat(::fileno(file.get()), &status) != 0 || !S_ISREG(status.st_mode) ||
         ::fseeko(file.get(), 0, SEEK_END) != 0)
         return std::nullopt;

@@ -5,11 +5,14 @@
 // recorded; and a data file changed under a form is noticed, not drawn.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 
 #include "form/data_rows.h"
 #include "form/json_document.h"
@@ -169,6 +172,21 @@ TEST(DataFile, ChangedUnderTheFormIsAProblemAndRecordsNothing)
     kt482::KT482_Print job;
     EXPECT_EQ(form.Fill(job), file.path + ":2:1: items[1]: the data changed since it was read");
     EXPECT_FALSE(job.P_CheckData());
+}
+
+TEST(DataFile, FromAPipeIsReadOnceAndHeld)
+{
+    kt482::Form form;
+    ASSERT_EQ(form.LoadText(R"({"list": {"data": "items", "first_row": 2, "rows_per_page": 5, "sums": ["amount"],
+  "row": [{"type": "number", "row": 0, "col": 80, "field": "amount"}]}})"), "");
+    const std::string fifo = "/tmp/kt482-data-rows-fifo-" + std::to_string(::getpid());
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::thread writer([&] { std::ofstream(fifo) << R"({"items": [{"amount": 1}, {"amount": "x"}]})"; });
+    EXPECT_EQ(form.SetDataFile(fifo), "");
+    writer.join();
+    fs::remove(fifo);
+    kt482::KT482_Print job;
+    EXPECT_EQ(form.Fill(job), fifo + ":1:38: items[1].amount: expected a number, got \"x\"");
 }
 
 }  // namespace
