@@ -36,6 +36,7 @@ struct ReadTrack {
     uint64_t hash_at_token = 0;  // of the bytes before token_start
     std::string token;           // a number's first bytes
     bool in_number = false;
+    bool hashing = true;         // only a file's bytes can change; a text in memory is not hashed
 
     void see(char c)
     {
@@ -48,7 +49,8 @@ struct ReadTrack {
         }
         if (in_number && token.size() < 48)
             token += c;
-        hash = hash * kHashFactor + static_cast<unsigned char>(c) + 1;
+        if (hashing)
+            hash = hash * kHashFactor + static_cast<unsigned char>(c) + 1;
         ++consumed;
     }
     // The hash of the bytes from `begin`, whose preceding bytes hashed to
@@ -65,6 +67,7 @@ struct Cursor {
     Cursor(const SourceText& t, std::size_t begin, std::size_t e) : text(t), end(std::min(e, t.size()))
     {
         track.consumed = begin;
+        track.hashing = !text.in_memory();
     }
 
     // Whether a byte is left, reading the next window when needed.
@@ -375,6 +378,7 @@ private:
     bool object(JsonValue& v, std::size_t depth)
     {
         v.kind = JsonValue::Kind::Object;
+        v.members.reserve(8);  // a row's fields, without growing step by step
         ++at_;
         if (next_is('}'))
             return true;
@@ -412,7 +416,8 @@ private:
     bool number(JsonValue& v)
     {
         const std::size_t start = at_;
-        while (at_ < s_.size() && std::string_view("+-0123456789.eE").find(s_[at_]) != std::string_view::npos)
+        while (at_ < s_.size() && ((s_[at_] >= '0' && s_[at_] <= '9') || s_[at_] == '-' || s_[at_] == '+' ||
+                                   s_[at_] == '.' || s_[at_] == 'e' || s_[at_] == 'E'))
             ++at_;
         if (at_ == start)
             return false;
@@ -472,8 +477,10 @@ private:
     {
         ++at_;  // the opening quote
         while (at_ < s_.size()) {
-            const std::size_t plain = s_.find_first_of("\"\\", at_);
-            if (plain == std::string_view::npos)
+            std::size_t plain = at_;
+            while (plain < s_.size() && s_[plain] != '"' && s_[plain] != '\\')
+                ++plain;
+            if (plain == s_.size())
                 return false;
             out.append(s_.substr(at_, plain - at_));
             at_ = plain + 1;
@@ -614,7 +621,7 @@ JsonParse parse_data(const SourceText& text, int source)
 JsonParse parse_element(const SourceText& text, const JsonSpan& span, int source)
 {
     const auto bytes = text.bytes(span.begin, span.end());
-    if (!bytes || bytes->size() != span.length || span_hash(*bytes) != span.hash) {
+    if (!bytes || bytes->size() != span.length || (!text.in_memory() && span_hash(*bytes) != span.hash)) {
         JsonParse changed;
         changed.problem = "the data changed since it was read";
         changed.error_offset = span.begin;

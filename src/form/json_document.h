@@ -25,8 +25,9 @@ namespace kt482::form {
 struct JsonMember;
 
 // Where an array's element lies in its source: bytes [begin, begin +
-// length), and a hash of them that tells the element read again from the
-// one checked. Sixteen bytes, as a long list keeps one for every row.
+// length), and for a file a hash of them that tells the element read again
+// from the one checked (a text in memory cannot change, and is not hashed).
+// Sixteen bytes, as a long list keeps one for every row.
 struct JsonSpan {
     uint64_t begin = 0;
     uint32_t length = 0;

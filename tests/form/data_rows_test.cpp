@@ -82,7 +82,7 @@ TEST_P(RowsLeftInText, ReadAgainAreTheWholeTreesItems)
         EXPECT_TRUE(left.items.empty());
         const kt482::form::DataRows rows(text, left);
         ASSERT_EQ(rows.size(), expected.items.size());
-        // Backwards, so that each row is read again rather than kept.
+        // Backwards, as no pass reads them.
         for (std::size_t i = rows.size(); i-- > 0;) {
             const kt482::form::RowRead row = rows.row(i);
             ASSERT_TRUE(row.value) << row.problem;
