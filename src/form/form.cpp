@@ -128,8 +128,18 @@ std::string Form::SetDataFile(const std::string& path)
 
 std::string Form::SetData(std::string_view json, const std::string& name)
 {
+    return SetData(std::string(json), name);
+}
+
+std::string Form::SetData(std::string&& json, const std::string& name)
+{
     impl_->drop_data();
-    return impl_->set_data(name, form::SourceText(strip_bom(std::string(json))));
+    return impl_->set_data(name, form::SourceText(strip_bom(std::move(json))));
+}
+
+std::string Form::SetData(const char* json, const std::string& name)
+{
+    return SetData(std::string_view(json ? json : ""), name);
 }
 
 std::string Form::SetRowsCsv(const std::string& list_path, std::string_view csv, const std::string& name)

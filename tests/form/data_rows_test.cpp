@@ -51,7 +51,8 @@ struct TempFile {
     std::string path;
 };
 
-enum class Held { Memory, File };
+// Moved: a text the form takes over (SetData of a temporary).
+enum class Held { Memory, File, Moved };
 
 struct Document {
     const char* name;
@@ -146,7 +147,10 @@ TEST_P(LongList, LastRowsAreCheckedBeforeAnythingIsRecorded)
     const TempFile file(data);
     kt482::Form form;
     ASSERT_EQ(form.LoadText(tpl), "");
-    ASSERT_EQ(GetParam() == Held::File ? form.SetDataFile(file.path) : form.SetData(data, file.path), "");
+    ASSERT_EQ(GetParam() == Held::File    ? form.SetDataFile(file.path)
+              : GetParam() == Held::Moved ? form.SetData(std::string(data), file.path)
+                                          : form.SetData(data, file.path),
+              "");
     kt482::KT482_Print job;
     // Line 1 is the opening, row i on line i + 2; the byte-order mark is no
     // character of the text.
@@ -155,8 +159,9 @@ TEST_P(LongList, LastRowsAreCheckedBeforeAnythingIsRecorded)
     EXPECT_EQ(form.Pages(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Held, LongList, testing::Values(Held::Memory, Held::File),
-                         [](const auto& info) { return std::string(info.param == Held::File ? "File" : "Memory"); });
+INSTANTIATE_TEST_SUITE_P(Held, LongList, testing::Values(Held::Memory, Held::File, Held::Moved), [](const auto& info) {
+    return std::string(info.param == Held::File ? "File" : info.param == Held::Moved ? "Moved" : "Memory");
+});
 
 TEST(DataFile, ChangedUnderTheFormIsAProblemAndRecordsNothing)
 {
