@@ -4,9 +4,12 @@
 //              data, against the same invoices recorded by hand through the
 //              members; both printed to PDF the same way. The ratio is the
 //              form's documents/s over the hand-recorded documents/s.
-//   statement  the monthly statement of 1,000 and of 10,000 lines to PDF,
-//              each in a child process of its own: time per line, and the
-//              child's peak resident memory.
+//   statement  the monthly statement of 1,000, 10,000 and 50,000 lines to
+//              PDF, each in a child process of its own: time per line, and
+//              the child's peak resident memory. The data comes from a file
+//              (written beforehand, as the fill command reads it), from a
+//              text in memory that the child makes and keeps (as a host that
+//              builds its JSON does), and from one it hands over.
 //
 //   kt482_bench_forms [DOCUMENTS]
 //
@@ -179,20 +182,42 @@ double invoices(int documents, bool by_form, const std::string& dir)
     return documents / std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-std::string statement_data(int lines)
+// The statement's data, a piece at a time.
+template <class Out>
+void statement_data(int lines, Out&& out)
 {
-    std::string json = R"({"customer": {"name": "株式会社 山田建設"}, "issuer": {"name": "株式会社 サンプル金物",
-      "registration_number": "T9876543210987"}, "period": "2026年11月", "lines": [)";
+    out(R"({"customer": {"name": "株式会社 山田建設"}, "issuer": {"name": "株式会社 サンプル金物",
+      "registration_number": "T9876543210987"}, "period": "2026年11月", "lines": [)");
     for (int i = 0; i < lines; ++i) {
         const int day = 1 + static_cast<int>(static_cast<long long>(i) * 30 / lines);
         const int quantity = 10 + (i * 37) % 190;
-        json += (i ? ",\n" : "") + std::string(R"({"date": "2026/11/)") + (day < 10 ? "0" : "") +
-                std::to_string(day) + R"(", "slip": "D)" + std::to_string(100000 + i / 4) +
-                R"(", "name": "六角ボルト M8×30 ステンレス", "quantity": )" + std::to_string(quantity) +
-                R"(, "unit_price": 24.75, "amount": )" + std::to_string(quantity * 2475 / 100) + "}";
+        out((i ? ",\n" : "") + std::string(R"({"date": "2026/11/)") + (day < 10 ? "0" : "") + std::to_string(day) +
+            R"(", "slip": "D)" + std::to_string(100000 + i / 4) +
+            R"(", "name": "六角ボルト M8×30 ステンレス", "quantity": )" + std::to_string(quantity) +
+            R"(, "unit_price": 24.75, "amount": )" + std::to_string(quantity * 2475 / 100) + "}");
     }
-    return json + "]}";
+    out("]}");
 }
+
+std::string statement_text(int lines)
+{
+    std::string json;
+    statement_data(lines, [&](const std::string& piece) { json += piece; });
+    return json;
+}
+
+bool write_statement_file(int lines, const std::string& path)
+{
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file)
+        return false;
+    statement_data(lines, [&](const std::string& piece) { std::fwrite(piece.data(), 1, piece.size(), file); });
+    return std::fclose(file) == 0;
+}
+
+// Memory: the host keeps its text and the form copies it; Moved: the host
+// hands its text over.
+enum class DataFrom { File, Memory, Moved };
 
 struct StatementRun {
     double seconds = 0;
@@ -201,8 +226,11 @@ struct StatementRun {
 };
 
 // In a child, so that its peak memory is its own.
-StatementRun statement(int lines, const std::string& dir)
+StatementRun statement(int lines, DataFrom from, const std::string& dir)
 {
+    const std::string data_path = dir + "/statement-" + std::to_string(lines) + ".json";
+    if (from == DataFrom::File && !write_statement_file(lines, data_path))
+        return {};
     int fds[2];
     if (::pipe(fds) != 0)
         return {};
@@ -214,8 +242,11 @@ StatementRun statement(int lines, const std::string& dir)
         const std::string tpl = std::string(KT482_FORMS_DIR) + "/statement.json";
         if (form.LoadFile(tpl).empty()) {
             const auto start = Clock::now();
-            const std::string data = statement_data(lines);
-            if (form.SetData(data).empty() && form.WritePdf(dir + "/statement.pdf").empty()) {
+            const std::string data = from == DataFrom::Memory ? statement_text(lines) : std::string();
+            const std::string problem = from == DataFrom::Memory ? form.SetData(data)
+                                        : from == DataFrom::Moved ? form.SetData(statement_text(lines))
+                                                                  : form.SetDataFile(data_path);
+            if (problem.empty() && form.WritePdf(dir + "/statement.pdf").empty()) {
                 run.seconds = std::chrono::duration<double>(Clock::now() - start).count();
                 run.pages = form.Pages();
             }
@@ -251,16 +282,22 @@ int main(int argc, char** argv)
     std::printf("invoices   %d one-page documents: by hand %.1f docs/s, from the template %.1f docs/s, ratio %.2f\n",
                 documents, by_hand, by_form, by_hand > 0 ? by_form / by_hand : 0);
 
-    const StatementRun small = statement(1000, dir);
-    const StatementRun large = statement(10000, dir);
-    const double per_small = small.seconds / 1000 * 1e6, per_large = large.seconds / 10000 * 1e6;
-    std::printf("statement  1,000 lines: %d pages, %.3f s, %.1f us/line, peak %ld kB\n", small.pages, small.seconds,
-                per_small, small.peak_kb);
-    std::printf("statement 10,000 lines: %d pages, %.3f s, %.1f us/line, peak %ld kB\n", large.pages, large.seconds,
-                per_large, large.peak_kb);
-    std::printf("statement per-line cost 10,000 / 1,000: %.2f; peak memory 10,000 / 1,000: %.2f\n",
-                per_small > 0 ? per_large / per_small : 0,
-                small.peak_kb > 0 ? static_cast<double>(large.peak_kb) / small.peak_kb : 0);
+    for (const DataFrom from : {DataFrom::File, DataFrom::Memory, DataFrom::Moved}) {
+        const char* const named = from == DataFrom::File ? "file" : from == DataFrom::Memory ? "memory" : "moved";
+        const StatementRun small = statement(1000, from, dir);
+        const double per_small = small.seconds / 1000 * 1e6;
+        std::printf("statement from %-6s  1,000 lines: %d pages, %.3f s, %.1f us/line, peak %ld kB\n", named,
+                    small.pages, small.seconds, per_small, small.peak_kb);
+        for (const int lines : {10000, 50000}) {
+            const StatementRun large = statement(lines, from, dir);
+            const double per_large = large.seconds / lines * 1e6;
+            std::printf("statement from %-6s %6d lines: %d pages, %.3f s, %.1f us/line, peak %ld kB; "
+                        "per line %.2fx, peak %.3fx of 1,000 lines\n",
+                        named, lines, large.pages, large.seconds, per_large, large.peak_kb,
+                        per_small > 0 ? per_large / per_small : 0,
+                        small.peak_kb > 0 ? static_cast<double>(large.peak_kb) / small.peak_kb : 0);
+        }
+    }
     fs::remove_all(dir);
     return 0;
 }

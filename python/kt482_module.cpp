@@ -1096,7 +1096,7 @@ class FormError(ValueError):
         } else if (!data.is_none()) {
             std::string json;
             append_json(json, data, "", 0);
-            check(form.SetData(json, "data"));
+            check(form.SetData(std::move(json), "data"));
         } else {
             check(form.SetData("{}", "data"));
         }

@@ -39,9 +39,19 @@ public:
                          const std::string& name = "template");
 
     // The data the next fills use: a JSON object of fields and arrays of
-    // rows. Numbers are kept as written, so amounts stay exact.
+    // rows. Numbers are kept as written, so amounts stay exact. The whole
+    // document is checked here; the rows of its arrays are kept only as
+    // where they lie in the text, and read again one at a time by each fill.
+    // SetDataFile keeps the file open and reads it again (the file must not
+    // change until the next SetData or SetDataFile; a change is noticed and
+    // the fill refused), so that a statement of many thousand lines never
+    // holds its data in memory; SetData keeps one copy of the text.
     std::string SetDataFile(const std::string& path);
     std::string SetData(std::string_view json, const std::string& name = "data");
+    // The same, taking the text over: a host that moves its text in (or
+    // passes a temporary) leaves the form the only copy.
+    std::string SetData(std::string&& json, const std::string& name = "data");
+    std::string SetData(const char* json, const std::string& name = "data");
     // Rows for a list from CSV (RFC 4180, UTF-8): the first line names the
     // fields; a cell that reads as a plain decimal number ("12000",
     // "-3.5", not "012" or "12,000") is a number, an empty cell is null,

@@ -18,11 +18,43 @@ namespace kt482 {
 
 using form::JsonValue;
 
+// The template's text is source 0 and the data's 1; rows from CSV come
+// after. New data drops the sources of the data before it, so that a form
+// filled again and again holds only what its last fill read.
+constexpr int kTemplateSource = 0;
+constexpr int kDataSource = 1;
+
 struct Form::Impl {
+    Impl() { sources.list.resize(1); }
+    // Forgets the data and every source read with it.
+    void drop_data()
+    {
+        data.reset();
+        sources.list.resize(kDataSource);
+    }
+
     form::Sources sources;
     std::optional<form::FormTemplate> tpl;
     std::optional<JsonValue> data;
     int pages = 0;
+
+    std::string set_data(const std::string& name, form::SourceText text)
+    {
+        const int source = sources.add(name, std::move(text));
+        form::JsonParse parsed = form::parse_data(sources.list[static_cast<std::size_t>(source)].content, source);
+        if (!parsed.root) {
+            drop_data();
+            return name + ":" + parsed.error;
+        }
+        if (parsed.root->kind != JsonValue::Kind::Object) {
+            std::string problem = sources.locate(source, parsed.root->offset) + ": (top): expected an object, got " +
+                                  form::describe(*parsed.root);
+            drop_data();
+            return problem;
+        }
+        data = std::move(parsed.root);
+        return {};
+    }
 };
 
 namespace {
@@ -37,15 +69,6 @@ std::optional<std::string> read_file(const std::string& path)
     if (in.bad())
         return std::nullopt;
     return text.str();
-}
-
-void set_source(JsonValue& v, int source)
-{
-    v.source = source;
-    for (JsonValue& item : v.items)
-        set_source(item, source);
-    for (auto& [name, member] : v.members)
-        set_source(member, source);
 }
 
 std::string strip_bom(std::string text)
@@ -76,9 +99,9 @@ std::string Form::LoadFile(const std::string& path)
 std::string Form::LoadText(std::string_view json, const std::string& base_dir, const std::string& name)
 {
     impl_->tpl.reset();
-    const int source = impl_->sources.add(name, strip_bom(std::string(json)));
-    const std::string& text = impl_->sources.list[static_cast<std::size_t>(source)].text;
-    form::JsonParse parsed = form::parse_json(text);
+    const int source = kTemplateSource;
+    impl_->sources.list[source] = {name, form::SourceText(strip_bom(std::string(json)))};
+    form::JsonParse parsed = form::parse_json(impl_->sources.list[source].content.view());
     if (!parsed.root)
         return name + ":" + parsed.error;
     form::FormTemplate tpl;
@@ -91,33 +114,38 @@ std::string Form::LoadText(std::string_view json, const std::string& base_dir, c
 
 std::string Form::SetDataFile(const std::string& path)
 {
-    const auto text = read_file(path);
-    if (!text) {
-        impl_->data.reset();
+    impl_->drop_data();
+    // The file stays open and is read again row by row as the fills need
+    // its rows, so that its text is never held whole.
+    if (auto text = form::SourceText::open_file(path))
+        return impl_->set_data(path, std::move(*text));
+    // A pipe or a device cannot be read again: its text is held instead.
+    auto whole = read_file(path);
+    if (!whole)
         return path + ": cannot read the data";
-    }
-    return SetData(*text, path);
+    return impl_->set_data(path, form::SourceText(strip_bom(std::move(*whole))));
 }
 
 std::string Form::SetData(std::string_view json, const std::string& name)
 {
-    impl_->data.reset();
-    const int source = impl_->sources.add(name, strip_bom(std::string(json)));
-    form::JsonParse parsed = form::parse_json(impl_->sources.list[static_cast<std::size_t>(source)].text);
-    if (!parsed.root)
-        return name + ":" + parsed.error;
-    if (parsed.root->kind != JsonValue::Kind::Object)
-        return impl_->sources.locate(source, parsed.root->offset) + ": (top): expected an object, got " +
-               form::describe(*parsed.root);
-    set_source(*parsed.root, source);
-    impl_->data = std::move(parsed.root);
-    return {};
+    return SetData(std::string(json), name);
+}
+
+std::string Form::SetData(std::string&& json, const std::string& name)
+{
+    impl_->drop_data();
+    return impl_->set_data(name, form::SourceText(strip_bom(std::move(json))));
+}
+
+std::string Form::SetData(const char* json, const std::string& name)
+{
+    return SetData(std::string_view(json ? json : ""), name);
 }
 
 std::string Form::SetRowsCsv(const std::string& list_path, std::string_view csv, const std::string& name)
 {
     const int source = impl_->sources.add(name, std::string(csv));
-    form::CsvRows rows = form::read_csv_rows(impl_->sources.list[static_cast<std::size_t>(source)].text, source);
+    form::CsvRows rows = form::read_csv_rows(impl_->sources.list[static_cast<std::size_t>(source)].content.view(), source);
     if (!rows.error.empty())
         return name + ":" + rows.error;
     if (!impl_->data) {
@@ -171,7 +199,8 @@ std::string Form::Fill(KT482_Print& job)
     if (std::string problem = filling.prepare(); !problem.empty())
         return problem;
     job.ClearLastFailure();
-    filling.record(job);
+    if (std::string problem = filling.record(job); !problem.empty())
+        return problem;
     impl_->pages = filling.page_count();
     const FailureReport& failure = job.LastFailure();
     if (failure.number != 0)

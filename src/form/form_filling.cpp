@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "form/data_rows.h"
 #include "form/number_text.h"
 #include "form/page_plan.h"
 
@@ -74,8 +75,8 @@ struct Filling::State {
     const FormTemplate& tpl;
     const Sources& sources;
     const JsonValue& data;
-    const JsonValue* rows = nullptr;   // the list's array, when there is a list
-    std::vector<Decimal> row_sums;     // rows x sums, each row's summed fields
+    SourceText no_text;                // the text of rows made by hand, which name no source
+    std::optional<DataRows> rows;      // the list's rows, when there is a list
     std::vector<Decimal> calc_values;
     Totals all;                        // over every row
     Plan plan;
@@ -90,6 +91,8 @@ struct Filling::State {
         const Totals* group = nullptr;
         std::string group_key;
     };
+
+    int rows_source = 0;
 
     State(const FormTemplate& t, const Sources& s, const JsonValue& d) : tpl(t), sources(s), data(d) {}
 
@@ -241,12 +244,21 @@ struct Filling::State {
             check(item, c);
     }
 
-    const JsonValue* row_at(std::size_t i) const { return &rows->items[i]; }
+    // The row, read again when the data left it in its source; a row that
+    // cannot be read again is a problem at the row.
+    std::shared_ptr<const JsonValue> row_at(std::size_t i) const
+    {
+        RowRead read = rows->row(i);
+        if (!read.value)
+            throw FillError{rows_source, read.offset, row_path(i) + ": " + read.problem};
+        return std::move(read.value);
+    }
 
     std::string key_of(std::size_t i) const
     {
         Context c;
-        c.row = row_at(i);
+        const auto row = row_at(i);
+        c.row = row.get();
         c.row_index = i;
         Ref r;
         r.path = tpl.list->group->key;
@@ -261,31 +273,44 @@ struct Filling::State {
         const auto [found, path] = lookup(list.data, root);
         if (found->kind != Kind::Array)
             fail(*found, path, "expected an array of rows, got " + describe(*found));
-        rows = found;
-        if (rows->items.size() > 1000000)
+        const std::size_t source = static_cast<std::size_t>(found->source);
+        rows.emplace(source < sources.list.size() ? sources.list[source].content : no_text, *found);
+        rows_source = found->source;
+        if (rows->size() > 1000000)
             fail(*found, path, "more than a million rows");
-        const std::size_t n = rows->items.size(), k = list.sums.size();
-        row_sums.resize(n * k);
-        all.reset(k);
+        const std::size_t n = rows->size();
+        all.reset(list.sums.size());
+        std::vector<Decimal> sums;
         for (std::size_t i = 0; i < n; ++i) {
-            const JsonValue& row = rows->items[i];
+            const auto held = row_at(i);
+            const JsonValue& row = *held;
             if (row.kind != Kind::Object)
                 fail(row, row_path(i), "expected an object, got " + describe(row));
-            Context c;
-            c.row = &row;
-            c.row_index = i;
-            for (std::size_t s = 0; s < k; ++s) {
-                Ref r;
-                r.path = {list.sums[s]};
-                const Value v = value_of(r, c, true);
-                // Bounded so that no sum of up to a million rows can
-                // overflow, whichever rows it takes.
-                if (v.type == Value::Type::Number && !v.number.fits(18, 6))
-                    fail(*lookup(r.path, c).first, row_path(i) + "." + list.sums[s],
-                         "a summed value has at most 18 digits before the point and 6 after it, got " + v.number.text());
-                row_sums[i * k + s] = v.type == Value::Type::Number ? v.number : Decimal();
-            }
-            all.add_row(row_sums.data() + i * k);
+            row_sums_of(row, i, sums);
+            all.add_row(sums.data());
+        }
+    }
+
+    // The row's summed fields (null counts as 0). Read from the row each
+    // time it is needed, as every pass reads the row again anyway, rather
+    // than kept for every row of a long list.
+    void row_sums_of(const JsonValue& row, std::size_t i, std::vector<Decimal>& out) const
+    {
+        const ListRegion& list = *tpl.list;
+        Context c;
+        c.row = &row;
+        c.row_index = i;
+        out.resize(list.sums.size());
+        for (std::size_t s = 0; s < list.sums.size(); ++s) {
+            Ref r;
+            r.path = {list.sums[s]};
+            const Value v = value_of(r, c, true);
+            // Bounded so that no sum of up to a million rows can overflow,
+            // whichever rows it takes.
+            if (v.type == Value::Type::Number && !v.number.fits(18, 6))
+                fail(*lookup(r.path, c).first, row_path(i) + "." + list.sums[s],
+                     "a summed value has at most 18 digits before the point and 6 after it, got " + v.number.text());
+            out[s] = v.type == Value::Type::Number ? v.number : Decimal();
         }
     }
 
@@ -293,8 +318,7 @@ struct Filling::State {
     // built from them, in the order they are defined.
     void compute()
     {
-        const std::size_t k = tpl.list ? tpl.list->sums.size() : 0;
-        const std::size_t n = rows ? rows->items.size() : 0;
+        const std::size_t n = rows ? rows->size() : 0;
         calc_values.assign(tpl.calcs.size(), Decimal());
         Context summary;
         summary.running = &all;
@@ -303,20 +327,27 @@ struct Filling::State {
             Decimal result;
             const std::string at = "calc." + calc.name;
             if (calc.op == Calc::Op::Sum || calc.op == Calc::Op::Count) {
-                long long count = 0;
-                for (std::size_t i = 0; i < n; ++i) {
-                    if (calc.has_where) {
-                        Context c;
-                        c.row = row_at(i);
-                        c.row_index = i;
-                        Ref r;
-                        r.path = calc.where_field;
-                        if (!reads_as(value_of(r, c, false), calc.where_equals))
-                            continue;
-                    }
+                const std::size_t index = static_cast<std::size_t>(calc.sum_index);
+                // Special case: over every row, the totals are those the
+                // first pass added up.
+                long long count = calc.has_where ? 0 : all.count;
+                if (!calc.has_where && calc.op == Calc::Op::Sum && index < all.sums.size())
+                    result = all.sums[index];
+                std::vector<Decimal> sums;
+                for (std::size_t i = 0; calc.has_where && i < n; ++i) {
+                    Context c;
+                    const auto row = row_at(i);
+                    c.row = row.get();
+                    c.row_index = i;
+                    Ref r;
+                    r.path = calc.where_field;
+                    if (!reads_as(value_of(r, c, false), calc.where_equals))
+                        continue;
                     ++count;
-                    if (calc.op == Calc::Op::Sum)
-                        result = *add(result, row_sums[i * k + static_cast<std::size_t>(calc.sum_index)]);
+                    if (calc.op == Calc::Op::Sum) {
+                        row_sums_of(*row, i, sums);
+                        result = *add(result, sums[index]);
+                    }
                 }
                 if (calc.op == Calc::Op::Count)
                     result = Decimal::from_int(count);
@@ -349,7 +380,7 @@ struct Filling::State {
         std::vector<PlanLine> lines;
         if (!rows)
             return lines;
-        const std::size_t n = rows->items.size();
+        const std::size_t n = rows->size();
         lines.reserve(n + (tpl.list->group ? n / 4 : 0));
         const bool grouped = tpl.list->group.has_value();
         std::string previous;
@@ -386,7 +417,8 @@ struct Filling::State {
             return;
         check_all(tpl.list->heading, c);
         for (const PlanLine& line : lines) {
-            c.row = row_at(line.row);
+            const auto row = row_at(line.row);
+            c.row = row.get();
             c.row_index = line.row;
             if (line.kind == PlanLine::Kind::Row)
                 check_all(tpl.list->detail, c);
@@ -601,7 +633,21 @@ struct Drawer {
 
 }  // namespace
 
-void Filling::record(KT482_Print& job) const
+std::string Filling::record(KT482_Print& job) const
+{
+    try {
+        record_pages(job);
+    } catch (const FillError& e) {
+        // Only rows read again can fail here, when their file changed after
+        // the first pass: the pages so far are dropped, as on any problem.
+        job.E_EndEdit();
+        job.E_NewDocument();
+        return state_->sources.locate(e.source, e.offset) + ": " + e.message;
+    }
+    return {};
+}
+
+void Filling::record_pages(KT482_Print& job) const
 {
     const State& s = *state_;
     const FormTemplate& tpl = s.tpl;
@@ -609,6 +655,7 @@ void Filling::record(KT482_Print& job) const
     Recorder rec(job, tpl);
     Drawer drawer{s, rec};
     Totals running, page_totals, group;
+    std::vector<Decimal> row_sums;
     running.reset(k);
     page_totals.reset(k);
     group.reset(k);
@@ -638,14 +685,15 @@ void Filling::record(KT482_Print& job) const
         for (std::size_t l = page.first_line; l < page.end_line; ++l) {
             const PlanLine& line = s.plan.lines[l];
             const float row = tpl.list->first_row + static_cast<float>(l - page.first_line);
-            c.row = s.row_at(line.row);
+            const auto held = s.row_at(line.row);
+            c.row = held.get();
             c.row_index = line.row;
             switch (line.kind) {
             case PlanLine::Kind::Row: {
-                const Decimal* sums = k ? &s.row_sums[line.row * k] : nullptr;
-                running.add_row(sums);
-                page_totals.add_row(sums);
-                group.add_row(sums);
+                s.row_sums_of(*held, line.row, row_sums);
+                running.add_row(row_sums.data());
+                page_totals.add_row(row_sums.data());
+                group.add_row(row_sums.data());
                 const ListRegion& list = *tpl.list;
                 if (list.shade_every > 0 && ++shade_count % list.shade_every == 0)
                     job.E_Fill(row, list.shade_from_col, row + 1, list.shade_to_col, list.shade_color);

@@ -23,12 +23,16 @@ public:
     // path and line:column.
     std::string prepare();
     int page_count() const;
-    // Records the pages from E_StartEdit to E_EndEdit.
-    void record(KT482_Print& job) const;
+    // Records the pages from E_StartEdit to E_EndEdit. Rows the data left
+    // in its file are read again; if they are no longer what the first pass
+    // checked, nothing is kept recorded and the problem is returned.
+    std::string record(KT482_Print& job) const;
 
     struct State;
 
 private:
+    void record_pages(KT482_Print& job) const;
+
     std::unique_ptr<State> state_;
 };
 

@@ -743,12 +743,11 @@ void mark_source(std::vector<Item>& items, int source)
 
 }  // namespace
 
-int Sources::add(std::string name, std::string text)
+int Sources::add(std::string name, std::string text) { return add(std::move(name), SourceText(std::move(text))); }
+
+int Sources::add(std::string name, SourceText content)
 {
-    Source& s = list.emplace_back();
-    s.name = std::move(name);
-    s.text = std::move(text);
-    s.lines = SourceLines(s.text);
+    list.push_back({std::move(name), std::move(content)});
     return static_cast<int>(list.size()) - 1;
 }
 
@@ -757,7 +756,7 @@ std::string Sources::locate(int source, std::size_t offset) const
     if (source < 0 || static_cast<std::size_t>(source) >= list.size())
         return "?";
     const Source& s = list[static_cast<std::size_t>(source)];
-    return s.name + ":" + s.lines.position(offset);
+    return s.name + ":" + s.content.position(offset);
 }
 
 std::string load_template(const Sources& sources, int source, const JsonValue& root, FormTemplate& out)

@@ -134,11 +134,11 @@ struct FormTemplate {
 struct Sources {
     struct Source {
         std::string name;
-        std::string text;
-        SourceLines lines;
+        SourceText content;
     };
-    std::deque<Source> list;  // a deque, so that the lines keep pointing at their text
+    std::deque<Source> list;  // a deque, so that a source stays where a reader of its rows points
     int add(std::string name, std::string text);
+    int add(std::string name, SourceText content);
     std::string locate(int source, std::size_t offset) const;
 };
 

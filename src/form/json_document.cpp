@@ -1,6 +1,7 @@
 #include "form/json_document.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <iterator>
 
 #include <nlohmann/json.hpp>
@@ -9,10 +10,98 @@ namespace kt482::form {
 namespace {
 
 constexpr std::size_t kMaxDepth = 64;
+constexpr uint64_t kHashFactor = 1099511628211ULL;
 
-// An input iterator over the source that counts what the parser has read,
-// so that the SAX handler knows where each token ended.
-class CountingIterator {
+bool blank_or_separator(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == ',' || c == ':'; }
+
+uint64_t power(uint64_t base, std::size_t exponent)
+{
+    uint64_t result = 1;
+    for (; exponent; exponent >>= 1, base *= base)
+        if (exponent & 1)
+            result *= base;
+    return result;
+}
+
+// What the parser has read, byte by byte. The parser reports a token once it
+// has read it (for a number, one byte more); the token therefore starts at
+// the first byte after the previous report that is not blank or a
+// separator, and its first bytes give a number's text as written. A hash of
+// everything read lets an element's bytes be hashed without holding them.
+struct ReadTrack {
+    std::size_t consumed = 0;  // the offset of the next byte
+    bool seeking = true;       // the next byte that is not blank starts a token
+    std::size_t token_start = 0;
+    uint64_t hash = 0;           // of the bytes before `consumed`
+    uint64_t hash_at_token = 0;  // of the bytes before token_start
+    std::string token;           // a number's first bytes
+    bool in_number = false;
+    bool hashing = true;         // only a file's bytes can change; a text in memory is not hashed
+
+    void see(char c)
+    {
+        if (seeking && !blank_or_separator(c)) {
+            seeking = false;
+            token_start = consumed;
+            hash_at_token = hash;
+            token.clear();
+            in_number = c == '-' || (c >= '0' && c <= '9');
+        }
+        if (in_number && token.size() < 48)
+            token += c;
+        if (hashing)
+            hash = hash * kHashFactor + static_cast<unsigned char>(c) + 1;
+        ++consumed;
+    }
+    // The hash of the bytes from `begin`, whose preceding bytes hashed to
+    // `before`, to here.
+    uint64_t hash_since(std::size_t begin, uint64_t before) const
+    {
+        return hash - before * power(kHashFactor, consumed - begin);
+    }
+};
+
+// The bytes [begin, end) of a source, a window at a time, with what has
+// been read tracked.
+struct Cursor {
+    Cursor(const SourceText& t, std::size_t begin, std::size_t e) : text(t), end(std::min(e, t.size()))
+    {
+        track.consumed = begin;
+        track.hashing = !text.in_memory();
+    }
+
+    // Whether a byte is left, reading the next window when needed.
+    bool more()
+    {
+        if (!piece.empty())
+            return true;
+        if (track.consumed >= end || failed)
+            return false;
+        const std::size_t to = text.in_memory() ? end : std::min(end, track.consumed + SourceText::kWindow);
+        const auto next = text.bytes(track.consumed, to);
+        if (!next || next->empty()) {
+            failed = true;
+            return false;
+        }
+        piece = *next;
+        return true;
+    }
+    void advance()
+    {
+        track.see(piece.front());
+        piece.remove_prefix(1);
+    }
+
+    const SourceText& text;
+    std::size_t end;
+    std::string_view piece;
+    ReadTrack track;
+    bool failed = false;
+};
+
+// The parser's input: an input iterator over a cursor; the end is a null
+// cursor, and any iterator that has read everything equals it.
+class CursorIterator {
 public:
     using iterator_category = std::input_iterator_tag;
     using value_type = char;
@@ -20,38 +109,36 @@ public:
     using pointer = const char*;
     using reference = const char&;
 
-    CountingIterator() = default;
-    CountingIterator(const char* at, std::size_t* consumed) : at_(at), consumed_(consumed) {}
-    const char& operator*() const { return *at_; }
-    CountingIterator& operator++()
+    CursorIterator() = default;
+    explicit CursorIterator(Cursor* cursor) : cursor_(cursor) {}
+    const char& operator*() const { return cursor_->piece.front(); }
+    CursorIterator& operator++()
     {
-        ++at_;
-        if (consumed_)
-            ++*consumed_;
+        cursor_->advance();
         return *this;
     }
-    CountingIterator operator++(int)
+    CursorIterator operator++(int)
     {
-        CountingIterator before = *this;
+        CursorIterator before = *this;
         ++*this;
         return before;
     }
-    friend bool operator==(const CountingIterator& a, const CountingIterator& b) { return a.at_ == b.at_; }
-    friend bool operator!=(const CountingIterator& a, const CountingIterator& b) { return a.at_ != b.at_; }
-    friend difference_type operator-(const CountingIterator& a, const CountingIterator& b) { return a.at_ - b.at_; }
+    friend bool operator==(const CursorIterator& a, const CursorIterator& b) { return a.at_end() == b.at_end(); }
+    friend bool operator!=(const CursorIterator& a, const CursorIterator& b) { return !(a == b); }
 
 private:
-    const char* at_ = nullptr;
-    std::size_t* consumed_ = nullptr;
+    bool at_end() const { return !cursor_ || !cursor_->more(); }
+    Cursor* cursor_ = nullptr;
 };
 
-// Builds the tree. The parser reports a token once it has read it (for a
-// number, one character more); a value therefore starts at the first
-// character after the previous event's end that is not blank or a
-// separator.
+// Arrays built whole (templates, and an element read again), or with their
+// elements left in the source (data).
+enum class Arrays { Whole, InSource };
+
+// Builds the tree.
 class TreeBuilder : public nlohmann::json_sax<nlohmann::json> {
 public:
-    TreeBuilder(std::string_view text, const std::size_t& consumed) : text_(text), consumed_(consumed) {}
+    TreeBuilder(ReadTrack& track, Arrays arrays, int source) : track_(track), arrays_(arrays), source_(source) {}
 
     bool null() override { return add(JsonValue{}); }
     bool boolean(bool v) override
@@ -68,13 +155,24 @@ public:
     {
         JsonValue value;
         value.kind = JsonValue::Kind::String;
-        value.text = std::move(s);
+        if (skipped_.empty())
+            value.text = std::move(s);
         return add(std::move(value));
     }
     bool binary(binary_t&) override { return fail("binary values are not JSON"); }
     bool start_object(std::size_t) override { return open(JsonValue::Kind::Object); }
     bool key(string_t& k) override
     {
+        if (!skipped_.empty()) {
+            // Inside an element left in the source: only its keys are kept,
+            // while its object is open, to find a duplicate.
+            std::vector<std::string>& keys = skipped_.back();
+            if (std::find(keys.begin(), keys.end(), k) != keys.end())
+                return fail("duplicate key \"" + k + "\"", token_start());
+            keys.push_back(std::move(k));
+            mark();
+            return true;
+        }
         JsonValue& object = *stack_.back();
         for (const auto& [name, _] : object.members)
             if (name == k)
@@ -92,7 +190,7 @@ public:
             // nlohmann's message: "[json.exception.parse_error.101] parse error at line 1, column 2: ..."
             std::string what = ex.what();
             const auto colon = what.find(": ", what.find("column"));
-            error_offset_ = position > 0 ? position - 1 : 0;
+            error_offset_ = begin_ + (position > 0 ? position - 1 : 0);
             error_ = colon == std::string::npos ? what : what.substr(colon + 2);
         }
         return false;
@@ -101,45 +199,50 @@ public:
     std::optional<JsonValue> root;
     std::string error_;
     std::size_t error_offset_ = 0;
+    std::size_t begin_ = 0;  // where the parser's positions count from
 
 private:
-    // Where the token the parser just reported began: the number's own text
-    // is scanned back from the end when it is a number.
-    std::size_t token_start() const
+    std::size_t token_start() const { return track_.token_start; }
+    void mark()
     {
-        std::size_t at = std::min(last_end_, text_.size());
-        while (at < text_.size() && (text_[at] == ' ' || text_[at] == '\t' || text_[at] == '\r' ||
-                                     text_[at] == '\n' || text_[at] == ',' || text_[at] == ':'))
-            ++at;
-        return at;
+        track_.seeking = true;
+        track_.in_number = false;
     }
-    void mark() { last_end_ = consumed_; }
+
+    // Whether a value placed in the open container is an element left in
+    // the source.
+    bool element_in_source() const
+    {
+        return arrays_ == Arrays::InSource && skipped_.empty() && !stack_.empty() &&
+               stack_.back()->kind == JsonValue::Kind::Array;
+    }
 
     bool number(const std::string& written = {})
     {
         JsonValue value;
         value.kind = JsonValue::Kind::Number;
-        const std::size_t start = token_start();
         if (!written.empty()) {
             value.text = written;
         } else {
-            std::size_t end = start;
-            while (end < text_.size() && std::string_view("+-0123456789.eE").find(text_[end]) != std::string_view::npos)
-                ++end;
-            value.text = std::string(text_.substr(start, end - start));
+            const std::string_view token = track_.token;
+            value.text = std::string(token.substr(0, token.find_first_not_of("+-0123456789.eE")));
         }
-        value.offset = start;
-        mark();
-        return place(std::move(value));
+        return add(std::move(value));
     }
     bool add(JsonValue value)
     {
         value.offset = token_start();
+        value.source = source_;
         mark();
         return place(std::move(value));
     }
     bool place(JsonValue value)
     {
+        if (!skipped_.empty())
+            return true;
+        if (element_in_source()) {
+            return add_span(value.offset, track_.hash_at_token);
+        }
         if (stack_.empty()) {
             root = std::move(value);
             return true;
@@ -153,12 +256,22 @@ private:
     }
     bool open(JsonValue::Kind kind)
     {
-        if (stack_.size() >= kMaxDepth)
+        if (stack_.size() + skipped_.size() >= kMaxDepth)
             return fail("nested deeper than 64 levels", token_start());
+        const std::size_t start = token_start();
+        mark();
+        if (!skipped_.empty() || element_in_source()) {
+            if (skipped_.empty()) {
+                element_begin_ = start;
+                element_hash_ = track_.hash_at_token;
+            }
+            skipped_.emplace_back();
+            return true;
+        }
         JsonValue value;
         value.kind = kind;
-        value.offset = token_start();
-        mark();
+        value.offset = start;
+        value.source = source_;
         JsonValue* placed = nullptr;
         if (stack_.empty()) {
             root = std::move(value);
@@ -178,8 +291,26 @@ private:
     }
     bool close()
     {
-        stack_.pop_back();
         mark();
+        if (!skipped_.empty()) {
+            skipped_.pop_back();
+            return !skipped_.empty() || add_span(element_begin_, element_hash_);
+        }
+        // A long array's spans grew by doubling; what is left over would
+        // be held for as long as the data.
+        stack_.back()->spans.shrink_to_fit();
+        stack_.pop_back();
+        return true;
+    }
+    // The element of the open array from begin to here, whose preceding
+    // bytes hashed to `before`.
+    bool add_span(std::size_t begin, uint64_t before)
+    {
+        const std::size_t length = track_.consumed - begin;
+        if (length > UINT32_MAX)
+            return fail("an array's element longer than 4 GiB", begin);
+        stack_.back()->spans.push_back(
+            {begin, static_cast<uint32_t>(length), static_cast<uint32_t>(track_.hash_since(begin, before) >> 32)});
         return true;
     }
     bool fail(std::string message, std::size_t offset = 0)
@@ -189,14 +320,229 @@ private:
         return false;
     }
 
-    std::string_view text_;
-    const std::size_t& consumed_;
-    std::size_t last_end_ = 0;
+    ReadTrack& track_;
+    Arrays arrays_;
+    int source_;
     std::string pending_key_;
     // Pointers stay valid: a container only grows while its last element is
     // open, and the open element is always the last one of its parent.
     std::vector<JsonValue*> stack_;
+    // The containers open inside an element left in the source, each with
+    // its keys so far (none for an array), and where the element began.
+    std::vector<std::vector<std::string>> skipped_;
+    std::size_t element_begin_ = 0;
+    uint64_t element_hash_ = 0;
 };
+
+// Reads an element of a checked document again, from bytes whose hash
+// still matches: only what valid JSON holds is expected there, and anything
+// else is refused rather than trusted. Much faster than the parser, which a
+// fill would otherwise run over every row in each of its passes.
+class ElementReader {
+public:
+    ElementReader(std::string_view bytes, std::size_t base, int source) : s_(bytes), base_(base), source_(source) {}
+
+    bool value(JsonValue& v, std::size_t depth = 0)
+    {
+        skip_blank();
+        if (at_ >= s_.size() || depth >= kMaxDepth)
+            return false;
+        v.offset = base_ + at_;
+        v.source = source_;
+        switch (s_[at_]) {
+        case '{': return object(v, depth);
+        case '[': return array(v, depth);
+        case '"': v.kind = JsonValue::Kind::String; return string(v.text);
+        case 't': v.kind = JsonValue::Kind::Bool; v.boolean = true; return literal("true");
+        case 'f': v.kind = JsonValue::Kind::Bool; return literal("false");
+        case 'n': return literal("null");
+        default: return number(v);
+        }
+    }
+
+private:
+    void skip_blank()
+    {
+        while (at_ < s_.size() && (s_[at_] == ' ' || s_[at_] == '\t' || s_[at_] == '\r' || s_[at_] == '\n'))
+            ++at_;
+    }
+    // Skips blanks and the character, if it is next.
+    bool next_is(char c)
+    {
+        skip_blank();
+        if (at_ >= s_.size() || s_[at_] != c)
+            return false;
+        ++at_;
+        return true;
+    }
+    bool object(JsonValue& v, std::size_t depth)
+    {
+        v.kind = JsonValue::Kind::Object;
+        v.members.reserve(8);  // a row's fields, without growing step by step
+        ++at_;
+        if (next_is('}'))
+            return true;
+        do {
+            std::string key;
+            skip_blank();
+            if (at_ >= s_.size() || s_[at_] != '"' || !string(key) || !next_is(':'))
+                return false;
+            JsonValue member;
+            if (!value(member, depth + 1))
+                return false;
+            v.members.emplace_back(std::move(key), std::move(member));
+        } while (next_is(','));
+        return next_is('}');
+    }
+    bool array(JsonValue& v, std::size_t depth)
+    {
+        v.kind = JsonValue::Kind::Array;
+        ++at_;
+        if (next_is(']'))
+            return true;
+        do {
+            if (!value(v.items.emplace_back(), depth + 1))
+                return false;
+        } while (next_is(','));
+        return next_is(']');
+    }
+    bool literal(std::string_view word)
+    {
+        if (s_.substr(at_, word.size()) != word)
+            return false;
+        at_ += word.size();
+        return true;
+    }
+    bool number(JsonValue& v)
+    {
+        const std::size_t start = at_;
+        while (at_ < s_.size() && ((s_[at_] >= '0' && s_[at_] <= '9') || s_[at_] == '-' || s_[at_] == '+' ||
+                                   s_[at_] == '.' || s_[at_] == 'e' || s_[at_] == 'E'))
+            ++at_;
+        if (at_ == start)
+            return false;
+        v.kind = JsonValue::Kind::Number;
+        v.text = std::string(s_.substr(start, at_ - start));
+        return true;
+    }
+    bool hex4(uint32_t& out)
+    {
+        if (at_ + 4 > s_.size())
+            return false;
+        out = 0;
+        for (int i = 0; i < 4; ++i) {
+            const char c = s_[at_++];
+            const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+            if (digit < 0)
+                return false;
+            out = out * 16 + static_cast<uint32_t>(digit);
+        }
+        return true;
+    }
+    // A \u escape (the "\u" read): a code point, a surrogate pair joined.
+    bool code_point(std::string& out)
+    {
+        uint32_t cp = 0;
+        if (!hex4(cp))
+            return false;
+        if (cp >= 0xD800 && cp < 0xDC00) {
+            uint32_t low = 0;
+            if (s_.substr(at_, 2) != "\\u")
+                return false;
+            at_ += 2;
+            if (!hex4(low) || low < 0xDC00 || low > 0xDFFF)
+                return false;
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+        } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
+            return false;
+        }
+        if (cp < 0x80) {
+            out += static_cast<char>(cp);
+        } else if (cp < 0x800) {
+            out += static_cast<char>(0xC0 | (cp >> 6));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            out += static_cast<char>(0xE0 | (cp >> 12));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (cp >> 18));
+            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        }
+        return true;
+    }
+    bool string(std::string& out)
+    {
+        ++at_;  // the opening quote
+        while (at_ < s_.size()) {
+            std::size_t plain = at_;
+            while (plain < s_.size() && s_[plain] != '"' && s_[plain] != '\\')
+                ++plain;
+            if (plain == s_.size())
+                return false;
+            out.append(s_.substr(at_, plain - at_));
+            at_ = plain + 1;
+            if (s_[plain] == '"')
+                return true;
+            if (at_ >= s_.size())
+                return false;
+            const char e = s_[at_++];
+            switch (e) {
+            case '"': case '\\': case '/': out += e; break;
+            case 'b': out += '\b'; break;
+            case 'f': out += '\f'; break;
+            case 'n': out += '\n'; break;
+            case 'r': out += '\r'; break;
+            case 't': out += '\t'; break;
+            case 'u':
+                if (!code_point(out))
+                    return false;
+                break;
+            default: return false;
+            }
+        }
+        return false;
+    }
+
+    std::string_view s_;
+    std::size_t at_ = 0;
+    std::size_t base_;
+    int source_;
+};
+
+enum class Whole { Document, Prefix };
+
+// Parses the bytes [begin, end) of text; Prefix stops after the first
+// value, as an element's bytes may run one byte past a number.
+JsonParse parse_range(const SourceText& text, std::size_t begin, std::size_t end, Arrays arrays, Whole whole,
+                      int source)
+{
+    Cursor cursor(text, begin, end);
+    TreeBuilder builder(cursor.track, arrays, source);
+    builder.begin_ = begin;
+    bool ok = false;
+    try {
+        ok = nlohmann::json::sax_parse(CursorIterator(&cursor), CursorIterator(), &builder,
+                                       nlohmann::json::input_format_t::json, whole == Whole::Document);
+    } catch (const std::exception& e) {
+        builder.error_ = e.what();
+    }
+    JsonParse result;
+    if (ok && builder.root && !cursor.failed) {
+        result.root = std::move(builder.root);
+        return result;
+    }
+    if (cursor.failed) {
+        builder.error_ = "cannot read the text any more";
+        builder.error_offset_ = cursor.track.consumed;
+    }
+    result.problem = builder.error_.empty() ? std::string("not a JSON document") : builder.error_;
+    result.error_offset = builder.error_offset_;
+    result.error = text.position(builder.error_offset_) + ": " + result.problem;
+    return result;
+}
 
 }  // namespace
 
@@ -260,24 +606,45 @@ std::string SourceLines::position(std::size_t offset) const
 
 JsonParse parse_json(std::string_view text)
 {
-    std::size_t consumed = 0;
-    TreeBuilder builder(text, consumed);
-    const CountingIterator first(text.data(), &consumed);
-    const CountingIterator last(text.data() + text.size(), nullptr);
-    bool ok = false;
-    try {
-        ok = nlohmann::json::sax_parse(first, last, &builder);
-    } catch (const std::exception& e) {
-        builder.error_ = e.what();
+    // A view, not a copy: the text outlives the parse.
+    const SourceText view = SourceText::borrowed(text);
+    return parse_range(view, 0, text.size(), Arrays::Whole, Whole::Document, 0);
+}
+
+JsonParse parse_data(const SourceText& text, int source)
+{
+    JsonParse parsed = parse_range(text, 0, text.size(), Arrays::InSource, Whole::Document, source);
+    text.forget_window();
+    return parsed;
+}
+
+JsonParse parse_element(const SourceText& text, const JsonSpan& span, int source)
+{
+    const auto bytes = text.bytes(span.begin, span.end());
+    if (!bytes || bytes->size() != span.length || (!text.in_memory() && span_hash(*bytes) != span.hash)) {
+        JsonParse changed;
+        changed.problem = "the data changed since it was read";
+        changed.error_offset = span.begin;
+        changed.error = text.position(span.begin) + ": " + changed.problem;
+        return changed;
     }
-    JsonParse result;
-    if (ok && builder.root) {
-        result.root = std::move(builder.root);
-        return result;
-    }
-    result.error = SourceLines(text).position(builder.error_offset_) + ": " +
-                   (builder.error_.empty() ? std::string("not a JSON document") : builder.error_);
-    return result;
+    JsonParse parsed;
+    parsed.root.emplace();
+    if (ElementReader(*bytes, span.begin, source).value(*parsed.root))
+        return parsed;
+    // Not what the first pass checked, yet with the same hash: the parser
+    // says what is wrong.
+    return parse_range(text, span.begin, span.end(), Arrays::Whole, Whole::Prefix, source);
+}
+
+uint32_t span_hash(std::string_view bytes)
+{
+    uint64_t hash = 0;
+    for (const char c : bytes)
+        hash = hash * kHashFactor + static_cast<unsigned char>(c) + 1;
+    // The high half, which every byte stirs; the low bits of such a product
+    // depend on the low bits of the bytes alone.
+    return static_cast<uint32_t>(hash >> 32);
 }
 
 }  // namespace kt482::form

@@ -2,9 +2,15 @@
 // keeps, for every value, where it starts in the source, and numbers as the
 // text they were written with (so that amounts never pass through binary
 // floating point). Errors name the line and column.
+//
+// Data can be read with its arrays' elements left in the source: the whole
+// document is checked as it is read, each element keeps only where it lies,
+// and parse_element reads one again when it is asked for. A list of many
+// thousand rows then costs a few bytes a row instead of its tree.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -12,9 +18,22 @@
 #include <utility>
 #include <vector>
 
+#include "form/source_text.h"
+
 namespace kt482::form {
 
 struct JsonMember;
+
+// Where an array's element lies in its source: bytes [begin, begin +
+// length), and for a file a hash of them that tells the element read again
+// from the one checked (a text in memory cannot change, and is not hashed).
+// Sixteen bytes, as a long list keeps one for every row.
+struct JsonSpan {
+    uint64_t begin = 0;
+    uint32_t length = 0;
+    uint32_t hash = 0;
+    std::size_t end() const { return static_cast<std::size_t>(begin) + length; }
+};
 
 struct JsonValue {
     enum class Kind { Null, Bool, Number, String, Array, Object };
@@ -23,6 +42,7 @@ struct JsonValue {
     std::string text;  // a string's value, or a number as written
     std::vector<JsonValue> items;                              // an array's values
     std::vector<JsonMember> members;                           // an object's members, in order
+    std::vector<JsonSpan> spans;                               // an array's elements left in the source
     std::size_t offset = 0;                                    // byte where the value starts
     int source = 0;                                            // which document it came from
 
@@ -57,11 +77,27 @@ private:
 
 struct JsonParse {
     std::optional<JsonValue> root;
-    std::string error;  // "line:column: what is wrong" when root is empty
+    std::string error;           // "line:column: what is wrong" when root is empty
+    std::string problem;         // the same without the position
+    std::size_t error_offset = 0;  // the byte the position is of
 };
 
 // Parses text, rejecting duplicate keys in an object and nesting deeper
 // than 64 levels.
 JsonParse parse_json(std::string_view text);
+
+// Parses a whole data document as parse_json does, but leaves every
+// element of an array that is not itself inside an array's element in the
+// source (an array's items stay empty, its spans say where they lie). Every
+// value is marked as from `source`. A file is read a window at a time.
+JsonParse parse_data(const SourceText& text, int source);
+
+// An element of an array parse_data left in the source, parsed whole, with
+// the offsets of the document. An error when the bytes are no longer those
+// that were checked (a file changed since).
+JsonParse parse_element(const SourceText& text, const JsonSpan& span, int source);
+
+// The hash JsonSpan keeps, of bytes read again.
+uint32_t span_hash(std::string_view bytes);
 
 }  // namespace kt482::form
