@@ -162,13 +162,28 @@ void ZZ100_Page_Out(ObjectFields& self, int16_t page) noexcept
     // is open, so output in the middle of one loses nothing and leaks nothing.
     Files& f = files();
     FileHandle handle = 0;
+    const auto end_page = [&](const Failure& failure) {
+        (void)f.close(handle);
+        if (!failure.is(ErrorNumber::FileNotFound))
+            report_failure(failure, self);
+    };
     trap([&] {
         handle = must(f.free_handle());
         check(f.open(handle, PageFileName(s.Temp_Dir, page)));
         PageReader reader(f, handle);
         reset_page_color();
         draw_preview_background();
-        while (must(reader.next(s.RecordHeader, s.RecordFields))) {
+        while (true) {
+            // A damaged record ends the page as a failure raised would, but
+            // is handed on without being thrown: it is what a replay of
+            // untrusted pages meets most often.
+            Result<bool> more = reader.next(s.RecordHeader, s.RecordFields);
+            if (!more) {
+                end_page(reported_failure(more.failure()));
+                return;
+            }
+            if (!*more)
+                break;
             try {
                 dispatch(self, s.RecordHeader, s.RecordFields);
             } catch (const ItemLeftOut& left_out) {
@@ -178,11 +193,7 @@ void ZZ100_Page_Out(ObjectFields& self, int16_t page) noexcept
         }
         reset_page_color();
         check(f.close(handle));
-    }, [&](const Failure& failure) {
-        (void)f.close(handle);
-        if (!failure.is(ErrorNumber::FileNotFound))
-            report_failure(failure, self);
-    });
+    }, end_page);
 }
 
 }  // namespace kt482
