@@ -67,7 +67,8 @@ Status InputPage::open(FileHandle handle, const std::string& path)
 {
     if (open_ != 0)
         return Failure(ErrorNumber::FileAlreadyOpen);
-    if (path != PageFileName(spool_folder(), 1))
+    static const std::string page_1 = PageFileName(spool_folder(), 1);
+    if (path != page_1)
         return Failure(ErrorNumber::FileNotFound);
     open_ = handle;
     return {};
