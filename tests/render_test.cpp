@@ -407,6 +407,39 @@ INSTANTIATE_TEST_SUITE_P(
                       "ZZ100_String_Kin"}),
     [](const testing::TestParamInfo<OversizedText>& info) { return std::string(info.param.name); });
 
+// A box taller than any paper, or for vertical text wider, places its
+// text's lines and no more: the rows beyond them are neither counted in
+// integers nor given a place, and the page goes on.
+struct FarBox {
+    const char* name;
+    const char* font;
+    float end_row;
+    float end_col;
+    Lines printed;
+};
+
+class FarBoxTest : public RenderTest, public testing::WithParamInterface<FarBox> {};
+
+TEST_P(FarBoxTest, PlacesOnlyTheLinesOfItsText)
+{
+    job.E_Pitch(15, 6);
+    job.E_Font(GetParam().font, 10.5f, false, 0);
+    job.E_String_Box(2, 3, GetParam().end_row, GetParam().end_col, "ab cd", 0);
+    job.E_String(20, 3, "AFTER");
+    render_page(OutputTarget::Preview);
+    EXPECT_EQ(surface->only("Print"), GetParam().printed);
+    EXPECT_EQ(fields.LastFailure.number, 0) << fields.LastFailure.description;
+    EXPECT_TRUE(sink.messages.empty()) << sink.messages.front().text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    RenderTest, FarBoxTest,
+    testing::Values(FarBox{"MillionsOfRows", "ＭＳ 明朝", 4e6f, 40, {"Print \"ab cd\"", "Print \"AFTER\" nl"}},
+                    FarBox{"RowsBeyondAnyInteger", "ＭＳ 明朝", 1e30f, 40, {"Print \"ab cd\"", "Print \"AFTER\" nl"}},
+                    // Its first column, at the right edge, is off the paper.
+                    FarBox{"ColumnsBeyondAnyInteger", "@ＭＳ 明朝", 10, 1e32f, {"Print \"AFTER\" nl"}}),
+    [](const testing::TestParamInfo<FarBox>& info) { return std::string(info.param.name); });
+
 class RenderFailureTest : public RenderTest {
 protected:
     void append_raw(const char* code, std::initializer_list<std::string_view> fields)

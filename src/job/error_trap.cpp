@@ -20,21 +20,25 @@ void enter(std::string_view proc) noexcept
     job().CurrentProc = proc;
 }
 
+// The fallback failures are built without allocating: their descriptions
+// fit a string's own buffer.
+Failure reported_failure(const Failure& failure) noexcept
+{
+    try {
+        Failure reported = failure;
+        reported.description = localized(failure.description);
+        return reported;
+    } catch (...) {
+        return Failure(ErrorNumber::OutOfMemory);
+    }
+}
+
 Failure current_failure() noexcept
 {
-    // The fallback failures are built without allocating: their descriptions
-    // fit a string's own buffer. A failure the host sees is in its language;
-    // the number stays.
     try {
         throw;
     } catch (const RaisedFailure& e) {
-        try {
-            Failure failure = e.failure();
-            failure.description = localized(failure.description);
-            return failure;
-        } catch (...) {
-            return Failure(ErrorNumber::OutOfMemory);
-        }
+        return reported_failure(e.failure());
     } catch (const std::bad_alloc&) {
         return Failure(ErrorNumber::OutOfMemory);
     } catch (...) {

@@ -46,9 +46,13 @@ T must(Result<T> result)
 // thread's job state: a literal or a member-table name.
 void enter(std::string_view proc) noexcept;
 
+// A failure as the host sees it: in its language, the number kept; error 7
+// when there is no memory left for the text.
+Failure reported_failure(const Failure& failure) noexcept;
+
 // The failure that the exception being handled stands for: a raised failure
-// as it is, running out of memory as error 7, anything else as an internal
-// error. Only inside a catch block.
+// as reported_failure gives it, running out of memory as error 7, anything else as
+// an internal error. Only inside a catch block.
 Failure current_failure() noexcept;
 
 // Shows a failure in the standard message box, titled title_prefix and
@@ -70,6 +74,10 @@ void trap(Body&& body, OnFailure&& on_failure) noexcept
 {
     try {
         body();
+    } catch (const RaisedFailure& raised) {
+        // The failures the library raises are caught by their type, so that
+        // they are not thrown a second time to be told apart.
+        on_failure(reported_failure(raised.failure()));
     } catch (...) {
         on_failure(current_failure());
     }

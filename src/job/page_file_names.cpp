@@ -5,13 +5,20 @@
 namespace kt482 {
 namespace {
 
-std::string in_folder(std::string_view temp_dir, std::string name)
+// The folder and the name with middle between the prefix and the suffix,
+// built in one string: a page is opened by its name every time it is drawn.
+std::string in_folder(std::string_view temp_dir, std::string_view middle)
 {
-    if (temp_dir.empty())
-        return name;
-    std::string path(temp_dir);
-    path += '/';
-    return path + name;
+    std::string path;
+    path.reserve(temp_dir.size() + 1 + kPageFilePrefix.size() + middle.size() + kPageFileSuffix.size());
+    if (!temp_dir.empty()) {
+        path += temp_dir;
+        path += '/';
+    }
+    path += kPageFilePrefix;
+    path += middle;
+    path += kPageFileSuffix;
+    return path;
 }
 
 }  // namespace
@@ -19,19 +26,13 @@ std::string in_folder(std::string_view temp_dir, std::string name)
 std::string PageFileName(std::string_view temp_dir, int32_t page)
 {
     char digits[16];
-    std::snprintf(digits, sizeof digits, "%04d", static_cast<int>(page));
-    std::string name(kPageFilePrefix);
-    name += digits;
-    name += kPageFileSuffix;
-    return in_folder(temp_dir, std::move(name));
+    const int length = std::snprintf(digits, sizeof digits, "%04d", static_cast<int>(page));
+    return in_folder(temp_dir, std::string_view(digits, static_cast<std::size_t>(length)));
 }
 
 std::string PageFilePattern(std::string_view temp_dir)
 {
-    std::string name(kPageFilePrefix);
-    name += '*';
-    name += kPageFileSuffix;
-    return in_folder(temp_dir, std::move(name));
+    return in_folder(temp_dir, "*");
 }
 
 }  // namespace kt482

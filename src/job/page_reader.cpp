@@ -56,6 +56,9 @@ Status PageReader::read_text(int16_t length)
     if (!ready)
         return ready.failure();
     const std::string_view rest(buffer_.data() + buffer_pos_, buffer_.size() - buffer_pos_);
+    // Room for every character at once, but no more than the bytes there are:
+    // the length is the file's word.
+    char_offsets_.reserve(std::min(static_cast<std::size_t>(length), rest.size()));
     std::size_t used = 0;
     for (int16_t i = 0; i < length; ++i) {
         if (used >= rest.size())

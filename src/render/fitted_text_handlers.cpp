@@ -109,38 +109,54 @@ bool print_condensed(DrawSurface& target, TextPlace at, std::string_view text, d
     return true;
 }
 
-// Where the lines of a box stand and how long each is.
-struct BoxLines {
-    std::vector<TextPlace> places;
-    double length = 0;
-};
-
-BoxLines lines_across(float top, float left, float bottom, float right)
+// How many lines a box holds whose height (width for vertical text) is
+// extent lines, at least one, and no more than the text has: a box may be
+// given taller than any paper, and only the lines drawn get a place. Counted
+// in doubles, as the extent may be beyond any integer or not a number.
+std::size_t lines_held(double extent, std::size_t wanted)
 {
-    const JobState& s = job();
-    BoxLines box;
-    box.length = ColToX(s, right) - ColToX(s, left);
-    const auto count = std::max(1, static_cast<int>(std::floor(bottom - top + kWidthTolerance)));
-    for (int k = 0; k < count; ++k)
-        box.places.push_back(text_place(top + static_cast<float>(k), left));
-    return box;
+    const double held = std::floor(extent + kWidthTolerance);
+    if (!(held >= 1))
+        return std::min<std::size_t>(1, wanted);
+    return held >= static_cast<double>(wanted) ? wanted : static_cast<std::size_t>(held);
 }
 
-// Columns from the right edge leftwards, a row pitch apart, each text
-// centred in its column.
-BoxLines lines_down(DrawSurface& target, float top, float left, float bottom, float right)
+// How long each line of a box is: across the box, or down it for vertical
+// text.
+double line_length(float top, float left, float bottom, float right)
 {
     const JobState& s = job();
-    BoxLines box;
-    box.length = RowToY(s, bottom) - RowToY(s, top);
+    if (vertical_text())
+        return RowToY(s, bottom) - RowToY(s, top);
+    return ColToX(s, right) - ColToX(s, left);
+}
+
+// The places of the first count lines of a box across, a row apart.
+std::vector<TextPlace> places_across(float top, float left, float bottom, std::size_t count)
+{
+    std::vector<TextPlace> places;
+    count = lines_held(bottom - top, count);
+    places.reserve(count);
+    for (std::size_t k = 0; k < count; ++k)
+        places.push_back(text_place(top + static_cast<float>(k), left));
+    return places;
+}
+
+// The places of the first count columns of a box down, from the right edge
+// leftwards, a row pitch apart, each text centred in its column.
+std::vector<TextPlace> places_down(DrawSurface& target, float top, float left, float right, std::size_t count)
+{
+    const JobState& s = job();
     const double pitch = static_cast<double>(s.RowPitch) * s.FontScale;
     const double width = ColToX(s, right) - ColToX(s, left);
-    const auto count = std::max(1, static_cast<int>(std::floor(width / pitch + kWidthTolerance)));
     const double inset = (pitch - target.FontSize()) / 2;
-    for (int k = 0; k < count; ++k)
-        box.places.push_back(
-            {static_cast<float>(ColToX(s, right) - (k + 1) * pitch + inset), RowToY(s, top)});
-    return box;
+    std::vector<TextPlace> places;
+    count = lines_held(width / pitch, count);
+    places.reserve(count);
+    for (std::size_t k = 0; k < count; ++k)
+        places.push_back({static_cast<float>(ColToX(s, right) - static_cast<double>(k + 1) * pitch + inset),
+                          RowToY(s, top)});
+    return places;
 }
 
 double aligned_offset(BoxAlign align, double free)
@@ -193,15 +209,16 @@ void ZZ100_String_Box(ObjectFields& self, float start_row, float start_col, floa
     const float bottom = std::max(start_row, end_row);
     const float left = std::min(start_col, end_col);
     const float right = std::max(start_col, end_col);
-    const BoxLines box =
-        vertical_text() ? lines_down(target, top, left, bottom, right) : lines_across(top, left, bottom, right);
+    const double length = line_length(top, left, bottom, right);
     const std::vector<std::string> lines =
-        text::break_lines(text, box.length, [&](std::string_view piece) { return target.TextWidth(piece); });
-    const std::size_t shown = std::min(lines.size(), box.places.size());
+        text::break_lines(text, length, [&](std::string_view piece) { return target.TextWidth(piece); });
+    const std::vector<TextPlace> places = vertical_text() ? places_down(target, top, left, right, lines.size())
+                                                          : places_across(top, left, bottom, lines.size());
+    const std::size_t shown = places.size();
     for (std::size_t k = 0; k < shown; ++k) {
         if (lines[k].empty())
             continue;
-        move_along(target, box.places[k], aligned_offset(align, box.length - target.TextWidth(lines[k])));
+        move_along(target, places[k], aligned_offset(align, length - target.TextWidth(lines[k])));
         on_target(target.Print(lines[k], LineEnd::Without));
     }
     if (shown < lines.size())

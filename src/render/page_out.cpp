@@ -1,6 +1,7 @@
 #include "render/page_out.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,27 +19,54 @@
 #include "render/line_handlers.h"
 #include "render/picture_handlers.h"
 #include "render/render_target.h"
-#include "render/rule_lists.h"
 #include "render/text_handlers.h"
 
 namespace kt482 {
 namespace {
 
-// Field conversions, made before a handler starts.
-float number(const std::string& field)
-{
-    return number_field(field);
-}
+// The fields of a record converted for its handler. The first field that
+// does not convert is kept as the failure of the record's handler, which
+// then does not start: a damaged field ends the page as a failure raised
+// would, without an exception.
+class FieldValues {
+public:
+    float number(const std::string& field)
+    {
+        Result<double> parsed = parse_number_text(field);
+        return parsed ? take(to_r4(*parsed)) : take(Result<float>(parsed.failure()));
+    }
 
-int16_t integer(const std::string& field)
-{
-    return must(to_i2(must(parse_number_text(field))));
-}
+    int16_t integer(const std::string& field)
+    {
+        Result<double> parsed = parse_number_text(field);
+        return parsed ? take(to_i2(*parsed)) : take(Result<int16_t>(parsed.failure()));
+    }
 
-bool boolean(const std::string& field)
-{
-    return must(variant_to_bool(Variant(field)));
-}
+    bool boolean(const std::string& field) { return take(variant_to_bool(Variant(field))); }
+
+    // Runs the handler when every field converted.
+    template <class Handler>
+    Status then(Handler&& handler)
+    {
+        if (failure_)
+            return std::move(*failure_);
+        handler();
+        return {};
+    }
+
+private:
+    template <class T>
+    T take(Result<T> result)
+    {
+        if (result)
+            return std::move(result.value());
+        if (!failure_)
+            failure_ = result.failure();
+        return T{};
+    }
+
+    std::optional<Failure> failure_;
+};
 
 // An item left out is reported once per run of pages for each procedure
 // that leaves one out, not once for every such item. A run starts again
@@ -65,85 +93,94 @@ struct LeftOutReports {
 
 thread_local LeftOutReports left_out_reports;
 
-void dispatch(ObjectFields& self, const PageRecordHeader& header, const std::array<std::string, 6>& f)
+Status dispatch(ObjectFields& self, const PageRecordHeader& header, const std::array<std::string, 6>& f)
 {
     const auto code = record_code_of(std::string_view(header.RecordCode.data(), header.RecordCode.size()));
     if (!code)
-        return;
+        return {};
     // A field that does not convert is a failure of the record's handler.
     enter(record_code_info(*code).handler);
+    FieldValues v;
     switch (*code) {
     case RecordCode::Pitch: {
-        const float row_pitch = number(f[1]);
-        ZZ100_Pitch(row_pitch, number(f[2]));
-        return;
+        const float row_pitch = v.number(f[1]);
+        const float col_pitch = v.number(f[2]);
+        return v.then([&] { ZZ100_Pitch(row_pitch, col_pitch); });
     }
     case RecordCode::Font: {
-        const float size = number(f[2]);
-        const bool bold = boolean(f[3]);
-        ZZ100_Font(f[1], size, bold, number(f[4]));
-        return;
+        const float size = v.number(f[2]);
+        const bool bold = v.boolean(f[3]);
+        const float row_margin = v.number(f[4]);
+        return v.then([&] { ZZ100_Font(f[1], size, bold, row_margin); });
     }
     case RecordCode::DrawStyle: {
-        const int16_t style = integer(f[1]);
-        ZZ100_DrawStyle(style, integer(f[2]));
-        return;
+        const int16_t style = v.integer(f[1]);
+        const int16_t width = v.integer(f[2]);
+        return v.then([&] { ZZ100_DrawStyle(style, width); });
     }
-    case RecordCode::Color: ZZ100_Color(color_of_field(f[1])); return;
+    case RecordCode::Color: return v.then([&] { ZZ100_Color(color_of_field(f[1])); });
     default:
         break;
     }
 
     // The drawing records all begin with a row and a column.
-    const float row = number(f[1]);
-    const float col = number(f[2]);
+    const float row = v.number(f[1]);
+    const float col = v.number(f[2]);
     switch (*code) {
     case RecordCode::Line: {
-        const float end_row = number(f[3]);
-        ZZ100_Line(row, col, end_row, number(f[4]));
-        return;
+        const float end_row = v.number(f[3]);
+        const float end_col = v.number(f[4]);
+        return v.then([&] { ZZ100_Line(row, col, end_row, end_col); });
     }
-    case RecordCode::LineHor: ZZ100_Line_Hor(row, col, f[3], f[4]); return;
-    case RecordCode::LineVrt: ZZ100_Line_Vrt(row, col, f[3], f[4]); return;
+    case RecordCode::LineHor: return v.then([&] { ZZ100_Line_Hor(row, col, f[3], f[4]); });
+    case RecordCode::LineVrt: return v.then([&] { ZZ100_Line_Vrt(row, col, f[3], f[4]); });
     case RecordCode::Keisen: {
-        const float end_row = number(f[3]);
-        ZZ100_Keisen(row, col, end_row, number(f[4]));
-        return;
+        const float end_row = v.number(f[3]);
+        const float end_col = v.number(f[4]);
+        return v.then([&] { ZZ100_Keisen(row, col, end_row, end_col); });
     }
-    case RecordCode::String: ZZ100_String(row, col, f[3]); return;
-    case RecordCode::StringKin: ZZ100_String_Kin(row, col, f[3], number(f[4])); return;
-    case RecordCode::StringCenter: ZZ100_String_Center(row, col, f[3], number(f[4])); return;
-    case RecordCode::StringRight: ZZ100_String_Right(row, col, f[3]); return;
-    case RecordCode::StringLeft: ZZ100_String_Left(row, col, f[3], number(f[4])); return;
-    case RecordCode::Numeric: ZZ100_Numeric(row, col, f[3], f[4]); return;
+    case RecordCode::String: return v.then([&] { ZZ100_String(row, col, f[3]); });
+    case RecordCode::StringKin: {
+        const float length = v.number(f[4]);
+        return v.then([&] { ZZ100_String_Kin(row, col, f[3], length); });
+    }
+    case RecordCode::StringCenter: {
+        const float length = v.number(f[4]);
+        return v.then([&] { ZZ100_String_Center(row, col, f[3], length); });
+    }
+    case RecordCode::StringRight: return v.then([&] { ZZ100_String_Right(row, col, f[3]); });
+    case RecordCode::StringLeft: {
+        const float length = v.number(f[4]);
+        return v.then([&] { ZZ100_String_Left(row, col, f[3], length); });
+    }
+    case RecordCode::Numeric: return v.then([&] { ZZ100_Numeric(row, col, f[3], f[4]); });
     case RecordCode::Image: {
-        const float end_row = number(f[3]);
-        ZZ100_Image(self, row, col, end_row, number(f[4]), f[5]);
-        return;
+        const float end_row = v.number(f[3]);
+        const float end_col = v.number(f[4]);
+        return v.then([&] { ZZ100_Image(self, row, col, end_row, end_col, f[5]); });
     }
     case RecordCode::Fill: {
-        const float end_row = number(f[3]);
-        const float end_col = number(f[4]);
-        ZZ100_Fill(row, col, end_row, end_col, color_of_field(f[5]));
-        return;
+        const float end_row = v.number(f[3]);
+        const float end_col = v.number(f[4]);
+        return v.then([&] { ZZ100_Fill(row, col, end_row, end_col, color_of_field(f[5])); });
     }
-    case RecordCode::NumericRight: ZZ100_Numeric_Right(row, col, f[3], f[4]); return;
+    case RecordCode::NumericRight: return v.then([&] { ZZ100_Numeric_Right(row, col, f[3], f[4]); });
     case RecordCode::StringFit: {
-        const float length = number(f[4]);
-        ZZ100_String_Fit(row, col, f[3], length, static_cast<FitMode>(std::clamp<int16_t>(integer(f[5]), 0, 2)));
-        return;
+        const float length = v.number(f[4]);
+        const auto mode = static_cast<FitMode>(std::clamp<int16_t>(v.integer(f[5]), 0, 2));
+        return v.then([&] { ZZ100_String_Fit(row, col, f[3], length, mode); });
     }
     case RecordCode::StringBox: {
-        const float end_row = number(f[3]);
-        ZZ100_String_Box(self, row, col, end_row, number(f[4]), f[5]);
-        return;
+        const float end_row = v.number(f[3]);
+        const float end_col = v.number(f[4]);
+        return v.then([&] { ZZ100_String_Box(self, row, col, end_row, end_col, f[5]); });
     }
     case RecordCode::Barcode: {
-        const float end_row = number(f[3]);
-        ZZ100_Barcode(row, col, end_row, number(f[4]), f[5]);
-        return;
+        const float end_row = v.number(f[3]);
+        const float end_col = v.number(f[4]);
+        return v.then([&] { ZZ100_Barcode(row, col, end_row, end_col, f[5]); });
     }
-    default: return;
+    default: return {};
     }
 }
 
@@ -162,15 +199,33 @@ void ZZ100_Page_Out(ObjectFields& self, int16_t page) noexcept
     // is open, so output in the middle of one loses nothing and leaks nothing.
     Files& f = files();
     FileHandle handle = 0;
+    const auto end_page = [&](const Failure& failure) {
+        (void)f.close(handle);
+        if (!failure.is(ErrorNumber::FileNotFound))
+            report_failure(failure, self);
+    };
     trap([&] {
         handle = must(f.free_handle());
         check(f.open(handle, PageFileName(s.Temp_Dir, page)));
         PageReader reader(f, handle);
         reset_page_color();
         draw_preview_background();
-        while (must(reader.next(s.RecordHeader, s.RecordFields))) {
+        while (true) {
+            // A damaged record or field ends the page as a failure raised
+            // would, but is handed on without being thrown: it is what a
+            // replay of untrusted pages meets most often.
+            Result<bool> more = reader.next(s.RecordHeader, s.RecordFields);
+            if (!more) {
+                end_page(reported_failure(more.failure()));
+                return;
+            }
+            if (!*more)
+                break;
             try {
-                dispatch(self, s.RecordHeader, s.RecordFields);
+                if (Status drawn = dispatch(self, s.RecordHeader, s.RecordFields); !drawn) {
+                    end_page(reported_failure(drawn.failure()));
+                    return;
+                }
             } catch (const ItemLeftOut& left_out) {
                 if (left_out_reports.first(s.CurrentProc))
                     report_failure(left_out.failure(), self);
@@ -178,11 +233,7 @@ void ZZ100_Page_Out(ObjectFields& self, int16_t page) noexcept
         }
         reset_page_color();
         check(f.close(handle));
-    }, [&](const Failure& failure) {
-        (void)f.close(handle);
-        if (!failure.is(ErrorNumber::FileNotFound))
-            report_failure(failure, self);
-    });
+    }, end_page);
 }
 
 }  // namespace kt482

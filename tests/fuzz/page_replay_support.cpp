@@ -67,7 +67,8 @@ Status InputPage::open(FileHandle handle, const std::string& path)
 {
     if (open_ != 0)
         return Failure(ErrorNumber::FileAlreadyOpen);
-    if (path != PageFileName(spool_folder(), 1))
+    static const std::string page_1 = PageFileName(spool_folder(), 1);
+    if (path != page_1)
         return Failure(ErrorNumber::FileNotFound);
     open_ = handle;
     return {};
@@ -137,7 +138,13 @@ void prepare_page()
     s.Max_Page = 1;
     s.FontScale = 0;
     s.MeasuredFontSize = 0;
-    s.FontSize = 10.5f;
+    // The font a new object takes from the default printer, so that a replay
+    // starts from the same state whatever the inputs before it set: a page
+    // whose font records keep the face finds one.
+    const PrinterSettings& printer = replay_services().printers.settings;
+    s.FontName = printer.font_name;
+    s.FontSize = printer.font_size;
+    s.FontBold = printer.font_bold;
 }
 
 void check_replay(test::MessageSink& sink, Files& files)

@@ -54,8 +54,8 @@ struct ReplayServices {
 };
 ReplayServices& replay_services();
 
-// Sets the job state a replay of page 1 starts from. The pictures are made
-// on the first call.
+// Sets the job state a replay of page 1 starts from, the same for every
+// replay. The pictures are made on the first call.
 void prepare_page();
 
 // What a replay must leave, whatever the page held: every message titled by
