@@ -440,6 +440,22 @@ INSTANTIATE_TEST_SUITE_P(
                     FarBox{"ColumnsBeyondAnyInteger", "@ＭＳ 明朝", 10, 1e32f, {"Print \"AFTER\" nl"}}),
     [](const testing::TestParamInfo<FarBox>& info) { return std::string(info.param.name); });
 
+// A shrunk text is measured at a few sizes at most, even where its width
+// does not follow the size (as on a surface asked for a size beyond its
+// largest; the recording surface's widths never follow it): stepping down
+// a twentieth of a point at a time to half of 200 points would measure it
+// 2,000 times.
+TEST_F(RenderTest, ShrinkingMeasuresAFewSizesWhereTheWidthDoesNotFollow)
+{
+    job.E_Pitch(15, 6);
+    job.E_Font("ＭＳ 明朝", 200, false, 0);
+    job.E_String_Fit(2, 3, "abcdefghij", 7, 0);
+    job.E_String(20, 3, "AFTER");
+    render_page(OutputTarget::Preview);
+    EXPECT_LE(surface->only("FontSize").size(), 45u);
+    EXPECT_EQ(surface->only("Print").back(), "Print \"AFTER\" nl");
+}
+
 class RenderFailureTest : public RenderTest {
 protected:
     void append_raw(const char* code, std::initializer_list<std::string_view> fields)

@@ -22,6 +22,7 @@ constexpr std::string_view kEllipsis = "…";
 constexpr double kWidthTolerance = 1e-3;
 // Sizes are kept in twentieths of a point by every surface.
 constexpr float kSizeStep = 0.05f;
+constexpr int kMostSizeSteps = 40;  // 2 points
 
 enum class BoxAlign { Start = 0, Centre = 1, End = 2 };
 
@@ -86,8 +87,13 @@ void print_shrunk(DrawSurface& target, TextPlace at, std::string_view text, doub
     float smaller = std::max(std::floor(static_cast<float>(size * ratio) / kSizeStep) * kSizeStep, smallest);
     on_target(target.FontSize(smaller));
     // Shaping need not scale exactly with the size: step down while the
-    // text is still too long.
-    while (target.TextWidth(text) > limit + kWidthTolerance && smaller - kSizeStep >= smallest) {
+    // text is still too long, a few steps at most. A surface that does not
+    // take a size (one beyond its largest) keeps the text's width whatever
+    // is asked, and stepping on would measure the text once for every
+    // twentieth of a point down to half the size.
+    for (int steps = 0; steps < kMostSizeSteps && target.TextWidth(text) > limit + kWidthTolerance &&
+                        smaller - kSizeStep >= smallest;
+         ++steps) {
         smaller -= kSizeStep;
         on_target(target.FontSize(smaller));
     }
