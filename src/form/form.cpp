@@ -41,7 +41,12 @@ struct Form::Impl {
     std::string set_data(const std::string& name, form::SourceText text)
     {
         const int source = sources.add(name, std::move(text));
-        form::JsonParse parsed = form::parse_data(sources.list[static_cast<std::size_t>(source)].content, source);
+        const form::SourceText& content = sources.list[static_cast<std::size_t>(source)].content;
+        form::JsonParse parsed =
+            form::parse_data(content, source,
+                             content.in_memory() && content.size() <= form::kDataBuiltWhole
+                                 ? form::DataRowsHeld::Built
+                                 : form::DataRowsHeld::LeftInText);
         if (!parsed.root) {
             drop_data();
             return name + ":" + parsed.error;

@@ -433,9 +433,10 @@ JsonParse parse_json(std::string_view text)
     return parse_range(view, 0, text.size(), Arrays::Whole, Whole::Document, 0);
 }
 
-JsonParse parse_data(const SourceText& text, int source)
+JsonParse parse_data(const SourceText& text, int source, DataRowsHeld rows)
 {
-    JsonParse parsed = parse_range(text, 0, text.size(), Arrays::InSource, Whole::Document, source);
+    const Arrays arrays = rows == DataRowsHeld::Built ? Arrays::Whole : Arrays::InSource;
+    JsonParse parsed = parse_range(text, 0, text.size(), arrays, Whole::Document, source);
     text.forget_window();
     return parsed;
 }

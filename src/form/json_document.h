@@ -90,7 +90,14 @@ JsonParse parse_json(std::string_view text);
 // element of an array that is not itself inside an array's element in the
 // source (an array's items stay empty, its spans say where they lie). Every
 // value is marked as from `source`. A file is read a window at a time.
-JsonParse parse_data(const SourceText& text, int source);
+// Built: the arrays' elements built as parse_json builds them, for a short
+// document (an invoice's data), whose few rows would cost more to read
+// again than the tree they make.
+enum class DataRowsHeld { LeftInText, Built };
+JsonParse parse_data(const SourceText& text, int source, DataRowsHeld rows = DataRowsHeld::LeftInText);
+// The size up to which a fill builds the rows of data held in memory (a
+// file's are read again, so that one changed under the form is noticed).
+inline constexpr std::size_t kDataBuiltWhole = 16 * 1024;
 
 // An element of an array parse_data left in the source, parsed whole, with
 // the offsets of the document. An error when the bytes are no longer those
