@@ -5,6 +5,7 @@
 // /dev/shm, so that the file system's cost stays out of the figures.
 //
 //   kt482_bench_batch [--keep FILE] [benchmark flags]
+//   kt482_bench_batch --paired ROUNDS
 //
 // $KT482_BENCH_BATCH_DIR: a folder to write in instead of /dev/shm.
 // $KT482_BENCH_DOCUMENTS: documents per thread, a fixed count (for callgrind).
@@ -13,18 +14,32 @@
 // threads; pdf_kB the size of one document. The summary gives both rates,
 // the gain from one thread to two and the size. --keep copies the last
 // document of the first thread to FILE.
+//
+// --paired measures the gain from one thread to two alone, in pairs of
+// short turns side by side: a turn of one thread, then a turn of two (in
+// turn, two then one), each writing the same number of documents taken from
+// one count, as a batch's workers take them from one queue. A virtual
+// machine's speed drifts by a tenth and more from second to second; in a
+// pair both turns meet the same drift, and the median of the pairs' gains
+// leaves out the pairs that met a jolt. The workers and their jobs are made
+// once, before the first turn.
 
 #include <benchmark/benchmark.h>
 
 #include <stdlib.h>
 #include <time.h>
 
+#include <algorithm>
 #include <atomic>
+#include <barrier>
+#include <chrono>
 #include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <thread>
+#include <vector>
 
 #include "bench_support.h"
 #include "dense_form.h"
@@ -59,6 +74,21 @@ double process_cpu_seconds()
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
+// One document of a batch: the dense page recorded and printed to its file.
+// False when the document was not written completely.
+bool write_document(kt482::KT482_Print& job, const std::string& pdf)
+{
+    job.E_StartEdit();
+    record_dense_form_page(job);
+    job.E_EndEdit();
+    job.SetNextPdfPath(pdf);
+    job.W_StartDoc(9, 1);
+    job.W_Print(1, 1);
+    job.W_EndDoc();
+    job.E_Clear();
+    return job.Answer().is_empty();
+}
+
 std::atomic<double> last_pdf_bytes{0};
 std::atomic<bool> incomplete{false};
 
@@ -78,15 +108,7 @@ void BM_BatchDocuments(benchmark::State& state)
             cpu_start = process_cpu_seconds();
         first = false;
         const std::string pdf = folder + "/document-" + std::to_string(document++ % kNamesPerThread) + ".pdf";
-        job.E_StartEdit();
-        record_dense_form_page(job);
-        job.E_EndEdit();
-        job.SetNextPdfPath(pdf);
-        job.W_StartDoc(9, 1);
-        job.W_Print(1, 1);
-        job.W_EndDoc();
-        job.E_Clear();
-        if (!job.Answer().is_empty()) {
+        if (!write_document(job, pdf)) {
             incomplete = true;
             break;
         }
@@ -108,6 +130,119 @@ void BM_BatchDocuments(benchmark::State& state)
         state.counters["cpu_ms_per_doc"] =
             (process_cpu_seconds() - cpu_start) * 1000 / static_cast<double>(state.iterations() * state.threads());
     state.counters["pdf_kB"] = benchmark::Counter(static_cast<double>(bytes) / 1024, benchmark::Counter::kAvgThreads);
+}
+
+// Two workers, each with its own job and folder, that write documents in
+// turns: a turn names how many workers take part and how many documents they
+// write between them.
+class PairedTurns {
+public:
+    PairedTurns() : start_(kWorkers + 1), end_(kWorkers + 1)
+    {
+        for (int worker = 0; worker < kWorkers; ++worker)
+            workers_.emplace_back([this, worker] { work(worker); });
+    }
+
+    ~PairedTurns()
+    {
+        stop_ = true;
+        start_.arrive_and_wait();
+        for (std::thread& worker : workers_)
+            worker.join();
+    }
+
+    // Documents per second of one turn; 0 when a document failed.
+    double turn(int workers, int documents)
+    {
+        taking_part_ = workers;
+        left_ = documents;
+        start_.arrive_and_wait();
+        const auto begin = std::chrono::steady_clock::now();
+        end_.arrive_and_wait();
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - begin;
+        return failed_ ? 0 : documents / took.count();
+    }
+
+private:
+    static constexpr int kWorkers = 2;
+
+    void work(int worker)
+    {
+        const std::string folder = batch_folder() + "/paired-" + std::to_string(worker);
+        std::filesystem::create_directories(folder);
+        kt482::KT482_Print job;
+        job.P_Temp_Dir(folder);
+        job.W_Device("KT482 PDF");
+        int document = 0;
+        // A first document outside any turn: fonts found, pages prepared.
+        failed_ = !write_document(job, folder + "/document-0.pdf") || failed_;
+        for (;;) {
+            start_.arrive_and_wait();
+            if (stop_)
+                return;
+            if (worker < taking_part_) {
+                while (left_.fetch_sub(1) > 0) {
+                    const std::string pdf = folder + "/document-" + std::to_string(document++ % kNamesPerThread) + ".pdf";
+                    if (!write_document(job, pdf))
+                        failed_ = true;
+                }
+            }
+            end_.arrive_and_wait();
+        }
+    }
+
+    std::barrier<> start_;
+    std::barrier<> end_;
+    std::atomic<int> taking_part_{0};
+    std::atomic<int> left_{0};
+    std::atomic<bool> failed_{false};
+    std::atomic<bool> stop_{false};
+    std::vector<std::thread> workers_;
+};
+
+// The --paired measurement: prints each pair's rates and gain, then the
+// median gain. Returns the exit status.
+int paired_rounds(int rounds)
+{
+    // About a quarter of a second for one thread.
+    constexpr int kDocumentsPerTurn = 80;
+    std::vector<double> gains;
+    std::vector<double> ones;
+    std::vector<double> twos;
+    {
+        PairedTurns turns;
+        for (int round = 1; round <= rounds; ++round) {
+            double one = 0;
+            double two = 0;
+            if (round % 2) {
+                one = turns.turn(1, kDocumentsPerTurn);
+                two = turns.turn(2, kDocumentsPerTurn * 2);
+            } else {
+                two = turns.turn(2, kDocumentsPerTurn * 2);
+                one = turns.turn(1, kDocumentsPerTurn);
+            }
+            if (one <= 0 || two <= 0) {
+                std::fprintf(stderr, "kt482_bench_batch: a document was not written completely\n");
+                return 1;
+            }
+            gains.push_back(two / one);
+            ones.push_back(one);
+            twos.push_back(two);
+            std::printf("pair %2d: %6.0f documents/s on one thread, %6.0f on two, %.2fx\n", round, one, two, two / one);
+        }
+    }
+    std::filesystem::remove_all(batch_folder());
+    auto median = [](std::vector<double> values) {
+        std::sort(values.begin(), values.end());
+        const std::size_t n = values.size();
+        return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+    };
+    const auto [lowest, highest] = std::minmax_element(gains.begin(), gains.end());
+    std::printf("Paired turns: two threads / one %.2fx, the median of %zu pairs (lowest %.2fx, highest %.2fx); "
+                "median rates %.0f and %.0f documents/s, %.2fx\n",
+                median(gains), gains.size(), *lowest, *highest, median(ones), median(twos),
+                median(twos) / median(ones));
+    return 0;
 }
 
 std::string summary(const Rates& rates)
@@ -147,6 +282,8 @@ int main(int argc, char** argv)
     unsetenv("WAYLAND_DISPLAY");
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     kt482::ensure_qt_application();
+    if (argc == 3 && std::string_view(argv[1]) == "--paired")
+        return paired_rounds(std::max(1, std::atoi(argv[2])));
     auto* batch = benchmark::RegisterBenchmark("BM_BatchDocuments", BM_BatchDocuments)
                       ->UseRealTime()
                       ->Unit(benchmark::kMillisecond)
