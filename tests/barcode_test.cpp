@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #include "barcode/barcode_layout.h"
 #include "barcode/barcode_request.h"
@@ -155,6 +158,47 @@ TEST(BarcodeSymbol, QuietZoneWidensTheSymbol)
     EXPECT_FLOAT_EQ(width("QR", "quiet=4"), 58);
     EXPECT_FLOAT_EQ(width("QR", ""), 58);
     EXPECT_FLOAT_EQ(width("ITF", "quiet=5") - width("ITF", "quiet=0"), 20);
+}
+
+// The whole drawing of a shape, for comparing two.
+std::string drawing(const BarcodeShape& shape)
+{
+    std::string out = std::to_string(shape.width) + "x" + std::to_string(shape.height) + "/" +
+                      std::to_string(shape.bar_bottom);
+    for (const BarcodeRect& r : shape.rects)
+        out += " " + std::to_string(r.x) + "," + std::to_string(r.y) + "," + std::to_string(r.width) + "," +
+               std::to_string(r.height);
+    for (const BarcodeLabel& label : shape.labels)
+        out += " [" + label.text + "@" + std::to_string(label.x) + "]";
+    return out;
+}
+
+// Each thread keeps the shapes it encoded last, by spec and data: one that
+// differs in any option or in its data is never handed another's shape.
+TEST(BarcodeSymbol, KeptShapesFollowEveryOptionAndTheData)
+{
+    const std::vector<std::pair<const char*, const char*>> specs = {
+        {"QR", "ecc=L"},       {"QR", "ecc=H"},        {"QR", "ecc=H;quiet=0"}, {"CODE128", "text=0"},
+        {"CODE128", "text=1"}, {"CODE128", "text=1;quiet=3"}, {"NW7", "text=1"}};
+    const std::vector<std::string> data = {"A12345B", "A12346B"};
+    auto encode = [&](std::size_t i) {
+        const auto& [type, options] = specs[i / data.size()];
+        auto shape = encode_barcode(*parse_barcode_spec(type, options), data[i % data.size()]);
+        return shape ? drawing(shape.value()) : std::string("refused");
+    };
+    const std::size_t count = specs.size() * data.size();
+    // Encoded afresh, each on a thread of its own with nothing kept.
+    std::vector<std::string> fresh(count);
+    for (std::size_t i = 0; i < count; ++i)
+        std::thread([&, i] { fresh[i] = encode(i); }).join();
+    // All on this thread, in turn, three times over: more than are kept.
+    for (int round = 0; round < 3; ++round) {
+        for (std::size_t i = 0; i < count; ++i)
+            EXPECT_EQ(encode(i), fresh[i]) << specs[i / data.size()].first << " " << specs[i / data.size()].second
+                                           << " " << data[i % data.size()] << " round " << round;
+    }
+    EXPECT_NE(fresh[0], fresh[1]);
+    EXPECT_NE(fresh[2], fresh[4]);
 }
 
 struct Extent {

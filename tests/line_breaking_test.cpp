@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "job/number_text.h"
@@ -23,6 +24,30 @@ TEST_P(LineBreaking, Lines)
 {
     const auto characters = [](std::string_view s) { return static_cast<double>(count_code_points(s)); };
     EXPECT_EQ(break_lines(GetParam().text, GetParam().limit, characters), GetParam().lines);
+}
+
+// Each thread breaks with an iterator of its own, kept from one paragraph
+// to the next: threads breaking side by side, one paragraph after another of
+// other lengths, find the lines one thread finds.
+TEST_P(LineBreaking, SameLinesOnThreadsSideBySide)
+{
+    const auto characters = [](std::string_view s) { return static_cast<double>(count_code_points(s)); };
+    const std::string other = "長い段落は、ここで改行されるかもしれません。ABC defg\nそして次へ";
+    std::vector<std::vector<std::string>> found(2);
+    std::vector<std::thread> threads;
+    for (std::size_t t = 0; t < found.size(); ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 50; ++i) {
+                (void)break_lines(other.substr(0, static_cast<std::size_t>(i) * 3 % other.size()), 7, characters);
+                found[t] = break_lines(GetParam().text, GetParam().limit, characters);
+                if (found[t] != GetParam().lines)
+                    return;
+            }
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+    for (const auto& lines : found)
+        EXPECT_EQ(lines, GetParam().lines);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -7,6 +7,7 @@
 #include "job/page_reader.h"
 #include "job/page_record.h"
 #include "job/page_writer.h"
+#include "job/record_code.h"
 #include "kt482/kt482.h"
 #include "support/spool_fixture.h"
 
@@ -59,6 +60,20 @@ protected:
         return {records, failure};
     }
 };
+
+TEST(RecordCodes, EveryCodeAndNoNearMiss)
+{
+    for (const RecordCodeInfo& info : kRecordCodes) {
+        EXPECT_EQ(record_code_of(info.text), info.code) << info.text;
+        // The same letters with a blank short, in other case, or a byte on.
+        const std::string text(info.text);
+        for (const std::string& other : {text.substr(0, 3), text + " ", std::string("\0", 1) + text.substr(1),
+                                         std::string(1, static_cast<char>(text[0] ^ 0x20)) + text.substr(1),
+                                         text.substr(0, 3) + static_cast<char>(text[3] + 0x80)})
+            EXPECT_FALSE(record_code_of(other)) << '"' << other << '"';
+    }
+    EXPECT_FALSE(record_code_of(""));
+}
 
 TEST(PageFileNames, FolderJoinAndDigits)
 {

@@ -19,6 +19,8 @@ struct BarcodeSpec {
     bool text = false;
     // The quiet zone on each side in modules; -1 for the symbology's own.
     int quiet = -1;
+
+    bool operator==(const BarcodeSpec&) const = default;
 };
 
 // The widest quiet zone accepted, in modules.

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include <zint.h>
 
@@ -94,9 +96,7 @@ LabelAlign label_align(int halign)
     }
 }
 
-}  // namespace
-
-Result<BarcodeShape> encode_barcode(const BarcodeSpec& spec, std::string_view data)
+Result<BarcodeShape> encode_with_zint(const BarcodeSpec& spec, std::string_view data)
 {
     if (data.empty())
         return refused(spec, "data is empty");
@@ -153,6 +153,62 @@ Result<BarcodeShape> encode_barcode(const BarcodeSpec& spec, std::string_view da
     }
     if (shape.rects.empty() || !(shape.width > 0) || !(shape.height > 0))
         return refused(spec, "gave an empty drawing");
+    return shape;
+}
+
+// A page's barcodes are encoded when they are recorded and again whenever the
+// page is drawn: in the preview at each change of page or zoom, then for the
+// printer, once per copy. Each thread keeps the last few shapes it encoded,
+// by their spec and data, and hands them out again.
+class RecentShapes {
+public:
+    const BarcodeShape* find(const BarcodeSpec& spec, std::string_view data) const
+    {
+        for (const Entry& entry : entries_) {
+            if (entry.data == data && entry.spec == spec)
+                return &entry.shape;
+        }
+        return nullptr;
+    }
+
+    void keep(const BarcodeSpec& spec, std::string_view data, const BarcodeShape& shape)
+    {
+        // The largest QR codes are left to be encoded again rather than held.
+        if (shape.rects.size() > kLargestKept)
+            return;
+        Entry entry{spec, std::string(data), shape};
+        if (entries_.size() < kKept) {
+            entries_.push_back(std::move(entry));
+            return;
+        }
+        entries_[next_] = std::move(entry);
+        next_ = (next_ + 1) % kKept;
+    }
+
+private:
+    static constexpr std::size_t kKept = 8;
+    static constexpr std::size_t kLargestKept = 8192;
+
+    struct Entry {
+        BarcodeSpec spec;
+        std::string data;
+        BarcodeShape shape;
+    };
+
+    std::vector<Entry> entries_;
+    std::size_t next_ = 0;
+};
+
+}  // namespace
+
+Result<BarcodeShape> encode_barcode(const BarcodeSpec& spec, std::string_view data)
+{
+    thread_local RecentShapes recent;
+    if (const BarcodeShape* kept = recent.find(spec, data))
+        return *kept;
+    Result<BarcodeShape> shape = encode_with_zint(spec, data);
+    if (shape)
+        recent.keep(spec, data, shape.value());
     return shape;
 }
 

@@ -63,6 +63,11 @@ Status PageReader::read_text(int16_t length)
     for (int16_t i = 0; i < length; ++i) {
         if (used >= rest.size())
             return Failure(ErrorNumber::InputPastEndOfFile);
+        // Numbers and codes are ASCII: a byte below 0x80 is a character.
+        if (static_cast<unsigned char>(rest[used]) < 0x80) {
+            char_offsets_.push_back(static_cast<uint32_t>(used++));
+            continue;
+        }
         const std::string_view next = rest.substr(used, kMaxCharBytes);
         const std::size_t size = utf8_sequence_length(next);
         if (size == 0) {

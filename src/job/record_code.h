@@ -15,6 +15,8 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 
@@ -66,12 +68,32 @@ constexpr const RecordCodeInfo& record_code_info(RecordCode code)
     return kRecordCodes[static_cast<std::size_t>(code)];
 }
 
-// The code of a four-character text, exact (case and blanks count).
+// Four characters as one number, for comparing a code in one step.
+constexpr uint32_t packed_record_code(std::string_view text)
+{
+    return static_cast<uint32_t>(static_cast<unsigned char>(text[0])) |
+           static_cast<uint32_t>(static_cast<unsigned char>(text[1])) << 8 |
+           static_cast<uint32_t>(static_cast<unsigned char>(text[2])) << 16 |
+           static_cast<uint32_t>(static_cast<unsigned char>(text[3])) << 24;
+}
+
+inline constexpr auto kPackedRecordCodes = [] {
+    std::array<uint32_t, kRecordCodes.size()> packed{};
+    for (std::size_t i = 0; i < kRecordCodes.size(); ++i)
+        packed[i] = packed_record_code(kRecordCodes[i].text);
+    return packed;
+}();
+
+// The code of a four-character text, exact (case and blanks count). Every
+// record is looked up, so the codes are compared as numbers.
 constexpr std::optional<RecordCode> record_code_of(std::string_view text)
 {
-    for (const auto& info : kRecordCodes) {
-        if (info.text == text)
-            return info.code;
+    if (text.size() != 4)
+        return std::nullopt;
+    const uint32_t packed = packed_record_code(text);
+    for (std::size_t i = 0; i < kPackedRecordCodes.size(); ++i) {
+        if (kPackedRecordCodes[i] == packed)
+            return kRecordCodes[i].code;
     }
     return std::nullopt;
 }

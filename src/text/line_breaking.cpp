@@ -37,18 +37,30 @@ Utf16Text to_utf16(std::string_view text)
     return out;
 }
 
+// ICU's line iterator for Japanese, one per thread: making one looks up the
+// locale's rules and builds its state each time, for every paragraph of
+// every box. Null when ICU has none.
+icu::BreakIterator* line_iterator()
+{
+    thread_local const std::unique_ptr<icu::BreakIterator> iterator = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        // The strict rules: small kana and the prolonged sound mark never
+        // start a line, which the normal ones allow.
+        std::unique_ptr<icu::BreakIterator> made(
+            icu::BreakIterator::createLineInstance(icu::Locale::createFromName("ja@lb=strict"), status));
+        return U_FAILURE(status) ? nullptr : std::move(made);
+    }();
+    return iterator.get();
+}
+
 // The byte offsets after which a line may end, in order, the paragraph's
 // end last. Without ICU's iterator every character boundary is one.
 std::vector<std::size_t> break_opportunities(std::string_view paragraph)
 {
     const Utf16Text text = to_utf16(paragraph);
     std::vector<std::size_t> breaks;
-    UErrorCode status = U_ZERO_ERROR;
-    // The strict rules: small kana and the prolonged sound mark never start
-    // a line, which the normal ones allow.
-    std::unique_ptr<icu::BreakIterator> iterator(
-        icu::BreakIterator::createLineInstance(icu::Locale::createFromName("ja@lb=strict"), status));
-    if (U_FAILURE(status) || !iterator) {
+    icu::BreakIterator* iterator = line_iterator();
+    if (!iterator) {
         for (std::size_t i = 1; i < text.byte_at.size(); ++i)
             if (text.byte_at[i] != text.byte_at[i - 1])
                 breaks.push_back(text.byte_at[i]);
@@ -57,6 +69,10 @@ std::vector<std::size_t> break_opportunities(std::string_view paragraph)
     iterator->setText(text.units);
     for (int32_t at = iterator->next(); at != icu::BreakIterator::DONE; at = iterator->next())
         breaks.push_back(text.byte_at[static_cast<std::size_t>(at)]);
+    // The iterator refers to the text it was given: it goes on to an empty
+    // one of its own before this paragraph's is freed.
+    static const icu::UnicodeString kNoText;
+    iterator->setText(kNoText);
     return breaks;
 }
 
