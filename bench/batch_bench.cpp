@@ -17,8 +17,9 @@
 //
 // --paired measures the gain from one thread to two alone, in pairs of
 // short turns side by side: a turn of one thread, then a turn of two (in
-// turn, two then one), each writing the same number of documents taken from
-// one count, as a batch's workers take them from one queue. A virtual
+// turn, two then one; the worker that writes alone changes every second
+// pair), each turn's documents taken from one count, as a batch's workers
+// take them from one queue. A virtual
 // machine's speed drifts by a tenth and more from second to second; in a
 // pair both turns meet the same drift, and the median of the pairs' gains
 // leaves out the pairs that met a jolt. The workers and their jobs are made
@@ -151,9 +152,11 @@ public:
             worker.join();
     }
 
-    // Documents per second of one turn; 0 when a document failed.
-    double turn(int workers, int documents)
+    // Documents per second of one turn by workers from first on; 0 when a
+    // document failed.
+    double turn(int first, int workers, int documents)
     {
+        first_ = first;
         taking_part_ = workers;
         left_ = documents;
         start_.arrive_and_wait();
@@ -180,7 +183,7 @@ private:
             start_.arrive_and_wait();
             if (stop_)
                 return;
-            if (worker < taking_part_) {
+            if ((worker - first_ + kWorkers) % kWorkers < taking_part_) {
                 while (left_.fetch_sub(1) > 0) {
                     const std::string pdf = folder + "/document-" + std::to_string(document++ % kNamesPerThread) + ".pdf";
                     if (!write_document(job, pdf))
@@ -193,6 +196,7 @@ private:
 
     std::barrier<> start_;
     std::barrier<> end_;
+    std::atomic<int> first_{0};
     std::atomic<int> taking_part_{0};
     std::atomic<int> left_{0};
     std::atomic<bool> failed_{false};
@@ -214,12 +218,16 @@ int paired_rounds(int rounds)
         for (int round = 1; round <= rounds; ++round) {
             double one = 0;
             double two = 0;
+            // Which turn comes first, and which worker writes alone, change
+            // from pair to pair: neither the drift within a pair nor the
+            // processor a worker runs on favours one side.
+            const int alone = (round / 2) % 2;
             if (round % 2) {
-                one = turns.turn(1, kDocumentsPerTurn);
-                two = turns.turn(2, kDocumentsPerTurn * 2);
+                one = turns.turn(alone, 1, kDocumentsPerTurn);
+                two = turns.turn(0, 2, kDocumentsPerTurn * 2);
             } else {
-                two = turns.turn(2, kDocumentsPerTurn * 2);
-                one = turns.turn(1, kDocumentsPerTurn);
+                two = turns.turn(0, 2, kDocumentsPerTurn * 2);
+                one = turns.turn(alone, 1, kDocumentsPerTurn);
             }
             if (one <= 0 || two <= 0) {
                 std::fprintf(stderr, "kt482_bench_batch: a document was not written completely\n");
