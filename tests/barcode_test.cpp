@@ -173,7 +173,7 @@ std::string drawing(const BarcodeShape& shape)
     return out;
 }
 
-// Each thread keeps the shapes it encoded last, by spec and data: one that
+// Each thread keeps the shapes it encoded last, by type, options and data: one that
 // differs in any option or in its data is never handed another's shape.
 TEST(BarcodeSymbol, KeptShapesFollowEveryOptionAndTheData)
 {

@@ -7,6 +7,8 @@
 
 #include <zint.h>
 
+#include "base/recent_entries.h"
+
 namespace kt482 {
 namespace {
 
@@ -159,56 +161,27 @@ Result<BarcodeShape> encode_with_zint(const BarcodeSpec& spec, std::string_view 
 // A page's barcodes are encoded when they are recorded and again whenever the
 // page is drawn: in the preview at each change of page or zoom, then for the
 // printer, once per copy. Each thread keeps the last few shapes it encoded,
-// by their spec and data, and hands them out again.
-class RecentShapes {
-public:
-    const BarcodeShape* find(const BarcodeSpec& spec, std::string_view data) const
-    {
-        for (const Entry& entry : entries_) {
-            if (entry.data == data && entry.spec == spec)
-                return &entry.shape;
-        }
-        return nullptr;
-    }
-
-    void keep(const BarcodeSpec& spec, std::string_view data, const BarcodeShape& shape)
-    {
-        // The largest QR codes are left to be encoded again rather than held.
-        if (shape.rects.size() > kLargestKept)
-            return;
-        Entry entry{spec, std::string(data), shape};
-        if (entries_.size() < kKept) {
-            entries_.push_back(std::move(entry));
-            return;
-        }
-        entries_[next_] = std::move(entry);
-        next_ = (next_ + 1) % kKept;
-    }
-
-private:
-    static constexpr std::size_t kKept = 8;
-    static constexpr std::size_t kLargestKept = 8192;
-
-    struct Entry {
-        BarcodeSpec spec;
-        std::string data;
-        BarcodeShape shape;
-    };
-
-    std::vector<Entry> entries_;
-    std::size_t next_ = 0;
+// by their type, options and data, and hands them out again; the largest QR
+// codes are left to be encoded again rather than held.
+struct EncodedShape {
+    BarcodeSpec spec;
+    std::string data;
+    BarcodeShape shape;
 };
+
+constexpr std::size_t kLargestKeptShape = 8192;
 
 }  // namespace
 
 Result<BarcodeShape> encode_barcode(const BarcodeSpec& spec, std::string_view data)
 {
-    thread_local RecentShapes recent;
-    if (const BarcodeShape* kept = recent.find(spec, data))
-        return *kept;
+    thread_local RecentEntries<EncodedShape, 8> recent;
+    if (const EncodedShape* kept =
+            recent.find([&](const EncodedShape& entry) { return entry.data == data && entry.spec == spec; }))
+        return kept->shape;
     Result<BarcodeShape> shape = encode_with_zint(spec, data);
-    if (shape)
-        recent.keep(spec, data, shape.value());
+    if (shape && shape.value().rects.size() <= kLargestKeptShape)
+        recent.keep({spec, std::string(data), shape.value()});
     return shape;
 }
 

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "base/recent_entries.h"
 #include "pdf/cff_font.h"
 #include "text/font_service.h"
 
@@ -301,35 +302,25 @@ public:
     bool find(const std::string& key, FontSubset& subset)
     {
         std::lock_guard lock(mutex_);
-        for (const Entry& entry : entries_) {
-            if (entry.key == key) {
-                subset = entry.subset;
-                return true;
-            }
-        }
-        return false;
+        const Entry* found = entries_.find([&](const Entry& entry) { return entry.key == key; });
+        if (found)
+            subset = found->subset;
+        return found != nullptr;
     }
 
     void keep(std::string key, const FontSubset& subset)
     {
         std::lock_guard lock(mutex_);
-        if (entries_.size() < kKept) {
-            entries_.push_back({std::move(key), subset});
-            return;
-        }
-        entries_[next_] = {std::move(key), subset};
-        next_ = (next_ + 1) % kKept;
+        entries_.keep({std::move(key), subset});
     }
 
 private:
-    static constexpr std::size_t kKept = 8;
     struct Entry {
         std::string key;
         FontSubset subset;
     };
     std::mutex mutex_;
-    std::vector<Entry> entries_;
-    std::size_t next_ = 0;
+    RecentEntries<Entry, 8> entries_;
 };
 
 RecentCffSubsets& recent_cff_subsets()
